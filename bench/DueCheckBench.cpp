@@ -1,0 +1,62 @@
+// Cost of the due check per tick: a list where nothing is due, and one huge catch-up.
+#include "core/Scheduler.h"
+
+#include <benchmark/benchmark.h>
+
+namespace {
+
+constexpr double Second = 1.0 / 86400;
+
+// n entries of every kind, none of them due at now.
+void FillQuietList(TScheduler &scheduler, int n, TDateTime now) {
+  std::vector<TActionEntry> entries;
+  for (int i = 0; i < n; ++i) {
+    TActionEntry entry;
+    entry.TimePoint = static_cast<TTimePoint>(i % 6);
+    entry.Action = QStringLiteral("prog %1").arg(i);
+    entry.FirstDate = now - 30 + (i % 100) * 0.001;
+    entry.Freq = 1.0 / 24;
+    // Each period's point already recorded: nothing is due.
+    entry.LastDate = now + 400;
+    entries.push_back(entry);
+  }
+  scheduler.SetActions(entries);
+}
+
+void BM_CollectDueActionsNothingDue(benchmark::State &state) {
+  TScheduler scheduler;
+  const TDateTime now = 46364.5;
+  FillQuietList(scheduler, static_cast<int>(state.range(0)), now);
+  for (auto _ : state) {
+    scheduler.CollectDueActions(now);
+    benchmark::DoNotOptimize(scheduler.DueList.Count());
+  }
+  state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+BENCHMARK(BM_CollectDueActionsNothingDue)->Arg(10)->Arg(1000)->Arg(100000);
+
+void BM_CatchUpOfAMillionCalls(benchmark::State &state) {
+  TScheduler scheduler;
+  const TDateTime first = 46000;
+  TActionEntry entry;
+  entry.Freq = Second;
+  entry.AllCalls = true;
+  entry.FirstDate = first;
+  entry.Action = QStringLiteral("prog");
+  for (auto _ : state) {
+    state.PauseTiming();
+    entry.LastDate = first + 0.1 * Second;
+    scheduler.SetActions({entry});
+    state.ResumeTiming();
+    scheduler.CollectDueActions(first + 1000000.5 * Second);
+    benchmark::DoNotOptimize(scheduler.DueList.Count());
+  }
+  state.counters["calls"] = scheduler.DueList.Count();
+  state.counters["bytes"] = static_cast<double>(scheduler.DueList.Capacity()) *
+                            (scheduler.DueList.ElementSize() + sizeof(TListData));
+}
+BENCHMARK(BM_CatchUpOfAMillionCalls)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,37 @@
+#include "core/Scheduler.h"
+
+#include "platform/Clock.h"
+
+TScheduler::TScheduler() : Clock([] { return Now(); }) {
+  ActionList.FreeMode = fmFreeMem;
+  DueList.SetSorted(true);
+  DueList.Duplicates = false;
+}
+
+TScheduler::~TScheduler() = default;
+
+TActionEntry *TScheduler::DueEntry(int i) {
+  return reinterpret_cast<TActionEntry *>(DueList.GetData(i));
+}
+
+void TScheduler::SetActions(const std::vector<TActionEntry> &entries) {
+  DueList.Clear(); // its references would dangle once the old entries are gone
+  ActionList.Clear();
+  for (const TActionEntry &entry : entries)
+    AddAction(entry);
+}
+
+std::vector<TActionEntry> TScheduler::Actions() const {
+  std::vector<TActionEntry> copies;
+  copies.reserve(static_cast<std::size_t>(ActionList.Count()));
+  for (int i = 0; i < ActionList.Count(); ++i)
+    copies.push_back(*ActionList[i]);
+  return copies;
+}
+
+TActionEntry *TScheduler::AddAction(const TActionEntry &entry) {
+  auto *copy = new TActionEntry(entry);
+  copy->DueFlag = copy->SuddenStart;
+  ActionList.Add(copy);
+  return copy;
+}

@@ -1,0 +1,87 @@
+// TScheduler: the scheduling state and work of the program, without any window. The tray
+// program owns one and forwards its timer, menu and editor to it; kronolab-cli uses it
+// headless; tests drive it with a fixed "now".
+#pragma once
+
+#include "core/ActionEntry.h"
+#include "storage/XLists.h"
+
+#include <QString>
+#include <exception>
+#include <functional>
+
+class TMessageSink;
+
+// The scheduler: the action list, the due check, dispatch, the log and the configuration.
+class TScheduler {
+public:
+  TScheduler();
+  ~TScheduler();
+  TScheduler(const TScheduler &) = delete;
+  TScheduler &operator=(const TScheduler &) = delete;
+
+  // The actions in the user's order; owns its entries.
+  TXList<TActionEntry> ActionList;
+  // Filled by each due check: (due point, TActionEntry*) ascending; valid for one tick.
+  TGeneralList DueList{lkDateTime};
+  // Copy of the entry being carried out; an empty Action means none is.
+  TActionEntry CurrentAction;
+  bool Logging = false;
+  bool NoShiftReaction = true;
+  // Timer interval in milliseconds; 0 means the timer never fires.
+  unsigned Interval = 1000;
+  QString ConfigFileName;
+  QString LogFileName;
+  // True while a tick runs; a tick that starts meanwhile returns at once.
+  bool TickBusy = false;
+
+  // Not owned. Without a sink, messages are dropped.
+  TMessageSink *MessageSink = nullptr;
+  // The clock the tick and the dispatcher read; the wall clock unless a test sets another.
+  std::function<TDateTime()> Clock;
+  // Called by each tick with its "now" before the due check (the tray program renews its
+  // moon icon here).
+  std::function<void(TDateTime now)> OnTick;
+
+  // The due entry at DueList index i.
+  TActionEntry *DueEntry(int i);
+  // Replaces the action list by copies of entries; each DueFlag becomes its SuddenStart.
+  void SetActions(const std::vector<TActionEntry> &entries);
+  // Copies of the current entries, in list order.
+  std::vector<TActionEntry> Actions() const;
+  // Appends a copy of entry (DueFlag as SuddenStart); the new entry.
+  TActionEntry *AddAction(const TActionEntry &entry);
+
+  // The due check: records runs in LastDate, sets DueFlag and fills DueList for now.
+  void CollectDueActions(TDateTime now);
+  // The due point that CollectDueActions would dispatch next for entry, at or after now,
+  // without changing anything; 0 when the entry will never be due again by time.
+  static TDateTime NextDuePoint(const TActionEntry &entry, TDateTime now);
+
+  // The tick: icon hook, due check and dispatch in due order; errors reach HandleAppException.
+  void TimerTimer();
+  // Carries out one entry of the action list (a message, an internal command or a program).
+  void ExecuteAction(TActionEntry &entry);
+  // Runs an internal command (the expanded text without its leading percent sign).
+  void RunInternalCommand(const QString &text);
+  // Starts a program; folder (may be empty) becomes its working folder.
+  void LaunchProgram(const QString &folder, const QString &commandLine);
+  // Appends one line to the log file, creating the file when it is missing.
+  void WriteLogLine(const QString &line);
+
+  // Replaces the action list and settings from a configuration file (a missing file loads
+  // as empty); raises EInOutError when the file exists but cannot be read.
+  void LoadConfiguration(const QString &fileName);
+  // Writes the action list and settings into the file, keeping what else it holds; raises
+  // EInOutError, leaving the old file intact, when it cannot be written.
+  void SaveConfiguration(const QString &fileName);
+
+  // Hands a message to the sink.
+  void ShowMessageWindow(const QString &caption, const QString &header, const QString &message);
+  // Reports an error that nothing else caught, naming the current action if there is one.
+  void HandleAppException(const std::exception &error);
+  void HandleAppException(const QString &message);
+
+private:
+  void AddDuePoint(TDateTime t, TActionEntry *entry, bool keepEqual);
+};

@@ -1,0 +1,5 @@
+#include "platform/Clock.h"
+
+TDateTime Now() {
+  return DateTimeFromQDateTime(QDateTime::currentDateTime());
+}

@@ -1,0 +1,345 @@
+#include "TestHelpers.h"
+#include "core/Scheduler.h"
+
+#include <QTimeZone>
+#include <gtest/gtest.h>
+
+namespace {
+
+constexpr double Hour = 1.0 / 24;
+constexpr double Minute = Hour / 60;
+constexpr double Second = Minute / 60;
+
+struct TCall {
+  TDateTime DuePoint;
+  TActionEntry *Entry;
+};
+
+// Drives the due check like the tick does: collect, then "dispatch" each call, which
+// clears its entry's DueFlag as ExecuteAction would.
+class DueCheck : public ::testing::Test {
+protected:
+  TActionEntry *Add(TTimePoint kind, TDateTime first, TDateTime last, double freq = 0,
+                    bool allCalls = false) {
+    TActionEntry entry;
+    entry.TimePoint = kind;
+    entry.FirstDate = first;
+    entry.LastDate = last;
+    entry.Freq = freq;
+    entry.AllCalls = allCalls;
+    entry.Action = QStringLiteral("\"Aktion %1\"").arg(Scheduler.ActionList.Count() + 1);
+    return Scheduler.AddAction(entry);
+  }
+
+  std::vector<TCall> Tick(TDateTime now) {
+    Scheduler.CollectDueActions(now);
+    std::vector<TCall> calls;
+    for (int i = 0; i < Scheduler.DueList.Count(); ++i)
+      calls.push_back({Scheduler.DueList.Value<double>(i), Scheduler.DueEntry(i)});
+    for (const TCall &call : calls)
+      call.Entry->DueFlag = false;
+    return calls;
+  }
+
+  // Ticks every step from start to end, counting the calls of entry.
+  int CallsBetween(TActionEntry *entry, TDateTime start, TDateTime end, double step) {
+    int calls = 0;
+    for (TDateTime now = start; now <= end; now += step)
+      for (const TCall &call : Tick(now))
+        calls += call.Entry == entry;
+    return calls;
+  }
+
+  TScheduler Scheduler;
+};
+
+} // namespace
+
+TEST_F(DueCheck, OnceEntryRunsAtItsMomentAndNeverAgain) {
+  const TDateTime ten = At(2026, 12, 8, 10);
+  TActionEntry *entry = Add(tpOnce, ten, ten - 0.1);
+  EXPECT_TRUE(Tick(At(2026, 12, 8, 9, 59, 59, 999)).empty());
+  const auto calls = Tick(ten); // now equal to FirstDate is due
+  ASSERT_EQ(calls.size(), 1u);
+  EXPECT_EQ(calls[0].DuePoint, ten);
+  EXPECT_NEAR(entry->LastDate, At(2026, 12, 8, 10, 0, 0, 100), MsTolerance);
+  EXPECT_TRUE(Tick(ten + Second).empty());
+  EXPECT_TRUE(Tick(ten + 400).empty());
+}
+
+TEST_F(DueCheck, OnceEntryLoadedWithoutLastRunNeverRuns) {
+  const TDateTime ten = At(2026, 12, 8, 10);
+  Add(tpOnce, ten, ten);
+  EXPECT_TRUE(Tick(ten).empty());
+  EXPECT_TRUE(Tick(ten + 1).empty());
+}
+
+TEST_F(DueCheck, FrequencyEntryIsDueOnlyAfterWholeIntervals) {
+  const TDateTime eight = At(2026, 12, 8, 8);
+  TActionEntry *entry = Add(tpFrequency, eight, eight, Hour);
+  EXPECT_TRUE(Tick(eight).empty()); // strictly after FirstDate only
+  EXPECT_TRUE(Tick(At(2026, 12, 8, 8, 30)).empty());
+  const auto calls = Tick(At(2026, 12, 8, 9, 0, 0, 500));
+  ASSERT_EQ(calls.size(), 1u);
+  EXPECT_NEAR(calls[0].DuePoint, At(2026, 12, 8, 9), MsTolerance);
+  EXPECT_NEAR(entry->LastDate, At(2026, 12, 8, 9, 0, 0, 100), MsTolerance);
+  EXPECT_TRUE(Tick(At(2026, 12, 8, 9, 59, 59)).empty());
+}
+
+TEST_F(DueCheck, NewFrequencyEntryRunsAtItsStartOrAfterItsFirstInterval) {
+  const TDateTime eight = At(2026, 12, 8, 8);
+  Add(tpFrequency, eight, eight - 0.1, Hour); // e = −2
+  auto calls = Tick(At(2026, 12, 8, 8, 0, 0, 500));
+  ASSERT_EQ(calls.size(), 1u);
+  EXPECT_NEAR(calls[0].DuePoint, eight, MsTolerance);
+
+  Scheduler.SetActions({});
+  Add(tpFrequency, eight, eight - 0.1, 4 * Hour); // e = 0
+  EXPECT_TRUE(Tick(At(2026, 12, 8, 8, 0, 0, 500)).empty());
+  EXPECT_TRUE(Tick(At(2026, 12, 8, 11, 59, 59)).empty());
+  calls = Tick(At(2026, 12, 8, 12, 0, 1));
+  ASSERT_EQ(calls.size(), 1u);
+  EXPECT_NEAR(calls[0].DuePoint, At(2026, 12, 8, 12), MsTolerance);
+}
+
+TEST_F(DueCheck, MissedFrequencyCallsAreMadeUpOnlyWithAllCalls) {
+  const TDateTime eight = At(2026, 12, 8, 8);
+  const TDateTime lastRun = At(2026, 12, 8, 9, 0, 0, 100);
+  TActionEntry *latestOnly = Add(tpFrequency, eight, lastRun, Hour);
+  auto calls = Tick(At(2026, 12, 8, 13, 30));
+  ASSERT_EQ(calls.size(), 1u);
+  EXPECT_NEAR(calls[0].DuePoint, At(2026, 12, 8, 13), MsTolerance);
+  EXPECT_NEAR(latestOnly->LastDate, At(2026, 12, 8, 13, 0, 0, 100), MsTolerance);
+
+  Scheduler.SetActions({});
+  TActionEntry *every = Add(tpFrequency, eight, lastRun, Hour, true);
+  calls = Tick(At(2026, 12, 8, 13, 30));
+  ASSERT_EQ(calls.size(), 4u);
+  for (int i = 0; i < 4; ++i)
+    EXPECT_NEAR(calls[i].DuePoint, At(2026, 12, 8, 10 + i), MsTolerance);
+  EXPECT_NEAR(every->LastDate, At(2026, 12, 8, 13, 0, 0, 100), MsTolerance);
+  EXPECT_FALSE(every->DueFlag);
+  EXPECT_TRUE(Tick(At(2026, 12, 8, 13, 31)).empty());
+}
+
+TEST_F(DueCheck, AllCallsCatchUpAcrossALongAbsenceInOrder) {
+  const TDateTime start = At(2026, 12, 1, 6);
+  Add(tpFrequency, start, At(2026, 12, 2, 6, 0, 0, 100), Hour, true);
+  const auto calls = Tick(At(2026, 12, 5, 6, 30)); // three days away: 72 missed calls
+  ASSERT_EQ(calls.size(), 72u);
+  for (std::size_t i = 0; i < calls.size(); ++i)
+    EXPECT_NEAR(calls[i].DuePoint, At(2026, 12, 2, 7) + static_cast<double>(i) * Hour, MsTolerance);
+}
+
+TEST_F(DueCheck, NewAllCallsEntryGetsNoCallsBeforeItsStart) {
+  const TDateTime eight = At(2026, 12, 8, 8);
+  Add(tpFrequency, eight, eight - 0.1, 30 * Minute, true);
+  auto calls = Tick(At(2026, 12, 8, 8, 0, 1));
+  ASSERT_EQ(calls.size(), 1u);
+  EXPECT_NEAR(calls[0].DuePoint, eight, MsTolerance);
+  calls = Tick(At(2026, 12, 8, 8, 30, 1));
+  ASSERT_EQ(calls.size(), 1u);
+  EXPECT_NEAR(calls[0].DuePoint, At(2026, 12, 8, 8, 30), MsTolerance);
+
+  Scheduler.SetActions({});
+  Add(tpFrequency, eight, eight - 0.1, Second, true);
+  EXPECT_EQ(Tick(At(2026, 12, 8, 8, 0, 0, 500)).size(), 1u); // not 8 640
+}
+
+TEST_F(DueCheck, CatchUpCallsOnAnotherEntrysDuePointAreKept) {
+  const TDateTime eight = At(2026, 12, 8, 8);
+  TActionEntry *daily = Add(tpDaily, At(2026, 1, 1, 10), At(2026, 12, 7, 10, 0, 0, 100));
+  TActionEntry *frequent = Add(tpFrequency, eight, At(2026, 12, 8, 9, 0, 0, 100), Hour, true);
+  const auto calls = Tick(At(2026, 12, 8, 11, 30));
+  ASSERT_EQ(calls.size(), 3u); // 10:00 twice and 11:00
+  EXPECT_EQ(calls[0].Entry, daily);
+  EXPECT_EQ(calls[1].Entry, frequent);
+  EXPECT_NEAR(calls[1].DuePoint, At(2026, 12, 8, 10), MsTolerance);
+  EXPECT_NEAR(calls[2].DuePoint, At(2026, 12, 8, 11), MsTolerance);
+}
+
+TEST_F(DueCheck, ZeroFrequencyIsNeverDueByTime) {
+  const TDateTime eight = At(2026, 12, 8, 8);
+  Add(tpFrequency, eight, eight - 0.1, 0, true);
+  EXPECT_TRUE(Tick(eight + 1).empty());
+  EXPECT_TRUE(Tick(eight + 1000).empty());
+}
+
+TEST_F(DueCheck, FlaggedFrequencyEntryRecordsTheCurrentGridPoint) {
+  // Run at start-up (SuddenStart) between two grid points: dispatched once, its LastDate
+  // moves to the current period's point and never back before a recorded run.
+  const TDateTime eight = At(2026, 12, 8, 8);
+  TActionEntry *entry = Add(tpFrequency, eight, At(2026, 12, 8, 10, 0, 0, 100), Hour, true);
+  entry->DueFlag = true;
+  auto calls = Tick(At(2026, 12, 8, 10, 20));
+  ASSERT_EQ(calls.size(), 1u);
+  EXPECT_NEAR(calls[0].DuePoint, At(2026, 12, 8, 10), MsTolerance);
+  EXPECT_NEAR(entry->LastDate, At(2026, 12, 8, 10, 0, 0, 100), MsTolerance);
+  EXPECT_TRUE(Tick(At(2026, 12, 8, 10, 21)).empty()); // no grid point counts as missed
+  EXPECT_EQ(Tick(At(2026, 12, 8, 11, 0, 1)).size(), 1u);
+
+  // Flagged before FirstDate: the due point is FirstDate itself.
+  Scheduler.SetActions({});
+  entry = Add(tpFrequency, eight, eight - 0.1, Hour);
+  entry->DueFlag = true;
+  calls = Tick(At(2026, 12, 8, 7));
+  ASSERT_EQ(calls.size(), 1u);
+  EXPECT_EQ(calls[0].DuePoint, eight);
+  EXPECT_TRUE(Tick(At(2026, 12, 8, 8, 0, 0, 50)).empty()); // 08:00 counts as run
+}
+
+TEST_F(DueCheck, WeeklyEntryIsMadeUpWithinItsWeekOnly) {
+  const TDateTime someMonday = At(2026, 11, 2, 8);
+  TActionEntry *entry = Add(tpWeekly, someMonday, At(2026, 11, 30, 8, 0, 0, 100));
+  const auto calls = Tick(At(2026, 12, 9, 12)); // Wednesday
+  ASSERT_EQ(calls.size(), 1u);
+  EXPECT_EQ(calls[0].DuePoint, At(2026, 12, 7, 8)); // this week's Monday
+  EXPECT_TRUE(Tick(At(2026, 12, 13, 12)).empty());  // Sunday: next Monday ahead
+  EXPECT_EQ(TScheduler::NextDuePoint(*entry, At(2026, 12, 13, 12)), At(2026, 12, 14, 8));
+  // A Saturday point missed is gone once the week has turned.
+  Scheduler.SetActions({});
+  Add(tpWeekly, At(2026, 11, 7, 20), At(2026, 11, 28, 20, 0, 0, 100));
+  EXPECT_TRUE(Tick(At(2026, 12, 6, 9)).empty());
+  EXPECT_EQ(Tick(At(2026, 12, 12, 20)).size(), 1u);
+}
+
+TEST_F(DueCheck, DailyEntryMissedYesterdayIsNotMadeUp) {
+  TActionEntry *entry = Add(tpDaily, At(2026, 1, 1, 8), At(2026, 12, 6, 8, 0, 0, 100));
+  EXPECT_TRUE(Tick(At(2026, 12, 8, 7, 59, 59)).empty());
+  const auto calls = Tick(At(2026, 12, 8, 8));
+  ASSERT_EQ(calls.size(), 1u);
+  EXPECT_EQ(calls[0].DuePoint, At(2026, 12, 8, 8));
+  EXPECT_TRUE(Tick(At(2026, 12, 8, 23, 59, 59)).empty());
+  EXPECT_TRUE(Tick(At(2026, 12, 9, 0, 0, 1)).empty()); // across midnight the point moves on
+  EXPECT_EQ(Tick(At(2026, 12, 9, 8, 0, 1)).size(), 1u);
+  EXPECT_NEAR(entry->LastDate, At(2026, 12, 9, 8, 0, 0, 100), MsTolerance);
+}
+
+TEST_F(DueCheck, SuddenStartRunCountsAsTodaysRun) {
+  TActionEntry entry;
+  entry.TimePoint = tpDaily;
+  entry.FirstDate = At(2026, 1, 1, 20);
+  entry.LastDate = At(2026, 12, 7, 20, 0, 0, 100);
+  entry.SuddenStart = true;
+  entry.Action = QStringLiteral("prog");
+  TActionEntry *added = Scheduler.AddAction(entry);
+  EXPECT_TRUE(added->DueFlag);
+  const auto calls = Tick(At(2026, 12, 8, 10));
+  ASSERT_EQ(calls.size(), 1u);
+  EXPECT_EQ(calls[0].DuePoint, At(2026, 12, 8, 20));
+  EXPECT_TRUE(Tick(At(2026, 12, 8, 20, 0, 1)).empty());
+  // A flagged entry of an unknown kind is still dispatched, at its FirstDate.
+  Scheduler.SetActions({});
+  TActionEntry *odd = Add(static_cast<TTimePoint>(9), At(2026, 1, 1, 20), 0);
+  odd->DueFlag = true;
+  EXPECT_EQ(Tick(At(2026, 12, 8, 10)).size(), 1u);
+  EXPECT_TRUE(Tick(At(2026, 12, 8, 11)).empty());
+}
+
+TEST_F(DueCheck, EqualDuePointsRunOneTickApartInListOrder) {
+  TActionEntry *first = Add(tpDaily, At(2026, 1, 1, 8), 0);
+  TActionEntry *second = Add(tpDaily, At(2026, 3, 3, 8), 0);
+  auto calls = Tick(At(2026, 12, 8, 8, 0, 1));
+  ASSERT_EQ(calls.size(), 1u);
+  EXPECT_EQ(calls[0].Entry, first);
+  EXPECT_TRUE(second->DueFlag); // recorded, waiting for the next tick
+  calls = Tick(At(2026, 12, 8, 8, 0, 2));
+  ASSERT_EQ(calls.size(), 1u);
+  EXPECT_EQ(calls[0].Entry, second);
+  EXPECT_EQ(calls[0].DuePoint, At(2026, 12, 8, 8));
+  EXPECT_TRUE(Tick(At(2026, 12, 8, 8, 0, 3)).empty());
+}
+
+TEST_F(DueCheck, CallsRunInOrderOfDuePointsAcrossEntries) {
+  TActionEntry *late = Add(tpOnce, At(2026, 12, 8, 10, 0, 5), 0);
+  TActionEntry *early = Add(tpOnce, At(2026, 12, 8, 10, 0, 1), 0);
+  TActionEntry *daily = Add(tpDaily, At(2020, 5, 5, 10, 0, 3), 0);
+  const auto calls = Tick(At(2026, 12, 8, 10, 0, 6));
+  ASSERT_EQ(calls.size(), 3u);
+  EXPECT_EQ(calls[0].Entry, early);
+  EXPECT_EQ(calls[1].Entry, daily);
+  EXPECT_EQ(calls[2].Entry, late);
+}
+
+TEST_F(DueCheck, MonthlyAndYearlyBoundaries) {
+  TActionEntry *monthly = Add(tpMonthly, At(2026, 1, 15, 9), At(2026, 11, 15, 9, 0, 0, 100));
+  EXPECT_EQ(Tick(At(2026, 12, 31, 23)).size(), 1u); // made up within the month
+  monthly->LastDate = At(2026, 11, 15, 9, 0, 0, 100);
+  EXPECT_TRUE(Tick(At(2027, 1, 1, 0, 0, 1)).empty()); // December's point is gone in January
+  Scheduler.SetActions({});
+  TActionEntry *yearly = Add(tpYearly, At(2020, 12, 31, 18), At(2025, 12, 31, 18, 0, 0, 100));
+  EXPECT_TRUE(Tick(At(2027, 1, 1, 10)).empty()); // last year's point missed: gone
+  const auto calls = Tick(At(2027, 12, 31, 18));
+  ASSERT_EQ(calls.size(), 1u);
+  EXPECT_EQ(calls[0].Entry, yearly);
+}
+
+TEST_F(DueCheck, DaysAMonthLacksFallOnItsLastDay) {
+  TActionEntry *on31st = Add(tpMonthly, At(2026, 1, 31, 7), 0);
+  TActionEntry *leapDay = Add(tpYearly, At(2024, 2, 29, 7, 30), At(2026, 2, 28, 7, 30, 0, 100));
+  TActionEntry *after = Add(tpDaily, At(2026, 1, 1, 6), 0);
+  auto calls = Tick(At(2026, 4, 30, 7, 0, 1));
+  ASSERT_EQ(calls.size(), 2u);
+  EXPECT_EQ(calls[0].Entry, after); // the entries after it are still checked
+  EXPECT_EQ(calls[1].Entry, on31st);
+  EXPECT_EQ(calls[1].DuePoint, At(2026, 4, 30, 7));
+  calls = Tick(At(2027, 2, 28, 7, 30, 1));
+  ASSERT_GE(calls.size(), 1u);
+  EXPECT_EQ(calls.back().Entry, leapDay);
+  EXPECT_EQ(calls.back().DuePoint, At(2027, 2, 28, 7, 30));
+  EXPECT_EQ(TScheduler::NextDuePoint(*leapDay, At(2027, 3, 1)), At(2028, 2, 29, 7, 30));
+}
+
+TEST_F(DueCheck, DailyEntryRunsOnceOnDaylightSavingDays) {
+  // Ticks every minute on real instants through both clock changes of 2026 in Berlin,
+  // turned into local wall-clock values as the clock reports them.
+  const QTimeZone berlin("Europe/Berlin");
+  ASSERT_TRUE(berlin.isValid());
+  for (const QDate day : {QDate(2026, 3, 29), QDate(2026, 10, 25)}) {
+    Scheduler.SetActions({});
+    TActionEntry *entry = Add(tpDaily, At(2026, 1, 1, 2, 30), 0);
+    const QDateTime start(day, QTime(0, 0), berlin);
+    int calls = 0;
+    for (int minute = 0; minute < 24 * 60; ++minute) {
+      const QDateTime instant = start.addSecs(minute * 60LL).toTimeZone(berlin);
+      const TDateTime now =
+          DateTimeFromQDateTime(QDateTime(instant.date(), instant.time())); // local wall clock
+      for (const TCall &call : Tick(now))
+        calls += call.Entry == entry;
+    }
+    EXPECT_EQ(calls, 1) << day.toString(Qt::ISODate).toStdString();
+  }
+}
+
+TEST_F(DueCheck, HugeCatchUpIsSpreadOverTicksWithoutLosingCalls) {
+  const TDateTime start = At(2026, 11, 1);
+  Add(tpFrequency, start, start + RunMark, Second, true);
+  const TDateTime now = start + 1500000.5 * Second; // 1 500 000 missed calls
+  std::size_t total = Tick(now).size();
+  EXPECT_EQ(total, 1000000u);
+  total += Tick(now + 0.001 * Second).size();
+  EXPECT_EQ(total, 1500000u);
+  EXPECT_TRUE(Tick(now + 0.002 * Second).empty());
+}
+
+TEST_F(DueCheck, NextDuePointShowsWhatTheNextTicksWillDo) {
+  const TDateTime eight = At(2026, 12, 8, 8);
+  const TDateTime now = At(2026, 12, 8, 9, 30);
+  TActionEntry once = NewActionEntry(tpOnce, At(2026, 12, 8, 10), QStringLiteral("x"));
+  EXPECT_EQ(TScheduler::NextDuePoint(once, now), At(2026, 12, 8, 10));
+  once.LastDate = once.FirstDate + RunMark;
+  EXPECT_EQ(TScheduler::NextDuePoint(once, now), 0);
+  TActionEntry daily = NewActionEntry(tpDaily, At(2026, 1, 1, 9), QStringLiteral("x"));
+  EXPECT_EQ(TScheduler::NextDuePoint(daily, now), At(2026, 12, 8, 9)); // overdue: next tick
+  daily.LastDate = At(2026, 12, 8, 9) + RunMark;
+  EXPECT_EQ(TScheduler::NextDuePoint(daily, now), At(2026, 12, 9, 9));
+  TActionEntry monthly = NewActionEntry(tpMonthly, At(2026, 1, 31, 9), QStringLiteral("x"));
+  monthly.LastDate = At(2026, 12, 31, 9) + RunMark;
+  EXPECT_EQ(TScheduler::NextDuePoint(monthly, At(2026, 12, 31, 10)), At(2027, 1, 31, 9));
+  TActionEntry frequent = NewActionEntry(tpFrequency, eight, QStringLiteral("x"));
+  frequent.Freq = Hour;
+  frequent.LastDate = At(2026, 12, 8, 9) + RunMark;
+  EXPECT_NEAR(TScheduler::NextDuePoint(frequent, now), At(2026, 12, 8, 10), MsTolerance);
+  frequent.Freq = 0;
+  EXPECT_EQ(TScheduler::NextDuePoint(frequent, now), 0);
+}

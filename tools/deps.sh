@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Installs, as root, whatever Debian 12 packages Kronolab needs and the machine lacks.
+set -euo pipefail
+packages=(
+  g++ cmake ninja-build pkg-config
+  qt6-base-dev qt6-base-dev-tools
+  libgtest-dev libgmock-dev libbenchmark-dev
+  tzdata fonts-dejavu-core
+)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if ((${#missing[@]})); then
+  sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo="sudo"
+  export DEBIAN_FRONTEND=noninteractive
+  $sudo apt-get update
+  $sudo apt-get install -y --no-install-recommends "${missing[@]}"
+fi
