@@ -13,21 +13,22 @@ int main(int argc, char **argv) {
   if (!out)
     return 1;
   std::string temp = std::string(out) + ".part";
+  // The descriptors are listed before the report file is opened, so it is not among them.
+  std::string fds;
+  if (DIR *dir = opendir("/proc/self/fd")) {
+    int own = dirfd(dir);
+    while (dirent *entry = readdir(dir)) {
+      std::string name = entry->d_name;
+      if (name != "." && name != ".." && std::stoi(name) != own)
+        fds += name + ",";
+    }
+    closedir(dir);
+  }
   {
     std::ofstream file(temp);
     char cwd[4096] = {};
     file << "cwd=" << (getcwd(cwd, sizeof cwd) ? cwd : "") << "\n";
     file << "session=" << (getsid(0) == getpid() ? "own" : "shared") << "\n";
-    std::string fds;
-    if (DIR *dir = opendir("/proc/self/fd")) {
-      int own = dirfd(dir);
-      while (dirent *entry = readdir(dir)) {
-        std::string name = entry->d_name;
-        if (name != "." && name != ".." && std::stoi(name) != own)
-          fds += name + ",";
-      }
-      closedir(dir);
-    }
     file << "fds=" << fds << "\n";
     for (int i = 1; i < argc; ++i)
       file << "arg=" << argv[i] << "\n";

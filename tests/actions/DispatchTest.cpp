@@ -131,9 +131,15 @@ TEST_F(Dispatch, TickRunsDueEntriesInOrderAndAFailureDoesNotStopTheNext) {
   src.close();
   TActionEntry bad = Entry("%LZHCOPY " + Dir.filePath("fehlt") + " " + Dir.filePath("b.txt"));
   TActionEntry good = Entry("%COPY " + Dir.filePath("a.txt") + " " + Dir.filePath("c.txt"));
+  // Two once-only entries whose moments have just passed, the failing one first.
+  TDateTime first = Moment - 2.0 / 1440;
   for (TActionEntry *e : {&bad, &good}) {
-    e->SuddenStart = true;
+    e->TimePoint = tpOnce;
+    e->FirstDate = first;
+    e->LastDate = first - 0.1;
+    e->DueFlag = false;
     Scheduler.AddAction(*e);
+    first += 1.0 / 1440;
   }
   std::vector<TDateTime> hooked;
   Scheduler.OnTick = [&](TDateTime now) { hooked.push_back(now); };
