@@ -44,7 +44,9 @@ TStartupFiles StartupFileNames(const QStringList &arguments, const QString &curr
   TStartupFiles files;
   if (!arguments.isEmpty() && !arguments[0].isEmpty())
     files.ConfigFileName = Expanded(arguments[0], currentFolder);
-  if (arguments.size() >= 2 && !arguments[1].isEmpty())
+  // "-i" in second place is the option that follows an empty first argument, not a log
+  // file of that name in the current folder.
+  if (arguments.size() >= 2 && !arguments[1].isEmpty() && arguments[1] != QLatin1String("-i"))
     files.LogFileName = Expanded(arguments[1], currentFolder);
   if (files.ConfigFileName.isEmpty()) {
     const TCommandLineHandler handler(arguments);

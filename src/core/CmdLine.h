@@ -25,9 +25,10 @@ struct TStartupFiles {
   QString LogFileName;
 };
 
-// The file names a start uses: the first argument as configuration file and the second as
-// log file, both made absolute against currentFolder; without a first argument (or an empty
-// one) the command line handler's answer; the log defaults to the configuration's name with
+// The file names a start uses: the first argument as configuration file and the second (unless
+// it is "-i") as log file, both made absolute against currentFolder; without a first argument (or
+// an empty one) the command line handler's answer; the log defaults to the configuration's name
+// with
 // ".log". Raises EInOutError when the default location cannot be created.
 TStartupFiles StartupFileNames(const QStringList &arguments, const QString &currentFolder);
 

@@ -66,9 +66,12 @@ bool TInstanceLock::TryAcquire(const QByteArray &request, int timeoutMs) {
   socket.connectToServer(FServerName);
   if (socket.waitForConnected(timeoutMs)) {
     socket.write(request + '\n');
-    socket.flush();
-    if (socket.waitForBytesWritten(timeoutMs) && socket.waitForReadyRead(timeoutMs))
-      FHandedOver = socket.readLine().trimmed() == "ok";
+    // A request that went out at once leaves nothing to wait for.
+    if (socket.bytesToWrite() > 0)
+      socket.waitForBytesWritten(timeoutMs);
+    while (!socket.canReadLine() && socket.waitForReadyRead(timeoutMs)) {
+    }
+    FHandedOver = socket.readLine().trimmed() == "ok";
     socket.disconnectFromServer();
   }
   return false;

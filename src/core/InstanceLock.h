@@ -43,7 +43,7 @@ private:
 
   QString FServerName;
   std::unique_ptr<QLockFile> FLock;
-  QLocalServer FServer;
+  QLocalServer FServer{this}; // a child, so that it moves with the lock to another thread
   bool FAcquired = false;
   bool FHandedOver = false;
 };

@@ -72,5 +72,7 @@ QString MhzText(double mhz) {
     const double scale = std::pow(10.0, 4 - std::floor(std::log10(mhz)));
     rounded = std::round(mhz * scale) / scale;
   }
-  return QLocale().toString(rounded, 'f', 2);
+  QLocale locale;
+  locale.setNumberOptions(QLocale::OmitGroupSeparator);
+  return locale.toString(rounded, 'f', 2);
 }
