@@ -160,23 +160,31 @@ TAboutBox::TAboutBox(const QString &configFileName, QWidget *parent)
                      QStringLiteral("Version ") + ProductVersionText() + QStringLiteral(" (6)") +
                          BitnessText(),
                      QRect(160, 40, 156, 18));
+  // The right column is narrow; its small print fits in any of the usual sans fonts.
+  QFont small = font;
+  small.setPixelSize(11);
+  Version->setFont(small);
   Copyright = NewLabel(panel,
-                       QStringLiteral("© 2026 Die Kronolab-Entwickler. Freie Software, "
+                       QStringLiteral("© 2026 Die Kronolab-Entwickler.\nFreie Software "
                                       "ohne jede Gewähr."),
-                       QRect(160, 60, 156, 48));
+                       QRect(160, 60, 156, 32));
+  Copyright->setFont(small);
   Copyright->setWordWrap(true);
   CommentLabel = NewLabel(panel, QStringLiteral("Ihr Zeitplaner im Infobereich, mit dem Mond."),
-                          QRect(160, 108, 156, 34));
+                          QRect(160, 98, 156, 32));
   CommentLabel->setWordWrap(true);
+  CommentLabel->setFont(small);
 
   NewLabel(panel, QStringLiteral("URL : "), QRect(160, 146, 40, 16));
   LinkLabel = new TLinkLabel(panel);
-  LinkLabel->setGeometry(200, 146, 118, 16);
+  LinkLabel->setGeometry(196, 146, 124, 16);
+  LinkLabel->setFont(small);
   StyleAsLink(LinkLabel);
   LinkLabel->OnClick = [this] { LinkLabelClick(LinkLabel); };
   NewLabel(panel, QStringLiteral("Mail : "), QRect(160, 164, 40, 16));
   MailLabel = new TLinkLabel(panel);
-  MailLabel->setGeometry(200, 164, 118, 16);
+  MailLabel->setGeometry(196, 164, 124, 16);
+  MailLabel->setFont(small);
   StyleAsLink(MailLabel);
   MailLabel->OnClick = [this] { MailLabelClick(); };
   SetWebAddress(QString::fromLatin1(KronolabHomePageHost));
