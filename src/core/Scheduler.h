@@ -34,6 +34,8 @@ public:
   QString LogFileName;
   // True while a tick runs; a tick that starts meanwhile returns at once.
   bool TickBusy = false;
+  // The application title, shown in the caption of message actions.
+  QString ApplicationTitle = QStringLiteral("Kronolab");
 
   // Not owned. Without a sink, messages are dropped.
   TMessageSink *MessageSink = nullptr;

@@ -1,0 +1,116 @@
+#include "actions/Placeholders.h"
+
+#include "core/ActionEntry.h"
+#include "platform/DirSearch.h"
+#include "platform/Folders.h"
+#include "platform/PathSyntax.h"
+
+#include <QRandomGenerator>
+
+TRandomIndex &RandomIndexSource() {
+  static TRandomIndex source = [](int count) {
+    return static_cast<int>(QRandomGenerator::global()->bounded(count));
+  };
+  return source;
+}
+
+void ReplacePlaceholder(QString &text, const QString &placeholder, const QString &value) {
+  if (placeholder.isEmpty())
+    return;
+  // The search goes on after the inserted value, so a value that happens to contain the
+  // placeholder (a temporary folder named so) cannot make the replacement run forever.
+  qsizetype from = 0;
+  for (;;) {
+    qsizetype at = text.indexOf(placeholder, from, Qt::CaseInsensitive);
+    if (at < 0)
+      return;
+    text.replace(at, placeholder.size(), value);
+    from = at + value.size();
+  }
+}
+
+void ExpandRandomFileTokens(QString &text) {
+  static const QString token = QStringLiteral("%RANDFILE");
+  qsizetype from = 0;
+  for (;;) {
+    qsizetype p = text.indexOf(token, from, Qt::CaseInsensitive);
+    if (p < 0)
+      return;
+    text.remove(p, token.size());
+    qsizetype close = text.indexOf(u'%', p);
+    qsizetype end = close < 0 ? text.size() : close;
+    QString pattern = text.mid(p, end - p);
+    qsizetype tokenLength = end - p + (close < 0 ? 0 : 1);
+    if (pattern.isEmpty()) {
+      text.remove(p, tokenLength);
+      from = p;
+      continue;
+    }
+    if (!pattern.startsWith(RandomChoicePrefix))
+      pattern.prepend(RandomChoicePrefix);
+    ExpandFileArgument(pattern);
+    // A percent sign in the chosen name must survive the percent rule that follows.
+    QString chosen = pattern;
+    chosen.replace(QStringLiteral("%"), QStringLiteral("%%"));
+    text.replace(p, tokenLength, chosen);
+    // Go on after the inserted name: a file name holding "%RANDFILE" is not a new token.
+    from = p + chosen.size();
+  }
+}
+
+QString ResolvePercentSigns(const QString &text) {
+  QString result;
+  result.reserve(text.size());
+  for (qsizetype i = 0; i < text.size(); ++i) {
+    if (text[i] != u'%') {
+      result.append(text[i]);
+    } else if (i + 1 < text.size() && text[i + 1] == u'%') {
+      result.append(u'%');
+      ++i;
+    }
+  }
+  return result;
+}
+
+void ExpandPlaceholders(QString &text, TDateTime now) {
+  const TDateParts date = DecodeDate(now);
+  const TTimeParts time = DecodeTime(now);
+  const QString yyyy = QStringLiteral("%1").arg(date.Year, 4, 10, QLatin1Char('0'));
+  const QString mm = TwoDigits(date.Month), dd = TwoDigits(date.Day);
+  const QString hh = TwoDigits(time.Hour), nn = TwoDigits(time.Minute), ss = TwoDigits(time.Second);
+  ReplacePlaceholder(text, QStringLiteral("%TIMESTAMP%"), yyyy + mm + dd + hh + nn + ss);
+  ReplacePlaceholder(text, QStringLiteral("%FULLDAY%"), yyyy + mm + dd);
+  ReplacePlaceholder(text, QStringLiteral("%DAY%"), dd);
+  ReplacePlaceholder(text, QStringLiteral("%MONTH%"), mm);
+  ReplacePlaceholder(text, QStringLiteral("%YEAR%"), yyyy);
+  ReplacePlaceholder(text, QStringLiteral("%WEEKDAY%"), QString::number(DayOfWeek(now)));
+  ReplacePlaceholder(text, QStringLiteral("%HOUR%"), hh);
+  ReplacePlaceholder(text, QStringLiteral("%MINUTE%"), nn);
+  ReplacePlaceholder(text, QStringLiteral("%SECOND%"), ss);
+  ReplacePlaceholder(text, QStringLiteral("%FULLTIME%"), hh + nn + ss);
+  ReplacePlaceholder(text, QStringLiteral("%TEMP%"), TempFolder());
+  ExpandRandomFileTokens(text);
+  text = ResolvePercentSigns(text);
+}
+
+QStringList ExpandFileArgument(QString &argument) {
+  const bool random = argument.startsWith(RandomChoicePrefix);
+  if (!random && !argument.contains(u'*') && !argument.contains(u'?'))
+    return {argument};
+  if (random)
+    argument.remove(0, 1);
+  const QString folder = FolderPart(argument);
+  QStringList names;
+  for (const QString &name : FindEntries(folder, FileNamePart(argument)))
+    names.append(folder + name);
+  if (names.isEmpty())
+    names.append(argument);
+  if (random) {
+    int index = RandomIndexSource()(static_cast<int>(names.size()));
+    if (index < 0 || index >= names.size())
+      index = 0;
+    argument = names[index];
+    names = QStringList{argument};
+  }
+  return names;
+}

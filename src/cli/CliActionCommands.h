@@ -1,0 +1,11 @@
+// kronolab-cli's "expand" and "run" subcommands; main only parses and dispatches to them.
+#pragma once
+
+#include <QStringList>
+#include <QTextStream>
+
+// expand TEXT [--at T]: prints TEXT after placeholder expansion at T (default now).
+int CliExpand(const QStringList &args, QTextStream &out, QTextStream &err);
+// run [CONFIG [LOG]] [--ticks N]: the scheduler without windows; saves the configuration
+// after N ticks, on SIGINT and on SIGTERM. Exit 1 when loading or saving fails.
+int CliRun(const QStringList &args, QTextStream &out, QTextStream &err);

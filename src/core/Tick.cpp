@@ -1,0 +1,31 @@
+#include "core/Scheduler.h"
+
+#include "platform/Process.h"
+
+#include <exception>
+
+void TScheduler::TimerTimer() {
+  if (TickBusy)
+    return; // dropped, not queued
+  TickBusy = true;
+  struct TClearBusy {
+    bool &Flag;
+    ~TClearBusy() { Flag = false; }
+  } clearBusy{TickBusy};
+  try {
+    const TDateTime now = Clock();
+    ReapFinishedProcesses();
+    if (OnTick)
+      OnTick(now);
+    CollectDueActions(now);
+    const int n = DueList.Count();
+    // The count is taken once; the bound on the current count only guards against a list
+    // that something during an action has emptied.
+    for (int i = 0; i < n && i < DueList.Count(); ++i)
+      ExecuteAction(*DueEntry(i));
+  } catch (const std::exception &error) {
+    HandleAppException(error);
+  } catch (...) {
+    HandleAppException(QStringLiteral("Unbekannter Fehler"));
+  }
+}

@@ -1,0 +1,30 @@
+// Starting programs. A command line is split into program and arguments by the Windows
+// rules and started directly, never through a shell, so no text in it is ever interpreted.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// Results of LaunchProcess below 32, as the Windows program start reports them.
+constexpr int ExecOutOfResources = 0; // out of memory or processes
+constexpr int ExecFileNotFound = 2;   // no such program, on the search path or at the path
+constexpr int ExecPathNotFound = 3;   // a folder of the program's path is missing
+constexpr int ExecBadFormat = 11;     // the file is not executable or not a program
+// Any result above this means the program was started.
+constexpr int ExecStartedAbove = 31;
+
+// Splits a command line: blanks and tabs separate words, double quotes group a run that
+// holds blanks and are removed ("" gives an empty word).
+QStringList SplitCommandLine(const QString &commandLine);
+
+// Starts the command line's program with its arguments, in its own session, with folder
+// (when not empty) as its working folder; our own current folder never changes. Returns at
+// once without waiting: a value above ExecStartedAbove on success, else one of the Exec
+// codes above. Raises EInOutError, starting nothing, when folder is not an enterable folder.
+int LaunchProcess(const QString &folder, const QString &commandLine);
+
+// Collects the exit status of started programs that have ended, so none stays a zombie.
+// LaunchProcess calls it too; the tick calls it once per tick.
+void ReapFinishedProcesses();
+// How many started programs have not yet been collected.
+int UnreapedProcessCount();

@@ -1,0 +1,169 @@
+#include "platform/Process.h"
+
+#include "core/Errors.h"
+
+#include <QFile>
+#include <cerrno>
+#include <csignal>
+#include <fcntl.h>
+#include <mutex>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+extern char **environ;
+
+namespace {
+
+std::mutex StartedLock;
+std::vector<pid_t> Started; // children not yet reaped
+
+bool Exists(const QByteArray &path) {
+  struct stat info {};
+  return stat(path.constData(), &info) == 0;
+}
+
+// Maps the error of a failed start onto the Windows result codes.
+int ExecResult(int error, const QByteArray &program) {
+  switch (error) {
+  case ENOENT: {
+    // Missing file or missing folder on the way: tell them apart as Windows does.
+    qsizetype slash = program.lastIndexOf('/');
+    if (slash > 0 && !Exists(program.left(slash)))
+      return ExecPathNotFound;
+    return ExecFileNotFound;
+  }
+  case ENOTDIR:
+  case ENAMETOOLONG:
+  case ELOOP:
+    return ExecPathNotFound;
+  case EACCES:
+  case EPERM:
+  case ENOEXEC:
+  case ETXTBSY:
+  case EISDIR:
+  case ELIBBAD:
+    return ExecBadFormat;
+  default:
+    // ENOMEM, EAGAIN, E2BIG, EMFILE and whatever else: reported as lack of resources, so
+    // no failed start ever passes silently.
+    return ExecOutOfResources;
+  }
+}
+
+// The spawn attributes and file actions, released when done.
+struct TSpawnSetup {
+  posix_spawnattr_t Attr;
+  posix_spawn_file_actions_t Actions;
+  bool Ok = false;
+  TSpawnSetup() {
+    if (posix_spawnattr_init(&Attr) != 0)
+      return;
+    if (posix_spawn_file_actions_init(&Actions) != 0) {
+      posix_spawnattr_destroy(&Attr);
+      return;
+    }
+    Ok = true;
+  }
+  ~TSpawnSetup() {
+    if (Ok) {
+      posix_spawn_file_actions_destroy(&Actions);
+      posix_spawnattr_destroy(&Attr);
+    }
+  }
+};
+
+} // namespace
+
+QStringList SplitCommandLine(const QString &commandLine) {
+  QStringList words;
+  QString word;
+  bool inWord = false, quoted = false;
+  for (QChar c : commandLine) {
+    if (c == u'"') {
+      quoted = !quoted;
+      inWord = true;
+    } else if (!quoted && (c == u' ' || c == u'\t')) {
+      if (inWord)
+        words.append(word);
+      word.clear();
+      inWord = false;
+    } else {
+      word.append(c);
+      inWord = true;
+    }
+  }
+  if (inWord)
+    words.append(word);
+  return words;
+}
+
+int LaunchProcess(const QString &folder, const QString &commandLine) {
+  ReapFinishedProcesses();
+  QByteArray nativeFolder;
+  if (!folder.isEmpty()) {
+    nativeFolder = QFile::encodeName(folder);
+    struct stat info {};
+    if (stat(nativeFolder.constData(), &info) != 0 || !S_ISDIR(info.st_mode) ||
+        access(nativeFolder.constData(), X_OK) != 0)
+      throw EInOutError(
+          QStringLiteral("Der Arbeitsordner \"%1\" kann nicht geöffnet werden.").arg(folder));
+  }
+  const QStringList words = SplitCommandLine(commandLine);
+  if (words.isEmpty() || words.first().isEmpty())
+    return ExecFileNotFound;
+
+  std::vector<QByteArray> args;
+  for (const QString &word : words)
+    args.push_back(QFile::encodeName(word));
+  std::vector<char *> argv;
+  for (QByteArray &arg : args)
+    argv.push_back(arg.data());
+  argv.push_back(nullptr);
+
+  TSpawnSetup setup;
+  if (!setup.Ok)
+    return ExecOutOfResources;
+  // Own session, so the program outlives us and gets no terminal signals of ours; default
+  // signal handling and an empty mask, whatever we changed for ourselves.
+  sigset_t all, none;
+  sigfillset(&all);
+  sigemptyset(&none);
+  short flags = POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK;
+  if (posix_spawnattr_setflags(&setup.Attr, flags) != 0 ||
+      posix_spawnattr_setsigdefault(&setup.Attr, &all) != 0 ||
+      posix_spawnattr_setsigmask(&setup.Attr, &none) != 0)
+    return ExecOutOfResources;
+  // Standard input from /dev/null (a started program must not read our terminal); no other
+  // descriptor of ours beyond standard output and error reaches the program.
+  if (posix_spawn_file_actions_addopen(&setup.Actions, 0, "/dev/null", O_RDONLY, 0) != 0 ||
+      posix_spawn_file_actions_addclosefrom_np(&setup.Actions, 3) != 0)
+    return ExecOutOfResources;
+  if (!nativeFolder.isEmpty() &&
+      posix_spawn_file_actions_addchdir_np(&setup.Actions, nativeFolder.constData()) != 0)
+    return ExecOutOfResources;
+
+  pid_t pid = 0;
+  int error = posix_spawnp(&pid, argv[0], &setup.Actions, &setup.Attr, argv.data(), environ);
+  if (error != 0)
+    return ExecResult(error, args.front());
+  std::lock_guard<std::mutex> lock(StartedLock);
+  Started.push_back(pid);
+  return ExecStartedAbove + 2;
+}
+
+void ReapFinishedProcesses() {
+  std::lock_guard<std::mutex> lock(StartedLock);
+  std::erase_if(Started, [](pid_t pid) {
+    int status = 0;
+    pid_t got = waitpid(pid, &status, WNOHANG);
+    return got == pid || (got < 0 && errno == ECHILD);
+  });
+}
+
+int UnreapedProcessCount() {
+  std::lock_guard<std::mutex> lock(StartedLock);
+  return static_cast<int>(Started.size());
+}

@@ -1,0 +1,148 @@
+#include "actions/InternalCommands.h"
+#include "ActionsTestSupport.h"
+#include "core/Errors.h"
+#include "core/Scheduler.h"
+#include "platform/Folders.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(SplitArguments, QuotesGroupAndRemainderStaysAsWritten) {
+  TCommandArguments a = SplitArguments("  \"/a b/x y.txt\" \"/c d\"  -q \"r s\"  ");
+  EXPECT_EQ(a.First, "/a b/x y.txt");
+  EXPECT_EQ(a.Second, "/c d");
+  EXPECT_EQ(a.Remainder, "-q \"r s\"");
+  TCommandArguments b = SplitArguments("\"ab\"cd e");
+  EXPECT_EQ(b.First, "ab");
+  EXPECT_EQ(b.Second, "cd");
+  EXPECT_TRUE(SplitArguments(" \t ").First.isEmpty());
+  EXPECT_EQ(SplitCommandWord("copy a b").Word, "COPY");
+  EXPECT_EQ(SplitCommandWord("COPY").Arguments, "");
+}
+
+class Commands : public ::testing::Test {
+protected:
+  QTemporaryDir Dir;
+  TScheduler Scheduler;
+  TRecordingSink Sink;
+  void SetUp() override { Scheduler.MessageSink = &Sink; }
+  QString P(const QString &name) { return Dir.filePath(name); }
+  void Write(const QString &name, const QByteArray &bytes) {
+    QFile f(P(name));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+  }
+  QByteArray Read(const QString &name) {
+    QFile f(P(name));
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+  }
+  void Run(const QString &text) { Scheduler.RunInternalCommand(text); }
+};
+
+TEST_F(Commands, CopyIntoFolderReportsTheOneFailingFileAndCopiesTheRest) {
+  Write("a.txt", "a");
+  Write("b.txt", "b");
+  Write("c.txt", "c");
+  ASSERT_TRUE(QDir(Dir.path()).mkdir("Kopien"));
+  ASSERT_TRUE(QDir(Dir.path()).mkpath("Kopien/b.txt")); // a folder where b.txt would go
+  Run("copy " + Dir.path() + "/*.txt " + P("Kopien"));
+  EXPECT_EQ(Read("Kopien/a.txt"), "a");
+  EXPECT_EQ(Read("Kopien/c.txt"), "c");
+  ASSERT_EQ(Sink.Messages.size(), 1u);
+  EXPECT_EQ(Sink.Messages[0].Caption, "Fehler");
+  EXPECT_EQ(Sink.Messages[0].Header, "");
+  EXPECT_EQ(Sink.Messages[0].Message,
+            "Kopieren von " + P("b.txt") + " nach " + P("Kopien/b.txt") + " mißlungen!");
+}
+
+TEST_F(Commands, CopyPatternOntoFileReportsThePatternAndSameNameDoesNothing) {
+  Write("a.txt", "a");
+  Run("COPY " + Dir.path() + "/*.txt " + P("neu.txt"));
+  ASSERT_EQ(Sink.Messages.size(), 1u);
+  EXPECT_EQ(Sink.Messages[0].Message,
+            "Kopieren von " + Dir.path() + "/*.txt nach " + P("neu.txt") + " mißlungen!");
+  Run("Copy " + P("a.txt") + " " + P("a.txt"));
+  Run("COPY");
+  EXPECT_EQ(Sink.Messages.size(), 1u);
+}
+
+TEST_F(Commands, CopyToTrailingSeparatorAndHiddenFolderTargets) {
+  Write("a.txt", "a");
+  ASSERT_TRUE(QDir(Dir.path()).mkdir(".ziel"));
+  Run("COPY " + P("a.txt") + " " + P(".ziel") + "/");
+  Run("COPY \"" + P("a.txt") + "\" \"" + P(".ziel") + "\"");
+  EXPECT_EQ(Read(".ziel/a.txt"), "a");
+  EXPECT_TRUE(Sink.Messages.empty());
+}
+
+TEST_F(Commands, MoveOntoExistingFileFailsWithItsMessage) {
+  Write("a.txt", "a");
+  Write("b.txt", "b");
+  Run("MOVE " + P("a.txt") + " " + P("b.txt"));
+  EXPECT_EQ(Read("b.txt"), "b");
+  EXPECT_EQ(Read("a.txt"), "a");
+  ASSERT_EQ(Sink.Messages.size(), 1u);
+  EXPECT_EQ(Sink.Messages[0].Message,
+            "Verschieben von " + P("a.txt") + " nach " + P("b.txt") + " mißlungen!");
+}
+
+TEST_F(Commands, QuotedNamesWithBlanks) {
+  Write("mein bericht.txt", "x");
+  Run("COPY \"" + P("mein bericht.txt") + "\" \"" + P("die kopie.txt") + "\"");
+  EXPECT_EQ(Read("die kopie.txt"), "x");
+}
+
+TEST_F(Commands, LzhCopyOntoItselfKeepsTheFileAndMissingSourceRaises) {
+  Write("a.txt", "inhalt");
+  const QString before = QDir::currentPath();
+  QDir::setCurrent(Dir.path());
+  Run("LZHCOPY a.txt ./a.txt");
+  QDir::setCurrent(before);
+  EXPECT_EQ(Read("a.txt"), "inhalt");
+  Write("b.txt", "alt");
+  EXPECT_THROW(Run("LZHCOPY " + P("fehlt") + " " + P("b.txt")), EInOutError);
+  EXPECT_EQ(Read("b.txt"), "alt");
+  EXPECT_THROW(Run("LZHCOPY " + P("a.txt") + " " + P("nix/b.txt")), EInOutError);
+}
+
+TEST_F(Commands, DeleteRenameMkdirAreSilent) {
+  Write("a.tmp", "");
+  Write("b.tmp", "");
+  Write("c.txt", "c");
+  Run("DELETE " + Dir.path() + "/*.tmp");
+  EXPECT_FALSE(QFile::exists(P("a.tmp")));
+  EXPECT_FALSE(QFile::exists(P("b.tmp")));
+  Run("DELETE " + P("fehlt"));
+  Write("d.txt", "d");
+  Run("RENAME " + P("c.txt") + " " + P("d.txt")); // existing new name: fails silently
+  EXPECT_EQ(Read("d.txt"), "d");
+  Run("RENAME " + P("c.txt") + " " + P("e.txt"));
+  EXPECT_EQ(Read("e.txt"), "c");
+  Run("MKDIR " + P("neu"));
+  Run("MKDIR " + P("neu"));
+  EXPECT_TRUE(IsFolder(P("neu")));
+  Run("FROBNICATE " + P("e.txt"));
+  EXPECT_TRUE(Sink.Messages.empty());
+}
+
+TEST_F(Commands, ExecStartsProgramInItsFolderOrRaisesForMissingFolder) {
+  ASSERT_TRUE(QDir(Dir.path()).mkdir("mit blank"));
+  const QString out = P("echo.txt");
+  qputenv("ARGECHO_OUT", out.toUtf8());
+  const QString before = CurrentFolder();
+  Run("EXEC \"" + P("mit blank") + "\" \"" ARGECHO_PATH "\" -a -b");
+  QStringList lines = WaitForEcho(out);
+  ASSERT_GE(lines.size(), 5);
+  EXPECT_EQ(lines[0], "cwd=" + QDir(P("mit blank")).canonicalPath());
+  EXPECT_EQ(lines.mid(3), (QStringList{"arg=-a", "arg=-b"}));
+  EXPECT_EQ(CurrentFolder(), before);
+  QFile::remove(out);
+  EXPECT_THROW(Run("EXEC " + P("fehlt") + " " ARGECHO_PATH), EInOutError);
+  EXPECT_TRUE(Sink.Messages.empty());
+}
+
+} // namespace
