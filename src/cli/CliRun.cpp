@@ -1,4 +1,5 @@
 #include "cli/CliActionCommands.h"
+#include "core/InstanceLock.h"
 
 #include "actions/MessageSink.h"
 #include "core/Errors.h"
@@ -71,6 +72,13 @@ int CliRun(const QStringList &args, QTextStream &out, QTextStream &err) {
   scheduler.LogFileName =
       files.size() > 1 ? files[1]
                        : config.path() + u'/' + config.completeBaseName() + QStringLiteral(".log");
+  // One scheduler per configuration file, whether tray program or this command.
+  TInstanceLock lock(scheduler.ConfigFileName);
+  if (!lock.TryAcquire("run")) {
+    err << "run: " << scheduler.ConfigFileName
+        << ": Kronolab läuft schon für diese Konfiguration\n";
+    return 1;
+  }
   try {
     scheduler.LoadConfiguration(scheduler.ConfigFileName);
   } catch (const std::exception &error) {

@@ -1,0 +1,129 @@
+#include "core/CmdLine.h"
+
+#include "core/IniHelp.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+// Each start begins with no cached location and the environment the test sets.
+class StartupFiles : public ::testing::Test {
+protected:
+  void SetUp() override {
+    SetConfigFileLocation(QString());
+    FOldAppData = qgetenv("APPDATA");
+    FHadAppData = qEnvironmentVariableIsSet("APPDATA");
+    ASSERT_TRUE(FTemp.isValid());
+  }
+  void TearDown() override {
+    SetConfigFileLocation(QString());
+    if (FHadAppData)
+      qputenv("APPDATA", FOldAppData);
+    else
+      qunsetenv("APPDATA");
+    if (!FBesideProgram.isEmpty())
+      QFile::remove(FBesideProgram);
+  }
+  // The configuration file the program would find beside itself.
+  QString BesideProgram() const {
+    const QFileInfo program(QCoreApplication::applicationFilePath());
+    return program.absolutePath() + u'/' + program.completeBaseName() + QStringLiteral(".ini");
+  }
+  QTemporaryDir FTemp;
+  QString FBesideProgram;
+  QByteArray FOldAppData;
+  bool FHadAppData = false;
+};
+
+} // namespace
+
+TEST_F(StartupFiles, NoArgumentsUseThePerUserFolderBelowAppData) {
+  qputenv("APPDATA", FTemp.path().toUtf8());
+  const TStartupFiles files = StartupFileNames({}, QStringLiteral("/"));
+  const QFileInfo config(files.ConfigFileName);
+  const QString base = QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
+  EXPECT_EQ(config.fileName(), base + QStringLiteral(".ini"));
+  EXPECT_EQ(config.dir().dirName(), base);
+  // The vendor folder lies directly below APPDATA, and both folders now exist.
+  QDir vendor = config.dir();
+  ASSERT_TRUE(vendor.cdUp());
+  EXPECT_TRUE(vendor.exists());
+  ASSERT_TRUE(vendor.cdUp());
+  EXPECT_EQ(vendor.absolutePath(), QDir(FTemp.path()).absolutePath());
+  EXPECT_TRUE(config.dir().exists());
+  EXPECT_EQ(files.LogFileName, config.absolutePath() + u'/' + base + QStringLiteral(".log"));
+}
+
+TEST_F(StartupFiles, AFileBesideTheProgramWinsAndNothingIsCreatedBelowAppData) {
+  qputenv("APPDATA", FTemp.path().toUtf8());
+  FBesideProgram = BesideProgram();
+  QFile beside(FBesideProgram);
+  ASSERT_TRUE(beside.open(QIODevice::WriteOnly));
+  beside.close();
+  const TStartupFiles files = StartupFileNames({}, QStringLiteral("/"));
+  EXPECT_EQ(files.ConfigFileName, FBesideProgram);
+  EXPECT_TRUE(QDir(FTemp.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries).isEmpty());
+}
+
+TEST_F(StartupFiles, EmptyAppDataGivesTheFileBesideTheProgramEvenWhenMissing) {
+  qputenv("APPDATA", QByteArray());
+  const TStartupFiles files = StartupFileNames({}, QStringLiteral("/"));
+  EXPECT_EQ(files.ConfigFileName, BesideProgram());
+  EXPECT_EQ(files.LogFileName, ChangeFileExt(BesideProgram(), QStringLiteral(".log")));
+}
+
+TEST_F(StartupFiles, ARelativeFirstArgumentIsExpandedAgainstTheCurrentFolder) {
+  const TStartupFiles files =
+      StartupFileNames({QStringLiteral("sub/../plan.ini")}, QStringLiteral("/home/anna"));
+  EXPECT_EQ(files.ConfigFileName, QStringLiteral("/home/anna/plan.ini"));
+  EXPECT_EQ(files.LogFileName, QStringLiteral("/home/anna/plan.log"));
+}
+
+TEST_F(StartupFiles, TheSecondArgumentNamesTheLogWhateverTheFirst) {
+  const TStartupFiles files = StartupFileNames(
+      {QStringLiteral("/etc/plan.cfg"), QStringLiteral("logs/heute.txt"), QStringLiteral("x")},
+      QStringLiteral("/var"));
+  EXPECT_EQ(files.ConfigFileName, QStringLiteral("/etc/plan.cfg"));
+  EXPECT_EQ(files.LogFileName, QStringLiteral("/var/logs/heute.txt"));
+}
+
+TEST_F(StartupFiles, DashIAfterAnEmptyFirstArgumentNamesTheConfigurationUnexpanded) {
+  qputenv("APPDATA", FTemp.path().toUtf8());
+  const TStartupFiles files = StartupFileNames(
+      {QString(), QStringLiteral("-i"), QStringLiteral("eigene.ini")}, QStringLiteral("/var"));
+  EXPECT_EQ(files.ConfigFileName, QStringLiteral("eigene.ini"));
+  EXPECT_EQ(files.LogFileName, QStringLiteral("eigene.log"));
+  EXPECT_EQ(ConfigFileLocation(), QStringLiteral("eigene.ini"));
+}
+
+TEST_F(StartupFiles, DashIAfterAFirstArgumentHasNoEffect) {
+  const TStartupFiles files =
+      StartupFileNames({QStringLiteral("a.ini"), QStringLiteral("-i"), QStringLiteral("b.ini")},
+                       QStringLiteral("/x"));
+  EXPECT_EQ(files.ConfigFileName, QStringLiteral("/x/a.ini"));
+  EXPECT_EQ(files.LogFileName, QStringLiteral("/x/a.log"));
+}
+
+TEST(CommandLineHandler, LastDashIWinsATrailingOneIsIgnoredAndCaseMatters) {
+  SetConfigFileLocation(QStringLiteral("/default.ini"));
+  const TCommandLineHandler handler({QStringLiteral("-i"), QStringLiteral("eins.ini"),
+                                     QStringLiteral("-I"), QStringLiteral("-i"),
+                                     QStringLiteral("zwei.ini"), QStringLiteral("-i")});
+  EXPECT_EQ(handler.IniFileName, QStringLiteral("zwei.ini"));
+  EXPECT_EQ(handler.Parameters, QStringList{QStringLiteral("-I")});
+  const TCommandLineHandler none({QStringLiteral("-i")});
+  EXPECT_EQ(none.IniFileName, QStringLiteral("zwei.ini")); // the location set before
+  SetConfigFileLocation(QString());
+}
+
+TEST(ChangeFileExt, ReplacesOnlyTheLastComponentsExtension) {
+  EXPECT_EQ(ChangeFileExt(QStringLiteral("/a.b/plan"), QStringLiteral(".log")),
+            QStringLiteral("/a.b/plan.log"));
+  EXPECT_EQ(ChangeFileExt(QStringLiteral("/a/plan.x.ini"), QStringLiteral(".log")),
+            QStringLiteral("/a/plan.x.log"));
+}
