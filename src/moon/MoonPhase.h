@@ -1,38 +1,35 @@
-// The moon's phase from the positions of sun and moon (Meeus, Astronomical Algorithms: the sun
-// after chapter 25 at low accuracy, the moon after chapter 47, the phase angle after chapter 48).
-// All angles are in degrees.
+// The moon's phase from the positions of sun and moon (Meeus, Astronomical Algorithms:
+// sun chapter 25 low accuracy, moon chapter 47, phase angle chapter 48). Angles in degrees.
 #pragma once
 
 #include "core/DateTime.h"
 
-// A geocentric position on the ecliptic.
+// A geocentric ecliptic position: longitude and latitude in degrees, distance in kilometres.
 struct TEclipticPosition {
-  long double Longitude = 0; // λ, degrees
-  long double Latitude = 0;  // β, degrees
-  long double Distance = 0;  // kilometres
+  long double Longitude = 0;
+  long double Latitude = 0;
+  long double Distance = 0;
 };
 
-// The sums of the moon's periodic terms, additive terms included (millionths of a degree for
-// longitude and latitude, metres for the distance).
+// The periodic sums of the moon (additive terms included): longitude and latitude in
+// 1e-6 degree, distance in 1e-3 km.
 struct TLunarSums {
-  long double Longitude = 0; // Σl
-  long double Latitude = 0;  // Σb
-  long double Distance = 0;  // Σr
+  long double SumL = 0, SumB = 0, SumR = 0;
 };
 
-// x reduced to [0, 360).
+// x reduced to [0, 360): x - 360 n with n the nearest whole number to x / 360 (halves to even).
 long double NormalizeDegrees(long double x);
-// Sine of an angle in degrees.
+// Sine and cosine of an angle in degrees, reduced first.
 long double DegSin(long double x);
-// Cosine of an angle in degrees.
 long double DegCos(long double x);
 // The Julian Day of a date-time value; 0 at or before 14 October 1582.
 long double ToJulianDay(TDateTime x);
-// The sun's position at low accuracy.
+// The sun's position at x (low accuracy; latitude 0).
 TEclipticPosition SolarPosition(TDateTime x);
-// The periodic-term sums behind LunarPosition, exposed so they can be checked on their own.
+// The moon's periodic sums at x, exposed for checking against published examples.
 TLunarSums LunarSums(TDateTime x);
-// The moon's position.
+// The moon's position at x.
 TEclipticPosition LunarPosition(TDateTime x);
-// The signed phase angle: about 0 at full moon, ±180 at new moon, negative while waning.
+// The signed phase angle at x: about 0 at full moon, about +-180 at new moon, negative
+// while waning.
 long double PhaseAngle(TDateTime x);

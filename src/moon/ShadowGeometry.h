@@ -14,5 +14,5 @@ struct TShadowSpan {
 
 // The spans to paint black over a disc with centre (cx, cy) and radius r for a shadow angle in
 // [0, 360): below 180 the moon waxes and its left side is dark, from 180 on it wanes and its right
-// side is dark. One span per row, from row cy - r down to row cy + r.
+// side is dark. Row cy comes twice, as the upper and the lower half both include it.
 std::vector<TShadowSpan> ShadowSpans(long double shadowAngle, int cx, int cy, int r);
