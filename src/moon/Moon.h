@@ -1,0 +1,51 @@
+// The moon picture control: a full-moon picture with the dark part of the disc painted over
+// it for the moment shown. It also builds the application's tray icon.
+#pragma once
+
+#include <QIcon>
+#include <QImage>
+#include <QLabel>
+
+#include "core/DateTime.h"
+
+// Picture sizes of the moon control, largest first.
+enum TMoonSize { ms64, ms32, ms16 };
+
+// Shows the moon's phase at Date as a picture of MoonSize.
+class TMoon : public QLabel {
+  Q_OBJECT
+
+public:
+  // A control showing the moon as it is now, in the largest size.
+  explicit TMoon(QWidget *parent = nullptr);
+
+  // The moment shown.
+  TDateTime Date() const { return FDate; }
+  // Moves the shown moment and repaints.
+  void SetDate(TDateTime value);
+  // The picture size.
+  TMoonSize MoonSize() const { return FMoonSize; }
+  // Changes the picture size (the control takes its size) and repaints.
+  void SetMoonSize(TMoonSize size);
+  // The normalized phase angle of Date in [0, 360): below 180 waxing, from 180 on waning.
+  long double ShadowAngle() const { return FShadowAngle; }
+
+  // The shaded moon for the system's icon size. The icon stays owned by this control and each
+  // call replaces its image; copy it to keep it.
+  const QIcon &GetIcon();
+  // The icon image for an icon edge of edge pixels: 16, 32 and 64 use their own pictures, every
+  // other edge the 32-pixel one in the top-left corner, transparent elsewhere.
+  QImage IconImage(int edge) const;
+  // The shown picture (the shaded moon of MoonSize).
+  const QImage &Bitmap() const { return FBitmap; }
+
+private:
+  // Reloads the full-moon picture of MoonSize and shades it.
+  void UpdatePicture();
+
+  TDateTime FDate = 0;
+  TMoonSize FMoonSize = ms64;
+  long double FShadowAngle = 0;
+  QImage FBitmap;
+  QIcon FIcon;
+};

@@ -1,0 +1,18 @@
+// Which pixels of the moon's disc lie in shadow: the terminator is computed row by row, so the
+// picture follows the phase continuously instead of choosing from a few fixed images.
+#pragma once
+
+#include <vector>
+
+// One horizontal run of dark pixels, both end columns included.
+struct TShadowSpan {
+  int Row = 0;
+  int FirstColumn = 0;
+  int LastColumn = 0;
+  bool operator==(const TShadowSpan &) const = default;
+};
+
+// The spans to paint black over a disc with centre (cx, cy) and radius r for a shadow angle in
+// [0, 360): below 180 the moon waxes and its left side is dark, from 180 on it wanes and its right
+// side is dark. Row cy comes twice, as the upper and the lower half both include it.
+std::vector<TShadowSpan> ShadowSpans(long double shadowAngle, int cx, int cy, int r);
