@@ -18,6 +18,7 @@ struct TCliCommand {
 
 const TCliCommand Commands[] = {
     {"expand", CliExpand, "expand TEXT [--at T]          TEXT after placeholder expansion at T"},
+    {"moon", CliMoon, "moon [T] [--png FILE] [--size 64|32|16]  moon phase at T, and its picture"},
     {"run", CliRun,
      "run [CONFIG [LOG]] [--ticks N]  the scheduler without windows (saves on exit)"},
 };

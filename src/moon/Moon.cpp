@@ -105,9 +105,14 @@ void TMoon::SetMoonSize(TMoonSize size) {
   UpdatePicture();
 }
 
+QImage ShadedMoonPicture(TMoonSize size, long double shadowAngle) {
+  QImage picture = Pictures(size).Picture.copy();
+  DrawShadow(picture, shadowAngle, SizeInfo[static_cast<std::size_t>(size)]);
+  return picture;
+}
+
 void TMoon::UpdatePicture() {
-  FBitmap = Pictures(FMoonSize).Picture.copy();
-  DrawShadow(FBitmap, FShadowAngle, SizeInfo[static_cast<std::size_t>(FMoonSize)]);
+  FBitmap = ShadedMoonPicture(FMoonSize, FShadowAngle);
   setPixmap(QPixmap::fromImage(FBitmap));
 }
 

@@ -11,6 +11,10 @@
 // Picture sizes of the moon control, largest first.
 enum TMoonSize { ms64, ms32, ms16 };
 
+// The full-moon picture of a size with the dark part for shadowAngle painted black; needs
+// no window system (the command-line tool uses it).
+QImage ShadedMoonPicture(TMoonSize size, long double shadowAngle);
+
 // Shows the moon's phase at Date as a picture of MoonSize.
 class TMoon : public QLabel {
   Q_OBJECT
