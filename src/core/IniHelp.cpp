@@ -1,0 +1,69 @@
+#include "core/IniHelp.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+namespace {
+
+QString CachedLocation;
+
+QString ProgramFilePath() {
+  if (QCoreApplication::instance() != nullptr)
+    return QCoreApplication::applicationFilePath();
+  return QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath();
+}
+
+// The folder that stands for "APPDATA" on this system: APPDATA, else XDG_CONFIG_HOME, else
+// ~/.config (created when missing).
+QString PerUserBase() {
+  QString base = qEnvironmentVariable("APPDATA");
+  if (base.isEmpty())
+    base = qEnvironmentVariable("XDG_CONFIG_HOME");
+  if (base.isEmpty()) {
+    base = QDir::homePath() + QStringLiteral("/.config");
+    QDir().mkdir(base, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+  }
+  return base;
+}
+
+// Creates one folder level (owner-only) unless it exists.
+void MakeFolder(const QString &path) {
+  if (!QFileInfo(path).isDir())
+    QDir().mkdir(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+} // namespace
+
+QString ConfigFileLocation() {
+  if (!CachedLocation.isEmpty())
+    return CachedLocation;
+  const QFileInfo program(ProgramFilePath());
+  // The program on Linux has no extension, so ".ini" is appended to its full name.
+  const QString base = program.suffix().isEmpty() ? program.fileName() : program.completeBaseName();
+  const QString besideProgram = program.absolutePath() + u'/' + base + QStringLiteral(".ini");
+  CachedLocation = besideProgram;
+  if (QFileInfo::exists(besideProgram))
+    return CachedLocation;
+  const QString appData = PerUserBase();
+  if (appData.isEmpty())
+    return CachedLocation;
+  QString folder = appData;
+  if (!folder.endsWith(u'/'))
+    folder += u'/';
+  folder += QStringLiteral("Kronolab-Software");
+  MakeFolder(folder);
+  folder += u'/' + base;
+  MakeFolder(folder);
+  CachedLocation = folder + u'/' + base + QStringLiteral(".ini");
+  return CachedLocation;
+}
+
+void SetConfigFileLocation(const QString &path) {
+  CachedLocation = path;
+}
+
+void ResetConfigFileLocation() {
+  CachedLocation.clear();
+}

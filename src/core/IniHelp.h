@@ -1,0 +1,12 @@
+// Where the configuration file lies by default: beside the program, or in a per-user folder.
+#pragma once
+
+#include <QString>
+
+// The default configuration file path, computed once and cached; may create the per-user
+// folders (mode 0700) on the first call.
+QString ConfigFileLocation();
+// Replaces the cached path; the empty text makes the next ConfigFileLocation compute it anew.
+void SetConfigFileLocation(const QString &path);
+// Forgets the cached path (for tests).
+void ResetConfigFileLocation();

@@ -1,0 +1,74 @@
+#include "storage/XIniFile.h"
+
+#include <QLocale>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+// Whether text is a plain decimal number: blanks, sign, digits with an optional "." and
+// fraction, an optional exponent; nothing else.
+bool IsIniFloatText(const QString &text) {
+  qsizetype i = 0;
+  const qsizetype n = text.size();
+  const auto digit = [&](qsizetype k) { return k < n && text[k] >= u'0' && text[k] <= u'9'; };
+  while (i < n && text[i] == u' ')
+    ++i;
+  if (i < n && (text[i] == u'+' || text[i] == u'-'))
+    ++i;
+  int digits = 0;
+  while (digit(i)) {
+    ++i;
+    ++digits;
+  }
+  if (i < n && text[i] == u'.') {
+    ++i;
+    while (digit(i)) {
+      ++i;
+      ++digits;
+    }
+  }
+  if (digits == 0)
+    return false;
+  if (i < n && (text[i] == u'E' || text[i] == u'e')) {
+    ++i;
+    if (i < n && (text[i] == u'+' || text[i] == u'-'))
+      ++i;
+    if (!digit(i))
+      return false;
+    while (digit(i))
+      ++i;
+  }
+  return i == n;
+}
+
+} // namespace
+
+double TXIniFile::ReadFloat(const QString &section, const QString &key, double defaultValue) {
+  const QString text = ReadString(section, key, QString());
+  if (!IsIniFloatText(text))
+    return defaultValue;
+  bool ok = false;
+  const double value = QLocale::c().toDouble(QStringView(text).trimmed(), &ok);
+  return ok && std::isfinite(value) ? value : defaultValue;
+}
+
+void TXIniFile::WriteFloat(const QString &section, const QString &key, double value) {
+  WriteString(section, key, FloatIniText(value));
+}
+
+QString FloatIniText(double value) {
+  if (!std::isfinite(value))
+    return QString::number(value);
+  char buffer[64];
+  std::snprintf(buffer, sizeof buffer, "%.14E", std::fabs(value));
+  // buffer is "d.ddddddddddddddE±xx"; the exponent gets four digits.
+  const QString text = QString::fromLatin1(buffer);
+  const qsizetype e = text.indexOf(u'E');
+  const int exponent = text.mid(e + 1).toInt();
+  return QStringLiteral("%1%2E%3%4")
+      .arg(value < 0 ? QStringLiteral("-") : QStringLiteral(" "), text.left(e),
+           exponent < 0 ? QStringLiteral("-") : QStringLiteral("+"))
+      .arg(std::abs(exponent), 4, 10, QChar(u'0'));
+}

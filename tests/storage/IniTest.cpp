@@ -1,0 +1,284 @@
+#include "core/Errors.h"
+#include "storage/XIniFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileDevice>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+QByteArray ReadBytes(const QString &path) {
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly))
+    return {};
+  return file.readAll();
+}
+
+void WriteBytes(const QString &path, const QByteArray &bytes) {
+  QFile file(path);
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  file.write(bytes);
+}
+
+class IniFile : public ::testing::Test {
+protected:
+  void SetUp() override { ASSERT_TRUE(FTemp.isValid()); }
+  QString Path(const QString &name = QStringLiteral("test.ini")) const {
+    return FTemp.filePath(name);
+  }
+  QTemporaryDir FTemp;
+};
+
+TEST_F(IniFile, WritesSectionsInOrderWithCrLfAndReadsThemBackByteForByte) {
+  {
+    TXIniFile ini(Path());
+    ini.WriteBool(QStringLiteral("General"), QStringLiteral("Logging"), false);
+    ini.WriteInteger(QStringLiteral("General"), QStringLiteral("Count"), 1);
+    ini.WriteString(QStringLiteral("Leer"), QStringLiteral("x"), QStringLiteral("1"));
+    ini.DeleteKey(QStringLiteral("Leer"), QStringLiteral("x"));
+    ini.WriteInteger(QStringLiteral("Action1"), QStringLiteral("TimePoint"), 2);
+    ini.WriteString(QStringLiteral("Action1"), QStringLiteral("Action"), QStringLiteral("Grüße"));
+    ini.UpdateFile();
+  }
+  const QByteArray expected = "[General]\r\nLogging=0\r\nCount=1\r\n\r\n"
+                              "[Action1]\r\nTimePoint=2\r\nAction=Gr\xc3\xbc\xc3\x9f"
+                              "e\r\n\r\n";
+  EXPECT_EQ(ReadBytes(Path()), expected);
+
+  TXIniFile again(Path());
+  EXPECT_EQ(again.ReadString(QStringLiteral("action1"), QStringLiteral("ACTION"), QString()),
+            QStringLiteral("Grüße"));
+  again.WriteInteger(QStringLiteral("General"), QStringLiteral("Count"), 1);
+  EXPECT_FALSE(again.Dirty());
+}
+
+TEST_F(IniFile, ReadsWindows1252WhenTheBytesAreNotUtf8) {
+  WriteBytes(Path(), "[Allgemein]\nText=Gr\xfc\xdf"
+                     "e \x80\n");
+  TXIniFile ini(Path());
+  EXPECT_EQ(ini.ReadString(QStringLiteral("ALLGEMEIN"), QStringLiteral("text"), QString()),
+            QStringLiteral("Grüße €"));
+}
+
+TEST_F(IniFile, UmlautSectionNamesMatchInEitherCase) {
+  WriteBytes(Path(), "[Übung]\nA=1\n");
+  TXIniFile ini(Path());
+  EXPECT_EQ(ini.ReadInteger(QStringLiteral("üBUNG"), QStringLiteral("a"), 0), 1);
+}
+
+TEST_F(IniFile, LoadDropsLinesBeforeTheFirstHeaderAndKeepsOddLinesVerbatim) {
+  WriteBytes(Path(), "vorher=1\n[A]\r\n; Kommentar\nk = v\n[B] \nx=1\r\rz\n\x1a"
+                     "[C]\nc=1\n");
+  TXIniFile ini(Path());
+  QStringList sections;
+  ini.ReadSections(sections);
+  EXPECT_EQ(sections, QStringList({QStringLiteral("A")}));
+  QStringList lines;
+  ini.ReadSectionValues(QStringLiteral("A"), lines);
+  EXPECT_EQ(lines, QStringList({QStringLiteral("; Kommentar"), QStringLiteral("k = v"),
+                                QStringLiteral("[B] "), QStringLiteral("x=1z")}));
+  EXPECT_EQ(ini.ReadString(QStringLiteral("A"), QStringLiteral("k"), QStringLiteral("-")),
+            QStringLiteral("-"));
+  EXPECT_EQ(ini.ReadString(QStringLiteral("A"), QStringLiteral("k "), QString()),
+            QStringLiteral(" v"));
+  QStringList names;
+  ini.ReadSection(QStringLiteral("a"), names);
+  EXPECT_EQ(names, QStringList({QString(), QStringLiteral("k "), QString(), QStringLiteral("x")}));
+
+  ini.WriteString(QStringLiteral("A"), QStringLiteral("neu"), QStringLiteral("1"));
+  ini.UpdateFile();
+  EXPECT_EQ(ReadBytes(Path()), QByteArray("[A]\r\n; Kommentar\r\nk = v\r\n[B] \r\nx=1z\r\nneu=1"
+                                          "\r\n\r\n"));
+}
+
+TEST_F(IniFile, DuplicateSectionsKeepTheFirstAndAreDroppedOnlyByAChangingWrite) {
+  const QByteArray original = "[Sec]\r\na=1\r\n\r\n[SEC]\r\na=2\r\nb=3\r\n\r\n";
+  WriteBytes(Path(), original);
+  {
+    TXIniFile ini(Path());
+    EXPECT_FALSE(ini.Dirty());
+    EXPECT_EQ(ini.ReadInteger(QStringLiteral("sec"), QStringLiteral("a"), 0), 1);
+    EXPECT_EQ(ini.ReadInteger(QStringLiteral("sec"), QStringLiteral("b"), 0), 0);
+    ini.UpdateFile();
+  }
+  EXPECT_EQ(ReadBytes(Path()), original);
+  {
+    TXIniFile ini(Path());
+    ini.WriteInteger(QStringLiteral("Sec"), QStringLiteral("a"), 5);
+    ini.UpdateFile();
+  }
+  EXPECT_EQ(ReadBytes(Path()), QByteArray("[Sec]\r\na=5\r\n\r\n"));
+}
+
+TEST_F(IniFile, DuplicateSectionEventMayKeepTheLaterOne) {
+  WriteBytes(Path(), "[S]\na=1\n[s]\na=2\n");
+  TXIniFile ini{QString()};
+  ini.OnDuplicateSection = [](const QString &, QStringList &, QStringList &) { return false; };
+  ini.LoadFromFile(Path());
+  EXPECT_TRUE(ini.Dirty());
+  EXPECT_EQ(ini.ReadInteger(QStringLiteral("S"), QStringLiteral("a"), 0), 2);
+}
+
+TEST_F(IniFile, DuplicateKeysReadAndReplaceTheFirstLineOnly) {
+  WriteBytes(Path(), "[S]\nk=1\nk=2\n");
+  TXIniFile ini(Path());
+  EXPECT_EQ(ini.ReadString(QStringLiteral("S"), QStringLiteral("K"), QString()),
+            QStringLiteral("1"));
+  ini.WriteString(QStringLiteral("S"), QStringLiteral("k"), QStringLiteral("9"));
+  QStringList lines;
+  ini.ReadSectionValues(QStringLiteral("S"), lines);
+  EXPECT_EQ(lines, QStringList({QStringLiteral("k=9"), QStringLiteral("k=2")}));
+}
+
+TEST_F(IniFile, WritingAKeyInAnotherCaseReplacesTheLineAndAnEqualLineChangesNothing) {
+  WriteBytes(Path(), "[General]\r\ncount=3\r\n\r\n");
+  TXIniFile ini(Path());
+  ini.WriteInteger(QStringLiteral("General"), QStringLiteral("Count"), 3);
+  EXPECT_TRUE(ini.Dirty());
+  ini.UpdateFile();
+  EXPECT_EQ(ReadBytes(Path()), QByteArray("[General]\r\nCount=3\r\n\r\n"));
+  ini.WriteInteger(QStringLiteral("General"), QStringLiteral("Count"), 3);
+  EXPECT_FALSE(ini.Dirty());
+}
+
+TEST_F(IniFile, ReadIntegerAcceptsDecimalAndHexFormsOnly) {
+  WriteBytes(Path(), "[N]\na=0x1F\nb=0X1f\nc=$1f\nd=31\ne=  31\nf=31 \ng=1e3\nh=true\ni=\n"
+                     "j=$FFFFFFFF\nk=2147483648\nl=-2147483648\nm=x1F\nn=$123456789\no=-\n");
+  TXIniFile ini(Path());
+  const auto read = [&](const char *key) {
+    return ini.ReadInteger(QStringLiteral("N"), QString::fromLatin1(key), -7);
+  };
+  for (const char *key : {"a", "b", "c", "d", "e", "m"})
+    EXPECT_EQ(read(key), 31) << key;
+  for (const char *key : {"f", "g", "h", "i", "k", "n", "o", "missing"})
+    EXPECT_EQ(read(key), -7) << key;
+  EXPECT_EQ(read("j"), -1);
+  EXPECT_EQ(read("l"), -2147483647 - 1);
+}
+
+TEST_F(IniFile, ReadBoolTakesAnyNonZeroIntegerAsTrue) {
+  WriteBytes(Path(), "[B]\na=1\nb=2\nc=-1\nd=0\ne=yes\n");
+  TXIniFile ini(Path());
+  for (const char *key : {"a", "b", "c"})
+    EXPECT_TRUE(ini.ReadBool(QStringLiteral("B"), QString::fromLatin1(key), false)) << key;
+  EXPECT_FALSE(ini.ReadBool(QStringLiteral("B"), QStringLiteral("d"), true));
+  EXPECT_TRUE(ini.ReadBool(QStringLiteral("B"), QStringLiteral("e"), true));
+  EXPECT_FALSE(ini.ReadBool(QStringLiteral("B"), QStringLiteral("e"), false));
+}
+
+TEST_F(IniFile, FloatsAreWrittenIn23CharactersAndReadWithAPointOnly) {
+  EXPECT_EQ(FloatIniText(1.5), QStringLiteral(" 1.50000000000000E+0000"));
+  EXPECT_EQ(FloatIniText(45000.5), QStringLiteral(" 4.50005000000000E+0004"));
+  EXPECT_EQ(FloatIniText(0), QStringLiteral(" 0.00000000000000E+0000"));
+  EXPECT_EQ(FloatIniText(1.0 / 24), QStringLiteral(" 4.16666666666667E-0002"));
+  EXPECT_EQ(FloatIniText(-0.00125), QStringLiteral("-1.25000000000000E-0003"));
+  EXPECT_EQ(FloatIniText(1.0 / 24).size(), 23);
+
+  TXIniFile ini(Path());
+  ini.WriteFloat(QStringLiteral("F"), QStringLiteral("w"), 12.5);
+  ini.WriteString(QStringLiteral("F"), QStringLiteral("a"), QStringLiteral("12.5"));
+  ini.WriteString(QStringLiteral("F"), QStringLiteral("b"), QStringLiteral("1.25e1"));
+  ini.WriteString(QStringLiteral("F"), QStringLiteral("c"), QStringLiteral("12,5"));
+  ini.WriteString(QStringLiteral("F"), QStringLiteral("d"), QString());
+  ini.WriteString(QStringLiteral("F"), QStringLiteral("e"), QStringLiteral("1e"));
+  for (const char *key : {"w", "a", "b"})
+    EXPECT_EQ(ini.ReadFloat(QStringLiteral("F"), QString::fromLatin1(key), 0), 12.5) << key;
+  for (const char *key : {"c", "d", "e"})
+    EXPECT_EQ(ini.ReadFloat(QStringLiteral("F"), QString::fromLatin1(key), 7), 7) << key;
+  EXPECT_EQ(ini.ReadString(QStringLiteral("F"), QStringLiteral("w"), QString()),
+            QStringLiteral(" 1.25000000000000E+0001"));
+}
+
+TEST_F(IniFile, TheEmptyKeyReadsALineStartingWithEqualsButWritingItErasesTheSection) {
+  WriteBytes(Path(), "[S]\nohne\n=wert\n");
+  TXIniFile ini(Path());
+  EXPECT_EQ(ini.ReadString(QStringLiteral("S"), QString(), QStringLiteral("-")),
+            QStringLiteral("wert"));
+  ini.WriteString(QStringLiteral("S"), QString(), QStringLiteral("x"));
+  QStringList sections;
+  ini.ReadSections(sections);
+  EXPECT_TRUE(sections.isEmpty());
+  EXPECT_TRUE(ini.Dirty());
+}
+
+TEST_F(IniFile, APresentEmptyValueIsNotTheDefault) {
+  WriteBytes(Path(), "[S]\nk=\n");
+  TXIniFile ini(Path());
+  EXPECT_EQ(ini.ReadString(QStringLiteral("S"), QStringLiteral("k"), QStringLiteral("d")),
+            QString());
+}
+
+TEST_F(IniFile, AMissingFileLoadsEmptyAndAWriteCreatesIt) {
+  TXIniFile ini(Path(QStringLiteral("neu.ini")));
+  EXPECT_EQ(ini.ReadInteger(QStringLiteral("S"), QStringLiteral("k"), 4), 4);
+  ini.UpdateFile();
+  EXPECT_FALSE(QFile::exists(Path(QStringLiteral("neu.ini"))));
+  ini.WriteInteger(QStringLiteral("S"), QStringLiteral("k"), 5);
+  ini.UpdateFile();
+  EXPECT_EQ(ReadBytes(Path(QStringLiteral("neu.ini"))), QByteArray("[S]\r\nk=5\r\n\r\n"));
+}
+
+TEST_F(IniFile, AFolderThatDoesNotExistRaisesOnFlushAndStaysDirty) {
+  TXIniFile ini(FTemp.filePath(QStringLiteral("fehlt/test.ini")));
+  ini.WriteInteger(QStringLiteral("S"), QStringLiteral("k"), 1);
+  try {
+    ini.UpdateFile();
+    FAIL() << "no error";
+  } catch (const EInOutError &error) {
+    EXPECT_TRUE(error.Message().contains(QStringLiteral("fehlt/test.ini")));
+  }
+  EXPECT_TRUE(ini.Dirty());
+}
+
+TEST_F(IniFile, AFailedSaveInAReadOnlyFolderLeavesTheOldFileByteIdentical) {
+  const QString folder = FTemp.filePath(QStringLiteral("nurlesen"));
+  ASSERT_TRUE(QDir().mkdir(folder));
+  const QString path = folder + QStringLiteral("/test.ini");
+  const QByteArray original = "[S]\r\nk=1\r\n\r\n";
+  WriteBytes(path, original);
+  QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+  {
+    QFile writable(folder + QStringLiteral("/probe"));
+    if (writable.open(QIODevice::WriteOnly)) { // running as root: permissions do not bind
+      writable.remove();
+      QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                        QFileDevice::ExeOwner);
+      GTEST_SKIP() << "folder permissions are not enforced for this user";
+    }
+  }
+  {
+    TXIniFile ini(path);
+    ini.WriteInteger(QStringLiteral("S"), QStringLiteral("k"), 2);
+    EXPECT_THROW(ini.UpdateFile(), EInOutError);
+    EXPECT_TRUE(ini.Dirty());
+  }
+  EXPECT_EQ(ReadBytes(path), original);
+  QFile::setPermissions(folder,
+                        QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+}
+
+TEST_F(IniFile, AnUnreadableFileRaisesAtConstruction) {
+  // A folder stands in for a file that exists but cannot be read as one.
+  ASSERT_TRUE(QDir().mkdir(Path(QStringLiteral("ordner.ini"))));
+  EXPECT_THROW(TXIniFile ini(Path(QStringLiteral("ordner.ini"))), EInOutError);
+}
+
+TEST(SectionList, IndexOfSearchesFromTheLastHitAndResetsOnRemoval) {
+  TSectionList list;
+  EXPECT_EQ(list.IndexOf(QStringLiteral("a")), -1);
+  list.Add(QStringLiteral("A"));
+  list.Add(QStringLiteral("B"));
+  list.Add(QStringLiteral("C"));
+  EXPECT_EQ(list.IndexOf(QStringLiteral("c")), 2);
+  EXPECT_EQ(list.LastIndex, 2);
+  EXPECT_EQ(list.IndexOf(QStringLiteral("a")), 0);
+  EXPECT_EQ(list.IndexOf(QStringLiteral("x")), -1);
+  list.IndexOf(QStringLiteral("C"));
+  list.Delete(2);
+  EXPECT_EQ(list.LastIndex, 0);
+  EXPECT_EQ(list.IndexOf(QStringLiteral("b")), 1);
+}
+
+} // namespace
