@@ -3,6 +3,7 @@
 
 #include "actions/MessageSink.h"
 #include "core/Errors.h"
+#include "core/IniHelp.h"
 #include "core/Scheduler.h"
 
 #include <QFileInfo>
@@ -60,10 +61,8 @@ int CliRun(const QStringList &args, QTextStream &out, QTextStream &err) {
       return 2;
     }
   }
-  if (files.isEmpty()) {
-    err << "run: CONFIG fehlt\n";
-    return 2;
-  }
+  if (files.isEmpty())
+    files.append(ConfigFileLocation()); // the configuration the tray program would use
   TScheduler scheduler;
   TStdoutSink sink(out);
   scheduler.MessageSink = &sink;

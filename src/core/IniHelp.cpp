@@ -16,13 +16,17 @@ QString ProgramFilePath() {
 }
 
 // The folder that stands for "APPDATA" on this system: APPDATA, else XDG_CONFIG_HOME, else
-// ~/.config (created when missing).
+// ~/.config (created when missing); empty when none of them is known.
 QString PerUserBase() {
   QString base = qEnvironmentVariable("APPDATA");
   if (base.isEmpty())
     base = qEnvironmentVariable("XDG_CONFIG_HOME");
   if (base.isEmpty()) {
-    base = QDir::homePath() + QStringLiteral("/.config");
+    // Without a home folder there is no per-user place: the file beside the program serves.
+    const QString home = qEnvironmentVariable("HOME");
+    if (home.isEmpty())
+      return {};
+    base = home + QStringLiteral("/.config");
     QDir().mkdir(base, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
   }
   return base;

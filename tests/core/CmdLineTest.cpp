@@ -71,8 +71,14 @@ TEST_F(StartupFiles, AFileBesideTheProgramWinsAndNothingIsCreatedBelowAppData) {
 }
 
 TEST_F(StartupFiles, EmptyAppDataGivesTheFileBesideTheProgramEvenWhenMissing) {
+  // On Linux "APPDATA" is empty only when APPDATA, XDG_CONFIG_HOME and HOME all are.
+  const QByteArray oldXdg = qgetenv("XDG_CONFIG_HOME"), oldHome = qgetenv("HOME");
   qputenv("APPDATA", QByteArray());
+  qputenv("XDG_CONFIG_HOME", QByteArray());
+  qputenv("HOME", QByteArray());
   const TStartupFiles files = StartupFileNames({}, QStringLiteral("/"));
+  qputenv("XDG_CONFIG_HOME", oldXdg);
+  qputenv("HOME", oldHome);
   EXPECT_EQ(files.ConfigFileName, BesideProgram());
   EXPECT_EQ(files.LogFileName, ChangeFileExt(BesideProgram(), QStringLiteral(".log")));
 }
