@@ -434,9 +434,14 @@ void TBigIniFile::UpdateFile() {
       bytes += "\r\n";
     }
     // Written to a temporary file and renamed over the old one, so a failure never leaves a
-    // truncated configuration behind.
+    // truncated configuration behind. Unbuffered, so that a short write (disk full) shows in
+    // write()'s result instead of being lost in a buffered flush.
     QSaveFile file(FFileName);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
+    const bool written = file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) &&
+                         file.write(bytes) == bytes.size();
+    if (!written)
+      file.cancelWriting();
+    if (!written || !file.commit())
       throw EInOutError(QStringLiteral("Die Datei „%1“ kann nicht geschrieben werden: %2")
                             .arg(QFileInfo(FFileName).absoluteFilePath(), file.errorString()));
   }

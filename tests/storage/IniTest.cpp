@@ -5,7 +5,9 @@
 #include <QFile>
 #include <QFileDevice>
 #include <QTemporaryDir>
+#include <csignal>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 namespace {
 
@@ -257,6 +259,35 @@ TEST_F(IniFile, AFailedSaveInAReadOnlyFolderLeavesTheOldFileByteIdentical) {
   EXPECT_EQ(ReadBytes(path), original);
   QFile::setPermissions(folder,
                         QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+}
+
+TEST_F(IniFile, AWriteThatFailsPartWayLeavesTheOldFileByteIdentical) {
+  // A file size limit makes the write fail half-way, even for a user whom permissions do
+  // not stop.
+  const QByteArray original = "[S]\r\nk=1\r\n\r\n";
+  WriteBytes(Path(), original);
+  rlimit old{};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+  const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit small = old;
+  small.rlim_cur = 64;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  bool raised = false;
+  {
+    TXIniFile ini(Path());
+    ini.WriteString(QStringLiteral("S"), QStringLiteral("k"), QString(200, u'x'));
+    try {
+      ini.UpdateFile();
+    } catch (const EInOutError &) {
+      raised = true;
+    }
+    EXPECT_TRUE(ini.Dirty());
+  } // the destructor's flush fails too and must not throw
+  setrlimit(RLIMIT_FSIZE, &old);
+  std::signal(SIGXFSZ, oldHandler);
+  EXPECT_TRUE(raised);
+  EXPECT_EQ(ReadBytes(Path()), original);
+  EXPECT_EQ(QDir(FTemp.path()).entryList(QDir::Files), QStringList{QStringLiteral("test.ini")});
 }
 
 TEST_F(IniFile, AnUnreadableFileRaisesAtConstruction) {
