@@ -1,27 +1,16 @@
 #include "core/Errors.h"
 #include "core/Scheduler.h"
 
+#include "TestFiles.h"
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QThread>
+
 #include <gtest/gtest.h>
 
 namespace {
-
-QByteArray ReadBytes(const QString &path) {
-  QFile file(path);
-  if (!file.open(QIODevice::ReadOnly))
-    return {};
-  return file.readAll();
-}
-
-void WriteBytes(const QString &path, const QByteArray &bytes) {
-  QFile file(path);
-  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-  file.write(bytes);
-}
 
 class Configuration : public ::testing::Test {
 protected:

@@ -1,28 +1,17 @@
 #include "core/Errors.h"
 #include "storage/XIniFile.h"
 
+#include "TestFiles.h"
 #include <QDir>
 #include <QFile>
 #include <QFileDevice>
 #include <QTemporaryDir>
 #include <csignal>
+
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 
 namespace {
-
-QByteArray ReadBytes(const QString &path) {
-  QFile file(path);
-  if (!file.open(QIODevice::ReadOnly))
-    return {};
-  return file.readAll();
-}
-
-void WriteBytes(const QString &path, const QByteArray &bytes) {
-  QFile file(path);
-  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-  file.write(bytes);
-}
 
 class IniFile : public ::testing::Test {
 protected:
