@@ -2,11 +2,11 @@
 #include "core/InstanceLock.h"
 
 #include "actions/MessageSink.h"
+#include "core/CmdLine.h"
 #include "core/Errors.h"
-#include "core/IniHelp.h"
 #include "core/Scheduler.h"
 
-#include <QFileInfo>
+#include <QDir>
 #include <csignal>
 #include <ctime>
 
@@ -61,16 +61,18 @@ int CliRun(const QStringList &args, QTextStream &out, QTextStream &err) {
       return 2;
     }
   }
-  if (files.isEmpty())
-    files.append(ConfigFileLocation()); // the configuration the tray program would use
   TScheduler scheduler;
   TStdoutSink sink(out);
   scheduler.MessageSink = &sink;
-  scheduler.ConfigFileName = files[0];
-  const QFileInfo config(files[0]);
-  scheduler.LogFileName =
-      files.size() > 1 ? files[1]
-                       : config.path() + u'/' + config.completeBaseName() + QStringLiteral(".log");
+  try {
+    // The same file-name rules as the tray program's start.
+    const TStartupFiles names = StartupFileNames(files, QDir::currentPath());
+    scheduler.ConfigFileName = names.ConfigFileName;
+    scheduler.LogFileName = names.LogFileName;
+  } catch (const std::exception &error) {
+    err << "run: " << ErrorMessage(error) << "\n";
+    return 1;
+  }
   // One scheduler per configuration file, whether tray program or this command.
   TInstanceLock lock(scheduler.ConfigFileName);
   if (!lock.TryAcquire("run")) {
