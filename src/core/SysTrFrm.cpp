@@ -1,4 +1,5 @@
 #include "core/SysTrFrm.h"
+#include "core/AppException.h"
 
 #include "core/CmdLine.h"
 #include "core/Errors.h"
@@ -37,6 +38,14 @@ bool TApplication::notify(QObject *receiver, QEvent *event) {
       OnException(std::runtime_error("Unbekannter Fehler"));
   }
   return false;
+}
+
+void ReportAppException(const std::exception &error) {
+  auto *app = dynamic_cast<TApplication *>(QCoreApplication::instance());
+  if (app && app->OnException)
+    app->OnException(error);
+  else
+    qWarning("%s", error.what());
 }
 
 QString ConfigWriteErrorText(const QString &configFileName) {
