@@ -5,9 +5,11 @@
 #include "core/Errors.h"
 #include "moon/Moon.h"
 #include "ui/AboutDlg.h"
+#include "ui/ActionFileDialog.h"
+#include "ui/HelpViewer.h"
 #include "ui/InfoAdd.h"
+#include "ui/Main.h"
 
-#include <QFileDialog>
 #include <QGuiApplication>
 #include <QMenu>
 #include <algorithm>
@@ -20,11 +22,6 @@ const QString AppTitle = QStringLiteral("Kronolab");
 const QString PausedSuffix = QStringLiteral(" (angehalten)");
 constexpr int MaxBoxText = 255;
 
-QString FileFilter() {
-  // Two types, shown as "Kronolab - Dateien (*.ini)" and "Rest (*.*)".
-  return AppTitle + QStringLiteral(" - Dateien (*") + QStringLiteral(".ini") +
-         QStringLiteral(");;Rest (*.*)");
-}
 } // namespace
 
 bool TApplication::notify(QObject *receiver, QEvent *event) {
@@ -76,18 +73,25 @@ TSysTrayIconForm::TSysTrayIconForm(const TStartupArgs &args,
     return static_cast<QMessageBox::StandardButton>(box.exec());
   };
   ChooseFile = [this](bool save, const QString &title, const QString &preset) {
-    QFileDialog dialog(this, title, preset, FileFilter());
-    dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-    dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
-    dialog.setDefaultSuffix(QStringLiteral("ini"));
-    if (save)
-      dialog.setOption(QFileDialog::DontConfirmOverwrite);
-    if (!preset.isEmpty())
-      dialog.selectFile(preset);
-    return dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()
-               ? dialog.selectedFiles().constFirst()
-               : QString();
+    return ChooseActionFile(this, save, title, preset);
   };
+  RunEditor = [](TEditorSession &session) {
+    // A window of its own (no parent), so that it gets a task-bar entry.
+    TMainForm form;
+    form.ShowHelp = [&form](int topic) { ShowHelpTopic(topic, &form); };
+    form.LoadSession(session);
+    session.Form = &form;
+    const bool accepted = form.exec() == QDialog::Accepted;
+    // Loading or saving under another name makes that file the configuration file, also
+    // when the window ends with Cancel.
+    session.ConfigFileName = form.ConfigFileName;
+    if (accepted) {
+      session.Rows = form.Rows();
+      session.IntervalMs = static_cast<std::uint64_t>(std::max<std::int64_t>(0, form.IntervalMs()));
+    }
+    return accepted;
+  };
+  ShowHelpContents = [] { ShowHelpTopic(0); };
   ShowAboutBox = [this] {
     TAboutBox box(Scheduler.ConfigFileName, this);
     box.SetMailAddress(QString::fromLatin1(KronolabMailAddress));
@@ -280,6 +284,7 @@ void TSysTrayIconForm::TrayIconClick() {
   }
   FOpenEditor = nullptr;
   try {
+    Scheduler.ConfigFileName = session.ConfigFileName;
     if (accepted) {
       Scheduler.Interval =
           static_cast<unsigned>(std::min<std::uint64_t>(session.IntervalMs, UINT32_MAX));
@@ -305,7 +310,6 @@ void TSysTrayIconForm::TrayIconClick() {
       }
       Scheduler.SetActions(entries);
       ++FListGeneration;
-      Scheduler.ConfigFileName = session.ConfigFileName;
       Scheduler.SaveConfiguration(Scheduler.ConfigFileName);
     }
   } catch (const std::exception &error) {

@@ -5,6 +5,7 @@
 
 #include "actions/MsgFrm.h"
 #include "core/Scheduler.h"
+#include "ui/EditorSession.h"
 #include "widgets/RxTrayIcon.h"
 
 #include <QApplication>
@@ -29,25 +30,6 @@ public:
   using QApplication::QApplication;
   bool notify(QObject *receiver, QEvent *event) override;
   std::function<void(const std::exception &error)> OnException;
-};
-
-// One row the editor gives back: the entry, the copy it started from (an index into the
-// copies it was given, -1 for a new row) and whether the user set its last run himself.
-struct TEditorRow {
-  TActionEntry Entry;
-  int Origin = -1;
-  bool LastDateChanged = false;
-};
-
-// What the tray hands to the editor and what it gives back after OK.
-struct TEditorSession {
-  std::vector<TActionEntry> Copies;
-  std::uint64_t IntervalMs = 0;
-  QString ConfigFileName;
-  // Filled by the editor when it ends with OK.
-  std::vector<TEditorRow> Rows;
-  // The open editor window while it runs (to bring it to the front).
-  QPointer<QWidget> Form;
 };
 
 // The startup's inputs: the program's arguments (without the program) and the current folder.

@@ -1,6 +1,7 @@
 // The scheduler's configuration file: section "General" with the settings and one section
 // "ActionN" per entry, read and written through TXIniFile.
 #include "core/Scheduler.h"
+#include "storage/ActionListFile.h"
 #include "storage/XIniFile.h"
 
 #include <cstdint>
@@ -8,10 +9,6 @@
 namespace {
 
 const QString General = QStringLiteral("General");
-
-QString ActionSection(int n) {
-  return QStringLiteral("Action") + QString::number(n);
-}
 
 } // namespace
 
@@ -23,23 +20,9 @@ void TScheduler::LoadConfiguration(const QString &fileName) {
   Interval = static_cast<unsigned>(ini.ReadInteger(General, QStringLiteral("Interval"), 1000));
   const int count = ini.ReadInteger(General, QStringLiteral("Count"), 0);
   for (int n = 1; n <= count; ++n) {
-    const QString s = ActionSection(n);
-    TActionEntry entry;
-    // Only the low byte is kept: a hand-edited kind above 255 wraps into the byte.
-    entry.TimePoint = static_cast<TTimePoint>(
-        static_cast<std::uint8_t>(ini.ReadInteger(s, QStringLiteral("TimePoint"), 0)));
-    entry.SuddenStart = ini.ReadBool(s, QStringLiteral("SuddenStart"), false);
-    entry.AllCalls = ini.ReadBool(s, QStringLiteral("AllCalls"), false);
-    entry.Freq = ini.ReadFloat(s, QStringLiteral("Freq"), 0);
-    entry.FirstDate = ini.ReadFloat(s, QStringLiteral("FirstDate"), 0);
-    // Older files name the first date "Date".
-    if (entry.FirstDate == 0)
-      entry.FirstDate = ini.ReadFloat(s, QStringLiteral("Date"), 0);
-    if (entry.FirstDate == 0)
-      continue;
-    entry.LastDate = ini.ReadFloat(s, QStringLiteral("LastDate"), entry.FirstDate);
-    entry.Action = ini.ReadString(s, QStringLiteral("Action"), QString());
-    if (entry.Action.IsEmpty())
+    const TActionEntry entry = ReadActionEntry(ini, ActionSection(n));
+    // The tray keeps only entries that can ever run.
+    if (entry.FirstDate == 0 || entry.Action.IsEmpty())
       continue;
     AddAction(entry);
   }

@@ -3,6 +3,9 @@
 #include "TestHelpers.h"
 #include "actions/MessageSink.h"
 #include "moon/Moon.h"
+#include "ui/Main.h"
+#include "widgets/StringAlignGrid.h"
+#include "widgets/TimeEdit.h"
 
 #include <QAction>
 #include <QFileInfo>
@@ -311,4 +314,32 @@ TEST_F(TrayHost, AHandedOverStartOpensTheEditorFromTheEventLoop) {
   EXPECT_EQ(editors, 0);
   QCoreApplication::processEvents();
   EXPECT_EQ(editors, 1);
+}
+
+// The real editor window: opened with copies of the list, a deletion confirmed in it, OK.
+TEST_F(TrayHost, TheEditorWindowTakesTheListAndHandsItBack) {
+  auto host = Start();
+  host->Scheduler.SetActions({Entry(QStringLiteral("a"), 0), Entry(QStringLiteral("b"), 0)});
+  QStringList seen;
+  QTimer::singleShot(0, [&] {
+    auto *form = qobject_cast<TMainForm *>(QApplication::activeModalWidget());
+    ASSERT_NE(form, nullptr);
+    seen.append(form->windowTitle());
+    seen.append(QString::number(form->Rows().size()));
+    form->MessageBox = [](QMessageBox::Icon, const QString &, QMessageBox::StandardButtons) {
+      return QMessageBox::Ok;
+    };
+    form->ActionsGrid->SetRow(1);
+    form->DeleteBtnClick();
+    form->TimerEdit->SetText(QStringLiteral("00:00:02"));
+    form->accept();
+  });
+  host->Einstellungen1->trigger();
+  EXPECT_EQ(seen, (QStringList{QStringLiteral("Kronolab -- ") + Config, QStringLiteral("2")}));
+  ASSERT_EQ(host->Scheduler.ActionList.Count(), 1);
+  EXPECT_EQ(host->Scheduler.ActionList[0]->Action.Text(), QStringLiteral("b"));
+  EXPECT_EQ(host->Scheduler.Interval, 2000u);
+  TScheduler saved;
+  saved.LoadConfiguration(Config);
+  EXPECT_EQ(saved.ActionList.Count(), 1);
 }

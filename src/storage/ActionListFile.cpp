@@ -1,0 +1,63 @@
+// Action sections and the editor's action-list files.
+#include "storage/ActionListFile.h"
+
+#include "storage/XIniFile.h"
+
+#include <QStringLiteral>
+
+namespace {
+
+const QString General = QStringLiteral("General");
+
+} // namespace
+
+QString ActionSection(int n) {
+  return QStringLiteral("Action") + QString::number(n);
+}
+
+TActionEntry ReadActionEntry(TXIniFile &ini, const QString &section) {
+  TActionEntry entry;
+  // Only the low byte is kept: a hand-edited kind above 255 wraps into the byte.
+  entry.TimePoint = static_cast<TTimePoint>(
+      static_cast<std::uint8_t>(ini.ReadInteger(section, QStringLiteral("TimePoint"), 0)));
+  entry.SuddenStart = ini.ReadBool(section, QStringLiteral("SuddenStart"), false);
+  entry.AllCalls = ini.ReadBool(section, QStringLiteral("AllCalls"), false);
+  entry.Freq = ini.ReadFloat(section, QStringLiteral("Freq"), 0);
+  entry.FirstDate = ini.ReadFloat(section, QStringLiteral("FirstDate"), 0);
+  // Older files name the first date "Date".
+  if (entry.FirstDate == 0)
+    entry.FirstDate = ini.ReadFloat(section, QStringLiteral("Date"), 0);
+  entry.LastDate = ini.ReadFloat(section, QStringLiteral("LastDate"), entry.FirstDate);
+  entry.Action = ini.ReadString(section, QStringLiteral("Action"), QString());
+  return entry;
+}
+
+TActionListContents ReadActionListFile(const QString &fileName) {
+  TXIniFile ini(fileName);
+  TActionListContents contents;
+  contents.IntervalMs = ini.ReadInteger(General, QStringLiteral("Interval"), 1000);
+  const int count = ini.ReadInteger(General, QStringLiteral("Count"), 0);
+  for (int n = 1; n <= count; ++n)
+    contents.Entries.push_back(ReadActionEntry(ini, ActionSection(n)));
+  return contents;
+}
+
+void WriteActionListFile(const QString &fileName, std::int64_t intervalMs,
+                         const std::vector<TActionEntry> &entries) {
+  TXIniFile ini(fileName);
+  ini.WriteInteger(General, QStringLiteral("Interval"), static_cast<int>(intervalMs));
+  ini.WriteInteger(General, QStringLiteral("Count"), static_cast<int>(entries.size()));
+  int n = 0;
+  for (const TActionEntry &entry : entries) {
+    const QString s = ActionSection(++n);
+    ini.WriteInteger(s, QStringLiteral("TimePoint"), entry.TimePoint);
+    ini.WriteBool(s, QStringLiteral("SuddenStart"), entry.SuddenStart);
+    ini.WriteFloat(s, QStringLiteral("FirstDate"), entry.FirstDate);
+    ini.WriteFloat(s, QStringLiteral("LastDate"), entry.LastDate);
+    ini.WriteFloat(s, QStringLiteral("Freq"), entry.Freq);
+    ini.WriteBool(s, QStringLiteral("AllCalls"), entry.AllCalls);
+    ini.WriteString(s, QStringLiteral("Action"), entry.Action);
+  }
+  // Flushed here so that a write error reaches the caller (the destructor swallows it).
+  ini.UpdateFile();
+}

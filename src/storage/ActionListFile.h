@@ -1,0 +1,35 @@
+// The fields of one action section, read the one way the tray's configuration and the
+// editor's action-list files share, and the editor's own load and save of a whole list.
+#pragma once
+
+#include "core/ActionEntry.h"
+
+#include <QString>
+#include <cstdint>
+#include <vector>
+
+class TXIniFile;
+
+// The section name of entry n (1-based): "Action" + n.
+QString ActionSection(int n);
+
+// Reads one entry from section: every field, the older key "Date" standing in for a missing
+// FirstDate, LastDate defaulting to FirstDate. Nothing is discarded here.
+TActionEntry ReadActionEntry(TXIniFile &ini, const QString &section);
+
+// What an action-list file holds for the editor.
+struct TActionListContents {
+  std::int64_t IntervalMs = 1000;
+  // Every entry 1..Count, none discarded (an empty action or a FirstDate of 0 included).
+  std::vector<TActionEntry> Entries;
+};
+
+// Loads an action-list file for the editor; a missing file reads as empty. Raises
+// EInOutError when the file exists but cannot be read.
+TActionListContents ReadActionListFile(const QString &fileName);
+
+// Writes interval, count and the entries in the editor's key order into fileName, keeping
+// what else the file holds ("Logging", "NoShiftReaction", other sections). Raises
+// EInOutError naming the file when it cannot be written; the old file then stays as it was.
+void WriteActionListFile(const QString &fileName, std::int64_t intervalMs,
+                         const std::vector<TActionEntry> &entries);
