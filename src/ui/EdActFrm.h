@@ -93,7 +93,17 @@ public:
 
 protected:
   void showEvent(QShowEvent *event) override;
+  bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
   QButtonGroup *FTimePoints = nullptr;
+  // Set while CalendarChange writes the spin edits, whose changes are then not user input.
+  bool FCalendarWriting = false;
+  // Set while TimeEditChange writes its corrections.
+  bool FCorrectingTime = false;
+  // The action text's selection when it last lost the focus (to the command list).
+  QString FSavedText;
+  int FSavedSelStart = 0;
+  int FSavedSelLength = 0;
+  bool FSavedSelection = false;
 };
