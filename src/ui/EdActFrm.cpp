@@ -15,6 +15,8 @@
 #include <QDir>
 #include <QEvent>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QFileSystemModel>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -46,28 +48,39 @@ QLabel *MakeLabel(const QString &caption, QWidget *buddy, QWidget *parent) {
 const QString ProgramsFilter = QStringLiteral("Programme (*)");
 const QString AllFilesFilter = QStringLiteral("Alle (*)");
 
-// The open dialog for a program file. Linux programs carry no extension, so "Programme"
-// filters by the executable permission instead of by name.
+// The open dialog for a program file: "Programme" shows executable files, "Alle" all files.
 QString AskForProgramFile(QWidget *parent) {
   QFileDialog dialog(parent, QStringLiteral("Öffnen"));
-  dialog.setOption(QFileDialog::DontUseNativeDialog);
+  dialog.setOption(QFileDialog::DontUseNativeDialog); // a proxy model needs Qt's own dialog
   dialog.setOption(QFileDialog::HideNameFilterDetails);
   dialog.setFileMode(QFileDialog::ExistingFile);
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  auto *filter = new TProgramFileFilter(&dialog);
+  dialog.setProxyModel(filter);
   dialog.setNameFilters({ProgramsFilter, AllFilesFilter});
-  const QDir::Filters all = QDir::AllDirs | QDir::Files | QDir::NoDot;
-  auto applyFilter = [&dialog, all](const QString &filter) {
-    dialog.setFilter(filter == ProgramsFilter ? all | QDir::Executable : all);
-  };
-  QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, applyFilter);
   dialog.selectNameFilter(ProgramsFilter);
-  applyFilter(ProgramsFilter);
+  QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [filter](const QString &name) {
+    filter->SetProgramsOnly(name == ProgramsFilter);
+  });
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
     return QString();
   return QDir::toNativeSeparators(dialog.selectedFiles().constFirst());
 }
 
 } // namespace
+
+void TProgramFileFilter::SetProgramsOnly(bool value) {
+  FProgramsOnly = value;
+  invalidateFilter();
+}
+
+bool TProgramFileFilter::filterAcceptsRow(int row, const QModelIndex &parent) const {
+  const auto *files = qobject_cast<const QFileSystemModel *>(sourceModel());
+  if (!FProgramsOnly || !files)
+    return true;
+  const QFileInfo info = files->fileInfo(files->index(row, 0, parent));
+  return info.isDir() || info.isExecutable();
+}
 
 TDateTime TimeFieldValue(const TMaskTimeEdit &field) {
   const QString s = FilledTimeText(field);

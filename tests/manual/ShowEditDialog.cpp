@@ -1,6 +1,6 @@
 // Shows the action edit dialog filled with sample values; with "help [topic]" the help
-// window over it, with "hint" the action text's hint, with "weekly" the weekly kind; for looking at
-// the layout by eye (for instance under xvfb-run).
+// window over it, with "hint" the action text's hint, with "open" the program file dialog, with
+// "weekly" the weekly kind; for looking at the layout by eye (for instance under xvfb-run).
 #include "core/DateTime.h"
 #include "ui/EdActFrm.h"
 #include "ui/HelpViewer.h"
@@ -38,6 +38,8 @@ int main(int argc, char **argv) {
       QToolTip::showText(dialog.ActionEdit->mapToGlobal(QPoint(20, 20)),
                          dialog.ActionEdit->toolTip(), dialog.ActionEdit);
     });
+  if (args.contains(QStringLiteral("open")))
+    QTimer::singleShot(300, &dialog, [&dialog] { dialog.OpenBtnClick(); });
   if (help)
     QTimer::singleShot(300, &dialog, [&dialog, topic, &args] {
       ShowHelpTopic(topic, &dialog);

@@ -10,11 +10,15 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QFileSystemModel>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
 #include <gtest/gtest.h>
@@ -335,4 +339,38 @@ TEST_F(EditDialog, OKAndCancelEndTheDialog) {
   QTest::keyClick(&dlg, Qt::Key_Escape);
   EXPECT_EQ(dlg.result(), QDialog::Rejected);
   EXPECT_FALSE(dlg.isVisible());
+}
+
+TEST(ProgramFileFilter, ProgrammeShowsFoldersAndExecutablesAlleShowsEverything) {
+  QTemporaryDir dir;
+  ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("Meine Programme")));
+  for (const char *name : {"run.sh", "notes.txt"}) {
+    QFile file(dir.filePath(QString::fromUtf8(name)));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("#!/bin/sh\n");
+  }
+  QFile::setPermissions(dir.filePath(QStringLiteral("run.sh")),
+                        QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+  QFile::setPermissions(dir.filePath(QStringLiteral("notes.txt")),
+                        QFile::ReadOwner | QFile::WriteOwner);
+
+  QFileSystemModel files;
+  bool loaded = false;
+  QObject::connect(&files, &QFileSystemModel::directoryLoaded, [&] { loaded = true; });
+  const QModelIndex root = files.setRootPath(dir.path());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return loaded && files.rowCount(root) == 3; }, 5000));
+  TProgramFileFilter filter;
+  filter.setSourceModel(&files);
+  auto shown = [&] {
+    QStringList names;
+    const QModelIndex parent = filter.mapFromSource(root);
+    for (int row = 0; row < filter.rowCount(parent); ++row)
+      names.append(filter.index(row, 0, parent).data().toString());
+    names.sort();
+    return names;
+  };
+  EXPECT_EQ(shown(), (QStringList{QStringLiteral("Meine Programme"), QStringLiteral("run.sh")}));
+  filter.SetProgramsOnly(false);
+  EXPECT_EQ(shown(), (QStringList{QStringLiteral("Meine Programme"), QStringLiteral("notes.txt"),
+                                  QStringLiteral("run.sh")}));
 }
