@@ -83,22 +83,14 @@ TEST_F(EditDialog, TabOrderRunsFromTheTimeFieldToHelp) {
     order.append(w);
     w = w->nextInFocusChain();
   }
-  auto at = [&](QWidget *widget) { return order.indexOf(widget); };
-  EXPECT_LT(at(dlg.TimeEdit), at(dlg.FreqEdit));
-  EXPECT_LT(at(dlg.FreqEdit), at(dlg.AllCallsBox));
-  EXPECT_LT(at(dlg.AllCallsBox), at(dlg.EraseLastTimeBtn));
-  EXPECT_LT(at(dlg.EraseLastTimeBtn), at(dlg.DayEdit));
-  EXPECT_LT(at(dlg.DayEdit), at(dlg.MonthEdit));
-  EXPECT_LT(at(dlg.MonthEdit), at(dlg.YearEdit));
-  EXPECT_LT(at(dlg.YearEdit), at(KindButton(dlg, 0)));
-  EXPECT_LT(at(KindButton(dlg, 5)), at(dlg.SuddenStartBox));
-  EXPECT_LT(at(dlg.SuddenStartBox), at(dlg.ActionEdit));
-  EXPECT_LT(at(dlg.ActionEdit), at(dlg.CommandBox));
-  EXPECT_LT(at(dlg.CommandBox), at(dlg.OpenBtn));
-  EXPECT_LT(at(dlg.OpenBtn), at(dlg.CancelBtn));
-  EXPECT_LT(at(dlg.CancelBtn), at(dlg.OKBtn));
-  EXPECT_LT(at(dlg.OKBtn), at(dlg.HelpBtn));
-  EXPECT_GE(at(dlg.TimeEdit), 0);
+  const QList<QWidget *> expected = {
+      dlg.TimeEdit,       dlg.FreqEdit,   dlg.AllCallsBox,    dlg.EraseLastTimeBtn, dlg.DayEdit,
+      dlg.MonthEdit,      dlg.YearEdit,   KindButton(dlg, 0), KindButton(dlg, 5),   dlg.Calendar,
+      dlg.SuddenStartBox, dlg.ActionEdit, dlg.CommandBox,     dlg.OpenBtn,          dlg.CancelBtn,
+      dlg.OKBtn,          dlg.HelpBtn};
+  EXPECT_EQ(order.indexOf(expected.constFirst()), 0);
+  for (qsizetype i = 1; i < expected.size(); ++i)
+    EXPECT_LT(order.indexOf(expected.at(i - 1)), order.indexOf(expected.at(i))) << i;
 }
 
 TEST_F(EditDialog, ControlsStayInsideTheClientArea) {
