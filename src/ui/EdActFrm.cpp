@@ -150,7 +150,6 @@ TEditActionDlg::TEditActionDlg(QWidget *parent) : QDialog(parent) {
                      "sonst: Diese Aktion wird erst bei Erreichen des nächsten Termins "
                      "ausgeführt."));
   ActionEdit = new QLineEdit(this);
-  ActionEdit->setMaxLength(32767);
   const QString prefix(RandomChoicePrefix);
   ActionEdit->setToolTip(
       QStringLiteral("XXX..X : Text wird als Programmaufruf ausgeführt\r\n") + u'"' +
