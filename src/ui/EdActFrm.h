@@ -6,6 +6,7 @@
 #include "core/DateTime.h"
 
 #include <QDialog>
+#include <QSortFilterProxyModel>
 #include <QString>
 #include <exception>
 #include <functional>
@@ -21,6 +22,23 @@ class QToolButton;
 class TCalendar;
 class TMaskTimeEdit;
 class TRxSpinEdit;
+
+// The program file dialog's "Programme" choice over a QFileSystemModel: folders and
+// executable files only while ProgramsOnly is set. Linux programs carry no extension, and
+// the model's own permission filter hides readable and writable files instead of showing
+// executable ones, so the test is made here.
+class TProgramFileFilter : public QSortFilterProxyModel {
+public:
+  using QSortFilterProxyModel::QSortFilterProxyModel;
+  void SetProgramsOnly(bool value);
+  bool ProgramsOnly() const { return FProgramsOnly; }
+
+protected:
+  bool filterAcceptsRow(int row, const QModelIndex &parent) const override;
+
+private:
+  bool FProgramsOnly = true;
+};
 
 // The value of a time field "hh:mm:ss" as a fraction of a day (0 ms); blanks read as 0.
 TDateTime TimeFieldValue(const TMaskTimeEdit &field);
@@ -93,7 +111,17 @@ public:
 
 protected:
   void showEvent(QShowEvent *event) override;
+  bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
   QButtonGroup *FTimePoints = nullptr;
+  // Set while CalendarChange writes the spin edits, whose changes are then not user input.
+  bool FCalendarWriting = false;
+  // Set while TimeEditChange writes its corrections.
+  bool FCorrectingTime = false;
+  // The action text's selection when it last lost the focus (to the command list).
+  QString FSavedText;
+  int FSavedSelStart = 0;
+  int FSavedSelLength = 0;
+  bool FSavedSelection = false;
 };
