@@ -245,6 +245,7 @@ void TMainForm::UpdateNextRuns(TDateTime now) {
 }
 
 void TMainForm::LoadSession(const TEditorSession &session) {
+  ActionsGrid->SetRowCount(1); // drops whatever rows were there
   ActionsGrid->SetRowCount(std::max<int>(2, static_cast<int>(session.Copies.size()) + 1));
   for (int i = 0; i < static_cast<int>(session.Copies.size()); ++i) {
     auto entry = std::make_shared<TRowEntry>();
