@@ -5,6 +5,7 @@ packages=(
   g++ cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools
   libgtest-dev libgmock-dev libbenchmark-dev
+  qt6-translations-l10n
   tzdata fonts-dejavu-core
 )
 missing=()

@@ -6,12 +6,16 @@
 
 #include <QDir>
 #include <QIcon>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 #include <cstdio>
 
 int main(int argc, char **argv) {
   TApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Kronolab"));
-  QApplication::setApplicationDisplayName(QStringLiteral("Kronolab"));
+  // No display name: Qt would append it to every caption ("Fehler — Kronolab"), and the
+  // captions are the program's own.
   QApplication::setApplicationVersion(QStringLiteral(KRONOLAB_VERSION));
   QApplication::setDesktopFileName(QStringLiteral("kronolab"));
   // The help file is found by its name beside the program or in the installed data folder.
@@ -20,6 +24,11 @@ int main(int argc, char **argv) {
   // The message window, the editor and the dialogs come and go; the program lives on in
   // the tray until "&Beenden".
   QApplication::setQuitOnLastWindowClosed(false);
+  // The whole user interface is German, the file dialogs and standard buttons of Qt too.
+  QTranslator qtTexts;
+  if (qtTexts.load(QLocale(QLocale::German), QStringLiteral("qtbase"), QStringLiteral("_"),
+                   QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+    QCoreApplication::installTranslator(&qtTexts);
 
   const TStartupArgs args{QCoreApplication::arguments().mid(1), QDir::currentPath()};
 

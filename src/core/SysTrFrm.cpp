@@ -69,7 +69,7 @@ TSysTrayIconForm::TSysTrayIconForm(const TStartupArgs &args,
   setWindowTitle(AppTitle);
   MessageBox = [](QMessageBox::Icon icon, const QString &text,
                   QMessageBox::StandardButtons buttons) {
-    QMessageBox box(icon, QGuiApplication::applicationDisplayName(), text, buttons);
+    QMessageBox box(icon, AppTitle, text, buttons);
     return static_cast<QMessageBox::StandardButton>(box.exec());
   };
   ChooseFile = [this](bool save, const QString &title, const QString &preset) {
