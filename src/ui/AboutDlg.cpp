@@ -165,13 +165,13 @@ TAboutBox::TAboutBox(const QString &configFileName, QWidget *parent)
   small.setPixelSize(11);
   Version->setFont(small);
   Copyright = NewLabel(panel,
-                       QStringLiteral("© 2026 Die Kronolab-Entwickler.\nFreie Software "
+                       QStringLiteral("© 2026 Kronolab-Team.\nFreie Software "
                                       "ohne jede Gewähr."),
-                       QRect(160, 60, 156, 32));
+                       QRect(160, 58, 156, 44));
   Copyright->setFont(small);
   Copyright->setWordWrap(true);
   CommentLabel = NewLabel(panel, QStringLiteral("Ihr Zeitplaner im Infobereich, mit dem Mond."),
-                          QRect(160, 98, 156, 32));
+                          QRect(160, 104, 156, 36));
   CommentLabel->setWordWrap(true);
   CommentLabel->setFont(small);
 
