@@ -3,7 +3,9 @@
 #include "core/Scheduler.h"
 #include "storage/XIniFile.h"
 
+#include <algorithm>
 #include <cstdint>
+#include <vector>
 
 namespace {
 
@@ -11,6 +13,27 @@ const QString General = QStringLiteral("General");
 
 QString ActionSection(int n) {
   return QStringLiteral("Action") + QString::number(n);
+}
+
+// The numbers n from 1 to count for which the file holds a section "Action" + n, ascending.
+// A missing section gives only defaults, so its entry would be dropped anyway; going by the
+// sections present keeps a hand-edited Count of millions from meaning millions of lookups.
+std::vector<int> ActionNumbers(TXIniFile &ini, int count) {
+  QStringList names;
+  ini.ReadSections(names);
+  std::vector<int> numbers;
+  for (const QString &name : names) {
+    qsizetype start = name.size();
+    while (start > 0 && name[start - 1] >= u'0' && name[start - 1] <= u'9')
+      --start;
+    bool ok = false;
+    const int n = QStringView(name).mid(start).toInt(&ok);
+    if (ok && n >= 1 && n <= count && SameIniName(name, ActionSection(n)))
+      numbers.push_back(n);
+  }
+  std::sort(numbers.begin(), numbers.end());
+  numbers.erase(std::unique(numbers.begin(), numbers.end()), numbers.end());
+  return numbers;
 }
 
 } // namespace
@@ -22,7 +45,7 @@ void TScheduler::LoadConfiguration(const QString &fileName) {
   NoShiftReaction = ini.ReadBool(General, QStringLiteral("NoShiftReaction"), true);
   Interval = static_cast<unsigned>(ini.ReadInteger(General, QStringLiteral("Interval"), 1000));
   const int count = ini.ReadInteger(General, QStringLiteral("Count"), 0);
-  for (int n = 1; n <= count; ++n) {
+  for (const int n : ActionNumbers(ini, count)) {
     const QString s = ActionSection(n);
     TActionEntry entry;
     // Only the low byte is kept: a hand-edited kind above 255 wraps into the byte.
