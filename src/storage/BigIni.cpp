@@ -12,13 +12,40 @@
 #include <numeric>
 
 bool SameIniName(QStringView a, QStringView b) {
+  // Plain ASCII names, the usual case, without Qt's per-character folding. Up to the first
+  // other character both names hold one code point per unit, so an ASCII mismatch there
+  // decides; anything else goes to the full comparison.
+  const qsizetype n = std::min(a.size(), b.size());
+  qsizetype i = 0;
+  for (; i < n; ++i) {
+    char16_t x = a[i].unicode(), y = b[i].unicode();
+    if (x >= 0x80 || y >= 0x80)
+      return a.compare(b, Qt::CaseInsensitive) == 0;
+    if (x >= u'A' && x <= u'Z')
+      x += 0x20;
+    if (y >= u'A' && y <= u'Z')
+      y += 0x20;
+    if (x != y)
+      return false;
+  }
+  if (a.size() == b.size())
+    return true;
+  // One is a prefix of the other; only a non-ASCII rest could still fold in some other way.
   return a.compare(b, Qt::CaseInsensitive) == 0;
 }
 
 QString FoldedIniName(QStringView name) {
-  QString folded;
-  folded.reserve(name.size());
-  for (qsizetype i = 0; i < name.size(); ++i) {
+  QString folded(name.size(), Qt::Uninitialized);
+  char16_t *out = reinterpret_cast<char16_t *>(folded.data());
+  qsizetype ascii = 0;
+  for (; ascii < name.size() && name[ascii].unicode() < 0x80; ++ascii) {
+    const char16_t c = name[ascii].unicode();
+    out[ascii] = c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 0x20) : c;
+  }
+  if (ascii == name.size())
+    return folded;
+  folded.truncate(ascii);
+  for (qsizetype i = ascii; i < name.size(); ++i) {
     char32_t c = name[i].unicode();
     if (QChar::isHighSurrogate(c) && i + 1 < name.size() && name[i + 1].isLowSurrogate()) {
       c = QChar::surrogateToUcs4(name[i].unicode(), name[i + 1].unicode());
@@ -89,7 +116,12 @@ int TSectionList::Find(const QString &name, int from) const {
   const int count = Count();
   if (count == 0)
     return -1;
+  // Reads and writes mostly stay in one section or move on to the next one.
+  if (from >= 0 && from < count && SameIniName(FItems[static_cast<std::size_t>(from)].Name, name))
+    return from;
   if (!FShared) {
+    if (from + 1 < count && SameIniName(FItems[static_cast<std::size_t>(from + 1)].Name, name))
+      return from + 1;
     const auto found = FIndex.constFind(FoldedIniName(name));
     return found == FIndex.constEnd() ? -1 : found.value();
   }
