@@ -121,9 +121,12 @@ QImage TMoon::IconImage(int edge) const {
   const TMoonSize size = SizeForIcon(edge);
   const TMoonPictures &pictures = Pictures(size);
   // Colour image: the full moon copied into the top-left corner and shaded there.
-  QImage colour(edge, edge, QImage::Format_RGB32);
-  colour.fill(Qt::black);
-  {
+  QImage colour;
+  if (pictures.Picture.size() == QSize(edge, edge)) {
+    colour = pictures.Picture.copy(); // the usual case, without a painter
+  } else {
+    colour = QImage(edge, edge, QImage::Format_RGB32);
+    colour.fill(Qt::black);
     QPainter painter(&colour);
     painter.drawImage(0, 0, pictures.Picture);
   }
