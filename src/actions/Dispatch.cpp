@@ -6,8 +6,12 @@
 
 #include <QFile>
 
-void TScheduler::ExecuteAction(TActionEntry &entry) {
+void TScheduler::TakeDueCall(TActionEntry &entry) {
   entry.DueFlag = false;
+}
+
+void TScheduler::ExecuteAction(TActionEntry &entry) {
+  TakeDueCall(entry);
   const QString stored = entry.Action;
   if (stored.isEmpty())
     return;

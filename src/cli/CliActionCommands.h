@@ -1,5 +1,7 @@
-// kronolab-cli's "expand" and "run" subcommands; main only parses and dispatches to them.
+// kronolab-cli's subcommands, one function each; main only parses and dispatches to them.
 #pragma once
+
+#include "core/DateTime.h"
 
 #include <QStringList>
 #include <QTextStream>
@@ -12,3 +14,12 @@ int CliRun(const QStringList &args, QTextStream &out, QTextStream &err);
 // moon [T] [--png FILE] [--size 64|32|16]: the shadow angle, the lit fraction and the
 // phase's German name at T (default now); writes the shaded picture as PNG.
 int CliMoon(const QStringList &args, QTextStream &out, QTextStream &err);
+// list [CONFIG]: the interval, then per entry its number, time point, time of day, last run,
+// next due point ("-" for never) and action, tab-separated. Exit 1 when CONFIG cannot be read.
+int CliList(const QStringList &args, QTextStream &out, QTextStream &err);
+// list with a fixed "now" for the next due points.
+int CliListAt(const QStringList &args, QTextStream &out, QTextStream &err, TDateTime now);
+// simulate [CONFIG] --from T --to T [--interval MS]: a dry run of the due check at every tick
+// from T to T; one line "<tick> <due point> #<entry number> <action>" per dispatched call.
+// Executes and saves nothing. Exit 2 on bad usage, 1 when CONFIG cannot be read.
+int CliSimulate(const QStringList &args, QTextStream &out, QTextStream &err);

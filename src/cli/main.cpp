@@ -18,9 +18,13 @@ struct TCliCommand {
 
 const TCliCommand Commands[] = {
     {"expand", CliExpand, "expand TEXT [--at T]          TEXT after placeholder expansion at T"},
+    {"list", CliList, "list [CONFIG]                 the actions with last run and next due point"},
     {"moon", CliMoon, "moon [T] [--png FILE] [--size 64|32|16]  moon phase at T, and its picture"},
     {"run", CliRun,
      "run [CONFIG [LOG]] [--ticks N]  the scheduler without windows (saves on exit)"},
+    {"simulate", CliSimulate,
+     "simulate [CONFIG] --from T --to T [--interval MS]  dry run: the calls each tick would "
+     "make"},
 };
 
 void PrintHelp(QTextStream &out) {

@@ -60,6 +60,11 @@ public:
   // without changing anything; 0 when the entry will never be due again by time.
   static TDateTime NextDuePoint(const TActionEntry &entry, TDateTime now);
 
+  // Takes one call of DueList as dispatched: clears its DueFlag. The due check has already
+  // recorded its LastDate, so this is all a dispatch changes in the entry; ExecuteAction
+  // begins with it, and a dry run calls it instead of ExecuteAction.
+  static void TakeDueCall(TActionEntry &entry);
+
   // The tick: icon hook, due check and dispatch in due order; errors reach HandleAppException.
   void TimerTimer();
   // Carries out one entry of the action list (a message, an internal command or a program).

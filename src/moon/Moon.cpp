@@ -2,6 +2,7 @@
 
 #include <QPainter>
 
+#include <algorithm>
 #include <array>
 
 #include "moon/MoonPhase.h"
@@ -120,23 +121,28 @@ QImage TMoon::IconImage(int edge) const {
   const TMoonSize size = SizeForIcon(edge);
   const TMoonPictures &pictures = Pictures(size);
   // Colour image: the full moon copied into the top-left corner and shaded there.
-  QImage colour(edge, edge, QImage::Format_RGB32);
-  colour.fill(Qt::black);
-  {
+  QImage colour;
+  if (pictures.Picture.size() == QSize(edge, edge)) {
+    colour = pictures.Picture.copy(); // the usual case, without a painter
+  } else {
+    colour = QImage(edge, edge, QImage::Format_RGB32);
+    colour.fill(Qt::black);
     QPainter painter(&colour);
     painter.drawImage(0, 0, pictures.Picture);
   }
   DrawShadow(colour, FShadowAngle, SizeInfo[static_cast<std::size_t>(size)]);
   // Mask: white (and everything outside the copied square) is transparent.
   QImage icon = colour.convertToFormat(QImage::Format_ARGB32);
+  // Read by scan line: pixel() per pixel was a good part of each tick's cost.
+  const int maskWidth = std::min(edge, pictures.Mask.width());
   for (int y = 0; y < edge; ++y) {
     auto *line = reinterpret_cast<QRgb *>(icon.scanLine(y));
-    for (int x = 0; x < edge; ++x) {
-      const bool onDisc = x < pictures.Mask.width() && y < pictures.Mask.height() &&
-                          qGray(pictures.Mask.pixel(x, y)) < 128;
-      if (!onDisc)
+    const QRgb *mask = y < pictures.Mask.height()
+                           ? reinterpret_cast<const QRgb *>(pictures.Mask.constScanLine(y))
+                           : nullptr;
+    for (int x = 0; x < edge; ++x)
+      if (mask == nullptr || x >= maskWidth || qGray(mask[x]) >= 128)
         line[x] = qRgba(0, 0, 0, 0);
-    }
   }
   return icon;
 }

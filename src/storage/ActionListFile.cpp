@@ -3,7 +3,7 @@
 
 #include "storage/XIniFile.h"
 
-#include <QStringLiteral>
+#include <algorithm>
 
 namespace {
 
@@ -13,6 +13,24 @@ const QString General = QStringLiteral("General");
 
 QString ActionSection(int n) {
   return QStringLiteral("Action") + QString::number(n);
+}
+
+std::vector<int> ActionSectionNumbers(TXIniFile &ini, int count) {
+  QStringList names;
+  ini.ReadSections(names);
+  std::vector<int> numbers;
+  for (const QString &name : names) {
+    qsizetype start = name.size();
+    while (start > 0 && name[start - 1] >= u'0' && name[start - 1] <= u'9')
+      --start;
+    bool ok = false;
+    const int n = QStringView(name).mid(start).toInt(&ok);
+    if (ok && n >= 1 && n <= count && SameIniName(name, ActionSection(n)))
+      numbers.push_back(n);
+  }
+  std::sort(numbers.begin(), numbers.end());
+  numbers.erase(std::unique(numbers.begin(), numbers.end()), numbers.end());
+  return numbers;
 }
 
 TActionEntry ReadActionEntry(TXIniFile &ini, const QString &section) {
@@ -37,7 +55,7 @@ TActionListContents ReadActionListFile(const QString &fileName) {
   TActionListContents contents;
   contents.IntervalMs = ini.ReadInteger(General, QStringLiteral("Interval"), 1000);
   const int count = ini.ReadInteger(General, QStringLiteral("Count"), 0);
-  for (int n = 1; n <= count; ++n)
+  for (const int n : ActionSectionNumbers(ini, count))
     contents.Entries.push_back(ReadActionEntry(ini, ActionSection(n)));
   return contents;
 }

@@ -13,6 +13,11 @@ class TXIniFile;
 // The section name of entry n (1-based): "Action" + n.
 QString ActionSection(int n);
 
+// The numbers n from 1 to count for which the file holds a section "Action" + n, ascending.
+// A missing section holds nothing but defaults; going by the sections present keeps a
+// hand-edited Count of millions from meaning millions of lookups (or of empty entries).
+std::vector<int> ActionSectionNumbers(TXIniFile &ini, int count);
+
 // Reads one entry from section: every field, the older key "Date" standing in for a missing
 // FirstDate, LastDate defaulting to FirstDate. Nothing is discarded here.
 TActionEntry ReadActionEntry(TXIniFile &ini, const QString &section);
@@ -20,7 +25,8 @@ TActionEntry ReadActionEntry(TXIniFile &ini, const QString &section);
 // What an action-list file holds for the editor.
 struct TActionListContents {
   std::int64_t IntervalMs = 1000;
-  // Every entry 1..Count, none discarded (an empty action or a FirstDate of 0 included).
+  // Every entry 1..Count whose section exists, none discarded (an empty action or a
+  // FirstDate of 0 included).
   std::vector<TActionEntry> Entries;
 };
 

@@ -2,6 +2,7 @@
 // reads and writes of keys and a deferred, atomic rewrite of the whole file.
 #pragma once
 
+#include <QHash>
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -28,13 +29,23 @@ public:
   void Clear();
   // The index of the section named name (case-insensitive), searched from LastIndex on; −1.
   int IndexOf(const QString &name);
+  // The index of the section named name (case-insensitive), searched cyclically from from
+  // on (that matters only while two sections share a name); −1. Changes nothing.
+  int Find(const QString &name, int from) const;
 
 private:
   struct TSection {
     QString Name;
     QStringList Lines;
   };
+  // Rebuilds FIndex after sections were removed.
+  void Reindex();
+
   std::vector<TSection> FItems;
+  // Case-folded name to the index of its section, so that a lookup does not walk thousands
+  // of sections. Trusted only while no two sections share a name (FShared false).
+  QHash<QString, int> FIndex;
+  bool FShared = false;
 };
 
 // Decides which of two same-named sections survives a load: true keeps the earlier one.
@@ -43,7 +54,10 @@ using TDuplicateSectionEvent =
     std::function<bool(const QString &name, QStringList &earlier, QStringList &later)>;
 
 // True when two section or key names are equal without regard to case (umlauts included).
-bool SameIniName(const QString &a, const QString &b);
+bool SameIniName(QStringView a, QStringView b);
+// name with each character case-folded as SameIniName folds it: equal for exactly the names
+// SameIniName finds equal.
+QString FoldedIniName(QStringView name);
 
 // The INI engine: loads its file at construction and writes it back (only when changed) by
 // UpdateFile. Call UpdateFile before destruction to see a write error: the destructor

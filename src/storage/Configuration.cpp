@@ -19,7 +19,7 @@ void TScheduler::LoadConfiguration(const QString &fileName) {
   NoShiftReaction = ini.ReadBool(General, QStringLiteral("NoShiftReaction"), true);
   Interval = static_cast<unsigned>(ini.ReadInteger(General, QStringLiteral("Interval"), 1000));
   const int count = ini.ReadInteger(General, QStringLiteral("Count"), 0);
-  for (int n = 1; n <= count; ++n) {
+  for (const int n : ActionSectionNumbers(ini, count)) {
     const TActionEntry entry = ReadActionEntry(ini, ActionSection(n));
     // The tray keeps only entries that can ever run.
     if (entry.FirstDate == 0 || entry.Action.IsEmpty())

@@ -1,6 +1,7 @@
 #include "storage/XIniFile.h"
 
 #include <QLocale>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -49,8 +50,23 @@ double TXIniFile::ReadFloat(const QString &section, const QString &key, double d
   const QString text = ReadString(section, key, QString());
   if (!IsIniFloatText(text))
     return defaultValue;
+  // The text is plain ASCII now; from_chars reads it without QLocale's cost, which
+  // dominated loading a long action list. Overflow and underflow go the old way, so that
+  // the edge cases stay exactly as they were.
+  char buffer[64];
+  const QStringView number = QStringView(text).trimmed();
+  if (number.size() < static_cast<qsizetype>(sizeof buffer)) {
+    qsizetype length = 0;
+    for (const QChar c : number)
+      if (length > 0 || c != u'+')
+        buffer[length++] = static_cast<char>(c.unicode());
+    double value = 0;
+    const auto [end, error] = std::from_chars(buffer, buffer + length, value);
+    if (error == std::errc() && end == buffer + length)
+      return std::isfinite(value) ? value : defaultValue;
+  }
   bool ok = false;
-  const double value = QLocale::c().toDouble(QStringView(text).trimmed(), &ok);
+  const double value = QLocale::c().toDouble(number, &ok);
   return ok && std::isfinite(value) ? value : defaultValue;
 }
 

@@ -183,3 +183,32 @@ TEST_F(Configuration, AFailedSaveRaisesAndAFailedLoadEmptiesTheList) {
 }
 
 } // namespace
+
+namespace {
+
+// A hand-edited Count far beyond the sections present loads at once, in the order of the
+// section numbers, reading only canonical names "Action" + n (any case) with n up to Count.
+TEST_F(Configuration, AHugeCountLoadsOnlyTheSectionsPresentInNumberOrder) {
+  WriteBytes(Path(), "[General]\nCount=2147483647\n"
+                     "[action2]\nFirstDate=46000\nAction=zwei\n"
+                     "[Action2000000000]\nFirstDate=46000\nAction=weit\n"
+                     "[ACTION1]\nFirstDate=46000\nAction=eins\n"
+                     "[Action01]\nFirstDate=46000\nAction=null-eins\n"
+                     "[Action0]\nFirstDate=46000\nAction=null\n"
+                     "[Action-3]\nFirstDate=46000\nAction=minus\n");
+  FScheduler.LoadConfiguration(Path());
+  std::vector<QString> actions;
+  for (const TActionEntry &entry : FScheduler.Actions())
+    actions.push_back(entry.Action);
+  EXPECT_EQ(actions, (std::vector<QString>{QStringLiteral("eins"), QStringLiteral("zwei"),
+                                           QStringLiteral("weit")}));
+
+  // Count still bounds what is read.
+  WriteBytes(Path(), "[General]\nCount=1\n[Action2]\nFirstDate=46000\nAction=zwei\n"
+                     "[Action1]\nFirstDate=46000\nAction=eins\n");
+  FScheduler.LoadConfiguration(Path());
+  ASSERT_EQ(FScheduler.ActionList.Count(), 1);
+  EXPECT_EQ(FScheduler.ActionList[0]->Action.Text(), QStringLiteral("eins"));
+}
+
+} // namespace

@@ -302,3 +302,70 @@ TEST(SectionList, IndexOfSearchesFromTheLastHitAndResetsOnRemoval) {
 }
 
 } // namespace
+
+namespace {
+
+// Section lookup is indexed by the folded name: it must find exactly the names a
+// case-insensitive comparison finds, umlauts, characters outside the BMP and all.
+TEST(IniNames, FoldedNamesAreEqualExactlyWhenTheNamesMatch) {
+  const QList<QPair<QString, QString>> pairs = {
+      {QStringLiteral("Ärger"), QStringLiteral("äRGER")},
+      {QStringLiteral("Straße"), QStringLiteral("STRASSE")},
+      {QStringLiteral("ß"), QStringLiteral("ẞ")},
+      {QStringLiteral("K"), QStringLiteral("\u212A")}, // Kelvin sign
+      {QStringLiteral("s"), QStringLiteral("ſ")},
+      {QStringLiteral("σ"), QStringLiteral("ς")},
+      {QStringLiteral("Σ"), QStringLiteral("σ")},
+      {QStringLiteral("İ"), QStringLiteral("i")},
+      {QStringLiteral("\U00010400x"), QStringLiteral("\U00010428X")}, // Deseret, two units
+      {QStringLiteral("Action1"), QStringLiteral("Action01")},
+      {QString(QChar(0xD800)), QString(QChar(0xDC00))}, // lone surrogates
+  };
+  for (const auto &[a, b] : pairs)
+    EXPECT_EQ(FoldedIniName(a) == FoldedIniName(b), SameIniName(a, b))
+        << a.toStdString() << " / " << b.toStdString();
+}
+
+// Thousands of new sections: each lookup of a name in another case finds its section, and
+// no write creates a second section of the same name.
+TEST_F(IniFile, ManySectionsAreFoundInAnyCaseAndNeverDoubled) {
+  {
+    TXIniFile ini(Path());
+    for (int i = 0; i < 3000; ++i)
+      ini.WriteInteger(QStringLiteral("Äbschnitt\U00010400%1").arg(i), QStringLiteral("n"), i);
+    for (int i = 0; i < 3000; ++i)
+      ini.WriteInteger(QStringLiteral("äBSCHNITT\U00010428%1").arg(i), QStringLiteral("m"), i);
+    ini.UpdateFile();
+  }
+  TXIniFile ini(Path());
+  QStringList sections;
+  ini.ReadSections(sections);
+  EXPECT_EQ(sections.size(), 3000);
+  for (int i = 0; i < 3000; i += 7) {
+    const QString name = QStringLiteral("ÄBSCHNITT\U00010400%1").arg(i);
+    EXPECT_EQ(ini.ReadInteger(name, QStringLiteral("N"), -1), i);
+    EXPECT_EQ(ini.ReadInteger(name, QStringLiteral("M"), -1), i);
+  }
+  ini.EraseSection(QStringLiteral("äbschnitt\U000104285"));
+  EXPECT_EQ(ini.ReadInteger(QStringLiteral("Äbschnitt\U000104006"), QStringLiteral("n"), -1), 6);
+  EXPECT_EQ(ini.ReadInteger(QStringLiteral("Äbschnitt\U000104005"), QStringLiteral("n"), -1), -1);
+}
+
+// The forms a hand-edited file may hold: a plus sign, blanks, a long fraction, and numbers
+// out of range, which read as the default.
+TEST_F(IniFile, ReadFloatTakesSignsBlanksAndLongDigitsAndRefusesOverflow) {
+  WriteBytes(Path(), "[F]\na=+1.5\nb=  -0.25E+2\nc= 4.16666666666667E-0002\n"
+                     "d=0.0000000000000000000000000000000000000000000000000000000000000000000001\n"
+                     "e=1e400\nf=-1e400\ng=+-1\n");
+  TXIniFile ini(Path());
+  const QString f = QStringLiteral("F");
+  EXPECT_EQ(ini.ReadFloat(f, QStringLiteral("a"), 7), 1.5);
+  EXPECT_EQ(ini.ReadFloat(f, QStringLiteral("b"), 7), -25);
+  EXPECT_EQ(ini.ReadFloat(f, QStringLiteral("c"), 7), 0.0416666666666667);
+  EXPECT_EQ(ini.ReadFloat(f, QStringLiteral("d"), 7), 1e-70);
+  EXPECT_EQ(ini.ReadFloat(f, QStringLiteral("e"), 7), 7);
+  EXPECT_EQ(ini.ReadFloat(f, QStringLiteral("f"), 7), 7);
+  EXPECT_EQ(ini.ReadFloat(f, QStringLiteral("g"), 7), 7);
+}
+
+} // namespace

@@ -309,6 +309,17 @@ TEST_F(MainForm, AppendFillsThePlaceholderFirstAndCountZeroChangesOnlyTheInterva
   EXPECT_EQ(Form.TimerEdit->Text(), QStringLiteral("00:00:01"));
 }
 
+TEST_F(MainForm, AppendTakesOnlyTheSectionsAFileHoldsWhateverItsCount) {
+  const QString file = Temp.filePath(QStringLiteral("liste.ini"));
+  WriteBytes(file, "[General]\r\nCount=2147483647\r\n\r\n[Action3]\r\nAction=drei\r\n\r\n"
+                   "[action1]\r\nAction=eins\r\n");
+  Open({});
+  Form.AppendActionFile(file);
+  ASSERT_EQ(Rows(), 3);
+  EXPECT_EQ(Cell(TMainForm::ColAction, 1), QStringLiteral("eins"));
+  EXPECT_EQ(Cell(TMainForm::ColAction, 2), QStringLiteral("drei"));
+}
+
 TEST_F(MainForm, AppendDoesNotOverwriteAnEntryOfAnUnknownKind) {
   TActionEntry odd = Daily(QStringLiteral("unbekannt"), At(2026, 1, 1, 8));
   odd.TimePoint = static_cast<TTimePoint>(9);

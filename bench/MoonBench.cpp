@@ -1,0 +1,35 @@
+// Cost of the moon's part of one tick: SetDate and GetIcon of the 64-pixel moon control.
+#include "moon/Moon.h"
+
+#include <QApplication>
+#include <benchmark/benchmark.h>
+
+namespace {
+
+void BM_MoonSetDateAndGetIcon(benchmark::State &state) {
+  TMoon moon;
+  moon.SetMoonSize(ms64);
+  TDateTime date = 46362.5;
+  for (auto _ : state) {
+    // A new moment each round, one second on, as consecutive ticks give.
+    date += 1.0 / 86400;
+    moon.SetDate(date);
+    benchmark::DoNotOptimize(moon.GetIcon().cacheKey());
+  }
+}
+BENCHMARK(BM_MoonSetDateAndGetIcon)->Unit(benchmark::kMicrosecond);
+
+} // namespace
+
+int main(int argc, char **argv) {
+  // The control needs a GUI application, but no display.
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv))
+    return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}

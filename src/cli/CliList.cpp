@@ -1,0 +1,42 @@
+#include "cli/CliActionCommands.h"
+
+#include "cli/CliConfig.h"
+#include "cli/CliDateTime.h"
+#include "core/Scheduler.h"
+#include "platform/Clock.h"
+
+int CliList(const QStringList &args, QTextStream &out, QTextStream &err) {
+  return CliListAt(args, out, err, Now());
+}
+
+int CliListAt(const QStringList &args, QTextStream &out, QTextStream &err, TDateTime now) {
+  QString config;
+  for (const QString &arg : args) {
+    if (arg.startsWith(u"--")) {
+      err << "list: unbekannte Option " << arg << "\n";
+      return 2;
+    }
+    if (!config.isEmpty()) {
+      err << "list: zu viele Argumente\n";
+      return 2;
+    }
+    config = arg;
+  }
+  TScheduler scheduler;
+  if (!LoadCliConfiguration(QStringLiteral("list"), config, scheduler, err))
+    return 1;
+
+  out << "Intervall: " << scheduler.Interval << " ms ("
+      << MsToTimeText(static_cast<std::int64_t>(scheduler.Interval)) << ")\n";
+  // Tab-separated so that scripts can cut columns; the action last, as it may hold tabs.
+  out << "Nr\tZeitpunkt\tUhrzeit\tLetzter Lauf\tNächster Lauf\tAktion\n";
+  for (int i = 0; i < scheduler.ActionList.Count(); ++i) {
+    const TActionEntry &entry = *scheduler.ActionList[i];
+    const TDateTime next = TScheduler::NextDuePoint(entry, now);
+    out << i + 1 << "\t" << TimePointText(entry.TimePoint, entry.FirstDate) << "\t"
+        << TimeText(entry.FirstDate) << "\t" << CliDateTimeText(entry.LastDate) << "\t"
+        << (next == 0 ? QStringLiteral("-") : CliDateTimeText(next)) << "\t" << entry.Action.Text()
+        << "\n";
+  }
+  return 0;
+}

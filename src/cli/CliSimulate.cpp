@@ -1,0 +1,108 @@
+#include "cli/CliActionCommands.h"
+
+#include "cli/CliConfig.h"
+#include "cli/CliDateTime.h"
+#include "core/Errors.h"
+#include "core/Scheduler.h"
+
+#include <QHash>
+#include <cmath>
+
+namespace {
+
+// More ticks than this would run for hours and print without end; such a span is refused.
+constexpr long long MaxSimulatedTicks = 10000000;
+
+} // namespace
+
+int CliSimulate(const QStringList &args, QTextStream &out, QTextStream &err) {
+  QString config;
+  bool haveConfig = false;
+  TDateTime from = 0, to = 0;
+  bool haveFrom = false, haveTo = false;
+  long long interval = 0;
+  for (qsizetype i = 0; i < args.size(); ++i) {
+    const QString &arg = args[i];
+    if (arg == u"--from" || arg == u"--to" || arg == u"--interval") {
+      if (i + 1 >= args.size()) {
+        err << "simulate: " << arg << " braucht einen Wert\n";
+        return 2;
+      }
+      const QString value = args[++i];
+      if (arg == u"--interval") {
+        bool ok = false;
+        interval = value.toLongLong(&ok);
+        if (!ok || interval <= 0) {
+          err << "simulate: --interval braucht eine Zahl von Millisekunden über 0\n";
+          return 2;
+        }
+      } else if (!ParseCliDateTime(value, arg == u"--from" ? from : to)) {
+        err << "simulate: unlesbares Datum \"" << value << "\" (YYYY-MM-DD hh:mm:ss[.zzz])\n";
+        return 2;
+      } else {
+        (arg == u"--from" ? haveFrom : haveTo) = true;
+      }
+    } else if (arg.startsWith(u"--")) {
+      err << "simulate: unbekannte Option " << arg << "\n";
+      return 2;
+    } else if (!haveConfig) {
+      config = arg;
+      haveConfig = true;
+    } else {
+      err << "simulate: zu viele Argumente\n";
+      return 2;
+    }
+  }
+  if (!haveFrom || !haveTo) {
+    err << "simulate: --from und --to sind nötig\n";
+    return 2;
+  }
+  const long long spanMs = std::llround((to - from) * MSecsPerDay);
+  if (spanMs < 0) {
+    err << "simulate: --to liegt vor --from\n";
+    return 2;
+  }
+
+  TScheduler scheduler;
+  if (!LoadCliConfiguration(QStringLiteral("simulate"), config, scheduler, err))
+    return 1;
+  if (interval == 0)
+    interval = scheduler.Interval;
+  if (interval == 0) {
+    // The tray program's timer never fires at interval 0: nothing would ever run.
+    err << "simulate: Intervall 0 in der Konfiguration, der Zeitgeber feuert nie\n";
+    return 0;
+  }
+  const long long ticks = spanMs / interval + 1;
+  if (ticks > MaxSimulatedTicks) {
+    err << "simulate: " << ticks << " Takte sind zu viele (höchstens " << MaxSimulatedTicks
+        << "); größeres --interval oder kürzere Spanne wählen\n";
+    return 2;
+  }
+
+  QHash<const TActionEntry *, int> numbers;
+  for (int i = 0; i < scheduler.ActionList.Count(); ++i)
+    numbers.insert(scheduler.ActionList[i], i + 1);
+  for (long long k = 0; k < ticks; ++k) {
+    // From the start each time, in whole milliseconds, so that rounding does not add up
+    // over a long span and a tick on a whole minute lies exactly on it.
+    const TDateTime tick = from + static_cast<double>(k * interval) / MSecsPerDay;
+    scheduler.Clock = [tick] { return tick; };
+    try {
+      scheduler.CollectDueActions(tick);
+    } catch (const std::exception &error) {
+      // The tray program reports such an error and goes on with the next tick.
+      err << "simulate: " << CliDateTimeText(tick) << ": " << ErrorMessage(error) << "\n";
+      continue;
+    }
+    const QString tickText = CliDateTimeText(tick);
+    const int n = scheduler.DueList.Count();
+    for (int i = 0; i < n; ++i) {
+      TActionEntry &entry = *scheduler.DueEntry(i);
+      out << tickText << " " << CliDateTimeText(scheduler.DueList.Value<double>(i)) << " #"
+          << numbers.value(&entry) << " " << entry.Action.Text() << "\n";
+      TScheduler::TakeDueCall(entry);
+    }
+  }
+  return 0;
+}

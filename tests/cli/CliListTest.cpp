@@ -1,0 +1,64 @@
+#include "TestFiles.h"
+#include "cli/CliActionCommands.h"
+
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+// Runs list at now; its exit status, with stdout and stderr in out and err.
+int List(const QStringList &args, TDateTime now, QString &out, QString &err) {
+  QTextStream o(&out), e(&err);
+  const int status = CliListAt(args, o, e, now);
+  o.flush();
+  e.flush();
+  return status;
+}
+
+// At Wednesday 2026-06-10 10:00: a daily entry not yet run today is overdue at 08:00, a weekly
+// one waits for Thursday, the start-up call of a frequency entry takes the last grid point, a
+// single call already made and a frequency of 0 are never due again.
+TEST(CliList, ShowsEachEntryWithItsLastRunAndNextDuePoint) {
+  QTemporaryDir dir;
+  const QString config = dir.filePath(QStringLiteral("k.ini"));
+  WriteBytes(config, "[General]\r\nInterval=60000\r\nCount=5\r\n\r\n"
+                     "[Action1]\r\nTimePoint=2\r\nFirstDate= 4.61743333333333E+0004\r\n"
+                     "LastDate= 4.61823333344907E+0004\r\nAction=\"Guten Morgen\"\r\n\r\n"
+                     "[Action2]\r\nTimePoint=3\r\nFirstDate= 4.61775208333333E+0004\r\n"
+                     "Action=prog --weekly\r\n\r\n"
+                     "[Action3]\r\nTimePoint=0\r\nSuddenStart=1\r\n"
+                     "Freq= 2.50000000000000E-0001\r\nFirstDate= 4.61828750000000E+0004\r\n"
+                     "Action=%COPY /a/*.txt /b\r\n\r\n"
+                     "[Action4]\r\nTimePoint=1\r\nFirstDate= 4.61784166666667E+0004\r\n"
+                     "LastDate= 4.61784166678241E+0004\r\nAction=einmal\r\n\r\n"
+                     "[Action5]\r\nTimePoint=0\r\nFreq=0\r\nFirstDate=46174\r\n"
+                     "Action=nie\tmit Tab\r\n\r\n");
+  QString out, err;
+  ASSERT_EQ(List({config}, 46183 + 10.0 / 24, out, err), 0) << err.toStdString();
+  EXPECT_EQ(out,
+            QStringLiteral(
+                "Intervall: 60000 ms (00:01:00)\n"
+                "Nr\tZeitpunkt\tUhrzeit\tLetzter Lauf\tNächster Lauf\tAktion\n"
+                "1\tTäglich\t08:00:00\t2026-06-09 08:00:00.100\t2026-06-10 08:00:00.000\t\"Guten "
+                "Morgen\"\n"
+                "2\tDonnerstag\t12:30:00\t2026-06-04 12:30:00.000\t2026-06-11 12:30:00.000\tprog "
+                "--weekly\n"
+                "3\tFrequenz\t21:00:00\t2026-06-09 21:00:00.000\t2026-06-10 09:00:00.000\t%COPY "
+                "/a/*.txt /b\n"
+                "4\t05.06.2026\t10:00:00\t2026-06-05 10:00:00.100\t-\teinmal\n"
+                "5\tFrequenz\t00:00:00\t2026-06-01 00:00:00.000\t-\tnie\tmit Tab\n"));
+}
+
+TEST(CliList, BadUsageIsTwoAndAMissingFileIsOne) {
+  QTemporaryDir dir;
+  const QString missing = dir.filePath(QStringLiteral("fehlt.ini"));
+  QString out, err;
+  EXPECT_EQ(List({missing, QStringLiteral("--all")}, 46183, out, err), 2);
+  EXPECT_EQ(List({missing, missing}, 46183, out, err), 2);
+  err.clear();
+  EXPECT_EQ(List({missing}, 46183, out, err), 1);
+  EXPECT_TRUE(err.contains(missing)) << err.toStdString();
+  EXPECT_TRUE(out.isEmpty());
+}
+
+} // namespace

@@ -1,0 +1,167 @@
+#include "TestFiles.h"
+#include "cli/CliActionCommands.h"
+
+#include <QDir>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+// Runs simulate with args; its exit status, with stdout and stderr in out and err.
+int Simulate(const QStringList &args, QString &out, QString &err) {
+  QTextStream o(&out), e(&err);
+  const int status = CliSimulate(args, o, e);
+  o.flush();
+  e.flush();
+  return status;
+}
+
+// A daily message at 08:00 last run yesterday, a weekly program on Thursdays at 12:30, a
+// six-hourly copy from Tuesday 2026-06-09 21:00 that also runs at start, and a second daily
+// entry at 08:00 that never ran.
+const char FourEntries[] = "[General]\r\nInterval=1000\r\nCount=4\r\n\r\n"
+                           "[Action1]\r\nTimePoint=2\r\nFirstDate= 4.61743333333333E+0004\r\n"
+                           "LastDate= 4.61823333344907E+0004\r\nAction=\"Guten Morgen\"\r\n\r\n"
+                           "[Action2]\r\nTimePoint=3\r\nFirstDate= 4.61775208333333E+0004\r\n"
+                           "Action=prog --weekly\r\n\r\n"
+                           "[Action3]\r\nTimePoint=0\r\nSuddenStart=1\r\n"
+                           "Freq= 2.50000000000000E-0001\r\nFirstDate= 4.61828750000000E+0004\r\n"
+                           "Action=%COPY /a/*.txt /b\r\n\r\n"
+                           "[Action4]\r\nTimePoint=2\r\nFirstDate= 4.61743333333333E+0004\r\n"
+                           "Action=prog --daily\r\n\r\n";
+
+// Every minute of Wednesday and Thursday: the start-up call of the copy with its last grid
+// point, each six-hourly point on time, the daily points at 08:00 (the second entry at the same
+// point one tick later), the weekly point on Thursday; nothing at Friday 00:00.
+TEST(CliSimulate, TheBuiltProgramPrintsEveryCallOfTwoDaysMinuteByMinute) {
+  QTemporaryDir dir;
+  const QString config = dir.filePath(QStringLiteral("k.ini"));
+  WriteBytes(config, FourEntries);
+  const QString program = QStringLiteral(KRONOLAB_CLI_PROGRAM);
+  QProcess process;
+  process.start(program, {QStringLiteral("simulate"), config, QStringLiteral("--from"),
+                          QStringLiteral("2026-06-10 00:00:00"), QStringLiteral("--to"),
+                          QStringLiteral("2026-06-12T00:00:00.000"), QStringLiteral("--interval"),
+                          QStringLiteral("60000")});
+  ASSERT_TRUE(process.waitForFinished(60000)) << program.toStdString();
+  EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
+  const QByteArray expected =
+      "2026-06-10 00:00:00.000 2026-06-09 21:00:00.000 #3 %COPY /a/*.txt /b\n"
+      "2026-06-10 03:00:00.000 2026-06-10 03:00:00.000 #3 %COPY /a/*.txt /b\n"
+      "2026-06-10 08:00:00.000 2026-06-10 08:00:00.000 #1 \"Guten Morgen\"\n"
+      "2026-06-10 08:01:00.000 2026-06-10 08:00:00.000 #4 prog --daily\n"
+      "2026-06-10 09:00:00.000 2026-06-10 09:00:00.000 #3 %COPY /a/*.txt /b\n"
+      "2026-06-10 15:00:00.000 2026-06-10 15:00:00.000 #3 %COPY /a/*.txt /b\n"
+      "2026-06-10 21:00:00.000 2026-06-10 21:00:00.000 #3 %COPY /a/*.txt /b\n"
+      "2026-06-11 03:00:00.000 2026-06-11 03:00:00.000 #3 %COPY /a/*.txt /b\n"
+      "2026-06-11 08:00:00.000 2026-06-11 08:00:00.000 #1 \"Guten Morgen\"\n"
+      "2026-06-11 08:01:00.000 2026-06-11 08:00:00.000 #4 prog --daily\n"
+      "2026-06-11 09:00:00.000 2026-06-11 09:00:00.000 #3 %COPY /a/*.txt /b\n"
+      "2026-06-11 12:30:00.000 2026-06-11 12:30:00.000 #2 prog --weekly\n"
+      "2026-06-11 15:00:00.000 2026-06-11 15:00:00.000 #3 %COPY /a/*.txt /b\n"
+      "2026-06-11 21:00:00.000 2026-06-11 21:00:00.000 #3 %COPY /a/*.txt /b\n";
+  EXPECT_EQ(process.readAllStandardOutput(), expected);
+  // A dry run leaves the configuration as it was.
+  EXPECT_EQ(ReadBytes(config), QByteArray(FourEntries));
+}
+
+// An hourly entry last run at 09:00 with AllCalls, first ticked at 13:30: every missed hour as
+// a call of its own, oldest first, and nothing more at the following ticks.
+TEST(CliSimulate, AllCallsMakesUpEveryMissedGridPointInOrder) {
+  QTemporaryDir dir;
+  const QString config = dir.filePath(QStringLiteral("k.ini"));
+  WriteBytes(config, "[General]\nCount=1\n[Action1]\nTimePoint=0\nAllCalls=1\n"
+                     "Freq= 4.16666666666667E-0002\nFirstDate= 4.61833333333333E+0004\n"
+                     "LastDate= 4.61833750011574E+0004\nAction=prog\n");
+  QString out, err;
+  ASSERT_EQ(Simulate({config, QStringLiteral("--from"), QStringLiteral("2026-06-10 13:30:00"),
+                      QStringLiteral("--to"), QStringLiteral("2026-06-10 13:50:00")},
+                     out, err),
+            0)
+      << err.toStdString();
+  EXPECT_EQ(out, QStringLiteral("2026-06-10 13:30:00.000 2026-06-10 10:00:00.000 #1 prog\n"
+                                "2026-06-10 13:30:00.000 2026-06-10 11:00:00.000 #1 prog\n"
+                                "2026-06-10 13:30:00.000 2026-06-10 12:00:00.000 #1 prog\n"
+                                "2026-06-10 13:30:00.000 2026-06-10 13:00:00.000 #1 prog\n"));
+}
+
+// Nothing is carried out: the copy's files stay where they are and no log appears, though
+// logging is on.
+TEST(CliSimulate, ExecutesNothingAndWritesNoLog) {
+  QTemporaryDir dir;
+  ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("src")));
+  ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("dst")));
+  WriteBytes(dir.filePath(QStringLiteral("src/a.txt")), "eins");
+  const QString config = dir.filePath(QStringLiteral("k.ini"));
+  const QByteArray text =
+      QStringLiteral("[General]\nLogging=1\nCount=1\n[Action1]\nTimePoint=0\n"
+                     "SuddenStart=1\nFirstDate=46000\nAction=%COPY %1/src/*.txt "
+                     "%1/dst\n")
+          .arg(dir.path())
+          .toUtf8();
+  WriteBytes(config, text);
+  QString out, err;
+  ASSERT_EQ(Simulate({config, QStringLiteral("--from"), QStringLiteral("2026-06-10 13:30:00"),
+                      QStringLiteral("--to"), QStringLiteral("2026-06-10 13:30:05")},
+                     out, err),
+            0);
+  EXPECT_EQ(out.count(u'\n'), 1) << out.toStdString();
+  EXPECT_TRUE(QDir(dir.filePath(QStringLiteral("dst"))).isEmpty());
+  EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("k.log"))));
+  EXPECT_EQ(ReadBytes(config), text);
+}
+
+// Bad usage is exit 2 with one line naming the fault, before any file is touched.
+TEST(CliSimulate, BadUsageExitsWithTwoAndOneLine) {
+  QTemporaryDir dir;
+  const QString config = dir.filePath(QStringLiteral("k.ini"));
+  WriteBytes(config, FourEntries);
+  const QString from = QStringLiteral("--from"), to = QStringLiteral("--to");
+  const QString t1 = QStringLiteral("2026-06-10 00:00:00"),
+                t2 = QStringLiteral("2026-06-11 00:00:00");
+  const QList<QStringList> cases = {
+      {config, from, t1, to, t2, QStringLiteral("--tick"), QStringLiteral("5")},
+      {config, from, QStringLiteral("10.06.2026 00:00:00"), to, t2},
+      {config, from, QStringLiteral("2026-06-10 25:00:00"), to, t2},
+      {config, to, t2},
+      {config, from, t1},
+      {config, from, t1, to},
+      {config, from, t2, to, t1},
+      {config, from, t1, to, t2, QStringLiteral("--interval"), QStringLiteral("0")},
+      {config, from, t1, to, t2, QStringLiteral("--interval"), QStringLiteral("-1000")},
+      {config, from, t1, to, t2, QStringLiteral("--interval"), QStringLiteral("1s")},
+      {config, config, from, t1, to, t2},
+      // Twenty-six years at one millisecond would never end.
+      {config, from, QStringLiteral("2000-01-01 00:00:00"), to, t2, QStringLiteral("--interval"),
+       QStringLiteral("1")},
+  };
+  for (const QStringList &args : cases) {
+    QString out, err;
+    EXPECT_EQ(Simulate(args, out, err), 2) << args.join(u' ').toStdString();
+    EXPECT_EQ(err.count(u'\n'), 1) << err.toStdString();
+    EXPECT_TRUE(err.startsWith(QStringLiteral("simulate: "))) << err.toStdString();
+    EXPECT_TRUE(out.isEmpty());
+  }
+  // --to equal to --from is one tick, not bad usage.
+  QString out, err;
+  EXPECT_EQ(Simulate({config, from, t1, to, t1}, out, err), 0) << err.toStdString();
+  EXPECT_EQ(out.count(u'\n'), 1);
+}
+
+// A named file that is missing or cannot be read is exit 1, naming the file.
+TEST(CliSimulate, AMissingOrUnreadableConfigurationExitsWithOneNamingIt) {
+  QTemporaryDir dir;
+  for (const QString &name : {dir.filePath(QStringLiteral("fehlt.ini")), dir.path()}) {
+    QString out, err;
+    EXPECT_EQ(Simulate({name, QStringLiteral("--from"), QStringLiteral("2026-06-10 00:00:00"),
+                        QStringLiteral("--to"), QStringLiteral("2026-06-10 00:01:00")},
+                       out, err),
+              1);
+    EXPECT_TRUE(err.contains(name)) << err.toStdString();
+    EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("fehlt.ini"))));
+  }
+}
+
+} // namespace
