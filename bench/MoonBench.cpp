@@ -19,6 +19,19 @@ void BM_MoonSetDateAndGetIcon(benchmark::State &state) {
 }
 BENCHMARK(BM_MoonSetDateAndGetIcon)->Unit(benchmark::kMicrosecond);
 
+// The rarer tick whose shadow has moved by a pixel: the picture and the icon are made anew.
+void BM_MoonSetDateAndNewIcon(benchmark::State &state) {
+  TMoon moon;
+  moon.SetMoonSize(ms64);
+  TDateTime date = 46362.5;
+  for (auto _ : state) {
+    date += 1.0;
+    moon.SetDate(date);
+    benchmark::DoNotOptimize(moon.GetIcon().cacheKey());
+  }
+}
+BENCHMARK(BM_MoonSetDateAndNewIcon)->Unit(benchmark::kMicrosecond);
+
 } // namespace
 
 int main(int argc, char **argv) {

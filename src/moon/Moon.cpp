@@ -63,10 +63,14 @@ const TMoonPictures &Pictures(TMoonSize size) {
   return pictures[static_cast<std::size_t>(size)];
 }
 
+std::vector<TShadowSpan> SpansOf(long double shadowAngle, const TMoonSizeInfo &info) {
+  return ShadowSpans(shadowAngle, info.CentreX, info.CentreY, info.Radius);
+}
+
 // Paints the dark part of the disc black, one pixel row at a time.
 void DrawShadow(QImage &image, long double shadowAngle, const TMoonSizeInfo &info) {
   QPainter painter(&image);
-  for (const TShadowSpan &span : ShadowSpans(shadowAngle, info.CentreX, info.CentreY, info.Radius))
+  for (const TShadowSpan &span : SpansOf(shadowAngle, info))
     painter.fillRect(span.FirstColumn, span.Row, span.LastColumn - span.FirstColumn + 1, 1,
                      Qt::black);
 }
@@ -113,6 +117,14 @@ QImage ShadedMoonPicture(TMoonSize size, long double shadowAngle) {
 }
 
 void TMoon::UpdatePicture() {
+  // A second moves the shadow by far less than a pixel: the picture is painted again only
+  // when a row of its shadow changes.
+  std::vector<TShadowSpan> spans =
+      SpansOf(FShadowAngle, SizeInfo[static_cast<std::size_t>(FMoonSize)]);
+  if (!FBitmap.isNull() && FBitmapSize == FMoonSize && spans == FBitmapSpans)
+    return;
+  FBitmapSpans = std::move(spans);
+  FBitmapSize = FMoonSize;
   FBitmap = ShadedMoonPicture(FMoonSize, FShadowAngle);
   setPixmap(QPixmap::fromImage(FBitmap));
 }
@@ -148,6 +160,15 @@ QImage TMoon::IconImage(int edge) const {
 }
 
 const QIcon &TMoon::GetIcon() {
-  FIcon = QIcon(QPixmap::fromImage(IconImage(SystemIconSize())));
+  const int edge = SystemIconSize();
+  std::vector<TShadowSpan> spans =
+      SpansOf(FShadowAngle, SizeInfo[static_cast<std::size_t>(SizeForIcon(edge))]);
+  // Rebuilt only when its picture changes, so an unchanged icon keeps its cache key and the
+  // tray is not asked to take the same picture again.
+  if (FIcon.isNull() || edge != FIconEdge || spans != FIconSpans) {
+    FIcon = QIcon(QPixmap::fromImage(IconImage(edge)));
+    FIconEdge = edge;
+    FIconSpans = std::move(spans);
+  }
   return FIcon;
 }

@@ -7,6 +7,9 @@
 #include <QLabel>
 
 #include "core/DateTime.h"
+#include "moon/ShadowGeometry.h"
+
+#include <vector>
 
 // Picture sizes of the moon control, largest first.
 enum TMoonSize { ms64, ms32, ms16 };
@@ -34,8 +37,8 @@ public:
   // The normalized phase angle of Date in [0, 360): below 180 waxing, from 180 on waning.
   long double ShadowAngle() const { return FShadowAngle; }
 
-  // The shaded moon for the system's icon size. The icon stays owned by this control and each
-  // call replaces its image; copy it to keep it.
+  // The shaded moon for the system's icon size. The icon stays owned by this control; a call
+  // replaces it when the shadow has changed since the last one, so copy it to keep it.
   const QIcon &GetIcon();
   // The icon image for an icon edge of edge pixels: 16, 32 and 64 use their own pictures, every
   // other edge the 32-pixel one in the top-left corner, transparent elsewhere.
@@ -51,5 +54,10 @@ private:
   TMoonSize FMoonSize = ms64;
   long double FShadowAngle = 0;
   QImage FBitmap;
+  // What FBitmap and FIcon were made from.
+  TMoonSize FBitmapSize = ms64;
+  std::vector<TShadowSpan> FBitmapSpans;
+  int FIconEdge = 0;
+  std::vector<TShadowSpan> FIconSpans;
   QIcon FIcon;
 };

@@ -79,6 +79,25 @@ TEST(MoonTest, GetIconTwiceGivesTheSameImage) {
   EXPECT_FALSE(first.isNull());
 }
 
+// A second later the shadow is the same and the icon is kept; a day later it is new, and so
+// are the picture and the icon.
+TEST(MoonTest, IconAndPictureAreRenewedOnlyWhenTheShadowMoves) {
+  TMoon moon;
+  moon.SetDate(FirstQuarter());
+  const qint64 key = moon.GetIcon().cacheKey();
+  const QImage picture = moon.Bitmap();
+  moon.SetDate(FirstQuarter() + 1.0 / 86400);
+  EXPECT_EQ(moon.GetIcon().cacheKey(), key);
+  moon.SetDate(FirstQuarter() + 1);
+  EXPECT_NE(moon.GetIcon().cacheKey(), key);
+  EXPECT_NE(moon.Bitmap(), picture);
+  EXPECT_EQ(moon.GetIcon().pixmap(32, 32).toImage().convertToFormat(QImage::Format_ARGB32),
+            moon.IconImage(32));
+  // Another size is painted at once, also with the same shadow angle.
+  moon.SetMoonSize(ms16);
+  EXPECT_EQ(moon.Bitmap().size(), QSize(16, 16));
+}
+
 TEST(MoonTest, IconIsTransparentAroundTheDisc) {
   TMoon moon;
   moon.SetDate(At(2024, 3, 25, 8));
