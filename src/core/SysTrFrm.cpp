@@ -78,7 +78,6 @@ TSysTrayIconForm::TSysTrayIconForm(const TStartupArgs &args,
   RunEditor = [](TEditorSession &session) {
     // A window of its own (no parent), so that it gets a task-bar entry.
     TMainForm form;
-    form.ShowHelp = [&form](int topic) { ShowHelpTopic(topic, &form); };
     form.LoadSession(session);
     session.Form = &form;
     const bool accepted = form.exec() == QDialog::Accepted;

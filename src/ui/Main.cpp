@@ -10,6 +10,7 @@
 #include "ui/ActionFileDialog.h"
 #include "ui/EdActFrm.h"
 #include "ui/EditRules.h"
+#include "ui/HelpViewer.h"
 #include "widgets/Calendar.h"
 #include "widgets/StringAlignGrid.h"
 #include "widgets/TimeEdit.h"
@@ -60,7 +61,7 @@ TMainForm::TMainForm(QWidget *parent) : QDialog(parent) {
   ChooseFile = [this](bool save, const QString &title, const QString &preset) {
     return ChooseActionFile(this, save, title, preset);
   };
-  ShowHelp = nullptr;
+  ShowHelp = [this](int topic) { ShowHelpTopic(topic, this); };
   ShowBigMoon = [this] {
     TLunaForm form(this);
     form.exec();
@@ -290,7 +291,9 @@ void TMainForm::ClearActions() {
 void TMainForm::ShowClock() {
   const TDateTime now = Now();
   TimeLabel->setText(TimeText(TimeOf(now)));
-  Moon->SetDate(DateOf(now));
+  // The moon shows the day at midnight: worked out again only when the day changes.
+  if (Moon->Date() != DateOf(now))
+    Moon->SetDate(DateOf(now));
   DateLabel->setText(DateText(Moon->Date()));
   // The next runs change at most once a second.
   const QString second = TimeLabel->text();
