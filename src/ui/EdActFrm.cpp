@@ -298,20 +298,12 @@ void TEditActionDlg::CalendarChange() {
 }
 
 void TEditActionDlg::TimeEditChange(TMaskTimeEdit *field) {
-  // Each correction is a change again; the loop here does the repeated check, so the
-  // nested change events are let through.
+  // Each correction is a change again; CorrectTimeField repeats the check itself, so the
+  // nested change events are ignored.
   if (FCorrectingTime)
     return;
   FCorrectingTime = true;
-  // Seconds, minutes and hours: three passes at most; the bound guards against a field
-  // that would not take the corrected text.
-  for (int pass = 0; pass < 4; ++pass) {
-    const QString text = field->Text();
-    const QString corrected = CorrectedTimeText(text, true);
-    if (corrected == text)
-      break;
-    field->SetText(corrected);
-  }
+  CorrectTimeField(*field, true);
   FCorrectingTime = false;
 }
 

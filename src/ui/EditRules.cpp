@@ -1,5 +1,7 @@
 #include "ui/EditRules.h"
 
+#include "widgets/TimeEdit.h"
+
 #include <QStringList>
 #include <algorithm>
 
@@ -25,6 +27,18 @@ QString CorrectedTimeText(const QString &text, bool limitHours) {
   if (PairValue(s, 6) > 59)
     correction = s.left(6) + QStringLiteral("59");
   return correction.isEmpty() ? text : correction;
+}
+
+void CorrectTimeField(TMaskTimeEdit &field, bool limitHours) {
+  // Seconds, minutes and hours: three passes at most; the bound guards against a field
+  // that would not take the corrected text.
+  for (int pass = 0; pass < 4; ++pass) {
+    const QString text = field.Text();
+    const QString corrected = CorrectedTimeText(text, limitHours);
+    if (corrected == text)
+      return;
+    field.SetText(corrected);
+  }
 }
 
 const QStringList &CommandBoxItems() {

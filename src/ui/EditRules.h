@@ -1,6 +1,7 @@
 // The text rules of the edit dialog and the editor window, kept apart from the widgets so
 // they are easy to follow and to test: the range corrections of the time fields and the
-// insertion of internal commands and placeholders into an action text.
+// insertion of internal commands and placeholders into an action text. CorrectTimeField is
+// the one piece that touches a field: the repeated correction both time-field handlers share.
 #pragma once
 
 #include <QString>
@@ -10,6 +11,12 @@
 // (only when limitHours), minutes and seconds are in range. Blanks read as 0; each step
 // builds on the uncorrected text, so repeated passes fix seconds, then minutes, then hours.
 QString CorrectedTimeText(const QString &text, bool limitHours);
+
+class TMaskTimeEdit;
+
+// Writes CorrectedTimeText into field until the field is in range. Each write is a change of
+// the field again; the caller ignores those nested changes while this runs.
+void CorrectTimeField(TMaskTimeEdit &field, bool limitHours);
 
 // The action text after picking item index of the command list (0..6 commands, 7..18
 // placeholders). For a placeholder, selection [selStart, selStart + selLength) is replaced;

@@ -37,8 +37,7 @@ constexpr int NextRunWidth = 128;
 
 // hh:mm:ss of a value's time of day.
 QString ClockText(TDateTime value) {
-  const TTimeParts t = DecodeTime(value);
-  return TwoDigits(t.Hour) + u':' + TwoDigits(t.Minute) + u':' + TwoDigits(t.Second);
+  return MsToTimeText(DateTimeToTimeStamp(value).Time);
 }
 
 QToolButton *GlyphButton(QWidget *parent, QStyle::StandardPixmap glyph, const QString &hint) {
@@ -193,11 +192,7 @@ void TMainForm::BuildControls() {
   connect(OKBtn, &QPushButton::clicked, this, &QDialog::accept);
   connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
 
-  for (int col = 0; col < ActionsGrid->ColCount(); ++col)
-    ActionsGrid->SetColAlignment(col, Qt::AlignLeft | Qt::AlignVCenter);
-  ActionsGrid->SetCell(ColTimePoint, 0, QStringLiteral("Datum"));
-  ActionsGrid->SetCell(ColTime, 0, QStringLiteral("Zeitpunkt"));
-  ActionsGrid->SetCell(ColAction, 0, QStringLiteral("Vorgang"));
+  // The classic three headers are written when the window is shown.
   ActionsGrid->SetCell(ColNextRun, 0, QStringLiteral("Nächste Ausführung"));
   TimerEdit->SetText(MsToTimeText(1000));
 }
@@ -229,20 +224,17 @@ void TMainForm::ShowRow(int row) {
   ActionsGrid->SetCell(ColTime, row, TimeText(e.FirstDate));
   ActionsGrid->SetCell(ColTimePoint, row, TimePointText(e.TimePoint, e.FirstDate));
   ActionsGrid->SetCell(ColAction, row, e.Action);
-  ActionsGrid->SetCell(ColNextRun, row, QString());
+  ShowNextRun(row, Now());
 }
 
-void TMainForm::UpdateNextRuns(TDateTime now) {
-  for (int row = 1; row < ActionsGrid->RowCount(); ++row) {
-    const TRowEntryPtr entry = RowEntry(row);
-    if (!entry) {
-      ActionsGrid->SetCell(ColNextRun, row, QString());
-      continue;
-    }
-    const TDateTime next = TScheduler::NextDuePoint(entry->Row.Entry, now);
-    // A dash for an entry that will not run again by time.
-    ActionsGrid->SetCell(ColNextRun, row, next == 0 ? QStringLiteral("–") : DateTimeText(next));
-  }
+void TMainForm::ShowNextRun(int row, TDateTime now) {
+  const TRowEntryPtr entry = RowEntry(row);
+  const TDateTime next = entry ? TScheduler::NextDuePoint(entry->Row.Entry, now) : 0;
+  // A dash for an entry that will not run again by time.
+  ActionsGrid->SetCell(ColNextRun, row,
+                       !entry      ? QString()
+                       : next == 0 ? QStringLiteral("–")
+                                   : DateTimeText(next));
 }
 
 void TMainForm::LoadSession(const TEditorSession &session) {
@@ -299,7 +291,8 @@ void TMainForm::ShowClock() {
   const QString second = TimeLabel->text();
   if (second != FClockSecond) {
     FClockSecond = second;
-    UpdateNextRuns(now);
+    for (int row = 1; row < ActionsGrid->RowCount(); ++row)
+      ShowNextRun(row, now);
   }
 }
 
@@ -374,7 +367,6 @@ void TMainForm::NewBtnClick() {
   e.SuddenStart = dialog.SuddenStartBox->isChecked();
   SetRowEntry(row, entry);
   ShowRow(row);
-  UpdateNextRuns(Now());
   Modified = true;
 }
 
@@ -418,7 +410,6 @@ void TMainForm::ActionsGridDblClick() {
   e.TimePoint = static_cast<TTimePoint>(dialog.TimePointIndex());
   e.Action = dialog.ActionEdit->text();
   ShowRow(row);
-  UpdateNextRuns(Now());
   Modified = true;
 }
 
@@ -465,9 +456,7 @@ void TMainForm::TimerEditChange() {
   if (FCorrecting)
     return;
   FCorrecting = true;
-  for (QString corrected = CorrectedTimeText(TimerEdit->Text(), false);
-       corrected != TimerEdit->Text(); corrected = CorrectedTimeText(TimerEdit->Text(), false))
-    TimerEdit->SetText(corrected);
+  CorrectTimeField(*TimerEdit, false);
   FCorrecting = false;
   Modified = true;
 }
@@ -526,7 +515,6 @@ void TMainForm::AppendActionFile(const QString &fileName) {
     SetRowEntry(rows - 1 + n, entry);
     ShowRow(rows - 1 + n);
   }
-  UpdateNextRuns(Now());
 }
 
 void TMainForm::SaveActionFile(const QString &fileName) {

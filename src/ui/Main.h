@@ -133,9 +133,9 @@ private:
   void BuildControls();
   TRowEntryPtr RowEntry(int row) const;
   void SetRowEntry(int row, const TRowEntryPtr &entry);
-  // Writes the three texts of the row from its entry (and the next run).
+  // Writes the texts of the row from its entry, its next run included.
   void ShowRow(int row);
-  void UpdateNextRuns(TDateTime now);
+  void ShowNextRun(int row, TDateTime now);
   void ShowClock();
   bool Ask(const QString &text, QMessageBox::Icon icon, QMessageBox::StandardButtons buttons,
            QMessageBox::StandardButton yes);
