@@ -86,7 +86,8 @@ TSysTrayIconForm::TSysTrayIconForm(const TStartupArgs &args,
     session.ConfigFileName = form.ConfigFileName;
     if (accepted) {
       session.Rows = form.Rows();
-      session.IntervalMs = static_cast<std::uint64_t>(std::max<std::int64_t>(0, form.IntervalMs()));
+      session.IntervalMs =
+          static_cast<std::uint64_t>(form.IntervalMs()); // digits only: never below 0
     }
     return accepted;
   };
