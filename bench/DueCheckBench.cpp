@@ -29,7 +29,7 @@ void BM_CollectDueActionsNothingDue(benchmark::State &state) {
   FillQuietList(scheduler, static_cast<int>(state.range(0)), now);
   for (auto _ : state) {
     scheduler.CollectDueActions(now);
-    benchmark::DoNotOptimize(scheduler.DueList.Count());
+    benchmark::DoNotOptimize(scheduler.DueList().Count());
   }
   state.SetItemsProcessed(state.iterations() * state.range(0));
 }
@@ -49,11 +49,11 @@ void BM_CatchUpOfAMillionCalls(benchmark::State &state) {
     scheduler.SetActions({entry});
     state.ResumeTiming();
     scheduler.CollectDueActions(first + 1000000.5 * Second);
-    benchmark::DoNotOptimize(scheduler.DueList.Count());
+    benchmark::DoNotOptimize(scheduler.DueList().Count());
   }
-  state.counters["calls"] = scheduler.DueList.Count();
-  state.counters["bytes"] = static_cast<double>(scheduler.DueList.Capacity()) *
-                            (scheduler.DueList.ElementSize() + sizeof(TListData));
+  state.counters["calls"] = scheduler.DueList().Count();
+  state.counters["bytes"] = static_cast<double>(scheduler.DueList().Capacity()) *
+                            (scheduler.DueList().ElementSize() + sizeof(TListData));
 }
 BENCHMARK(BM_CatchUpOfAMillionCalls)->Unit(benchmark::kMillisecond);
 

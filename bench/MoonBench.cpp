@@ -1,5 +1,5 @@
 // Cost of the moon's part of one tick: SetDate and GetIcon of the 64-pixel moon control.
-#include "moon/Moon.h"
+#include "gui/moon/Moon.h"
 
 #include <QApplication>
 #include <benchmark/benchmark.h>

@@ -1,7 +1,7 @@
 // Small helpers the tests share.
 #pragma once
 
-#include "core/DateTime.h"
+#include "base/DateTime.h"
 
 // A local date-time value from its calendar fields.
 inline TDateTime At(int year, int month, int day, int hour = 0, int minute = 0, int second = 0,

@@ -1,8 +1,7 @@
 #include "actions/InternalCommands.h"
 
 #include "actions/Placeholders.h"
-#include "core/Errors.h"
-#include "core/Scheduler.h"
+#include "base/Errors.h"
 #include "platform/FileOps.h"
 #include "platform/Folders.h"
 #include "platform/PathSyntax.h"
@@ -66,12 +65,11 @@ namespace {
 // Copies or moves every listed name into a folder, or first onto second, reporting each
 // failed file in the message window.
 template <typename Operation>
-void TransferFiles(TScheduler &scheduler, const QStringList &names, const QString &first,
+void TransferFiles(const TCommandHost &host, const QStringList &names, const QString &first,
                    const QString &second, const QString &verb, Operation operation) {
   auto report = [&](const QString &from, const QString &to) {
-    scheduler.ShowMessageWindow(QStringLiteral("Fehler"), QString(),
-                                verb + QStringLiteral(" von ") + from + QStringLiteral(" nach ") +
-                                    to + QStringLiteral(" mißlungen!"));
+    host.ReportFailure(verb + QStringLiteral(" von ") + from + QStringLiteral(" nach ") + to +
+                       QStringLiteral(" mißlungen!"));
   };
   if (IsFolder(second)) {
     const QString folder = WithTrailingSeparator(second);
@@ -102,7 +100,7 @@ void ByteCopy(const QString &source, const QString &target) {
 
 } // namespace
 
-void TScheduler::RunInternalCommand(const QString &text) {
+void RunCommand(const QString &text, const TCommandHost &host) {
   const TCommandText command = SplitCommandWord(text);
   TCommandArguments args = SplitArguments(command.Arguments);
   const QStringList names = ExpandFileArgument(args.First);
@@ -111,11 +109,11 @@ void TScheduler::RunInternalCommand(const QString &text) {
 
   if (command.Word == u"COPY") {
     if (first != second && !noArguments)
-      TransferFiles(*this, names, first, second, QStringLiteral("Kopieren"),
+      TransferFiles(host, names, first, second, QStringLiteral("Kopieren"),
                     [](const QString &a, const QString &b) { return CopyFileReplacing(a, b); });
   } else if (command.Word == u"MOVE") {
     if (first != second && !noArguments)
-      TransferFiles(*this, names, first, second, QStringLiteral("Verschieben"),
+      TransferFiles(host, names, first, second, QStringLiteral("Verschieben"),
                     [](const QString &a, const QString &b) { return MoveFileNoReplace(a, b); });
   } else if (command.Word == u"LZHCOPY") {
     if (first != second && !noArguments)
@@ -134,6 +132,6 @@ void TScheduler::RunInternalCommand(const QString &text) {
     // The program lost its quotes in the splitting; a name with blanks gets them back, so
     // the launch takes it as one word.
     const QString program = second.contains(u' ') ? QStringLiteral("\"%1\"").arg(second) : second;
-    LaunchProgram(first, program + u' ' + args.Remainder);
+    host.LaunchProgram(first, program + u' ' + args.Remainder);
   }
 }

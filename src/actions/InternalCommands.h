@@ -1,8 +1,10 @@
-// The argument splitting of the internal commands (COPY, MOVE, LZHCOPY, DELETE, RENAME,
-// MKDIR, EXEC); TScheduler::RunInternalCommand carries them out.
+// The internal commands (COPY, MOVE, LZHCOPY, DELETE, RENAME, MKDIR, EXEC): their argument
+// splitting and their file work. The scheduler runs them through RunCommand and tells the
+// user what fails.
 #pragma once
 
 #include <QString>
+#include <functional>
 
 // The three pieces of a command's argument part.
 struct TCommandArguments {
@@ -19,3 +21,15 @@ struct TCommandText {
   QString Word, Arguments;
 };
 TCommandText SplitCommandWord(const QString &text);
+
+// What a command needs of whoever runs it.
+struct TCommandHost {
+  // Tells the user that one file could not be copied or moved (a message, the run goes on).
+  std::function<void(const QString &message)> ReportFailure;
+  // Starts a program for EXEC; folder (may be empty) becomes its working folder.
+  std::function<void(const QString &folder, const QString &commandLine)> LaunchProgram;
+};
+
+// Carries out an expanded command text without its leading percent sign. An unknown command
+// word does nothing. Raises EInOutError when LZHCOPY fails.
+void RunCommand(const QString &text, const TCommandHost &host);

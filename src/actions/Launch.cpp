@@ -1,27 +1,19 @@
-#include "core/Scheduler.h"
+#include "actions/Launch.h"
 
 #include "platform/Process.h"
 
-void TScheduler::LaunchProgram(const QString &folder, const QString &commandLine) {
+QString StartProgram(const QString &folder, const QString &commandLine) {
   // The working folder goes to the child directly; ours never changes.
-  const int result = LaunchProcess(folder, commandLine);
-  QString message;
-  switch (result) {
+  switch (LaunchProcess(folder, commandLine)) {
   case ExecOutOfResources:
-    message = QStringLiteral("Evt. zuwenig Speicher oder Resourcen verfügbar !");
-    break;
+    return QStringLiteral("Evt. zuwenig Speicher oder Resourcen verfügbar !");
   case ExecFileNotFound:
-    message = QStringLiteral("Datei nicht gefunden !");
-    break;
+    return QStringLiteral("Datei nicht gefunden !");
   case ExecPathNotFound:
-    message = QStringLiteral("Pfad nicht gefunden !");
-    break;
+    return QStringLiteral("Pfad nicht gefunden !");
   case ExecBadFormat:
-    message = QStringLiteral("Fehler in Exe-Datei !");
-    break;
+    return QStringLiteral("Fehler in Exe-Datei !");
   default:
-    return;
+    return {};
   }
-  ShowMessageWindow(QStringLiteral("Fehler"),
-                    QStringLiteral("Fehler bei Ausführung von \"%1\"").arg(commandLine), message);
 }

@@ -1,6 +1,6 @@
 #include "actions/Placeholders.h"
 
-#include "core/ActionEntry.h"
+#include "base/ActionEntry.h"
 #include "platform/DirSearch.h"
 #include "platform/Folders.h"
 #include "platform/PathSyntax.h"

@@ -2,7 +2,7 @@
 // tokens and the percent rule) and the file arguments of the internal commands.
 #pragma once
 
-#include "core/DateTime.h"
+#include "base/DateTime.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,7 +1,7 @@
 // kronolab-cli's subcommands, one function each; main only parses and dispatches to them.
 #pragma once
 
-#include "core/DateTime.h"
+#include "base/DateTime.h"
 
 #include <QStringList>
 #include <QTextStream>

@@ -1,7 +1,7 @@
 #include "cli/CliConfig.h"
 
+#include "base/Errors.h"
 #include "core/CmdLine.h"
-#include "core/Errors.h"
 #include "core/Scheduler.h"
 
 #include <QDir>

@@ -2,7 +2,7 @@
 // "YYYY-MM-DD hh:mm:ss[.zzz]" (or with 'T' between date and time).
 #pragma once
 
-#include "core/DateTime.h"
+#include "base/DateTime.h"
 
 #include <QString>
 

@@ -1,7 +1,7 @@
 #include "cli/CliActionCommands.h"
 
 #include "cli/CliDateTime.h"
-#include "moon/Moon.h"
+#include "gui/moon/MoonPicture.h"
 #include "moon/MoonPhase.h"
 #include "moon/MoonPhaseName.h"
 #include "platform/Clock.h"

@@ -1,9 +1,9 @@
 #include "cli/CliActionCommands.h"
 #include "core/InstanceLock.h"
 
-#include "actions/MessageSink.h"
+#include "base/Errors.h"
 #include "core/CmdLine.h"
-#include "core/Errors.h"
+#include "core/MessageSink.h"
 #include "core/Scheduler.h"
 
 #include <QDir>

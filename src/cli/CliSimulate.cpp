@@ -1,8 +1,8 @@
 #include "cli/CliActionCommands.h"
 
+#include "base/Errors.h"
 #include "cli/CliConfig.h"
 #include "cli/CliDateTime.h"
-#include "core/Errors.h"
 #include "core/Scheduler.h"
 
 #include <QHash>
@@ -96,10 +96,10 @@ int CliSimulate(const QStringList &args, QTextStream &out, QTextStream &err) {
       continue;
     }
     const QString tickText = CliDateTimeText(tick);
-    const int n = scheduler.DueList.Count();
+    const int n = scheduler.DueList().Count();
     for (int i = 0; i < n; ++i) {
       TActionEntry &entry = *scheduler.DueEntry(i);
-      out << tickText << " " << CliDateTimeText(scheduler.DueList.Value<double>(i)) << " #"
+      out << tickText << " " << CliDateTimeText(scheduler.DueList().Value<double>(i)) << " #"
           << numbers.value(&entry) << " " << entry.Action.Text() << "\n";
       TScheduler::TakeDueCall(entry);
     }

@@ -78,20 +78,20 @@ TDateTime FrequencyGridPoint(const TActionEntry &entry, TDateTime now) {
 void TScheduler::AddDuePoint(TDateTime t, TActionEntry *entry, bool keepEqual) {
   const auto data = reinterpret_cast<TListData>(entry);
   if (!keepEqual) {
-    DueList.AddData(&t, data);
+    FDueList.AddData(&t, data);
     return;
   }
   // A catch-up call goes after every call already due at the same point, so none is lost
   // and entries earlier in the list still come first.
   int index = 0;
-  if (DueList.Find(&t, index))
-    while (index < DueList.Count() && DueList.Value<double>(index) == t)
+  if (FDueList.Find(&t, index))
+    while (index < FDueList.Count() && FDueList.Value<double>(index) == t)
       ++index;
-  DueList.InsertData(index, &t, data);
+  FDueList.InsertData(index, &t, data);
 }
 
 void TScheduler::CollectDueActions(TDateTime now) {
-  DueList.Clear();
+  FDueList.Clear();
   for (int i = 0; i < ActionList.Count(); ++i) {
     TActionEntry &entry = *ActionList[i];
     TDateTime t = entry.FirstDate;

@@ -4,18 +4,18 @@
 
 TScheduler::TScheduler() : Clock([] { return Now(); }) {
   ActionList.FreeMode = fmFreeMem;
-  DueList.SetSorted(true);
-  DueList.Duplicates = false;
+  FDueList.SetSorted(true);
+  FDueList.Duplicates = false;
 }
 
 TScheduler::~TScheduler() = default;
 
 TActionEntry *TScheduler::DueEntry(int i) {
-  return reinterpret_cast<TActionEntry *>(DueList.GetData(i));
+  return reinterpret_cast<TActionEntry *>(FDueList.GetData(i));
 }
 
 void TScheduler::SetActions(const std::vector<TActionEntry> &entries) {
-  DueList.Clear(); // its references would dangle once the old entries are gone
+  FDueList.Clear(); // its references would dangle once the old entries are gone
   ActionList.Clear();
   for (const TActionEntry &entry : entries)
     AddAction(entry);

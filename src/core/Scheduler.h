@@ -3,7 +3,7 @@
 // headless; tests drive it with a fixed "now".
 #pragma once
 
-#include "core/ActionEntry.h"
+#include "base/ActionEntry.h"
 #include "storage/XLists.h"
 
 #include <QString>
@@ -22,18 +22,12 @@ public:
 
   // The actions in the user's order; owns its entries.
   TXList<TActionEntry> ActionList;
-  // Filled by each due check: (due point, TActionEntry*) ascending; valid for one tick.
-  TGeneralList DueList{lkDateTime};
-  // Copy of the entry being carried out; an empty Action means none is.
-  TActionEntry CurrentAction;
   bool Logging = false;
   bool NoShiftReaction = true;
   // Timer interval in milliseconds; 0 means the timer never fires.
   unsigned Interval = 1000;
   QString ConfigFileName;
   QString LogFileName;
-  // True while a tick runs; a tick that starts meanwhile returns at once.
-  bool TickBusy = false;
   // The application title, shown in the caption of message actions.
   QString ApplicationTitle = QStringLiteral("Kronolab");
 
@@ -45,8 +39,14 @@ public:
   // moon icon here).
   std::function<void(TDateTime now)> OnTick;
 
+  // The calls of the last due check: (due point, TActionEntry*) ascending; valid for one tick.
+  const TGeneralList &DueList() const { return FDueList; }
   // The due entry at DueList index i.
   TActionEntry *DueEntry(int i);
+  // Copy of the entry being carried out; an empty Action means none is.
+  const TActionEntry &CurrentAction() const { return FCurrentAction; }
+  // True while a tick runs; a tick that starts meanwhile returns at once.
+  bool TickBusy() const { return FTickBusy; }
   // Replaces the action list by copies of entries; each DueFlag becomes its SuddenStart.
   void SetActions(const std::vector<TActionEntry> &entries);
   // Copies of the current entries, in list order.
@@ -91,4 +91,9 @@ public:
 
 private:
   void AddDuePoint(TDateTime t, TActionEntry *entry, bool keepEqual);
+
+  // Only the engine changes these: a window that did so mid-tick would break the dispatch.
+  TGeneralList FDueList{lkDateTime};
+  TActionEntry FCurrentAction;
+  bool FTickBusy = false;
 };

@@ -5,23 +5,23 @@
 #include <exception>
 
 void TScheduler::TimerTimer() {
-  if (TickBusy)
+  if (FTickBusy)
     return; // dropped, not queued
-  TickBusy = true;
+  FTickBusy = true;
   struct TClearBusy {
     bool &Flag;
     ~TClearBusy() { Flag = false; }
-  } clearBusy{TickBusy};
+  } clearBusy{FTickBusy};
   try {
     const TDateTime now = Clock();
     ReapFinishedProcesses();
     if (OnTick)
       OnTick(now);
     CollectDueActions(now);
-    const int n = DueList.Count();
+    const int n = FDueList.Count();
     // The count is taken once; the bound on the current count only guards against a list
     // that something during an action has emptied.
-    for (int i = 0; i < n && i < DueList.Count(); ++i)
+    for (int i = 0; i < n && i < FDueList.Count(); ++i)
       ExecuteAction(*DueEntry(i));
   } catch (const std::exception &error) {
     HandleAppException(error);

@@ -2,7 +2,7 @@
 // sun chapter 25 low accuracy, moon chapter 47, phase angle chapter 48). Angles in degrees.
 #pragma once
 
-#include "core/DateTime.h"
+#include "base/DateTime.h"
 
 // A geocentric ecliptic position: longitude and latitude in degrees, distance in kilometres.
 struct TEclipticPosition {

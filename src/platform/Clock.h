@@ -2,7 +2,7 @@
 // "now" as a parameter, so tests never depend on the real clock.
 #pragma once
 
-#include "core/DateTime.h"
+#include "base/DateTime.h"
 
 // The local wall-clock time with milliseconds as a date-time value.
 TDateTime Now();

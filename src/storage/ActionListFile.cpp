@@ -50,6 +50,23 @@ TActionEntry ReadActionEntry(TXIniFile &ini, const QString &section) {
   return entry;
 }
 
+void WriteActionEntry(TXIniFile &ini, const QString &s, const TActionEntry &entry,
+                      TSectionKeyOrder order) {
+  ini.WriteInteger(s, QStringLiteral("TimePoint"), entry.TimePoint);
+  ini.WriteBool(s, QStringLiteral("SuddenStart"), entry.SuddenStart);
+  if (order == TSectionKeyOrder::Configuration) {
+    ini.WriteBool(s, QStringLiteral("AllCalls"), entry.AllCalls);
+    ini.WriteFloat(s, QStringLiteral("Freq"), entry.Freq);
+  }
+  ini.WriteFloat(s, QStringLiteral("FirstDate"), entry.FirstDate);
+  ini.WriteFloat(s, QStringLiteral("LastDate"), entry.LastDate);
+  if (order == TSectionKeyOrder::ActionList) {
+    ini.WriteFloat(s, QStringLiteral("Freq"), entry.Freq);
+    ini.WriteBool(s, QStringLiteral("AllCalls"), entry.AllCalls);
+  }
+  ini.WriteString(s, QStringLiteral("Action"), entry.Action);
+}
+
 TActionListContents ReadActionListFile(const QString &fileName) {
   TXIniFile ini(fileName);
   TActionListContents contents;
@@ -66,16 +83,8 @@ void WriteActionListFile(const QString &fileName, std::int64_t intervalMs,
   ini.WriteInteger(General, QStringLiteral("Interval"), static_cast<int>(intervalMs));
   ini.WriteInteger(General, QStringLiteral("Count"), static_cast<int>(entries.size()));
   int n = 0;
-  for (const TActionEntry &entry : entries) {
-    const QString s = ActionSection(++n);
-    ini.WriteInteger(s, QStringLiteral("TimePoint"), entry.TimePoint);
-    ini.WriteBool(s, QStringLiteral("SuddenStart"), entry.SuddenStart);
-    ini.WriteFloat(s, QStringLiteral("FirstDate"), entry.FirstDate);
-    ini.WriteFloat(s, QStringLiteral("LastDate"), entry.LastDate);
-    ini.WriteFloat(s, QStringLiteral("Freq"), entry.Freq);
-    ini.WriteBool(s, QStringLiteral("AllCalls"), entry.AllCalls);
-    ini.WriteString(s, QStringLiteral("Action"), entry.Action);
-  }
+  for (const TActionEntry &entry : entries)
+    WriteActionEntry(ini, ActionSection(++n), entry, TSectionKeyOrder::ActionList);
   // Flushed here so that a write error reaches the caller (the destructor swallows it).
   ini.UpdateFile();
 }

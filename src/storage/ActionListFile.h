@@ -2,7 +2,7 @@
 // editor's action-list files share, and the editor's own load and save of a whole list.
 #pragma once
 
-#include "core/ActionEntry.h"
+#include "base/ActionEntry.h"
 
 #include <QString>
 #include <cstdint>
@@ -21,6 +21,14 @@ std::vector<int> ActionSectionNumbers(TXIniFile &ini, int count);
 // Reads one entry from section: every field, the older key "Date" standing in for a missing
 // FirstDate, LastDate defaulting to FirstDate. Nothing is discarded here.
 TActionEntry ReadActionEntry(TXIniFile &ini, const QString &section);
+
+// The order in which a new section's keys are written: the tray's configuration and the
+// editor's action-list files have each kept their own since their first versions.
+enum class TSectionKeyOrder { Configuration, ActionList };
+
+// Writes every field of entry into section; keys the section lacks are added in order.
+void WriteActionEntry(TXIniFile &ini, const QString &section, const TActionEntry &entry,
+                      TSectionKeyOrder order);
 
 // What an action-list file holds for the editor.
 struct TActionListContents {

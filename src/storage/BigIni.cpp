@@ -1,6 +1,6 @@
 #include "storage/BigIni.h"
 
-#include "core/Errors.h"
+#include "base/Errors.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -3,7 +3,7 @@
 // fixed-size numbers each carrying a pointer-sized data value (the due list).
 #pragma once
 
-#include "core/Errors.h"
+#include "base/Errors.h"
 
 #include <QString>
 #include <cstdint>

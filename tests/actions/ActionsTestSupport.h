@@ -1,7 +1,7 @@
 // Shared by the action tests: a recording message sink and waiting for ArgEcho's report.
 #pragma once
 
-#include "actions/MessageSink.h"
+#include "core/MessageSink.h"
 
 #include <QElapsedTimer>
 #include <QFile>

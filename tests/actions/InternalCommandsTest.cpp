@@ -1,6 +1,6 @@
 #include "actions/InternalCommands.h"
-#include "ActionsTestSupport.h"
-#include "core/Errors.h"
+#include "actions/ActionsTestSupport.h"
+#include "base/Errors.h"
 #include "core/Scheduler.h"
 #include "platform/Folders.h"
 

@@ -34,8 +34,8 @@ protected:
   std::vector<TCall> Tick(TDateTime now) {
     Scheduler.CollectDueActions(now);
     std::vector<TCall> calls;
-    for (int i = 0; i < Scheduler.DueList.Count(); ++i)
-      calls.push_back({Scheduler.DueList.Value<double>(i), Scheduler.DueEntry(i)});
+    for (int i = 0; i < Scheduler.DueList().Count(); ++i)
+      calls.push_back({Scheduler.DueList().Value<double>(i), Scheduler.DueEntry(i)});
     for (const TCall &call : calls)
       call.Entry->DueFlag = false;
     return calls;

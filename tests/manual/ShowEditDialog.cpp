@@ -1,11 +1,11 @@
 // Shows the action edit dialog filled with sample values; with "help [topic]" the help
 // window over it, with "hint" the action text's hint, with "open" the program file dialog, with
 // "weekly" the weekly kind; for looking at the layout by eye (for instance under xvfb-run).
-#include "core/DateTime.h"
-#include "ui/EdActFrm.h"
-#include "ui/HelpViewer.h"
-#include "widgets/Calendar.h"
-#include "widgets/TimeEdit.h"
+#include "base/DateTime.h"
+#include "gui/editor/EdActFrm.h"
+#include "gui/editor/HelpViewer.h"
+#include "gui/widgets/Calendar.h"
+#include "gui/widgets/TimeEdit.h"
 
 #include <QApplication>
 #include <QCheckBox>

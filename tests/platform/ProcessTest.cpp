@@ -1,6 +1,6 @@
 #include "platform/Process.h"
-#include "ActionsTestSupport.h"
-#include "core/Errors.h"
+#include "actions/ActionsTestSupport.h"
+#include "base/Errors.h"
 #include "platform/Folders.h"
 
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "core/Errors.h"
+#include "base/Errors.h"
 #include "storage/XIniFile.h"
 
 #include "TestFiles.h"

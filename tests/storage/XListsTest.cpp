@@ -1,5 +1,5 @@
 #include "storage/XLists.h"
-#include "core/ActionEntry.h"
+#include "base/ActionEntry.h"
 
 #include <array>
 #include <functional>

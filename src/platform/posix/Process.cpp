@@ -1,6 +1,6 @@
 #include "platform/Process.h"
 
-#include "core/Errors.h"
+#include "base/Errors.h"
 
 #include <QFile>
 #include <cerrno>

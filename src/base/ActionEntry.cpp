@@ -1,0 +1,88 @@
+#include "base/ActionEntry.h"
+
+#include "base/Errors.h"
+
+#include <QLocale>
+
+QString CutActionText(const QString &text) {
+  if (text.size() <= MaxActionLength)
+    return text;
+  // Count whole characters: a surrogate pair is one character of two code units.
+  qsizetype units = 0;
+  for (int characters = 0; characters < MaxActionLength && units < text.size(); ++characters)
+    units += (text.at(units).isHighSurrogate() && units + 1 < text.size() &&
+              text.at(units + 1).isLowSurrogate())
+                 ? 2
+                 : 1;
+  return text.left(units);
+}
+
+TActionEntry NewActionEntry(TTimePoint kind, TDateTime firstDate, const QString &action) {
+  TActionEntry entry;
+  entry.TimePoint = kind;
+  entry.FirstDate = firstDate;
+  entry.LastDate = firstDate - 0.1;
+  entry.Action = action;
+  return entry;
+}
+
+QString TwoDigits(int n) {
+  const QString digits = QString::number(n);
+  return n < 10 ? u'0' + digits : digits;
+}
+
+QString MsToTimeText(std::int64_t ms) {
+  const std::int64_t hours = ms / 3600000;
+  const std::int64_t minutes = ms % 3600000 / 60000;
+  const std::int64_t seconds = ms % 3600000 % 60000 / 1000;
+  return TwoDigits(static_cast<int>(hours)) + u':' + TwoDigits(static_cast<int>(minutes)) + u':' +
+         TwoDigits(static_cast<int>(seconds));
+}
+
+namespace {
+
+// The runtime's integer conversion: optional blanks and sign, then decimal digits only.
+std::int64_t ToInteger(const QString &field) {
+  bool ok = false;
+  const QString trimmed = field.trimmed();
+  const std::int64_t value = trimmed.toLongLong(&ok, 10);
+  if (!ok || trimmed.isEmpty())
+    throw EConvertError(QStringLiteral("'%1' ist kein gültiger ganzzahliger Wert").arg(field));
+  return value;
+}
+
+} // namespace
+
+std::int64_t TimeTextToMs(const QString &text) {
+  QString rest = text;
+  rest.replace(u' ', u'0');
+  const qsizetype p = rest.indexOf(u':') + 1; // counted from 1
+  if (p == 0)
+    return 0;
+  const std::int64_t hours = ToInteger(rest.left(p - 1));
+  rest.remove(0, p);
+  const std::int64_t minutes = ToInteger(rest.left(2));
+  rest.remove(0, p);
+  const std::int64_t seconds = ToInteger(rest.left(2));
+  return hours * 3600000 + minutes * 60000 + seconds * 1000;
+}
+
+QString TimePointText(TTimePoint kind, TDateTime date) {
+  const QLocale locale;
+  switch (kind) {
+  case tpFrequency:
+    return QStringLiteral("Frequenz");
+  case tpOnce:
+    return DateText(date);
+  case tpDaily:
+    return QStringLiteral("Täglich");
+  case tpWeekly:
+    // Qt counts Monday = 1 ... Sunday = 7; we count Sunday = 1 ... Saturday = 7.
+    return locale.dayName((DayOfWeek(date) + 5) % 7 + 1, QLocale::LongFormat);
+  case tpMonthly:
+    return TwoDigits(DecodeDate(date).Day) + QStringLiteral(". Tag");
+  case tpYearly:
+    return locale.monthName(DecodeDate(date).Month, QLocale::LongFormat);
+  }
+  return {};
+}

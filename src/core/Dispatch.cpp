@@ -1,0 +1,105 @@
+// Dispatch of a due call: messages, internal commands and programs, the log, and the error
+// handler that reports what an action raised.
+#include "core/Scheduler.h"
+
+#include "actions/InternalCommands.h"
+#include "actions/Launch.h"
+#include "actions/Placeholders.h"
+#include "base/Errors.h"
+#include "core/MessageSink.h"
+
+#include <QFile>
+
+void TScheduler::TakeDueCall(TActionEntry &entry) {
+  entry.DueFlag = false;
+}
+
+void TScheduler::ExecuteAction(TActionEntry &entry) {
+  TakeDueCall(entry);
+  const QString stored = entry.Action;
+  if (stored.isEmpty())
+    return;
+  const TDateTime moment = Clock();
+  // Outside the guard: an error here ends the tick and is reported there.
+  QString text = stored;
+  ExpandPlaceholders(text, moment);
+  if (text.isEmpty())
+    return;
+  try {
+    FCurrentAction = entry;
+    const QChar kind = stored.front();
+    if (kind == u'"' || kind == u'\'') {
+      QString message = text.mid(1);
+      if (message.endsWith(u'"'))
+        message.chop(1);
+      ShowMessageWindow(QStringLiteral("Nachricht von ") + ApplicationTitle,
+                        QStringLiteral("Nachricht vom ") + DateTimeText(moment), message);
+    } else if (kind == u'%') {
+      RunInternalCommand(text);
+    } else {
+      LaunchProgram(QString(), text);
+    }
+    if (Logging)
+      WriteLogLine(DateTimeText(moment) + QStringLiteral(" ; ") + FCurrentAction.Action.Text() +
+                   QStringLiteral(" ;") + DateTimeText(FCurrentAction.FirstDate) +
+                   QStringLiteral(" ; ") + DateTimeText(FCurrentAction.LastDate));
+    FCurrentAction = TActionEntry{};
+  } catch (const std::exception &error) {
+    HandleAppException(error);
+    // Once reported, the failure belongs to this action only; a later error outside any
+    // action must not name it.
+    FCurrentAction = TActionEntry{};
+  }
+}
+
+void TScheduler::RunInternalCommand(const QString &text) {
+  TCommandHost host;
+  host.ReportFailure = [this](const QString &message) {
+    ShowMessageWindow(QStringLiteral("Fehler"), QString(), message);
+  };
+  host.LaunchProgram = [this](const QString &folder, const QString &commandLine) {
+    LaunchProgram(folder, commandLine);
+  };
+  RunCommand(text, host);
+}
+
+void TScheduler::LaunchProgram(const QString &folder, const QString &commandLine) {
+  const QString failure = StartProgram(folder, commandLine);
+  if (!failure.isEmpty())
+    ShowMessageWindow(QStringLiteral("Fehler"),
+                      QStringLiteral("Fehler bei Ausführung von \"%1\"").arg(commandLine), failure);
+}
+
+void TScheduler::WriteLogLine(const QString &line) {
+  // Appending creates the file when it is missing; an existing log is never truncated.
+  QFile file(LogFileName);
+  if (LogFileName.isEmpty() || !file.open(QIODevice::WriteOnly | QIODevice::Append))
+    throw EInOutError(
+        QStringLiteral("Die Protokolldatei \"%1\" kann nicht geöffnet werden.").arg(LogFileName));
+  const QByteArray bytes = (line + QStringLiteral("\r\n")).toUtf8();
+  if (file.write(bytes) != bytes.size() || !file.flush())
+    throw EInOutError(QStringLiteral("Die Protokolldatei \"%1\" kann nicht geschrieben werden.")
+                          .arg(LogFileName));
+}
+
+void TScheduler::ShowMessageWindow(const QString &caption, const QString &header,
+                                   const QString &message) {
+  if (MessageSink)
+    MessageSink->Show(caption, header, message);
+}
+
+void TScheduler::HandleAppException(const std::exception &error) {
+  HandleAppException(ErrorMessage(error));
+}
+
+void TScheduler::HandleAppException(const QString &message) {
+  const QString &action = FCurrentAction.Action;
+  const QString text =
+      action.isEmpty() ? QStringLiteral("Fehler : ") + message
+                       : QStringLiteral("Fehler in ") + action + QStringLiteral("\r\n") + message;
+  try {
+    ShowMessageWindow(QStringLiteral("Fehler"), QString(), text);
+  } catch (...) {
+    // The handler of last resort raises nothing; a sink that fails loses this one message.
+  }
+}

@@ -1,0 +1,367 @@
+#include "gui/editor/EdActFrm.h"
+
+#include "base/ActionEntry.h"
+#include "gui/editor/EditRules.h"
+#include "gui/editor/HelpViewer.h"
+#include "gui/widgets/Application.h"
+#include "gui/widgets/Calendar.h"
+#include "gui/widgets/RxSpinEdit.h"
+#include "gui/widgets/TimeEdit.h"
+#include "platform/PathSyntax.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QEvent>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFileSystemModel>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStyle>
+#include <QToolButton>
+
+namespace {
+
+// A time field's text with unfilled positions read as the digit 0.
+QString FilledTimeText(const TMaskTimeEdit &field) {
+  QString s = field.Text();
+  s.replace(u' ', u'0');
+  return s;
+}
+
+int FieldNumber(const QString &s, int position) {
+  return s.mid(position, 2).toInt(); // a part that is no number reads as 0
+}
+
+QLabel *MakeLabel(const QString &caption, QWidget *buddy, QWidget *parent) {
+  auto *label = new QLabel(caption, parent);
+  label->setBuddy(buddy);
+  return label;
+}
+
+// The name of the file-type choice that shows programs only.
+const QString ProgramsFilter = QStringLiteral("Programme (*)");
+const QString AllFilesFilter = QStringLiteral("Alle (*)");
+
+// The open dialog for a program file: "Programme" shows executable files, "Alle" all files.
+QString AskForProgramFile(QWidget *parent) {
+  QFileDialog dialog(parent, QStringLiteral("Öffnen"));
+  dialog.setOption(QFileDialog::DontUseNativeDialog); // a proxy model needs Qt's own dialog
+  dialog.setOption(QFileDialog::HideNameFilterDetails);
+  dialog.setFileMode(QFileDialog::ExistingFile);
+  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  auto *filter = new TProgramFileFilter(&dialog);
+  dialog.setProxyModel(filter);
+  dialog.setNameFilters({ProgramsFilter, AllFilesFilter});
+  dialog.selectNameFilter(ProgramsFilter);
+  QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [filter](const QString &name) {
+    filter->SetProgramsOnly(name == ProgramsFilter);
+  });
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+    return QString();
+  return QDir::toNativeSeparators(dialog.selectedFiles().constFirst());
+}
+
+} // namespace
+
+void TProgramFileFilter::SetProgramsOnly(bool value) {
+  FProgramsOnly = value;
+  invalidateFilter();
+}
+
+bool TProgramFileFilter::filterAcceptsRow(int row, const QModelIndex &parent) const {
+  const auto *files = qobject_cast<const QFileSystemModel *>(sourceModel());
+  if (!FProgramsOnly || !files)
+    return true;
+  const QFileInfo info = files->fileInfo(files->index(row, 0, parent));
+  return info.isDir() || info.isExecutable();
+}
+
+TDateTime TimeFieldValue(const TMaskTimeEdit &field) {
+  const QString s = FilledTimeText(field);
+  // Computed directly, so even an uncorrected 24 or more hours gives a value, not an error.
+  const int seconds = FieldNumber(s, 0) * 3600 + FieldNumber(s, 3) * 60 + FieldNumber(s, 6);
+  return seconds / 86400.0;
+}
+
+TEditActionDlg::TEditActionDlg(QWidget *parent) : QDialog(parent) {
+  setWindowTitle(QStringLiteral("Aktion editieren"));
+  QFont dialogFont(QStringLiteral("Times New Roman"));
+  dialogFont.setPixelSize(13);
+  setFont(dialogFont);
+  setFixedSize(418, 318);
+  setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+
+  // Left column: time, interval, last run, date spin edits, kinds.
+  TimeEdit = new TMaskTimeEdit(this);
+  TimeEdit->setToolTip(QStringLiteral("Uhrzeit der Aktion"));
+  auto *timeLabel = MakeLabel(QStringLiteral("&Uhrzeit"), TimeEdit, this);
+  FreqEdit = new TMaskTimeEdit(this);
+  FreqEdit->setToolTip(QStringLiteral("Frequenzintervalle"));
+  FreqEditLabel = MakeLabel(QStringLiteral("&Abstände"), FreqEdit, this);
+  AllCallsBox = new QCheckBox(QStringLiteral("Alle"), this);
+
+  EraseLastTimeBtn = new QToolButton(this);
+  EraseLastTimeBtn->setIcon(style()->standardIcon(QStyle::SP_BrowserReload));
+  EraseLastTimeBtn->setIconSize(QSize(11, 11));
+  EraseLastTimeBtn->setToolTip(QStringLiteral("Setzt die Zeit der zuletzt durchgeführten \r\n"
+                                              "Aktion auf die Startzeit."));
+  EditLastTimeLabel =
+      MakeLabel(QStringLiteral("Zu&letzt durchgeführte Aktion:"), EraseLastTimeBtn, this);
+  LastTimeLabel = new QLabel(this);
+
+  DayEdit = new TRxSpinEdit(this);
+  MonthEdit = new TRxSpinEdit(this);
+  YearEdit = new TRxSpinEdit(this);
+  auto *dateLabel = MakeLabel(QStringLiteral("&Datum"), DayEdit, this);
+
+  TimePointsGroup = new QGroupBox(QStringLiteral("&Zeitpunkte"), this);
+  FTimePoints = new QButtonGroup(this);
+  const QStringList kinds = {QStringLiteral("Frequenz"),  QStringLiteral("Einmalig"),
+                             QStringLiteral("Täglich"),   QStringLiteral("Wöchentlich"),
+                             QStringLiteral("Monatlich"), QStringLiteral("Jährlich")};
+  QList<QRadioButton *> radios;
+  for (int i = 0; i < kinds.size(); ++i) {
+    auto *radio = new QRadioButton(kinds.at(i), TimePointsGroup);
+    // Two columns, read downwards: Frequenz, Einmalig, Täglich | Wöchentlich, ...
+    radio->setGeometry(8 + (i / 3) * 96, 21 + (i % 3) * 20, 94, 19);
+    FTimePoints->addButton(radio, i);
+    radios.append(radio);
+  }
+  radios.constFirst()->setChecked(true);
+
+  // Right column: the calendar and the kind's text for its date.
+  Calendar = new TCalendar(this);
+  QFont calendarFont = dialogFont;
+  calendarFont.setPixelSize(11); // compact, so six weeks fit beside the left column
+  Calendar->setFont(calendarFont);
+  DateLabel = new QLabel(this);
+  DateLabel->setAlignment(Qt::AlignCenter);
+
+  // Bottom: start-up switch, action text with its aids, buttons.
+  SuddenStartBox = new QCheckBox(QStringLiteral("Bei Programm&start"), this);
+  SuddenStartBox->setToolTip(
+      QStringLiteral("markiert: Diese Aktion wird bei Programmstart in jedem Fall ausgeführt.\r\n"
+                     "sonst: Diese Aktion wird erst bei Erreichen des nächsten Termins "
+                     "ausgeführt."));
+  ActionEdit = new QLineEdit(this);
+  const QString prefix(RandomChoicePrefix);
+  ActionEdit->setToolTip(
+      QStringLiteral("XXX..X : Text wird als Programmaufruf ausgeführt\r\n") + u'"' +
+      QStringLiteral("XX..XX : Text wird angezeigt\r\n"
+                     "%XX..XX : Interner Befehl\r\n"
+                     "%XX..XX  ") +
+      prefix + QStringLiteral("XX..X?X : Interner Befehl; \r\n") + QString(26, u' ') + u'\'' +
+      prefix + QStringLiteral("' bedeutet zufällige Auswahl aus allen möglichen Dateien"));
+  auto *actionLabel = MakeLabel(QStringLiteral("Auszu&führende Aktion"), ActionEdit, this);
+  ActionEdit->installEventFilter(this);
+  CommandBox = new QComboBox(this);
+  CommandBox->setEditable(false);
+  CommandBox->addItems(CommandBoxItems());
+  CommandBox->setCurrentIndex(-1);
+  CommandBox->setToolTip(QStringLiteral("Interne Kommandos"));
+  OpenBtn = new QToolButton(this);
+  OpenBtn->setIcon(style()->standardIcon(QStyle::SP_DialogOpenButton));
+  OpenBtn->setToolTip(QStringLiteral("Vorlage laden"));
+
+  CancelBtn = new QPushButton(QStringLiteral("Abbruch"), this);
+  OKBtn = new QPushButton(QStringLiteral("OK"), this);
+  OKBtn->setDefault(true);
+  HelpBtn = new QPushButton(QStringLiteral("&Hilfe"), this);
+
+  // Fixed places inside 418 x 318; sized for wide substitutes of Times New Roman as well.
+  timeLabel->setGeometry(8, 6, 70, 16);
+  TimeEdit->setGeometry(8, 22, 70, 22);
+  FreqEditLabel->setGeometry(84, 6, 72, 16);
+  FreqEdit->setGeometry(84, 22, 70, 22);
+  AllCallsBox->setGeometry(158, 24, 50, 18);
+  EditLastTimeLabel->setGeometry(8, 50, 200, 16);
+  EraseLastTimeBtn->setGeometry(8, 68, 17, 17);
+  LastTimeLabel->setGeometry(30, 68, 178, 17);
+  dateLabel->setGeometry(8, 96, 40, 16);
+  DayEdit->setGeometry(48, 93, 44, 22);
+  MonthEdit->setGeometry(94, 93, 44, 22);
+  YearEdit->setGeometry(140, 93, 68, 22);
+  TimePointsGroup->setGeometry(8, 120, 200, 84);
+  Calendar->setGeometry(214, 6, 196, 178);
+  DateLabel->setGeometry(214, 186, 196, 18);
+  SuddenStartBox->setGeometry(8, 210, 200, 18);
+  actionLabel->setGeometry(8, 232, 200, 16);
+  ActionEdit->setGeometry(8, 248, 278, 23);
+  CommandBox->setGeometry(290, 248, 94, 23);
+  OpenBtn->setGeometry(388, 248, 23, 23);
+  OKBtn->setGeometry(170, 284, 76, 26);
+  CancelBtn->setGeometry(252, 284, 76, 26);
+  HelpBtn->setGeometry(334, 284, 76, 26);
+
+  // Tab order: time, interval, Alle, reset, day, month, year, kinds, calendar, start-up
+  // switch, action, commands, open, Abbruch, OK, Hilfe.
+  QList<QWidget *> chain = {TimeEdit, FreqEdit,  AllCallsBox, EraseLastTimeBtn,
+                            DayEdit,  MonthEdit, YearEdit};
+  for (QRadioButton *radio : radios)
+    chain.append(radio);
+  chain.append(
+      {Calendar, SuddenStartBox, ActionEdit, CommandBox, OpenBtn, CancelBtn, OKBtn, HelpBtn});
+  for (qsizetype i = 1; i < chain.size(); ++i)
+    setTabOrder(chain.at(i - 1), chain.at(i));
+
+  ChooseProgramFile = [this] { return AskForProgramFile(this); };
+  ShowHelp = [this](int topic) { ShowHelpTopic(topic, this); };
+  OnError = [](const std::exception &error) { ReportAppException(error); };
+
+  connect(OKBtn, &QPushButton::clicked, this, &QDialog::accept);
+  connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
+  connect(HelpBtn, &QPushButton::clicked, this, &TEditActionDlg::HelpBtnClick);
+  connect(OpenBtn, &QToolButton::clicked, this, &TEditActionDlg::OpenBtnClick);
+  connect(EraseLastTimeBtn, &QToolButton::clicked, this, &TEditActionDlg::EraseLastTimeBtnClick);
+  connect(FTimePoints, &QButtonGroup::idClicked, this, &TEditActionDlg::TimePointsGroupClick);
+  connect(TimeEdit, &TMaskTimeEdit::Change, this, [this] { TimeEditChange(TimeEdit); });
+  connect(FreqEdit, &TMaskTimeEdit::Change, this, [this] { TimeEditChange(FreqEdit); });
+  for (TRxSpinEdit *edit : {DayEdit, MonthEdit, YearEdit})
+    connect(edit, &TRxSpinEdit::Change, this, &TEditActionDlg::DateEditChange);
+  connect(Calendar, &TCalendar::Change, this, &TEditActionDlg::CalendarChange);
+  // activated, not currentIndexChanged: only the user's pick writes into the text.
+  connect(CommandBox, &QComboBox::activated, this, &TEditActionDlg::CommandBoxChange);
+
+  CalendarChange(); // the spin edits start at the calendar's date
+  OKBtn->setFocus();
+}
+
+int TEditActionDlg::TimePointIndex() const {
+  const int id = FTimePoints->checkedId();
+  return id < 0 ? 0 : id;
+}
+
+void TEditActionDlg::SetTimePointIndex(int index) {
+  if (QAbstractButton *button = FTimePoints->button(index))
+    button->setChecked(true);
+  TimePointsGroupClick();
+}
+
+void TEditActionDlg::SetLastRunVisible(bool visible) {
+  EditLastTimeLabel->setVisible(visible);
+  EraseLastTimeBtn->setVisible(visible);
+  LastTimeLabel->setVisible(visible);
+}
+
+void TEditActionDlg::UpdateDateLabel() {
+  DateLabel->setText(
+      TimePointText(static_cast<TTimePoint>(TimePointIndex()), Calendar->CalendarDate()));
+}
+
+void TEditActionDlg::FormShow() {
+  TimePointsGroupClick();
+}
+
+void TEditActionDlg::TimePointsGroupClick() {
+  const bool frequency = TimePointIndex() == tpFrequency;
+  FreqEdit->setVisible(frequency);
+  FreqEditLabel->setVisible(FreqEdit->isVisibleTo(this));
+  AllCallsBox->setVisible(FreqEdit->isVisibleTo(this));
+  UpdateDateLabel();
+}
+
+void TEditActionDlg::DateEditChange() {
+  // Writing the calendar fires CalendarChange, which writes the spin edits back; those
+  // nested changes are not new input and must not start this handler again.
+  if (FCalendarWriting)
+    return;
+  // The values the user left in the spin edits, before a step writes them back.
+  const int year = YearEdit->Value();
+  const int month = MonthEdit->Value();
+  const int day = DayEdit->Value();
+  try {
+    Calendar->SetYear(year);
+    Calendar->SetMonth(month);
+    Calendar->SetDay(day);
+  } catch (const std::exception &error) {
+    if (OnError)
+      OnError(error);
+    return;
+  }
+  UpdateDateLabel();
+}
+
+void TEditActionDlg::CalendarChange() {
+  const bool wasWriting = FCalendarWriting;
+  FCalendarWriting = true;
+  YearEdit->SetValue(Calendar->Year());
+  MonthEdit->SetValue(Calendar->Month());
+  DayEdit->SetValue(Calendar->Day());
+  FCalendarWriting = wasWriting;
+  UpdateDateLabel();
+}
+
+void TEditActionDlg::TimeEditChange(TMaskTimeEdit *field) {
+  // Each correction is a change again; CorrectTimeField repeats the check itself, so the
+  // nested change events are ignored.
+  if (FCorrectingTime)
+    return;
+  FCorrectingTime = true;
+  CorrectTimeField(*field, true);
+  FCorrectingTime = false;
+}
+
+bool TEditActionDlg::eventFilter(QObject *watched, QEvent *event) {
+  // A line edit drops its selection when the focus moves to the command list; keep it, so
+  // that a placeholder still replaces what the user had selected.
+  if (watched == ActionEdit && event->type() == QEvent::FocusOut) {
+    FSavedText = ActionEdit->text();
+    FSavedSelStart =
+        ActionEdit->hasSelectedText() ? ActionEdit->selectionStart() : ActionEdit->cursorPosition();
+    FSavedSelLength = ActionEdit->hasSelectedText() ? int(ActionEdit->selectedText().size()) : 0;
+    FSavedSelection = true;
+  }
+  return QDialog::eventFilter(watched, event);
+}
+
+void TEditActionDlg::CommandBoxChange(int index) {
+  if (index < 0 || index >= CommandBoxItems().size())
+    return;
+  const QString text = ActionEdit->text();
+  int selStart = ActionEdit->cursorPosition();
+  int selLength = 0;
+  if (ActionEdit->hasSelectedText()) {
+    selStart = ActionEdit->selectionStart();
+    selLength = int(ActionEdit->selectedText().size());
+  } else if (!ActionEdit->hasFocus() && FSavedSelection && FSavedText == text) {
+    selStart = FSavedSelStart;
+    selLength = FSavedSelLength;
+  }
+  int caret = 0;
+  const QString result = CommandBoxText(text, index, selStart, selLength, &caret);
+  ActionEdit->setText(result);
+  ActionEdit->setCursorPosition(caret);
+  FSavedSelection = false;
+  if (isVisible())
+    ActionEdit->setFocus(Qt::OtherFocusReason);
+}
+
+void TEditActionDlg::OpenBtnClick() {
+  const QString path = ChooseProgramFile ? ChooseProgramFile() : QString();
+  if (path.isEmpty())
+    return;
+  // The action text is split at blanks when it runs; quotes keep such a path one program.
+  ActionEdit->setText(path.contains(u' ') ? u'"' + path + u'"' : path);
+}
+
+void TEditActionDlg::EraseLastTimeBtnClick() {
+  LastTimeLabel->setText(
+      DateTimeText(ComposeDateTime(Calendar->CalendarDate(), TimeFieldValue(*TimeEdit))));
+}
+
+void TEditActionDlg::HelpBtnClick() {
+  if (ShowHelp)
+    ShowHelp(HelpContext);
+}
+
+void TEditActionDlg::showEvent(QShowEvent *event) {
+  QDialog::showEvent(event);
+  FormShow();
+  OKBtn->setFocus();
+}

@@ -1,0 +1,127 @@
+// TEditActionDlg "Aktion editieren": the modal dialog that sets up one action. It only holds
+// controls; the editor window fills them before showing and reads them back after OK, so
+// the dialog never touches an action entry itself.
+#pragma once
+
+#include "base/DateTime.h"
+
+#include <QDialog>
+#include <QSortFilterProxyModel>
+#include <QString>
+#include <exception>
+#include <functional>
+
+class QButtonGroup;
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QToolButton;
+class TCalendar;
+class TMaskTimeEdit;
+class TRxSpinEdit;
+
+// The program file dialog's "Programme" choice over a QFileSystemModel: folders and
+// executable files only while ProgramsOnly is set. Linux programs carry no extension, and
+// the model's own permission filter hides readable and writable files instead of showing
+// executable ones, so the test is made here.
+class TProgramFileFilter : public QSortFilterProxyModel {
+public:
+  using QSortFilterProxyModel::QSortFilterProxyModel;
+  void SetProgramsOnly(bool value);
+  bool ProgramsOnly() const { return FProgramsOnly; }
+
+protected:
+  bool filterAcceptsRow(int row, const QModelIndex &parent) const override;
+
+private:
+  bool FProgramsOnly = true;
+};
+
+// The value of a time field "hh:mm:ss" as a fraction of a day (0 ms); blanks read as 0.
+TDateTime TimeFieldValue(const TMaskTimeEdit &field);
+
+// The dialog for one action: time, kind, interval, date, start-up switch and action text.
+class TEditActionDlg : public QDialog {
+  Q_OBJECT
+public:
+  explicit TEditActionDlg(QWidget *parent = nullptr);
+
+  // The help topic of this dialog.
+  static constexpr int HelpContext = 2000;
+
+  TMaskTimeEdit *TimeEdit = nullptr;
+  TMaskTimeEdit *FreqEdit = nullptr;
+  QLabel *FreqEditLabel = nullptr;
+  QCheckBox *AllCallsBox = nullptr;
+  QLabel *EditLastTimeLabel = nullptr;
+  QToolButton *EraseLastTimeBtn = nullptr;
+  QLabel *LastTimeLabel = nullptr;
+  TRxSpinEdit *DayEdit = nullptr;
+  TRxSpinEdit *MonthEdit = nullptr;
+  TRxSpinEdit *YearEdit = nullptr;
+  // The radio group "&Zeitpunkte" with the six kinds; see TimePointIndex.
+  QGroupBox *TimePointsGroup = nullptr;
+  TCalendar *Calendar = nullptr;
+  QLabel *DateLabel = nullptr;
+  QCheckBox *SuddenStartBox = nullptr;
+  QLineEdit *ActionEdit = nullptr;
+  QComboBox *CommandBox = nullptr;
+  QToolButton *OpenBtn = nullptr;
+  QPushButton *CancelBtn = nullptr;
+  QPushButton *OKBtn = nullptr;
+  QPushButton *HelpBtn = nullptr;
+
+  // The selected kind, 0 ("Frequenz") to 5 ("Jährlich").
+  int TimePointIndex() const;
+  // Selects a kind and applies its visibility and date label, as a click would.
+  void SetTimePointIndex(int index);
+  // Shows or hides the last-run caption, its reset button and the last-run label together
+  // (hidden for a new action).
+  void SetLastRunVisible(bool visible);
+
+  // DateLabel := the time-point text of the selected kind and the calendar date.
+  void UpdateDateLabel();
+
+  // Event handlers.
+  void FormShow();
+  void TimePointsGroupClick();
+  // Spin edits to calendar: year, month, day in this order; a refused date ends it there.
+  void DateEditChange();
+  // Calendar to spin edits.
+  void CalendarChange();
+  // Range corrections of the field that changed, repeated until it is in range.
+  void TimeEditChange(TMaskTimeEdit *field);
+  // The user picked command-list item index.
+  void CommandBoxChange(int index);
+  void OpenBtnClick();
+  // LastTimeLabel := calendar day + time field, the start time as now set.
+  void EraseLastTimeBtnClick();
+  void HelpBtnClick();
+
+  // Seams, replaced by tests.
+  // Asks for a program file; the chosen full path, or an empty text on cancel.
+  std::function<QString()> ChooseProgramFile;
+  // Opens the help at a topic number.
+  std::function<void(int topic)> ShowHelp;
+  // An error caught in a handler (the refused date); by default the application's handler.
+  std::function<void(const std::exception &error)> OnError;
+
+protected:
+  void showEvent(QShowEvent *event) override;
+  bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+  QButtonGroup *FTimePoints = nullptr;
+  // Set while CalendarChange writes the spin edits, whose changes are then not user input.
+  bool FCalendarWriting = false;
+  // Set while TimeEditChange writes its corrections.
+  bool FCorrectingTime = false;
+  // The action text's selection when it last lost the focus (to the command list).
+  QString FSavedText;
+  int FSavedSelStart = 0;
+  int FSavedSelLength = 0;
+  bool FSavedSelection = false;
+};

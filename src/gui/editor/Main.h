@@ -1,0 +1,148 @@
+// TMainForm: the modal editor window of the action list and the tick interval. It works on
+// its own copies of the entries, one per grid row (attached to the row's column-1 cell), and
+// the tray host takes them back after OK. Row 0 is the header; a row without an entry is
+// the empty placeholder row, and there is always at least one row below the header.
+#pragma once
+
+#include "base/ActionEntry.h"
+#include "gui/editor/EditorSession.h"
+
+#include <QDialog>
+#include <QMessageBox>
+#include <QString>
+#include <cstdint>
+#include <exception>
+#include <functional>
+#include <memory>
+#include <vector>
+
+class QLabel;
+class QPushButton;
+class QTimer;
+class QToolButton;
+class QWidget;
+class TEditActionDlg;
+class TMaskTimeEdit;
+class TMoon;
+class TStringAlignGrid;
+
+// The editor window "Kronolab -- <configuration file>".
+class TMainForm : public QDialog {
+  Q_OBJECT
+public:
+  explicit TMainForm(QWidget *parent = nullptr);
+  ~TMainForm() override;
+
+  // The help topic of this window.
+  static constexpr int HelpContext = 1000;
+  // The grid's columns; the first three are the classic ones, the fourth is ours.
+  enum { ColTimePoint = 0, ColTime = 1, ColAction = 2, ColNextRun = 3 };
+
+  TStringAlignGrid *ActionsGrid = nullptr;
+  QWidget *ButtonPanel = nullptr;
+  QLabel *TimeLabel = nullptr;
+  QLabel *DateLabel = nullptr;
+  TMoon *Moon = nullptr;
+  QLabel *Label1 = nullptr;
+  TMaskTimeEdit *TimerEdit = nullptr;
+  QToolButton *NewBtn = nullptr;
+  QToolButton *EditBtn = nullptr;
+  QToolButton *DeleteBtn = nullptr;
+  QPushButton *DeleteAllBtn = nullptr;
+  QToolButton *OpenBtn = nullptr;
+  QToolButton *SaveBtn = nullptr;
+  QToolButton *SaveAsBtn = nullptr;
+  QPushButton *OKBtn = nullptr;
+  QPushButton *CancelBtn = nullptr;
+  QPushButton *HelpBtn = nullptr;
+  QTimer *Timer = nullptr;
+
+  // The user changed something since the window was shown.
+  bool Modified = false;
+  // The configuration file's full path; the load and save-as buttons replace it.
+  QString ConfigFileName;
+  // The first part of the caption.
+  QString ApplicationTitle = QStringLiteral("Kronolab");
+
+  // Opening: one row per copy, in order (at least the placeholder row), and the interval.
+  void LoadSession(const TEditorSession &session);
+  // Taking back: the entries of the rows that hold one, in row order, with their origins.
+  std::vector<TEditorRow> Rows() const;
+  // The interval field in milliseconds.
+  std::int64_t IntervalMs() const;
+
+  void UpdateCaption();
+  // Delete all without the question.
+  void ClearActions();
+
+  // Adds the entries of an action-list file below the existing ones (the placeholder row
+  // first) and takes over its interval. EInOutError passes to the caller.
+  void AppendActionFile(const QString &fileName);
+  // Writes the interval and the rows' entries. EInOutError and EConvertError pass to the caller.
+  void SaveActionFile(const QString &fileName);
+
+  // Event handlers.
+  void FormShow();
+  void FormResize();
+  void TimerTimer();
+  void NewBtnClick();
+  void EditBtnClick();
+  void DeleteBtnClick();
+  void DeleteAllBtnClick();
+  void ActionsGridDblClick();
+  void ActionsGridKeyUp(int key);
+  void TimerEditChange();
+  void MoonDblClick();
+  void HelpBtnClick();
+  void OpenBtnClick();
+  void SaveBtnClick();
+  void SaveAsBtnClick();
+
+  // Seams: the dialogs and the outside world, replaced by tests.
+  // A modal question; returns the button pressed.
+  std::function<QMessageBox::StandardButton(QMessageBox::Icon icon, const QString &text,
+                                            QMessageBox::StandardButtons buttons)>
+      MessageBox;
+  // Shows the edit dialog modally; returns its result (QDialog::Accepted for OK).
+  std::function<int(TEditActionDlg &dialog)> ExecEditDialog;
+  // A file dialog; the chosen file or an empty text.
+  std::function<QString(bool save, const QString &title, const QString &preset)> ChooseFile;
+  std::function<void(int topic)> ShowHelp;
+  // Shows the big moon window modally.
+  std::function<void()> ShowBigMoon;
+  // The wall clock.
+  std::function<TDateTime()> Now;
+  // An error caught in a handler; by default the application's handler.
+  std::function<void(const std::exception &error)> OnError;
+
+protected:
+  void showEvent(QShowEvent *event) override;
+  void resizeEvent(QResizeEvent *event) override;
+  void done(int result) override;
+  bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+  // What a row carries besides its texts.
+  struct TRowEntry {
+    TEditorRow Row;
+    // The last-run text the dialog was given, to see whether the user changed it.
+    QString ShownLastRun;
+  };
+  using TRowEntryPtr = std::shared_ptr<TRowEntry>;
+
+  void BuildControls();
+  TRowEntryPtr RowEntry(int row) const;
+  void SetRowEntry(int row, const TRowEntryPtr &entry);
+  // Writes the texts of the row from its entry, its next run included.
+  void ShowRow(int row);
+  void ShowNextRun(int row, TDateTime now);
+  void ShowClock();
+  bool Ask(const QString &text, QMessageBox::Icon icon, QMessageBox::StandardButtons buttons,
+           QMessageBox::StandardButton yes);
+  // Runs a handler; an error goes to OnError and the window stays open.
+  void Guarded(const std::function<void()> &handler);
+  std::vector<TActionEntry> Entries() const;
+
+  bool FCorrecting = false;
+  QString FClockSecond;
+};

@@ -1,0 +1,57 @@
+#include "gui/moon/Moon.h"
+
+#include "moon/MoonPhase.h"
+#include "platform/Clock.h"
+#include "platform/IconSize.h"
+
+#include <QPixmap>
+
+TMoon::TMoon(QWidget *parent) : QLabel(parent) {
+  setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  FMoonSize = ms64;
+  FDate = Now();
+  FShadowAngle = NormalizeDegrees(PhaseAngle(FDate));
+  SetMoonSize(ms64);
+}
+
+void TMoon::SetDate(TDateTime value) {
+  FDate = value;
+  FShadowAngle = NormalizeDegrees(PhaseAngle(value));
+  UpdatePicture();
+}
+
+void TMoon::SetMoonSize(TMoonSize size) {
+  FMoonSize = size;
+  const int edge = MoonPictureEdge(size);
+  setFixedSize(edge, edge);
+  UpdatePicture();
+}
+
+void TMoon::UpdatePicture() {
+  // A second moves the shadow by far less than a pixel: the picture is painted again only
+  // when a row of its shadow changes.
+  std::vector<TShadowSpan> spans = MoonShadowSpans(FMoonSize, FShadowAngle);
+  if (!FBitmap.isNull() && FBitmapSize == FMoonSize && spans == FBitmapSpans)
+    return;
+  FBitmapSpans = std::move(spans);
+  FBitmapSize = FMoonSize;
+  FBitmap = ShadedMoonPicture(FMoonSize, FShadowAngle);
+  setPixmap(QPixmap::fromImage(FBitmap));
+}
+
+QImage TMoon::IconImage(int edge) const {
+  return MoonIconImage(edge, FShadowAngle);
+}
+
+const QIcon &TMoon::GetIcon() {
+  const int edge = SystemIconSize();
+  std::vector<TShadowSpan> spans = MoonShadowSpans(MoonSizeForIcon(edge), FShadowAngle);
+  // Rebuilt only when its picture changes, so an unchanged icon keeps its cache key and the
+  // tray is not asked to take the same picture again.
+  if (FIcon.isNull() || edge != FIconEdge || spans != FIconSpans) {
+    FIcon = QIcon(QPixmap::fromImage(IconImage(edge)));
+    FIconEdge = edge;
+    FIconSpans = std::move(spans);
+  }
+  return FIcon;
+}

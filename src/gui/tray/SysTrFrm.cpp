@@ -1,0 +1,376 @@
+#include "gui/tray/SysTrFrm.h"
+
+#include "base/Errors.h"
+#include "core/CmdLine.h"
+#include "gui/about/AboutDlg.h"
+#include "gui/about/InfoAdd.h"
+#include "gui/editor/ActionFileDialog.h"
+#include "gui/editor/HelpViewer.h"
+#include "gui/editor/Main.h"
+#include "gui/moon/Moon.h"
+
+#include <QGuiApplication>
+#include <QMenu>
+#include <algorithm>
+#include <cstdio>
+
+TSysTrayIconForm *SysTrayIconForm = nullptr;
+
+namespace {
+const QString AppTitle = QStringLiteral("Kronolab");
+const QString PausedSuffix = QStringLiteral(" (angehalten)");
+constexpr int MaxBoxText = 255;
+
+} // namespace
+
+QString ConfigWriteErrorText(const QString &configFileName) {
+  const QString head = QStringLiteral("Fehler beim Schreiben der Konfigurationsdatei!\n"
+                                      "Bitte stellen Sie sicher das die Datei\n\"");
+  const QString tail = QStringLiteral("\"\nnicht anderweitig geöffnet ist.\n"
+                                      "Wollen Sie das Programm trotzdem schließen?");
+  const qsizetype room = MaxBoxText - head.size() - tail.size();
+  QString path = configFileName;
+  if (path.size() > room) {
+    // Keep the start and the end of the path (the file's name), drop the middle.
+    const QString ellipsis = QStringLiteral("…");
+    const qsizetype keep = room - ellipsis.size();
+    const qsizetype front = keep / 2;
+    path = path.left(front) + ellipsis + path.right(keep - front);
+  }
+  return head + path + tail;
+}
+
+TSysTrayIconForm::TSysTrayIconForm(const TStartupArgs &args,
+                                   const std::function<void(TSysTrayIconForm &)> &seams)
+    : QWidget(nullptr) {
+  SysTrayIconForm = this;
+  setWindowTitle(AppTitle);
+  Seams.MessageBox = [](QMessageBox::Icon icon, const QString &text,
+                        QMessageBox::StandardButtons buttons) {
+    QMessageBox box(icon, AppTitle, text, buttons);
+    return static_cast<QMessageBox::StandardButton>(box.exec());
+  };
+  Seams.ChooseFile = [this](bool save, const QString &title, const QString &preset) {
+    return ChooseActionFile(this, save, title, preset);
+  };
+  Seams.RunEditor = [](TEditorSession &session) {
+    // A window of its own (no parent), so that it gets a task-bar entry.
+    TMainForm form;
+    form.LoadSession(session);
+    session.Form = &form;
+    const bool accepted = form.exec() == QDialog::Accepted;
+    // Loading or saving under another name makes that file the configuration file, also
+    // when the window ends with Cancel.
+    session.ConfigFileName = form.ConfigFileName;
+    if (accepted) {
+      session.Rows = form.Rows();
+      session.IntervalMs =
+          static_cast<std::uint64_t>(form.IntervalMs()); // digits only: never below 0
+    }
+    return accepted;
+  };
+  Seams.ShowHelpContents = [] { ShowHelpTopic(0); };
+  Seams.ShowAboutBox = [this] {
+    TAboutBox box(Scheduler.ConfigFileName, this);
+    box.SetMailAddress(QString::fromLatin1(KronolabMailAddress));
+    box.AddInfoPages(TInfoAdds());
+    box.exec();
+  };
+  Seams.KeyboardModifiers = [] { return QGuiApplication::queryKeyboardModifiers(); };
+  Seams.Quit = [] { QCoreApplication::quit(); };
+
+  Timer = new QTimer(this);
+  Timer->setTimerType(Qt::CoarseTimer);
+  connect(Timer, &QTimer::timeout, this, [this] { Scheduler.TimerTimer(); });
+  TrayIcon = new TRxTrayIcon(this);
+  TrayIcon->OnDblClick = [this] { TrayIconClick(); };
+  TrayIcon->OnNoTrayArea = [this](const QString &message) {
+    Scheduler.ShowMessageWindow(AppTitle, QString(), message);
+  };
+  MainMoon = new TMoon(this);
+  MainMoon->SetMoonSize(ms64);
+  MainMoon->hide();
+  BuildMenu();
+  TrayIcon->SetPopupMenu(PopupMenu);
+  Scheduler.MessageSink = &MessageForms;
+  MessageForms.OnWindowClosed = [this] { HideTaskbarButton(); };
+  Scheduler.OnTick = [this](TDateTime now) { IconStep(now); };
+  if (seams)
+    seams(*this);
+  FormCreate(args);
+}
+
+TSysTrayIconForm::~TSysTrayIconForm() {
+  // FormDestroy: the scheduler frees its lists; the tray icon leaves the notification area.
+  Timer->stop();
+  TrayIcon->SetActive(false);
+  if (auto *app = dynamic_cast<TApplication *>(QCoreApplication::instance()))
+    app->OnException = nullptr;
+  if (SysTrayIconForm == this)
+    SysTrayIconForm = nullptr;
+}
+
+void TSysTrayIconForm::BuildMenu() {
+  PopupMenu = new QMenu(this);
+  auto item = [this](const QString &caption, void (TSysTrayIconForm::*handler)()) {
+    QAction *action = PopupMenu->addAction(caption);
+    connect(action, &QAction::triggered, this, [this, handler] { (this->*handler)(); });
+    return action;
+  };
+  StoppedItem = PopupMenu->addAction(QStringLiteral("Programm an&gehalten"));
+  StoppedItem->setCheckable(true);
+  connect(StoppedItem, &QAction::triggered, this, [this] {
+    // The menu has flipped the check mark already; StoppedItemClick flips it itself.
+    StoppedItem->setChecked(!StoppedItem->isChecked());
+    StoppedItemClick();
+  });
+  Einstellungen1 = item(QStringLiteral("&Aktionen..."), &TSysTrayIconForm::TrayIconClick);
+  PopupMenu->addSeparator(); // N2
+  AktionenLaden1 =
+      item(QStringLiteral("Aktionen &laden..."), &TSysTrayIconForm::AktionenLaden1Click);
+  Aktionensichern1 =
+      item(QStringLiteral("Aktionen &sichern..."), &TSysTrayIconForm::Aktionensichern1Click);
+  PopupMenu->addSeparator(); // N3
+  StopperUmschaltermglichen1 = item(QStringLiteral("Stop per Umschalt bei Start ermöglichen"),
+                                    &TSysTrayIconForm::StopperUmschaltermglichen1Click);
+  StopperUmschaltermglichen1->setCheckable(true);
+  PopupMenu->addSeparator(); // Sep1
+  Beenden = item(QStringLiteral("&Beenden"), &TSysTrayIconForm::BeendenClick);
+  PopupMenu->addSeparator(); // N1
+  Hilfe1 = item(QStringLiteral("&Hilfe"), &TSysTrayIconForm::Hilfe1Click);
+  Info1 = item(QStringLiteral("&Info..."), &TSysTrayIconForm::Info1Click);
+}
+
+void TSysTrayIconForm::Report(const std::exception &error) {
+  Scheduler.HandleAppException(error);
+}
+
+void TSysTrayIconForm::FormCreate(const TStartupArgs &args) {
+  PausedIcon = QIcon(QApplication::windowIcon());
+  TrayIcon->SetIcon(QIcon(QApplication::windowIcon()));
+  FShownIcon = QApplication::windowIcon();
+  TrayIcon->SetHint(AppTitle);
+  TrayIcon->SetActive(true);
+  if (auto *app = dynamic_cast<TApplication *>(QCoreApplication::instance()))
+    app->OnException = [this](const std::exception &error) { Report(error); };
+  // The timer belongs to the host from its creation; ticks begin with the event loop.
+  ApplyInterval();
+  try {
+    const TStartupFiles files = StartupFileNames(args.Arguments, args.CurrentFolder);
+    Scheduler.ConfigFileName = files.ConfigFileName;
+    Scheduler.LogFileName = files.LogFileName;
+    Scheduler.LoadConfiguration(Scheduler.ConfigFileName);
+    ++FListGeneration;
+    ApplyInterval();
+    IconStep(Scheduler.Clock());
+  } catch (const std::exception &error) {
+    Report(error);
+  }
+}
+
+void TSysTrayIconForm::FormShow() {
+  HideTaskbarButton();
+  StopperUmschaltermglichen1->setChecked(!Scheduler.NoShiftReaction);
+  if (!Scheduler.NoShiftReaction && (Seams.KeyboardModifiers() & Qt::ShiftModifier))
+    StoppedItemClick();
+}
+
+void TSysTrayIconForm::HideTaskbarButton() {
+  // The host has no window on screen and so no task-bar entry; keep it that way. Dialogs
+  // are its children and thus transient windows without entries of their own.
+  if (isVisible())
+    hide();
+}
+
+bool TSysTrayIconForm::Paused() const {
+  return StoppedItem->isChecked();
+}
+
+void TSysTrayIconForm::ApplyInterval() {
+  const unsigned interval = std::min<unsigned>(Scheduler.Interval, INT32_MAX);
+  if (interval == 0 || Paused()) {
+    Timer->stop();
+    Timer->setInterval(static_cast<int>(interval));
+    return;
+  }
+  if (!Timer->isActive() || Timer->interval() != static_cast<int>(interval))
+    Timer->start(static_cast<int>(interval));
+}
+
+void TSysTrayIconForm::ShowIcon(const QIcon &icon) {
+  // Each change of the application's icon touches every window; change it only when the
+  // picture differs. The tray icon checks the same for itself.
+  if (!TRxTrayIcon::SamePicture(icon, FShownIcon)) {
+    FShownIcon = icon;
+    QApplication::setWindowIcon(icon);
+  }
+  TrayIcon->SetIcon(icon);
+}
+
+void TSysTrayIconForm::IconStep(TDateTime now) {
+  MainMoon->SetDate(now);
+  ShowIcon(MainMoon->GetIcon());
+}
+
+void TSysTrayIconForm::StoppedItemClick() {
+  StoppedItem->setChecked(!StoppedItem->isChecked());
+  ApplyInterval();
+  if (Paused()) {
+    ShowIcon(PausedIcon);
+    TrayIcon->SetHint(AppTitle + PausedSuffix);
+  } else {
+    ShowIcon(MainMoon->GetIcon());
+    TrayIcon->SetHint(AppTitle);
+  }
+}
+
+void TSysTrayIconForm::StopperUmschaltermglichen1Click() {
+  Scheduler.NoShiftReaction = !Scheduler.NoShiftReaction;
+  StopperUmschaltermglichen1->setChecked(!Scheduler.NoShiftReaction);
+}
+
+void TSysTrayIconForm::TrayIconClick() {
+  if (FOpenEditor) {
+    if (QWidget *form = FOpenEditor->Form.data()) {
+      form->showNormal();
+      form->raise();
+      form->activateWindow();
+    }
+    return;
+  }
+  if (!Seams.RunEditor)
+    return;
+  TEditorSession session;
+  session.Copies = Scheduler.Actions();
+  session.IntervalMs = Scheduler.Interval;
+  session.ConfigFileName = Scheduler.ConfigFileName;
+  // Where each copy came from, to take over the runs that ticks record meanwhile.
+  std::vector<const TActionEntry *> origins;
+  for (int i = 0; i < Scheduler.ActionList.Count(); ++i)
+    origins.push_back(Scheduler.ActionList[i]);
+  const std::uint64_t generation = FListGeneration;
+
+  FOpenEditor = &session;
+  bool accepted = false;
+  try {
+    accepted = Seams.RunEditor(session);
+  } catch (const std::exception &error) {
+    FOpenEditor = nullptr;
+    HideTaskbarButton();
+    Report(error);
+    return;
+  }
+  FOpenEditor = nullptr;
+  try {
+    Scheduler.ConfigFileName = session.ConfigFileName;
+    if (accepted) {
+      Scheduler.Interval =
+          static_cast<unsigned>(std::min<std::uint64_t>(session.IntervalMs, UINT32_MAX));
+      if (Scheduler.Interval == 0) {
+        Seams.MessageBox(
+            QMessageBox::Warning,
+            QStringLiteral("Der Abfrage-Intervall ist unkorrekt angegeben und wird auf 1 "
+                           "Min eingestellt !"),
+            QMessageBox::Ok);
+        Scheduler.Interval = 60000;
+      }
+      ApplyInterval();
+      std::vector<TActionEntry> entries;
+      entries.reserve(session.Rows.size());
+      for (const TEditorRow &row : session.Rows) {
+        TActionEntry entry = row.Entry;
+        // A run recorded by a tick while the editor was open is kept, unless the user set
+        // the last run himself.
+        if (!row.LastDateChanged && generation == FListGeneration && row.Origin >= 0 &&
+            static_cast<std::size_t>(row.Origin) < origins.size())
+          entry.LastDate =
+              std::max(entry.LastDate, origins[static_cast<std::size_t>(row.Origin)]->LastDate);
+        entries.push_back(entry);
+      }
+      Scheduler.SetActions(entries);
+      ++FListGeneration;
+      Scheduler.SaveConfiguration(Scheduler.ConfigFileName);
+    }
+  } catch (const std::exception &error) {
+    Report(error);
+  }
+  HideTaskbarButton();
+}
+
+void TSysTrayIconForm::AktionenLaden1Click() {
+  try {
+    const QString file = Seams.ChooseFile(false, QStringLiteral("Aktionen laden"), QString());
+    if (!file.isEmpty()) {
+      ++FListGeneration;
+      Scheduler.LoadConfiguration(file);
+      ApplyInterval();
+      StopperUmschaltermglichen1->setChecked(!Scheduler.NoShiftReaction);
+    }
+  } catch (const std::exception &error) {
+    Report(error);
+  }
+  HideTaskbarButton();
+}
+
+void TSysTrayIconForm::Aktionensichern1Click() {
+  try {
+    const QString file =
+        Seams.ChooseFile(true, QStringLiteral("Aktionen sichern"), Scheduler.ConfigFileName);
+    if (!file.isEmpty())
+      Scheduler.SaveConfiguration(file);
+  } catch (const std::exception &error) {
+    Report(error);
+  }
+  HideTaskbarButton();
+}
+
+void TSysTrayIconForm::SaveConfiguration() {
+  // Without a configuration file (its location could not be made) there is nothing to write.
+  if (!Scheduler.ConfigFileName.isEmpty())
+    Scheduler.SaveConfiguration(Scheduler.ConfigFileName);
+}
+
+void TSysTrayIconForm::BeendenClick() {
+  try {
+    SaveConfiguration();
+  } catch (const std::exception &) {
+    if (Seams.MessageBox(QMessageBox::Warning, ConfigWriteErrorText(Scheduler.ConfigFileName),
+                         QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
+      return;
+  }
+  FExitSaved = true;
+  Seams.Quit();
+}
+
+void TSysTrayIconForm::Hilfe1Click() {
+  if (Seams.ShowHelpContents)
+    Seams.ShowHelpContents();
+}
+
+void TSysTrayIconForm::Info1Click() {
+  Seams.ShowAboutBox();
+  HideTaskbarButton();
+}
+
+bool TSysTrayIconForm::SaveOnExit() {
+  if (FExitSaved)
+    return true;
+  try {
+    SaveConfiguration();
+    return true;
+  } catch (const std::exception &error) {
+    std::fprintf(stderr, "kronolab: %s\n", error.what());
+    return false;
+  }
+}
+
+void TSysTrayIconForm::EndWithoutAsking() {
+  SaveOnExit();
+  FExitSaved = true;
+  Seams.Quit();
+}
+
+void TSysTrayIconForm::HandOverRequest() {
+  // Not from inside the socket's handler: the editor runs a modal loop.
+  QTimer::singleShot(0, this, [this] { TrayIconClick(); });
+}

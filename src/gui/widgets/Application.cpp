@@ -1,0 +1,24 @@
+#include "gui/widgets/Application.h"
+
+#include <stdexcept>
+
+bool TApplication::notify(QObject *receiver, QEvent *event) {
+  try {
+    return QApplication::notify(receiver, event);
+  } catch (const std::exception &error) {
+    if (OnException)
+      OnException(error);
+  } catch (...) {
+    if (OnException)
+      OnException(std::runtime_error("Unbekannter Fehler"));
+  }
+  return false;
+}
+
+void ReportAppException(const std::exception &error) {
+  auto *app = dynamic_cast<TApplication *>(QCoreApplication::instance());
+  if (app && app->OnException)
+    app->OnException(error);
+  else
+    qWarning("%s", error.what());
+}

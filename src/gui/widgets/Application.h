@@ -1,0 +1,21 @@
+// The application object of the tray program and the application-wide error handler as
+// windows reach it: a handler that catches an error of its own (so that the widget it runs
+// in is not unwound) hands it on here.
+#pragma once
+
+#include <QApplication>
+#include <exception>
+#include <functional>
+
+// The application: errors that escape an event handler reach OnException instead of ending
+// the program.
+class TApplication : public QApplication {
+public:
+  using QApplication::QApplication;
+  bool notify(QObject *receiver, QEvent *event) override;
+  std::function<void(const std::exception &error)> OnException;
+};
+
+// Shows error as the tray program shows every uncaught error (the message window, caption
+// "Fehler"); without the tray program's application object it is only logged.
+void ReportAppException(const std::exception &error);

@@ -1,0 +1,11 @@
+#include "gui/widgets/RxSpinEdit.h"
+
+#include <limits>
+
+TRxSpinEdit::TRxSpinEdit(QWidget *parent) : QSpinBox(parent) {
+  setRange(std::numeric_limits<int>::min(), std::numeric_limits<int>::max());
+  setSingleStep(1);
+  setAccelerated(true);
+  // QSpinBox reports only real changes of its value, which is exactly the Change contract.
+  connect(this, &QSpinBox::valueChanged, this, [this] { emit Change(); });
+}

@@ -1,0 +1,134 @@
+#include "gui/widgets/StringAlignGrid.h"
+
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <algorithm>
+
+TStringAlignGrid::TStringAlignGrid(QWidget *parent) : QTableWidget(parent) {
+  setEditTriggers(QAbstractItemView::NoEditTriggers);
+  setSelectionBehavior(QAbstractItemView::SelectRows);
+  setSelectionMode(QAbstractItemView::SingleSelection);
+  setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  setWordWrap(false);
+  verticalHeader()->hide();
+  verticalHeader()->setMinimumSectionSize(1);
+  horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+  horizontalHeader()->setHighlightSections(false);
+  horizontalHeader()->setStretchLastSection(false);
+  horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+}
+
+void TStringAlignGrid::SetRowCount(int count) {
+  setRowCount(std::max(count, 1) - 1);
+}
+
+void TStringAlignGrid::SetColCount(int count) {
+  setColumnCount(count);
+  FAlignments.resize(count, Qt::AlignLeft | Qt::AlignVCenter);
+  for (int col = 0; col < count; ++col)
+    if (!horizontalHeaderItem(col))
+      setHorizontalHeaderItem(col, new QTableWidgetItem());
+}
+
+QString TStringAlignGrid::Cells(int col, int row) const {
+  if (row == 0) {
+    const QTableWidgetItem *header = horizontalHeaderItem(col);
+    return header ? header->text() : QString();
+  }
+  const QTableWidgetItem *cell = item(row - 1, col);
+  return cell ? cell->text() : QString();
+}
+
+void TStringAlignGrid::SetCell(int col, int row, const QString &text) {
+  if (row == 0) {
+    if (!horizontalHeaderItem(col))
+      setHorizontalHeaderItem(col, new QTableWidgetItem());
+    horizontalHeaderItem(col)->setText(text);
+    return;
+  }
+  if (QTableWidgetItem *cell = CellItem(col, row))
+    cell->setText(text);
+}
+
+QVariant TStringAlignGrid::Objects(int col, int row) const {
+  const QTableWidgetItem *cell = row >= 1 ? item(row - 1, col) : nullptr;
+  return cell ? cell->data(Qt::UserRole) : QVariant();
+}
+
+void TStringAlignGrid::SetObject(int col, int row, const QVariant &value) {
+  if (QTableWidgetItem *cell = CellItem(col, row))
+    cell->setData(Qt::UserRole, value);
+}
+
+void TStringAlignGrid::CopyRow(int fromRow, int toRow) {
+  for (int col = 0; col < columnCount(); ++col) {
+    SetCell(col, toRow, Cells(col, fromRow));
+    SetObject(col, toRow, Objects(col, fromRow));
+  }
+}
+
+void TStringAlignGrid::ClearRow(int row) {
+  for (int col = 0; col < columnCount(); ++col) {
+    SetCell(col, row, QString());
+    SetObject(col, row, QVariant());
+  }
+}
+
+void TStringAlignGrid::SetColAlignment(int col, Qt::Alignment alignment) {
+  if (col < 0 || col >= FAlignments.size())
+    return;
+  FAlignments[col] = alignment;
+  for (int row = 0; row < rowCount(); ++row)
+    if (QTableWidgetItem *cell = item(row, col))
+      cell->setTextAlignment(alignment);
+}
+
+int TStringAlignGrid::DefaultRowHeight() const {
+  return verticalHeader()->defaultSectionSize();
+}
+
+void TStringAlignGrid::SetDefaultRowHeight(int height) {
+  verticalHeader()->setDefaultSectionSize(height);
+  for (int row = 0; row < rowCount(); ++row)
+    setRowHeight(row, height);
+}
+
+int TStringAlignGrid::Row() const {
+  if (rowCount() == 0)
+    return 0;
+  return currentRow() >= 0 ? currentRow() + 1 : 1;
+}
+
+void TStringAlignGrid::SetRow(int row) {
+  if (row >= 1 && row < RowCount())
+    setCurrentCell(row - 1, std::max(currentColumn(), 0));
+}
+
+int TStringAlignGrid::ClientWidth() const {
+  return viewport()->width();
+}
+
+void TStringAlignGrid::mouseDoubleClickEvent(QMouseEvent *event) {
+  QTableWidget::mouseDoubleClickEvent(event);
+  emit DblClick();
+}
+
+void TStringAlignGrid::keyReleaseEvent(QKeyEvent *event) {
+  QTableWidget::keyReleaseEvent(event);
+  if (!event->isAutoRepeat())
+    emit KeyUp(event->key(), event->modifiers());
+}
+
+QTableWidgetItem *TStringAlignGrid::CellItem(int col, int row) {
+  if (row < 1 || row > rowCount() || col < 0 || col >= columnCount())
+    return nullptr;
+  QTableWidgetItem *cell = item(row - 1, col);
+  if (!cell) {
+    cell = new QTableWidgetItem();
+    cell->setTextAlignment(FAlignments.value(col, Qt::AlignLeft | Qt::AlignVCenter));
+    setItem(row - 1, col, cell);
+  }
+  return cell;
+}

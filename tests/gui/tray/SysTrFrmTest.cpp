@@ -1,0 +1,345 @@
+#include "gui/tray/SysTrFrm.h"
+
+#include "TestHelpers.h"
+#include "core/MessageSink.h"
+#include "gui/editor/Main.h"
+#include "gui/moon/Moon.h"
+#include "gui/widgets/StringAlignGrid.h"
+#include "gui/widgets/TimeEdit.h"
+
+#include <QAction>
+#include <QFileInfo>
+#include <QMenu>
+#include <QTemporaryDir>
+#include <QToolButton>
+#include <gtest/gtest.h>
+
+namespace {
+
+class TRecordingSink : public TMessageSink {
+public:
+  void Show(const QString &caption, const QString &, const QString &message) override {
+    Messages.append(caption + QStringLiteral(": ") + message);
+  }
+  QStringList Messages;
+};
+
+// A tray host on a configuration in a temporary folder, with every dialog replaced.
+class TrayHost : public ::testing::Test {
+protected:
+  void SetUp() override { ASSERT_TRUE(FTemp.isValid()); }
+
+  std::unique_ptr<TSysTrayIconForm> Start(const QString &configName = QStringLiteral("k.ini")) {
+    Config = FTemp.filePath(configName);
+    auto host = std::make_unique<TSysTrayIconForm>(
+        TStartupArgs{{Config}, FTemp.path()}, [this](TSysTrayIconForm &h) {
+          h.Scheduler.MessageSink = &Sink;
+          h.Scheduler.Clock = [] { return At(2026, 12, 8, 9, 0, 0); };
+          h.TrayIcon->TrayAreaAvailable = [] { return false; };
+          h.Seams.MessageBox = [this](QMessageBox::Icon icon, const QString &text,
+                                      QMessageBox::StandardButtons buttons) {
+            Boxes.append(text);
+            LastIcon = icon;
+            LastButtons = buttons;
+            return Answer;
+          };
+          h.Seams.Quit = [this] { ++Quits; };
+          h.Seams.KeyboardModifiers = [this] { return Modifiers; };
+        });
+    return host;
+  }
+
+  QTemporaryDir FTemp;
+  QString Config;
+  TRecordingSink Sink;
+  QStringList Boxes;
+  QMessageBox::Icon LastIcon = QMessageBox::NoIcon;
+  QMessageBox::StandardButtons LastButtons;
+  QMessageBox::StandardButton Answer = QMessageBox::No;
+  int Quits = 0;
+  Qt::KeyboardModifiers Modifiers = Qt::NoModifier;
+};
+
+TActionEntry Entry(const QString &action, TDateTime last) {
+  TActionEntry entry = NewActionEntry(tpDaily, At(2026, 1, 1, 8, 0, 0), action);
+  entry.LastDate = last;
+  return entry;
+}
+
+} // namespace
+
+TEST_F(TrayHost, TheMenuHoldsEveryItemInItsOrder) {
+  auto host = Start();
+  QStringList captions;
+  for (QAction *action : host->PopupMenu->actions())
+    captions.append(action->isSeparator() ? QStringLiteral("-") : action->text());
+  EXPECT_EQ(captions,
+            QStringList({"Programm an&gehalten", "&Aktionen...", "-", "Aktionen &laden...",
+                         "Aktionen &sichern...", "-", "Stop per Umschalt bei Start ermöglichen",
+                         "-", "&Beenden", "-", "&Hilfe", "&Info..."}));
+  EXPECT_EQ(host->TrayIcon->Hint(), QStringLiteral("Kronolab"));
+  EXPECT_TRUE(host->TrayIcon->Active());
+  EXPECT_TRUE(host->Timer->isActive());
+  EXPECT_EQ(host->Timer->interval(), 1000);
+  EXPECT_FALSE(host->isVisible());
+}
+
+TEST_F(TrayHost, PauseStopsTheTimerShowsThePausedIconAndResumeBringsTheMoonBack) {
+  auto host = Start();
+  const QIcon moon = host->TrayIcon->Icon();
+  host->StoppedItem->trigger();
+  EXPECT_TRUE(host->StoppedItem->isChecked());
+  EXPECT_FALSE(host->Timer->isActive());
+  EXPECT_EQ(host->TrayIcon->Hint(), QStringLiteral("Kronolab (angehalten)"));
+  EXPECT_TRUE(TRxTrayIcon::SamePicture(host->TrayIcon->Icon(), host->PausedIcon));
+
+  host->StoppedItem->trigger();
+  EXPECT_FALSE(host->StoppedItem->isChecked());
+  EXPECT_TRUE(host->Timer->isActive());
+  EXPECT_EQ(host->TrayIcon->Hint(), QStringLiteral("Kronolab"));
+  EXPECT_TRUE(TRxTrayIcon::SamePicture(host->TrayIcon->Icon(), moon));
+}
+
+TEST_F(TrayHost, ShiftAtStartPausesOnlyWhenTheSwitchAllowsIt) {
+  auto host = Start();
+  Modifiers = Qt::ShiftModifier;
+  host->FormShow(); // NoShiftReaction is true by default
+  EXPECT_FALSE(host->Paused());
+  EXPECT_FALSE(host->StopperUmschaltermglichen1->isChecked());
+
+  auto second = Start(QStringLiteral("zwei.ini"));
+  second->Scheduler.NoShiftReaction = false;
+  second->FormShow();
+  EXPECT_TRUE(second->StopperUmschaltermglichen1->isChecked());
+  EXPECT_TRUE(second->Paused());
+  EXPECT_EQ(second->TrayIcon->Hint(), QStringLiteral("Kronolab (angehalten)"));
+}
+
+TEST_F(TrayHost, TheShiftSwitchTogglesItsCheckMark) {
+  auto host = Start();
+  host->StopperUmschaltermglichen1->trigger();
+  EXPECT_FALSE(host->Scheduler.NoShiftReaction);
+  EXPECT_TRUE(host->StopperUmschaltermglichen1->isChecked());
+  host->StopperUmschaltermglichen1->trigger();
+  EXPECT_TRUE(host->Scheduler.NoShiftReaction);
+  EXPECT_FALSE(host->StopperUmschaltermglichen1->isChecked());
+}
+
+TEST_F(TrayHost, FailedSaveOnExitAsksAndNoKeepsTheProgramRunning) {
+  auto host = Start(QStringLiteral("fehlt/k.ini")); // its folder does not exist
+  Answer = QMessageBox::No;
+  host->Beenden->trigger();
+  ASSERT_EQ(Boxes.size(), 1);
+  EXPECT_EQ(Boxes[0], ConfigWriteErrorText(host->Scheduler.ConfigFileName));
+  EXPECT_EQ(LastIcon, QMessageBox::Warning);
+  EXPECT_EQ(LastButtons, QMessageBox::Yes | QMessageBox::No);
+  EXPECT_EQ(Quits, 0);
+  EXPECT_TRUE(host->TrayIcon->Active());
+
+  Answer = QMessageBox::Yes;
+  host->Beenden->trigger();
+  EXPECT_EQ(Quits, 1);
+}
+
+TEST_F(TrayHost, SuccessfulExitSavesAndEndsWithoutAQuestion) {
+  auto host = Start();
+  host->Beenden->trigger();
+  EXPECT_TRUE(Boxes.isEmpty());
+  EXPECT_EQ(Quits, 1);
+  EXPECT_TRUE(QFileInfo::exists(Config));
+}
+
+TEST(ConfigWriteError, ALongPathIsShortenedInTheMiddleAndTheQuestionStaysWhole) {
+  const QString shortPath = QStringLiteral("/home/anna/.config/Kronolab/kronolab.ini");
+  EXPECT_EQ(ConfigWriteErrorText(shortPath),
+            QStringLiteral("Fehler beim Schreiben der Konfigurationsdatei!\nBitte stellen Sie "
+                           "sicher das die Datei\n\"/home/anna/.config/Kronolab/kronolab.ini\"\n"
+                           "nicht anderweitig geöffnet ist.\nWollen Sie das Programm trotzdem "
+                           "schließen?"));
+  const QString longPath =
+      QStringLiteral("/home/anna/") + QString(300, u'x') + QStringLiteral("/ende.ini");
+  const QString text = ConfigWriteErrorText(longPath);
+  EXPECT_EQ(text.size(), 255);
+  EXPECT_TRUE(text.endsWith(QStringLiteral("Wollen Sie das Programm trotzdem schließen?")));
+  EXPECT_TRUE(text.contains(QStringLiteral("\"/home/anna/xx")));
+  EXPECT_TRUE(text.contains(QStringLiteral("…")));
+  EXPECT_TRUE(text.contains(QStringLiteral("x/ende.ini\"\n")));
+}
+
+TEST_F(TrayHost, EditorOkWithIntervalZeroIsRefusedWithOneMinute) {
+  auto host = Start();
+  host->Scheduler.SetActions({Entry(QStringLiteral("\"Hallo\""), 0)});
+  host->Seams.RunEditor = [](TEditorSession &session) {
+    EXPECT_EQ(session.Copies.size(), 1u);
+    EXPECT_EQ(session.IntervalMs, 1000u);
+    for (std::size_t i = 0; i < session.Copies.size(); ++i)
+      session.Rows.push_back({session.Copies[i], static_cast<int>(i), false});
+    session.IntervalMs = 0;
+    return true;
+  };
+  host->Einstellungen1->trigger();
+  ASSERT_EQ(Boxes.size(), 1);
+  EXPECT_EQ(Boxes[0], QStringLiteral("Der Abfrage-Intervall ist unkorrekt angegeben und wird auf "
+                                     "1 Min eingestellt !"));
+  EXPECT_EQ(LastButtons, QMessageBox::Ok);
+  EXPECT_EQ(host->Scheduler.Interval, 60000u);
+  EXPECT_EQ(host->Timer->interval(), 60000);
+
+  TScheduler saved;
+  saved.LoadConfiguration(Config);
+  EXPECT_EQ(saved.Interval, 60000u);
+  EXPECT_EQ(saved.ActionList.Count(), 1);
+}
+
+TEST_F(TrayHost, EditorCancelledChangesAndSavesNothing) {
+  auto host = Start();
+  host->Scheduler.SetActions({Entry(QStringLiteral("\"Hallo\""), 0)});
+  host->Seams.RunEditor = [](TEditorSession &session) {
+    session.IntervalMs = 5000;
+    return false;
+  };
+  host->Einstellungen1->trigger();
+  EXPECT_EQ(host->Scheduler.Interval, 1000u);
+  EXPECT_EQ(host->Scheduler.ActionList.Count(), 1);
+  EXPECT_FALSE(QFileInfo::exists(Config));
+}
+
+TEST_F(TrayHost, RunsRecordedWhileTheEditorIsOpenAreNotMadeAgain) {
+  auto host = Start();
+  const TDateTime before = At(2026, 12, 7, 8, 0, 0);
+  const TDateTime during = At(2026, 12, 8, 8, 0, 0);
+  host->Scheduler.SetActions({Entry(QStringLiteral("a"), before),
+                              Entry(QStringLiteral("b"), before),
+                              Entry(QStringLiteral("c"), before)});
+  int editors = 0;
+  host->Seams.RunEditor = [&](TEditorSession &session) {
+    ++editors;
+    // A tick records runs of a and b meanwhile; a double click only raises this editor.
+    host->Scheduler.ActionList[0]->LastDate = during;
+    host->Scheduler.ActionList[1]->LastDate = during;
+    host->TrayIconClick();
+    TEditorRow a{session.Copies[0], 0, false};
+    TEditorRow b{session.Copies[1], 1, true}; // the user set b's last run himself
+    b.Entry.LastDate = At(2026, 11, 1);
+    TEditorRow fresh{Entry(QStringLiteral("neu"), 0), -1, false};
+    session.Rows = {a, b, fresh};
+    session.IntervalMs = 1000;
+    return true;
+  };
+  host->Einstellungen1->trigger();
+  EXPECT_EQ(editors, 1);
+  ASSERT_EQ(host->Scheduler.ActionList.Count(), 3);
+  EXPECT_DOUBLE_EQ(host->Scheduler.ActionList[0]->LastDate, during);
+  EXPECT_DOUBLE_EQ(host->Scheduler.ActionList[1]->LastDate, At(2026, 11, 1));
+  EXPECT_EQ(host->Scheduler.ActionList[2]->Action.Text(), QStringLiteral("neu"));
+}
+
+TEST_F(TrayHost, TheEditorCanMoveTheConfigurationToAnotherFile) {
+  auto host = Start();
+  const QString other = FTemp.filePath(QStringLiteral("anders.ini"));
+  host->Seams.RunEditor = [&](TEditorSession &session) {
+    session.ConfigFileName = other;
+    session.IntervalMs = 2000;
+    return true;
+  };
+  host->Einstellungen1->trigger();
+  EXPECT_EQ(host->Scheduler.ConfigFileName, other);
+  EXPECT_TRUE(QFileInfo::exists(other));
+  EXPECT_EQ(host->Timer->interval(), 2000);
+}
+
+TEST_F(TrayHost, EndingBySignalSavesTheRecordedRunsWithoutAsking) {
+  auto host = Start();
+  host->Scheduler.SetActions({Entry(QStringLiteral("a"), At(2026, 12, 8, 8, 0, 0))});
+  host->EndWithoutAsking();
+  EXPECT_TRUE(Boxes.isEmpty());
+  EXPECT_EQ(Quits, 1);
+  TScheduler saved;
+  saved.LoadConfiguration(Config);
+  ASSERT_EQ(saved.ActionList.Count(), 1);
+  EXPECT_NEAR(saved.ActionList[0]->LastDate, At(2026, 12, 8, 8, 0, 0), MsTolerance);
+}
+
+TEST_F(TrayHost, SessionEndSavesAgainButNotAfterBeendenHasSaved) {
+  auto host = Start();
+  EXPECT_TRUE(host->SaveOnExit());
+  EXPECT_TRUE(QFileInfo::exists(Config));
+  host->Beenden->trigger();
+  QFile::remove(Config);
+  EXPECT_TRUE(host->SaveOnExit());
+  EXPECT_FALSE(QFileInfo::exists(Config));
+}
+
+TEST_F(TrayHost, TheTrayIsToldOfTheMoonOnlyWhenItsPictureChanges) {
+  auto host = Start();
+  const int pushes = host->TrayIcon->IconPushes();
+  host->IconStep(At(2026, 12, 8, 9, 0, 1));
+  host->IconStep(At(2026, 12, 8, 9, 0, 2));
+  EXPECT_EQ(host->TrayIcon->IconPushes(), pushes);
+  host->IconStep(At(2026, 12, 20, 9, 0, 0));
+  EXPECT_EQ(host->TrayIcon->IconPushes(), pushes + 1);
+  EXPECT_TRUE(TRxTrayIcon::SamePicture(QApplication::windowIcon(), host->TrayIcon->Icon()));
+}
+
+TEST_F(TrayHost, WithoutANotificationAreaAWindowWithTheMenuShowsAndSaysWhyOnce) {
+  auto host = Start();
+  ASSERT_NE(host->TrayIcon->FallbackWindow(), nullptr);
+  EXPECT_TRUE(host->TrayIcon->FallbackWindow()->isVisible());
+  auto *button = host->TrayIcon->FallbackWindow()->findChild<QToolButton *>();
+  ASSERT_NE(button, nullptr);
+  EXPECT_EQ(button->menu(), host->PopupMenu);
+  EXPECT_EQ(Sink.Messages.size(), 1);
+  EXPECT_TRUE(Sink.Messages.value(0).contains(QStringLiteral("keinen Infobereich")));
+}
+
+TEST_F(TrayHost, IntervalZeroInTheConfigurationLeavesTheTimerSilent) {
+  auto host = Start();
+  host->Scheduler.Interval = 0;
+  host->ApplyInterval();
+  EXPECT_FALSE(host->Timer->isActive());
+  host->Scheduler.Interval = 500;
+  host->ApplyInterval();
+  EXPECT_TRUE(host->Timer->isActive());
+  EXPECT_EQ(host->Timer->interval(), 500);
+}
+
+TEST_F(TrayHost, AHandedOverStartOpensTheEditorFromTheEventLoop) {
+  auto host = Start();
+  int editors = 0;
+  host->Seams.RunEditor = [&](TEditorSession &) {
+    ++editors;
+    return false;
+  };
+  host->HandOverRequest();
+  EXPECT_EQ(editors, 0);
+  QCoreApplication::processEvents();
+  EXPECT_EQ(editors, 1);
+}
+
+// The real editor window: opened with copies of the list, a deletion confirmed in it, OK.
+TEST_F(TrayHost, TheEditorWindowTakesTheListAndHandsItBack) {
+  auto host = Start();
+  host->Scheduler.SetActions({Entry(QStringLiteral("a"), 0), Entry(QStringLiteral("b"), 0)});
+  QStringList seen;
+  QTimer::singleShot(0, [&] {
+    auto *form = qobject_cast<TMainForm *>(QApplication::activeModalWidget());
+    ASSERT_NE(form, nullptr);
+    seen.append(form->windowTitle());
+    seen.append(QString::number(form->Rows().size()));
+    form->MessageBox = [](QMessageBox::Icon, const QString &, QMessageBox::StandardButtons) {
+      return QMessageBox::Ok;
+    };
+    form->ActionsGrid->SetRow(1);
+    form->DeleteBtnClick();
+    form->TimerEdit->SetText(QStringLiteral("00:00:02"));
+    form->accept();
+  });
+  host->Einstellungen1->trigger();
+  EXPECT_EQ(seen, (QStringList{QStringLiteral("Kronolab -- ") + Config, QStringLiteral("2")}));
+  ASSERT_EQ(host->Scheduler.ActionList.Count(), 1);
+  EXPECT_EQ(host->Scheduler.ActionList[0]->Action.Text(), QStringLiteral("b"));
+  EXPECT_EQ(host->Scheduler.Interval, 2000u);
+  TScheduler saved;
+  saved.LoadConfiguration(Config);
+  EXPECT_EQ(saved.ActionList.Count(), 1);
+}
