@@ -1,14 +1,21 @@
-# cmake --install: the two programs, the help file, the icon and the desktop entry.
+# cmake --install: the two programs, the help file, the program icon, the desktop entry and the
+# AppStream metadata.
 include(GNUInstallDirs)
+
+# The desktop finds the entry, the metadata and the icon by this one id.
+set(KRONOLAB_APP_ID io.github.kronolab.Kronolab)
+
 install(TARGETS kronolab RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 if(TARGET kronolab-cli)
   install(TARGETS kronolab-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 endif()
-if(EXISTS ${PROJECT_SOURCE_DIR}/resources/Kronolab.hlp)
-  install(FILES ${PROJECT_SOURCE_DIR}/resources/Kronolab.hlp
-          DESTINATION ${CMAKE_INSTALL_DATADIR}/kronolab)
-endif()
-install(FILES ${PROJECT_SOURCE_DIR}/resources/kronolab.png
-        DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/128x128/apps)
-install(FILES ${PROJECT_SOURCE_DIR}/resources/kronolab.desktop
+install(FILES ${PROJECT_SOURCE_DIR}/resources/Kronolab.hlp
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/kronolab)
+
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/resources/icons/hicolor
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/icons
+        FILES_MATCHING PATTERN "${KRONOLAB_APP_ID}.png")
+install(FILES ${PROJECT_SOURCE_DIR}/resources/${KRONOLAB_APP_ID}.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(FILES ${PROJECT_SOURCE_DIR}/resources/${KRONOLAB_APP_ID}.metainfo.xml
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
