@@ -1,5 +1,5 @@
 # cmake --install: the two programs, the help file, the program icon, the desktop entry and the
-# AppStream metadata.
+# AppStream metadata, and the manual pages.
 include(GNUInstallDirs)
 
 # The desktop finds the entry, the metadata and the icon by this one id.
@@ -19,3 +19,12 @@ install(FILES ${PROJECT_SOURCE_DIR}/resources/${KRONOLAB_APP_ID}.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${PROJECT_SOURCE_DIR}/resources/${KRONOLAB_APP_ID}.metainfo.xml
         DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+
+set(man_folder ${PROJECT_BINARY_DIR}/resources/man)
+if(KRONOLAB_GZIP)
+  install(FILES ${man_folder}/kronolab.1.gz ${man_folder}/kronolab-cli.1.gz
+          DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+else()
+  install(FILES ${man_folder}/kronolab.1 ${man_folder}/kronolab-cli.1
+          DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+endif()
