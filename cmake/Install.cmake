@@ -1,5 +1,5 @@
 # cmake --install: the two programs, the help file, the program icon, the desktop entry and the
-# AppStream metadata, and the manual pages.
+# AppStream metadata, the manual pages and the systemd user service.
 include(GNUInstallDirs)
 
 # The desktop finds the entry, the metadata and the icon by this one id.
@@ -28,3 +28,15 @@ else()
   install(FILES ${man_folder}/kronolab.1 ${man_folder}/kronolab-cli.1
           DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 endif()
+
+# The user service names the installed kronolab-cli by its full path, which is known only when
+# installing (cpack installs below its own prefix), so the unit is written then.
+install(CODE "
+  set(KRONOLAB_INSTALL_BINDIR \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}\")
+  set(unit \"\${CMAKE_INSTALL_PREFIX}/lib/systemd/user/kronolab.service\")
+  message(STATUS \"Installing: \$ENV{DESTDIR}\${unit}\")
+  configure_file(\"${PROJECT_SOURCE_DIR}/resources/kronolab.service.in\"
+                 \"\$ENV{DESTDIR}\${unit}\" @ONLY
+                 FILE_PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
+  list(APPEND CMAKE_INSTALL_MANIFEST_FILES \"\${unit}\")
+")

@@ -7,7 +7,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-translations-l10n
   tzdata fonts-dejavu-core
-  appstream desktop-file-utils man-db groff-base
+  appstream desktop-file-utils man-db groff-base systemd
 )
 missing=()
 for p in "${packages[@]}"; do
