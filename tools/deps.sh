@@ -7,6 +7,8 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-translations-l10n
   tzdata fonts-dejavu-core
+  dpkg-dev file
+  appstream desktop-file-utils lintian man-db groff-base systemd
 )
 missing=()
 for p in "${packages[@]}"; do

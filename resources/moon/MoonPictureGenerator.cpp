@@ -9,6 +9,8 @@
 #include <QString>
 #include <QTextStream>
 
+#include "MoonSurface.h"
+
 #include <algorithm>
 #include <cmath>
 #include <vector>
@@ -28,54 +30,9 @@ constexpr TPictureSize Sizes[] = {
     {16, 7, 7, 7, "MOON_TINY", "MOON_BW_TINY"},
 };
 
-// A dark patch of the surface, in disc coordinates (-1..1, y downwards).
-struct TPatch {
-  double X, Y, RadiusX, RadiusY, Darkness;
-};
-
-// The large maria as seen from the northern hemisphere, simplified to ellipses.
-constexpr TPatch Maria[] = {
-    {-0.38, -0.30, 0.30, 0.22, 0.30}, // Imbrium
-    {0.05, -0.28, 0.20, 0.17, 0.28},  // Serenitatis
-    {0.20, 0.02, 0.22, 0.18, 0.27},   // Tranquillitatis
-    {0.55, -0.18, 0.13, 0.11, 0.32},  // Crisium
-    {-0.62, 0.05, 0.22, 0.34, 0.26},  // Oceanus Procellarum
-    {0.38, 0.30, 0.13, 0.15, 0.22},   // Fecunditatis
-    {0.14, 0.38, 0.12, 0.10, 0.22},   // Nectaris
-    {-0.30, 0.30, 0.15, 0.12, 0.20},  // Nubium
-};
-
-// Bright ray craters: a light spot with a darker rim.
-constexpr TPatch Craters[] = {
-    {-0.10, 0.72, 0.08, 0.08, 0.0},  // Tycho
-    {-0.42, -0.02, 0.06, 0.06, 0.0}, // Copernicus
-    {-0.72, -0.12, 0.05, 0.05, 0.0}, // Kepler
-    {0.42, 0.52, 0.05, 0.05, 0.0},
-};
-
 // Half width of disc row e (rows counted from the centre), as the shadow uses it.
 int HalfWidth(int radius, int e) {
   return static_cast<int>(std::nearbyint(std::sqrt(double(radius * radius - e * e))));
-}
-
-// The brightness (0 black .. 1 white) of the surface at disc coordinates (x, y).
-double Brightness(double x, double y) {
-  const double rr = std::min(1.0, x * x + y * y);
-  double value = 0.95 - 0.15 * rr; // a little darker towards the limb
-  for (const TPatch &p : Maria) {
-    const double dx = (x - p.X) / p.RadiusX, dy = (y - p.Y) / p.RadiusY;
-    const double d = dx * dx + dy * dy;
-    if (d < 1)
-      value -= p.Darkness * (1 - d * d);
-  }
-  for (const TPatch &c : Craters) {
-    const double d = std::hypot(x - c.X, y - c.Y) / c.RadiusX;
-    if (d < 0.6)
-      value += 0.15;
-    else if (d < 1.0)
-      value -= 0.15;
-  }
-  return std::clamp(value, 0.0, 1.0);
 }
 
 // The 16-colour palette: black, then greys up to white.
@@ -93,7 +50,7 @@ int GreyIndex(const TPictureSize &size, int column, int row) {
     for (int sx = 0; sx < 4; ++sx) {
       const double x = (column - size.CentreX + (sx + 0.5) / 4 - 0.5) / (size.Radius + 0.5);
       const double y = (row - size.CentreY + (sy + 0.5) / 4 - 0.5) / (size.Radius + 0.5);
-      sum += Brightness(x, y);
+      sum += MoonSurface::Brightness(x, y);
     }
   // Index 0 is the black background; the disc uses 4 (dark grey) to 15 (white).
   return std::clamp(4 + static_cast<int>(std::lround(sum / 16 * 11)), 4, 15);
