@@ -7,6 +7,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-translations-l10n
   tzdata fonts-dejavu-core
+  dbus
 )
 missing=()
 for p in "${packages[@]}"; do
