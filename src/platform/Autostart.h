@@ -2,12 +2,10 @@
 // autostart entry ($XDG_CONFIG_HOME/autostart, else ~/.config/autostart).
 #pragma once
 
+#include "base/ApplicationId.h"
+
 #include <QString>
 #include <QStringList>
-
-// The application id: the desktop entry, the metainfo and the autostart entry are named
-// after it.
-inline constexpr const char *ApplicationId = "io.github.kronolab.Kronolab";
 
 // The file that starts the program at login.
 QString AutostartFilePath();

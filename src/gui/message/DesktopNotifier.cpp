@@ -1,5 +1,7 @@
 #include "gui/message/DesktopNotifier.h"
 
+#include "base/ApplicationId.h"
+
 #include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusMessage>
@@ -16,7 +18,7 @@ const QString Service = QStringLiteral("org.freedesktop.Notifications");
 const QString Path = QStringLiteral("/org/freedesktop/Notifications");
 const QString Interface = QStringLiteral("org.freedesktop.Notifications");
 const QString DefaultAction = QStringLiteral("default");
-const QString DesktopId = QStringLiteral("io.github.kronolab.Kronolab");
+const QString DesktopId = QString::fromLatin1(ApplicationId);
 
 // A picture as the notification service takes it: the "image-data" hint (iiibiiay).
 struct TImageData {
