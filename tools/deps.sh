@@ -9,6 +9,7 @@ packages=(
   tzdata fonts-dejavu-core
   dpkg-dev file
   appstream desktop-file-utils lintian man-db groff-base systemd
+  dbus
 )
 missing=()
 for p in "${packages[@]}"; do

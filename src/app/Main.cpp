@@ -1,4 +1,5 @@
 // The tray program's entry: one scheduler per configuration file, the tray host, the loop.
+#include "base/ApplicationId.h"
 #include "core/CmdLine.h"
 #include "core/InstanceLock.h"
 #include "gui/tray/SysTrFrm.h"
@@ -12,12 +13,31 @@
 #include <cstdio>
 
 int main(int argc, char **argv) {
+  // The command line first: --help and --version need no display and touch no file.
+  QStringList arguments;
+  for (int i = 1; i < argc; ++i)
+    arguments.append(QString::fromLocal8Bit(argv[i]));
+  const TTrayCommandLine commandLine = ParseTrayCommandLine(arguments);
+  switch (commandLine.Kind) {
+  case TTrayCommandLine::Help:
+    std::fputs(TrayHelpText().toLocal8Bit().constData(), stdout);
+    return 0;
+  case TTrayCommandLine::Version:
+    std::printf("kronolab %s\n", KRONOLAB_VERSION);
+    return 0;
+  case TTrayCommandLine::Error:
+    std::fprintf(stderr, "kronolab: %s\n", qPrintable(commandLine.Message));
+    return 2;
+  case TTrayCommandLine::Run:
+    break;
+  }
+
   TApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Kronolab"));
   // No display name: Qt would append it to every caption ("Fehler — Kronolab"), and the
   // captions are the program's own.
   QApplication::setApplicationVersion(QStringLiteral(KRONOLAB_VERSION));
-  QApplication::setDesktopFileName(QStringLiteral("kronolab"));
+  QApplication::setDesktopFileName(QString::fromLatin1(ApplicationId));
   // The help file is found by its name beside the program or in the installed data folder.
   app.setProperty("HelpFile", QStringLiteral("Kronolab.hlp"));
   QApplication::setWindowIcon(QIcon(QStringLiteral(":/kronolab/kronolab.png")));
@@ -30,7 +50,7 @@ int main(int argc, char **argv) {
                    QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
     QCoreApplication::installTranslator(&qtTexts);
 
-  const TStartupArgs args{QCoreApplication::arguments().mid(1), QDir::currentPath()};
+  const TStartupArgs args{commandLine.Arguments, QDir::currentPath()};
 
   // A second start for the same configuration opens the running one's editor and ends.
   std::unique_ptr<TInstanceLock> lock;

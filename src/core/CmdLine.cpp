@@ -2,6 +2,7 @@
 
 #include "core/IniHelp.h"
 
+#include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
 
@@ -55,4 +56,117 @@ TStartupFiles StartupFileNames(const QStringList &arguments, const QString &curr
   if (files.LogFileName.isEmpty() && !files.ConfigFileName.isEmpty())
     files.LogFileName = ChangeFileExt(files.ConfigFileName, QStringLiteral(".log"));
   return files;
+}
+
+namespace {
+
+// A file name must not look like an option: "-x" as a configuration would be a typing error
+// that silently creates a file of that name.
+QString OptionLikeName(const QStringList &names) {
+  for (const QString &name : names)
+    if (name.startsWith(u'-'))
+      return name;
+  return {};
+}
+
+// Qt's own options, which the application object takes from the command line itself (a
+// session manager restarts a program with "-session ID"): the ones with a value, then those
+// without.
+const QStringList QtOptionsWithValue = {
+    QStringLiteral("-platform"),        QStringLiteral("-platformpluginpath"),
+    QStringLiteral("-platformtheme"),   QStringLiteral("-plugin"),
+    QStringLiteral("-display"),         QStringLiteral("-geometry"),
+    QStringLiteral("-qwindowgeometry"), QStringLiteral("-title"),
+    QStringLiteral("-qwindowtitle"),    QStringLiteral("-qwindowicon"),
+    QStringLiteral("-style"),           QStringLiteral("-stylesheet"),
+    QStringLiteral("-session"),         QStringLiteral("-name"),
+    QStringLiteral("-visual"),          QStringLiteral("-ncols"),
+    QStringLiteral("-qmljsdebugger")};
+const QStringList QtFlags = {QStringLiteral("-reverse"), QStringLiteral("-widgetcount"),
+                             QStringLiteral("-nograb"),  QStringLiteral("-dograb"),
+                             QStringLiteral("-sync"),    QStringLiteral("-cmap")};
+
+QStringList WithoutQtOptions(const QStringList &arguments) {
+  QStringList rest;
+  for (qsizetype i = 0; i < arguments.size(); ++i) {
+    const QString &argument = arguments[i];
+    if (argument == u"--")
+      return rest + arguments.mid(i); // after "--" nothing is an option
+    // Qt accepts both "-style" and "--style".
+    const QString single = argument.startsWith(QStringLiteral("--")) ? argument.mid(1) : argument;
+    if (QtOptionsWithValue.contains(single) && i + 1 < arguments.size())
+      ++i;
+    else if (!QtFlags.contains(single))
+      rest.append(argument);
+  }
+  return rest;
+}
+
+} // namespace
+
+TTrayCommandLine ParseTrayCommandLine(const QStringList &arguments) {
+  TTrayCommandLine result;
+  QStringList given = WithoutQtOptions(arguments);
+  // A trailing "-i" without a name has no effect, as it never had.
+  if (!given.isEmpty() && given.back() == QLatin1String("-i"))
+    given.removeLast();
+  QCommandLineParser parser;
+  parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+  const QCommandLineOption ini(QStringLiteral("i"), QString(), QStringLiteral("DATEI"));
+  const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
+  const QCommandLineOption version(QStringList{QStringLiteral("v"), QStringLiteral("version")});
+  parser.addOptions({ini, help, version});
+  given.prepend(QStringLiteral("kronolab"));
+  if (!parser.parse(given)) {
+    result.Kind = TTrayCommandLine::Error;
+    const QStringList unknown = parser.unknownOptionNames();
+    result.Message = unknown.isEmpty() ? QStringLiteral("ungültige Argumente (siehe --help)")
+                                       : QStringLiteral("unbekannte Option \"%1%2\" (siehe --help)")
+                                             .arg(unknown[0].size() == 1 ? QStringLiteral("-")
+                                                                         : QStringLiteral("--"),
+                                                  unknown[0]);
+    return result;
+  }
+  if (parser.isSet(help)) {
+    result.Kind = TTrayCommandLine::Help;
+    return result;
+  }
+  if (parser.isSet(version)) {
+    result.Kind = TTrayCommandLine::Version;
+    return result;
+  }
+  const QStringList files = parser.positionalArguments().mid(0, 2);
+  const QString optionLike = OptionLikeName(files + parser.values(ini));
+  if (!optionLike.isEmpty()) {
+    result.Kind = TTrayCommandLine::Error;
+    result.Message = QStringLiteral("\"%1\" ist kein Dateiname (eine Datei dieses Namens: ./%1)")
+                         .arg(optionLike);
+    return result;
+  }
+  result.Arguments = files;
+  if (parser.isSet(ini)) {
+    // The handler reads "-i" after the positional ones; the configuration must be empty for
+    // it to count, as it always had to be.
+    if (result.Arguments.isEmpty())
+      result.Arguments.append(QString());
+    result.Arguments << QStringLiteral("-i") << parser.values(ini).back();
+  }
+  return result;
+}
+
+QString TrayHelpText() {
+  return QStringLiteral(
+      "Aufruf: kronolab [KONFIGURATION [PROTOKOLL]] [-i DATEI]\n"
+      "Kronolab, der persönliche Zeitplaner im Infobereich.\n"
+      "\n"
+      "  KONFIGURATION  die Konfigurationsdatei; ohne sie kronolab.ini neben dem Programm,\n"
+      "                 sonst $XDG_CONFIG_HOME (oder ~/.config)/Kronolab-Software/kronolab/"
+      "kronolab.ini\n"
+      "  PROTOKOLL      die Protokolldatei; ohne sie die Konfiguration mit der Endung .log\n"
+      "  -i DATEI       die Konfigurationsdatei, wenn KONFIGURATION fehlt oder leer ist\n"
+      "  -h, --help     zeigt diese Hilfe\n"
+      "  -v, --version  zeigt die Version\n"
+      "\n"
+      "Für jede Konfiguration läuft nur ein Kronolab; ein zweiter Start öffnet die Aktionen\n"
+      "des laufenden. Ohne Fenster: kronolab-cli run (siehe kronolab-cli --help).\n");
 }

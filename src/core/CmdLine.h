@@ -34,3 +34,21 @@ TStartupFiles StartupFileNames(const QStringList &arguments, const QString &curr
 
 // fileName with the extension of its last component replaced by (or given) extension.
 QString ChangeFileExt(const QString &fileName, const QString &extension);
+
+// What the tray program's command line asks for.
+struct TTrayCommandLine {
+  enum TKind { Run, Help, Version, Error } Kind = Run;
+  // For Run: the arguments in the form StartupFileNames takes them (CONFIG, LOG, "-i" NAME).
+  QStringList Arguments;
+  // For Error: the one-line German reason.
+  QString Message;
+};
+
+// Parses the tray program's arguments (without the program itself): positional CONFIG and
+// LOG, "-i FILE", -h/--help, -v/--version. An argument that starts with "-" is never a file
+// name: an unknown option is an error. A "-i" without a name has no effect; positional
+// arguments after the second are ignored.
+TTrayCommandLine ParseTrayCommandLine(const QStringList &arguments);
+
+// The German help text of the tray program.
+QString TrayHelpText();

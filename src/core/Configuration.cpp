@@ -17,6 +17,7 @@ void TScheduler::LoadConfiguration(const QString &fileName) {
   TXIniFile ini(fileName);
   Logging = ini.ReadBool(General, QStringLiteral("Logging"), false);
   NoShiftReaction = ini.ReadBool(General, QStringLiteral("NoShiftReaction"), true);
+  DesktopNotifications = ini.ReadBool(General, QStringLiteral("DesktopNotifications"), true);
   Interval = static_cast<unsigned>(ini.ReadInteger(General, QStringLiteral("Interval"), 1000));
   const int count = ini.ReadInteger(General, QStringLiteral("Count"), 0);
   for (const int n : ActionSectionNumbers(ini, count)) {
@@ -34,6 +35,8 @@ void TScheduler::SaveConfiguration(const QString &fileName) {
   ini.WriteBool(General, QStringLiteral("NoShiftReaction"), NoShiftReaction);
   ini.WriteInteger(General, QStringLiteral("Interval"), static_cast<int>(Interval));
   ini.WriteInteger(General, QStringLiteral("Count"), ActionList.Count());
+  // Our own addition, after the keys every older file has.
+  ini.WriteBool(General, QStringLiteral("DesktopNotifications"), DesktopNotifications);
   for (int i = 0; i < ActionList.Count(); ++i)
     WriteActionEntry(ini, ActionSection(i + 1), *ActionList[i], TSectionKeyOrder::Configuration);
   // Flushed here so that a write error reaches the caller (the destructor swallows it).

@@ -24,6 +24,8 @@ public:
   TXList<TActionEntry> ActionList;
   bool Logging = false;
   bool NoShiftReaction = true;
+  // Messages and errors also go to the desktop's notifications (the tray's menu switch).
+  bool DesktopNotifications = true;
   // Timer interval in milliseconds; 0 means the timer never fires.
   unsigned Interval = 1000;
   QString ConfigFileName;

@@ -133,3 +133,44 @@ TEST(ChangeFileExt, ReplacesOnlyTheLastComponentsExtension) {
   EXPECT_EQ(ChangeFileExt(QStringLiteral("/a/plan.x.ini"), QStringLiteral(".log")),
             QStringLiteral("/a/plan.x.log"));
 }
+
+namespace {
+
+TEST(TrayCommandLine, FilesAndTheIniOptionReachTheStartupRules) {
+  EXPECT_EQ(ParseTrayCommandLine({}).Arguments, QStringList());
+  EXPECT_EQ(ParseTrayCommandLine({"plan.ini"}).Arguments, QStringList({"plan.ini"}));
+  EXPECT_EQ(ParseTrayCommandLine({"plan.ini", "plan.log", "mehr"}).Arguments,
+            QStringList({"plan.ini", "plan.log"}));
+  // "-i" names the configuration when none is given by position, as after an empty first one.
+  EXPECT_EQ(ParseTrayCommandLine({"-i", "/etc/k.ini"}).Arguments,
+            QStringList({"", "-i", "/etc/k.ini"}));
+  EXPECT_EQ(ParseTrayCommandLine({"", "-i", "a.ini", "-i", "b.ini"}).Arguments,
+            QStringList({"", "-i", "b.ini"}));
+  EXPECT_EQ(ParseTrayCommandLine({"plan.ini", "-i"}).Arguments, QStringList({"plan.ini"}));
+  // Qt's own options are the application object's, never ours or a file.
+  EXPECT_EQ(ParseTrayCommandLine({"-session", "1234abc", "plan.ini", "-reverse"}).Arguments,
+            QStringList({"plan.ini"}));
+  for (const QStringList &args :
+       {QStringList{}, {"plan.ini"}, {"-i", "x.ini"}, {"", "p.log"}, {"-style", "Fusion"}})
+    EXPECT_EQ(ParseTrayCommandLine(args).Kind, TTrayCommandLine::Run);
+}
+
+TEST(TrayCommandLine, HelpVersionAndAnythingThatLooksLikeAnOption) {
+  for (const char *help : {"--help", "-h", "-help"})
+    EXPECT_EQ(ParseTrayCommandLine({"plan.ini", help}).Kind, TTrayCommandLine::Help) << help;
+  EXPECT_EQ(ParseTrayCommandLine({"--version"}).Kind, TTrayCommandLine::Version);
+  EXPECT_EQ(ParseTrayCommandLine({"-v"}).Kind, TTrayCommandLine::Version);
+
+  const TTrayCommandLine unknown = ParseTrayCommandLine({"--hepl"});
+  EXPECT_EQ(unknown.Kind, TTrayCommandLine::Error);
+  EXPECT_EQ(unknown.Message, "unbekannte Option \"--hepl\" (siehe --help)");
+  EXPECT_EQ(ParseTrayCommandLine({"-x"}).Message, "unbekannte Option \"-x\" (siehe --help)");
+  // Not even after "--" or as the value of "-i" does a dash start a file name.
+  const TTrayCommandLine dashed = ParseTrayCommandLine({"--", "-plan.ini"});
+  EXPECT_EQ(dashed.Kind, TTrayCommandLine::Error);
+  EXPECT_TRUE(dashed.Message.contains("./-plan.ini"));
+  EXPECT_EQ(ParseTrayCommandLine({"-i", "-"}).Kind, TTrayCommandLine::Error);
+  EXPECT_EQ(ParseTrayCommandLine({"--"}).Kind, TTrayCommandLine::Run);
+}
+
+} // namespace

@@ -29,7 +29,8 @@ TEST_F(Configuration, SavesTheSchemaInItsKeyOrder) {
   FScheduler.AddAction(entry);
   FScheduler.SaveConfiguration(Path());
   EXPECT_EQ(ReadBytes(Path()), QByteArray("[General]\r\nLogging=0\r\nNoShiftReaction=1\r\n"
-                                          "Interval=1000\r\nCount=1\r\n\r\n"
+                                          "Interval=1000\r\nCount=1\r\n"
+                                          "DesktopNotifications=1\r\n\r\n"
                                           "[Action1]\r\nTimePoint=2\r\nSuddenStart=0\r\n"
                                           "AllCalls=0\r\nFreq= 0.00000000000000E+0000\r\n"
                                           "FirstDate= 4.50005000000000E+0004\r\n"

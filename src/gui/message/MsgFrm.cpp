@@ -1,5 +1,7 @@
 #include "gui/message/MsgFrm.h"
 
+#include "gui/message/DesktopNotifier.h"
+
 #include <QKeyEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -92,7 +94,19 @@ void TMessageFormSink::Show(const QString &caption, const QString &header, const
     };
     FForm->show();
   }
+  RaiseWindow();
+  FForm->AddMessage(caption, header, message);
+  if (Notifier) {
+    QString body = header.isEmpty() ? message : header + u'\n' + message;
+    body.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(u'\r', u'\n');
+    Notifier->Notify(caption, body, NotificationIcon ? NotificationIcon() : QImage());
+  }
+}
+
+void TMessageFormSink::RaiseWindow() {
+  if (!FForm)
+    return;
+  FForm->showNormal();
   FForm->raise();
   FForm->activateWindow();
-  FForm->AddMessage(caption, header, message);
 }

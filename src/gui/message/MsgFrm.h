@@ -4,6 +4,7 @@
 
 #include "core/MessageSink.h"
 
+#include <QImage>
 #include <QPointer>
 #include <QWidget>
 #include <functional>
@@ -11,6 +12,7 @@
 class QPlainTextEdit;
 class QPushButton;
 class QWidget;
+class TDesktopNotifier;
 
 // The window itself; created on the first message, destroyed when closed.
 class TMessageForm : public QWidget {
@@ -39,10 +41,17 @@ private:
   void CloseBtnClick();
 };
 
-// Shows each message in the single message window, creating a fresh one when none is open.
+// Shows each message in the single message window, creating a fresh one when none is open,
+// and hands it to the desktop's notifications as well.
 class TMessageFormSink : public TMessageSink {
 public:
   void Show(const QString &caption, const QString &header, const QString &message) override;
+  // Brings the open message window to the front (a click on a notification).
+  void RaiseWindow();
+  // Not owned; null for no notifications.
+  TDesktopNotifier *Notifier = nullptr;
+  // The picture a notification shows (the moon of the moment).
+  std::function<QImage()> NotificationIcon;
   // The open window, or null.
   TMessageForm *MessageForm() const { return FForm.data(); }
   // Called whenever a window closes (after it has been forgotten).

@@ -2,12 +2,14 @@
 
 #include "base/Errors.h"
 #include "core/CmdLine.h"
+#include "core/IniHelp.h"
 #include "gui/about/AboutDlg.h"
 #include "gui/about/InfoAdd.h"
 #include "gui/editor/ActionFileDialog.h"
 #include "gui/editor/HelpViewer.h"
 #include "gui/editor/Main.h"
 #include "gui/moon/Moon.h"
+#include "platform/Autostart.h"
 
 #include <QGuiApplication>
 #include <QMenu>
@@ -92,6 +94,10 @@ TSysTrayIconForm::TSysTrayIconForm(const TStartupArgs &args,
   MainMoon->hide();
   BuildMenu();
   TrayIcon->SetPopupMenu(PopupMenu);
+  Notifier = new TDesktopNotifier(this);
+  Notifier->OnActivated = [this] { MessageForms.RaiseWindow(); };
+  MessageForms.Notifier = Notifier;
+  MessageForms.NotificationIcon = [this] { return MainMoon->IconImage(64); };
   Scheduler.MessageSink = &MessageForms;
   MessageForms.OnWindowClosed = [this] { HideTaskbarButton(); };
   Scheduler.OnTick = [this](TDateTime now) { IconStep(now); };
@@ -134,6 +140,15 @@ void TSysTrayIconForm::BuildMenu() {
   StopperUmschaltermglichen1 = item(QStringLiteral("Stop per Umschalt bei Start ermöglichen"),
                                     &TSysTrayIconForm::StopperUmschaltermglichen1Click);
   StopperUmschaltermglichen1->setCheckable(true);
+  DesktopNotifications1 = item(QStringLiteral("Desktop-Benachrichtigungen"),
+                               &TSysTrayIconForm::DesktopNotifications1Click);
+  DesktopNotifications1->setCheckable(true);
+  AutostartItem =
+      item(QStringLiteral("Beim Anmelden starten"), &TSysTrayIconForm::AutostartItemClick);
+  AutostartItem->setCheckable(true);
+  // The entry may have been written or removed outside the program meanwhile.
+  connect(PopupMenu, &QMenu::aboutToShow, this,
+          [this] { AutostartItem->setChecked(AutostartEnabled()); });
   PopupMenu->addSeparator(); // Sep1
   Beenden = item(QStringLiteral("&Beenden"), &TSysTrayIconForm::BeendenClick);
   PopupMenu->addSeparator(); // N1
@@ -170,7 +185,7 @@ void TSysTrayIconForm::FormCreate(const TStartupArgs &args) {
 
 void TSysTrayIconForm::FormShow() {
   HideTaskbarButton();
-  StopperUmschaltermglichen1->setChecked(!Scheduler.NoShiftReaction);
+  ShowSettings();
   if (!Scheduler.NoShiftReaction && (Seams.KeyboardModifiers() & Qt::ShiftModifier))
     StoppedItemClick();
 }
@@ -222,6 +237,32 @@ void TSysTrayIconForm::StoppedItemClick() {
     ShowIcon(MainMoon->GetIcon());
     TrayIcon->SetHint(AppTitle);
   }
+}
+
+void TSysTrayIconForm::ShowSettings() {
+  StopperUmschaltermglichen1->setChecked(!Scheduler.NoShiftReaction);
+  DesktopNotifications1->setChecked(Scheduler.DesktopNotifications);
+  Notifier->Enabled = Scheduler.DesktopNotifications;
+  AutostartItem->setChecked(AutostartEnabled());
+}
+
+void TSysTrayIconForm::DesktopNotifications1Click() {
+  Scheduler.DesktopNotifications = !Scheduler.DesktopNotifications;
+  ShowSettings();
+}
+
+void TSysTrayIconForm::AutostartItemClick() {
+  try {
+    // The entry starts this very program, with the files it was started with.
+    QStringList arguments;
+    if (Scheduler.ConfigFileName != ConfigFileLocation() ||
+        Scheduler.LogFileName != ChangeFileExt(Scheduler.ConfigFileName, QStringLiteral(".log")))
+      arguments << Scheduler.ConfigFileName << Scheduler.LogFileName;
+    SetAutostart(!AutostartEnabled(), QCoreApplication::applicationFilePath(), arguments);
+  } catch (const std::exception &error) {
+    Report(error);
+  }
+  ShowSettings();
 }
 
 void TSysTrayIconForm::StopperUmschaltermglichen1Click() {
@@ -304,7 +345,7 @@ void TSysTrayIconForm::AktionenLaden1Click() {
       ++FListGeneration;
       Scheduler.LoadConfiguration(file);
       ApplyInterval();
-      StopperUmschaltermglichen1->setChecked(!Scheduler.NoShiftReaction);
+      ShowSettings();
     }
   } catch (const std::exception &error) {
     Report(error);

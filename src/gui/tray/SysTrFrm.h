@@ -5,6 +5,7 @@
 
 #include "core/Scheduler.h"
 #include "gui/editor/EditorSession.h"
+#include "gui/message/DesktopNotifier.h"
 #include "gui/message/MsgFrm.h"
 #include "gui/tray/RxTrayIcon.h"
 #include "gui/widgets/Application.h"
@@ -73,11 +74,14 @@ public:
   QAction *AktionenLaden1 = nullptr;
   QAction *Aktionensichern1 = nullptr;
   QAction *StopperUmschaltermglichen1 = nullptr;
+  QAction *DesktopNotifications1 = nullptr;
+  QAction *AutostartItem = nullptr;
   QAction *Beenden = nullptr;
   QAction *Hilfe1 = nullptr;
   QAction *Info1 = nullptr;
   QIcon PausedIcon;
   TMessageFormSink MessageForms;
+  TDesktopNotifier *Notifier = nullptr;
 
   TTrayHostSeams Seams;
 
@@ -91,6 +95,8 @@ public:
   void AktionenLaden1Click();
   void Aktionensichern1Click();
   void StopperUmschaltermglichen1Click();
+  void DesktopNotifications1Click();
+  void AutostartItemClick();
   void BeendenClick();
   void Hilfe1Click();
   void Info1Click();
@@ -111,6 +117,8 @@ public:
 private:
   void FormCreate(const TStartupArgs &args);
   void BuildMenu();
+  // The menu's check marks (and the notifier) follow the loaded settings.
+  void ShowSettings();
   void ShowIcon(const QIcon &icon);
   void Report(const std::exception &error);
   void SaveConfiguration();

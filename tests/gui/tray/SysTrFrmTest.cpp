@@ -76,12 +76,57 @@ TEST_F(TrayHost, TheMenuHoldsEveryItemInItsOrder) {
   EXPECT_EQ(captions,
             QStringList({"Programm an&gehalten", "&Aktionen...", "-", "Aktionen &laden...",
                          "Aktionen &sichern...", "-", "Stop per Umschalt bei Start ermöglichen",
-                         "-", "&Beenden", "-", "&Hilfe", "&Info..."}));
+                         "Desktop-Benachrichtigungen", "Beim Anmelden starten", "-", "&Beenden",
+                         "-", "&Hilfe", "&Info..."}));
   EXPECT_EQ(host->TrayIcon->Hint(), QStringLiteral("Kronolab"));
   EXPECT_TRUE(host->TrayIcon->Active());
   EXPECT_TRUE(host->Timer->isActive());
   EXPECT_EQ(host->Timer->interval(), 1000);
   EXPECT_FALSE(host->isVisible());
+}
+
+TEST_F(TrayHost, TheNotificationSwitchIsOnByDefaultAndSavedWithTheConfiguration) {
+  auto host = Start();
+  host->FormShow();
+  EXPECT_TRUE(host->DesktopNotifications1->isChecked());
+  EXPECT_TRUE(host->Notifier->Enabled);
+  host->DesktopNotifications1->trigger();
+  EXPECT_FALSE(host->DesktopNotifications1->isChecked());
+  EXPECT_FALSE(host->Notifier->Enabled);
+  host->Beenden->trigger();
+  host.reset();
+
+  auto again = Start();
+  again->FormShow();
+  EXPECT_FALSE(again->DesktopNotifications1->isChecked());
+  EXPECT_FALSE(again->Notifier->Enabled);
+}
+
+TEST_F(TrayHost, TheAutostartItemWritesAndRemovesTheEntryForThisProgramAndItsFiles) {
+  const QByteArray oldConfigHome = qgetenv("XDG_CONFIG_HOME");
+  qputenv("XDG_CONFIG_HOME", FTemp.filePath(QStringLiteral("cfg")).toUtf8());
+  auto host = Start(QStringLiteral("mein plan.ini"));
+  host->FormShow();
+  EXPECT_FALSE(host->AutostartItem->isChecked());
+
+  host->AutostartItem->trigger();
+  EXPECT_TRUE(host->AutostartItem->isChecked());
+  const QString entry =
+      FTemp.filePath(QStringLiteral("cfg/autostart/io.github.kronolab.Kronolab.desktop"));
+  QFile file(entry);
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  const QString text = QString::fromUtf8(file.readAll());
+  // This very program, with the configuration and log it runs on.
+  EXPECT_TRUE(text.contains(QStringLiteral("Exec=") + QCoreApplication::applicationFilePath() +
+                            QStringLiteral(" \"") + Config + QStringLiteral("\" \"") +
+                            FTemp.filePath(QStringLiteral("mein plan.log")) +
+                            QStringLiteral("\"\n")))
+      << qPrintable(text);
+
+  host->AutostartItem->trigger();
+  EXPECT_FALSE(host->AutostartItem->isChecked());
+  EXPECT_FALSE(QFileInfo::exists(entry));
+  qputenv("XDG_CONFIG_HOME", oldConfigHome);
 }
 
 TEST_F(TrayHost, PauseStopsTheTimerShowsThePausedIconAndResumeBringsTheMoonBack) {
