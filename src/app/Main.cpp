@@ -40,6 +40,7 @@ int main(int argc, char **argv) {
   QApplication::setDesktopFileName(QString::fromLatin1(ApplicationId));
   // The help file is found by its name beside the program or in the installed data folder.
   app.setProperty("HelpFile", QStringLiteral("Kronolab.hlp"));
+  RegisterProgramPictures();
   QApplication::setWindowIcon(QIcon(QStringLiteral(":/kronolab/kronolab.png")));
   // The message window, the editor and the dialogs come and go; the program lives on in
   // the tray until "&Beenden".

@@ -1,5 +1,7 @@
 #include "gui/about/AboutDlg.h"
 
+#include "gui/widgets/Application.h"
+
 #include "base/DateTime.h"
 #include "gui/about/InfoAdd.h"
 #include "gui/about/SysComp.h"
@@ -200,20 +202,15 @@ TAboutBox::TAboutBox(const QString &configFileName, QWidget *parent)
   Scroller->move(56, 194);
   Scroller->OnClick = [this] { ScrollerClick(); };
 
-  // Page "Icon": the program's current icon on the dialog's background, stretched.
+  // Page "Icon": the program icon, drawn for 128 pixels and shown at that size on the dialog's
+  // background; the 32-pixel application icon stretched to the page would be a blur.
   QWidget *iconPage = AddNotebookPage();
   iconPage->setObjectName(QStringLiteral("Icon"));
   ProgramIcon = new QLabel(iconPage);
   ProgramIcon->setGeometry(4, 20, 137, 137);
-  {
-    const QSize iconSize(32, 32);
-    QPixmap canvas(iconSize);
-    canvas.fill(palette().color(QPalette::Window));
-    QPainter painter(&canvas);
-    QApplication::windowIcon().paint(&painter, QRect(QPoint(), iconSize));
-    painter.end();
-    ProgramIcon->setPixmap(canvas.scaled(137, 137, Qt::IgnoreAspectRatio));
-  }
+  ProgramIcon->setAlignment(Qt::AlignCenter);
+  RegisterProgramPictures();
+  ProgramIcon->setPixmap(QPixmap(QStringLiteral(":/kronolab/kronolab.png")));
 
   // Page "System".
   SystemPage = AddNotebookPage();

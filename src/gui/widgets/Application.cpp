@@ -2,6 +2,16 @@
 
 #include <stdexcept>
 
+// Q_INIT_RESOURCE must be used outside any namespace.
+static void InitProgramPictures() {
+  Q_INIT_RESOURCE(kronolab);
+}
+
+void RegisterProgramPictures() {
+  static const bool registered = (InitProgramPictures(), true);
+  (void)registered;
+}
+
 bool TApplication::notify(QObject *receiver, QEvent *event) {
   try {
     return QApplication::notify(receiver, event);

@@ -16,6 +16,11 @@ public:
   std::function<void(const std::exception &error)> OnException;
 };
 
+// Makes the program's own pictures (the program icon at its sizes) reachable as
+// ":/kronolab/..."; they live in a static library, whose resources the linker drops unless
+// registered. Safe to call more than once.
+void RegisterProgramPictures();
+
 // Shows error as the tray program shows every uncaught error (the message window, caption
 // "Fehler"); without the tray program's application object it is only logged.
 void ReportAppException(const std::exception &error);

@@ -54,6 +54,12 @@ TEST(AboutBox, ShowsVersionBitnessAndTheConfigurationFile) {
   EXPECT_FALSE(box.Copyright->text().isEmpty());
   // The web address gets its scheme in the hint.
   EXPECT_EQ(box.LinkLabel->toolTip(), QStringLiteral("http://kronolab.example.org"));
+  // The program icon as drawn for its size, not a small one stretched.
+  const QPixmap icon = box.ProgramIcon->pixmap();
+  EXPECT_EQ(icon.size(), QSize(128, 128));
+  EXPECT_EQ(
+      icon.toImage(),
+      QImage(QStringLiteral(":/kronolab/kronolab.png")).convertToFormat(icon.toImage().format()));
 }
 
 TEST(AboutBox, ILettersToggleTheTimeStampAndLinksOpenThroughTheShell) {
