@@ -1,6 +1,7 @@
 // Shows the action edit dialog filled with sample values; with "help [topic]" the help
 // window over it, with "hint" the action text's hint, with "open" the program file dialog, with
-// "weekly" the weekly kind; for looking at the layout by eye (for instance under xvfb-run).
+// "weekly" the weekly kind, with "new" as for a new action (no last run, empty text); for
+// looking at the layout by eye (for instance under xvfb-run).
 #include "base/DateTime.h"
 #include "gui/editor/EdActFrm.h"
 #include "gui/editor/HelpViewer.h"
@@ -33,6 +34,13 @@ int main(int argc, char **argv) {
       QStringLiteral("%Copy @/home/anna/Bilder/*.jpg /home/anna/Hintergrund-%FullDay%.jpg"));
   dialog.ActionEdit->setCursorPosition(0);
   dialog.SetTimePointIndex(args.contains(QStringLiteral("weekly")) ? 3 : 0);
+  if (args.contains(QStringLiteral("new"))) {
+    dialog.SetLastRunVisible(false);
+    dialog.ActionEdit->clear();
+    dialog.FreqEdit->SetText(QStringLiteral("00:00:00"));
+    dialog.AllCallsBox->setChecked(false);
+    dialog.SuddenStartBox->setChecked(false);
+  }
   if (args.contains(QStringLiteral("hint")))
     QTimer::singleShot(300, &dialog, [&dialog] {
       QToolTip::showText(dialog.ActionEdit->mapToGlobal(QPoint(20, 20)),

@@ -20,10 +20,12 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStyle>
 #include <QToolButton>
+#include <algorithm>
 
 namespace {
 
@@ -89,18 +91,17 @@ TDateTime TimeFieldValue(const TMaskTimeEdit &field) {
   return seconds / 86400.0;
 }
 
+const QString TEditActionDlg::InputErrorCaption = QStringLiteral("Aktion editieren");
+
 TEditActionDlg::TEditActionDlg(QWidget *parent) : QDialog(parent) {
   setWindowTitle(QStringLiteral("Aktion editieren"));
-  QFont dialogFont(QStringLiteral("Times New Roman"));
-  dialogFont.setPixelSize(13);
-  setFont(dialogFont);
-  setFixedSize(418, 318);
+  setFont(DesktopFont(13));
   setWindowFlag(Qt::WindowContextHelpButtonHint, false);
 
   // Left column: time, interval, last run, date spin edits, kinds.
   TimeEdit = new TMaskTimeEdit(this);
   TimeEdit->setToolTip(QStringLiteral("Uhrzeit der Aktion"));
-  auto *timeLabel = MakeLabel(QStringLiteral("&Uhrzeit"), TimeEdit, this);
+  FTimeLabel = MakeLabel(QStringLiteral("&Uhrzeit"), TimeEdit, this);
   FreqEdit = new TMaskTimeEdit(this);
   FreqEdit->setToolTip(QStringLiteral("Frequenzintervalle"));
   FreqEditLabel = MakeLabel(QStringLiteral("&Abstände"), FreqEdit, this);
@@ -118,7 +119,11 @@ TEditActionDlg::TEditActionDlg(QWidget *parent) : QDialog(parent) {
   DayEdit = new TRxSpinEdit(this);
   MonthEdit = new TRxSpinEdit(this);
   YearEdit = new TRxSpinEdit(this);
-  auto *dateLabel = MakeLabel(QStringLiteral("&Datum"), DayEdit, this);
+  // Only values a date can have can be typed; the calendar makes the day fit the month.
+  DayEdit->setRange(1, 31);
+  MonthEdit->setRange(1, 12);
+  YearEdit->setRange(TCalendar::FirstYear, TCalendar::LastYear);
+  FDateCaption = MakeLabel(QStringLiteral("&Datum"), DayEdit, this);
 
   TimePointsGroup = new QGroupBox(QStringLiteral("&Zeitpunkte"), this);
   FTimePoints = new QButtonGroup(this);
@@ -128,8 +133,6 @@ TEditActionDlg::TEditActionDlg(QWidget *parent) : QDialog(parent) {
   QList<QRadioButton *> radios;
   for (int i = 0; i < kinds.size(); ++i) {
     auto *radio = new QRadioButton(kinds.at(i), TimePointsGroup);
-    // Two columns, read downwards: Frequenz, Einmalig, Täglich | Wöchentlich, ...
-    radio->setGeometry(8 + (i / 3) * 96, 21 + (i % 3) * 20, 94, 19);
     FTimePoints->addButton(radio, i);
     radios.append(radio);
   }
@@ -137,9 +140,7 @@ TEditActionDlg::TEditActionDlg(QWidget *parent) : QDialog(parent) {
 
   // Right column: the calendar and the kind's text for its date.
   Calendar = new TCalendar(this);
-  QFont calendarFont = dialogFont;
-  calendarFont.setPixelSize(11); // compact, so six weeks fit beside the left column
-  Calendar->setFont(calendarFont);
+  Calendar->setFont(DesktopFont(11)); // compact, so six weeks fit beside the left column
   DateLabel = new QLabel(this);
   DateLabel->setAlignment(Qt::AlignCenter);
 
@@ -158,7 +159,8 @@ TEditActionDlg::TEditActionDlg(QWidget *parent) : QDialog(parent) {
                      "%XX..XX  ") +
       prefix + QStringLiteral("XX..X?X : Interner Befehl; \r\n") + QString(26, u' ') + u'\'' +
       prefix + QStringLiteral("' bedeutet zufällige Auswahl aus allen möglichen Dateien"));
-  auto *actionLabel = MakeLabel(QStringLiteral("Auszu&führende Aktion"), ActionEdit, this);
+  LimitActionLength(*ActionEdit);
+  FActionLabel = MakeLabel(QStringLiteral("Auszu&führende Aktion"), ActionEdit, this);
   ActionEdit->installEventFilter(this);
   CommandBox = new QComboBox(this);
   CommandBox->setEditable(false);
@@ -173,31 +175,7 @@ TEditActionDlg::TEditActionDlg(QWidget *parent) : QDialog(parent) {
   OKBtn = new QPushButton(QStringLiteral("OK"), this);
   OKBtn->setDefault(true);
   HelpBtn = new QPushButton(QStringLiteral("&Hilfe"), this);
-
-  // Fixed places inside 418 x 318; sized for wide substitutes of Times New Roman as well.
-  timeLabel->setGeometry(8, 6, 70, 16);
-  TimeEdit->setGeometry(8, 22, 70, 22);
-  FreqEditLabel->setGeometry(84, 6, 72, 16);
-  FreqEdit->setGeometry(84, 22, 70, 22);
-  AllCallsBox->setGeometry(158, 24, 50, 18);
-  EditLastTimeLabel->setGeometry(8, 50, 200, 16);
-  EraseLastTimeBtn->setGeometry(8, 68, 17, 17);
-  LastTimeLabel->setGeometry(30, 68, 178, 17);
-  dateLabel->setGeometry(8, 96, 40, 16);
-  DayEdit->setGeometry(48, 93, 44, 22);
-  MonthEdit->setGeometry(94, 93, 44, 22);
-  YearEdit->setGeometry(140, 93, 68, 22);
-  TimePointsGroup->setGeometry(8, 120, 200, 84);
-  Calendar->setGeometry(214, 6, 196, 178);
-  DateLabel->setGeometry(214, 186, 196, 18);
-  SuddenStartBox->setGeometry(8, 210, 200, 18);
-  actionLabel->setGeometry(8, 232, 200, 16);
-  ActionEdit->setGeometry(8, 248, 278, 23);
-  CommandBox->setGeometry(290, 248, 94, 23);
-  OpenBtn->setGeometry(388, 248, 23, 23);
-  OKBtn->setGeometry(170, 284, 76, 26);
-  CancelBtn->setGeometry(252, 284, 76, 26);
-  HelpBtn->setGeometry(334, 284, 76, 26);
+  Arrange();
 
   // Tab order: time, interval, Alle, reset, day, month, year, kinds, calendar, start-up
   // switch, action, commands, open, Abbruch, OK, Hilfe.
@@ -212,7 +190,9 @@ TEditActionDlg::TEditActionDlg(QWidget *parent) : QDialog(parent) {
 
   ChooseProgramFile = [this] { return AskForProgramFile(this); };
   ShowHelp = [this](int topic) { ShowHelpTopic(topic, this); };
-  OnError = [](const std::exception &error) { ReportAppException(error); };
+  ShowInputError = [this](const QString &text) {
+    QMessageBox::warning(this, InputErrorCaption, text);
+  };
 
   connect(OKBtn, &QPushButton::clicked, this, &QDialog::accept);
   connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
@@ -232,6 +212,56 @@ TEditActionDlg::TEditActionDlg(QWidget *parent) : QDialog(parent) {
   OKBtn->setFocus();
 }
 
+void TEditActionDlg::Arrange() {
+  // Fixed places, 418 pixels wide. The last-run line takes a band of its own below the time
+  // fields; without it everything below moves up and the dialog is that much lower.
+  constexpr int lastRunBand = 40;
+  const int up = FLastRunVisible ? 0 : lastRunBand;
+  FTimeLabel->setGeometry(8, 6, 74, 16);
+  TimeEdit->setGeometry(8, 22, 74, 22);
+  FreqEditLabel->setGeometry(88, 6, 74, 16);
+  FreqEdit->setGeometry(88, 22, 74, 22);
+  AllCallsBox->setGeometry(166, 24, 46, 18);
+  EditLastTimeLabel->setGeometry(8, 50, 204, 16);
+  EraseLastTimeBtn->setGeometry(8, 68, 17, 17);
+  LastTimeLabel->setGeometry(30, 68, 182, 17);
+  // The caption and the radio buttons are as wide as their texts in the desktop's font.
+  const int caption = FDateCaption->sizeHint().width();
+  FDateCaption->setGeometry(8, 96 - up, caption, 16);
+  const int day = 8 + caption + 4;
+  const int spin = (212 - day - 4) * 2 / 7; // day and month; the year gets the rest
+  DayEdit->setGeometry(day, 93 - up, spin, 22);
+  MonthEdit->setGeometry(day + spin + 2, 93 - up, spin, 22);
+  YearEdit->setGeometry(day + 2 * spin + 4, 93 - up, 212 - (day + 2 * spin + 4), 22);
+  TimePointsGroup->setGeometry(8, 120 - up, 204, 84);
+  // Two columns, read downwards: Frequenz, Einmalig, Täglich | Wöchentlich, ...
+  const QList<QAbstractButton *> radios = FTimePoints->buttons();
+  int firstColumn = 0;
+  for (int i = 0; i < 3 && i < radios.size(); ++i)
+    firstColumn = std::max(firstColumn, radios.at(i)->sizeHint().width());
+  for (int i = 0; i < radios.size(); ++i) {
+    QAbstractButton *radio = radios.at(i);
+    const int x = i < 3 ? 8 : 8 + firstColumn + 6;
+    const int width = i < 3 ? firstColumn : std::max(radio->sizeHint().width(), 196 - x);
+    radio->setGeometry(x, 21 + (i % 3) * 20, width, 19);
+  }
+  SuddenStartBox->setGeometry(8, 210 - up, 204, 18);
+  // The calendar takes the height of the left column, so both end on one line.
+  const int bottom = SuddenStartBox->geometry().bottom();
+  DateLabel->setGeometry(216, bottom - 17, 194, 18);
+  Calendar->setGeometry(216, 6, 194, DateLabel->y() - 8);
+  const int top = bottom + 5;
+  FActionLabel->setGeometry(8, top, 204, 16);
+  ActionEdit->setGeometry(8, top + 16, 278, 23);
+  CommandBox->setGeometry(290, top + 16, 94, 23);
+  OpenBtn->setGeometry(388, top + 16, 23, 23);
+  const int buttons = top + 52;
+  OKBtn->setGeometry(170, buttons, 76, 26);
+  CancelBtn->setGeometry(252, buttons, 76, 26);
+  HelpBtn->setGeometry(334, buttons, 76, 26);
+  setFixedSize(418, buttons + 34);
+}
+
 int TEditActionDlg::TimePointIndex() const {
   const int id = FTimePoints->checkedId();
   return id < 0 ? 0 : id;
@@ -247,6 +277,8 @@ void TEditActionDlg::SetLastRunVisible(bool visible) {
   EditLastTimeLabel->setVisible(visible);
   EraseLastTimeBtn->setVisible(visible);
   LastTimeLabel->setVisible(visible);
+  FLastRunVisible = visible;
+  Arrange();
 }
 
 void TEditActionDlg::UpdateDateLabel() {
@@ -271,20 +303,10 @@ void TEditActionDlg::DateEditChange() {
   // nested changes are not new input and must not start this handler again.
   if (FCalendarWriting)
     return;
-  // The values the user left in the spin edits, before a step writes them back.
-  const int year = YearEdit->Value();
-  const int month = MonthEdit->Value();
-  const int day = DayEdit->Value();
-  try {
-    Calendar->SetYear(year);
-    Calendar->SetMonth(month);
-    Calendar->SetDay(day);
-  } catch (const std::exception &error) {
-    if (OnError)
-      OnError(error);
-    return;
-  }
-  UpdateDateLabel();
+  Calendar->SetDateParts(YearEdit->Value(), MonthEdit->Value(), DayEdit->Value());
+  // Also when the calendar kept its date (the 31st typed into a 30-day month that it already
+  // showed on the 30th): the fields show the date it holds.
+  CalendarChange();
 }
 
 void TEditActionDlg::CalendarChange() {
@@ -358,6 +380,36 @@ void TEditActionDlg::EraseLastTimeBtnClick() {
 void TEditActionDlg::HelpBtnClick() {
   if (ShowHelp)
     ShowHelp(HelpContext);
+}
+
+bool TEditActionDlg::CheckInput() {
+  // A number still being typed into a date field counts as typed: the date shown is saved.
+  for (TRxSpinEdit *edit : {YearEdit, MonthEdit, DayEdit})
+    edit->interpretText();
+  const auto refuse = [this](QWidget *field, const QString &text) {
+    if (ShowInputError)
+      ShowInputError(text);
+    field->setFocus(Qt::OtherFocusReason);
+    return false;
+  };
+  if (TimePointIndex() == tpFrequency && TimeFieldValue(*FreqEdit) == 0)
+    return refuse(FreqEdit, QStringLiteral("Bei \"Frequenz\" muss der Abstand länger als "
+                                           "00:00:00 sein, sonst wird die Aktion nie ausgeführt."));
+  const QString action = ActionEdit->text();
+  if (action.trimmed().isEmpty())
+    return refuse(ActionEdit, QStringLiteral("Bitte geben Sie die auszuführende Aktion ein."));
+  if (const int length = ActionTextLength(action); length > MaxActionLength)
+    return refuse(ActionEdit, QStringLiteral("Die Aktion ist %1 Zeichen lang; erlaubt sind "
+                                             "höchstens %2 Zeichen.")
+                                  .arg(length)
+                                  .arg(MaxActionLength));
+  return true;
+}
+
+void TEditActionDlg::done(int result) {
+  if (result == QDialog::Accepted && !CheckInput())
+    return;
+  QDialog::done(result);
 }
 
 void TEditActionDlg::showEvent(QShowEvent *event) {

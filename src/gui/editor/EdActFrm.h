@@ -8,7 +8,6 @@
 #include <QDialog>
 #include <QSortFilterProxyModel>
 #include <QString>
-#include <exception>
 #include <functional>
 
 class QButtonGroup;
@@ -79,8 +78,14 @@ public:
   // Selects a kind and applies its visibility and date label, as a click would.
   void SetTimePointIndex(int index);
   // Shows or hides the last-run caption, its reset button and the last-run label together
-  // (hidden for a new action).
+  // (hidden for a new action, whose dialog then closes up the room they took).
   void SetLastRunVisible(bool visible);
+
+  // Whether the values can be taken as an action: text not empty and at most MaxActionLength
+  // characters, a frequency entry with an interval above 00:00:00. Otherwise says why through
+  // ShowInputError, puts the focus on the field and returns false. Date fields still being
+  // typed in are taken first, so the calendar holds the date shown.
+  bool CheckInput();
 
   // DateLabel := the time-point text of the selected kind and the calendar date.
   void UpdateDateLabel();
@@ -88,7 +93,8 @@ public:
   // Event handlers.
   void FormShow();
   void TimePointsGroupClick();
-  // Spin edits to calendar: year, month, day in this order; a refused date ends it there.
+  // Spin edits to calendar, all three at once; a day the month lacks becomes its last day,
+  // and the spin edits show the date the calendar took.
   void DateEditChange();
   // Calendar to spin edits.
   void CalendarChange();
@@ -106,14 +112,26 @@ public:
   std::function<QString()> ChooseProgramFile;
   // Opens the help at a topic number.
   std::function<void(int topic)> ShowHelp;
-  // An error caught in a handler (the refused date); by default the application's handler.
-  std::function<void(const std::exception &error)> OnError;
+  // Tells the user why OK cannot take the values; by default a warning box over the dialog.
+  std::function<void(const QString &text)> ShowInputError;
+
+  // The caption of the box that says why OK cannot take the values.
+  static const QString InputErrorCaption;
 
 protected:
   void showEvent(QShowEvent *event) override;
   bool eventFilter(QObject *watched, QEvent *event) override;
+  // OK ends the dialog only when CheckInput lets it.
+  void done(int result) override;
 
 private:
+  // Places the controls; the rows below the last-run line move up while it is hidden.
+  void Arrange();
+
+  QLabel *FTimeLabel = nullptr;
+  QLabel *FDateCaption = nullptr;
+  QLabel *FActionLabel = nullptr;
+  bool FLastRunVisible = true;
   QButtonGroup *FTimePoints = nullptr;
   // Set while CalendarChange writes the spin edits, whose changes are then not user input.
   bool FCalendarWriting = false;

@@ -1,11 +1,25 @@
 #include "gui/editor/EditRules.h"
 
+#include "base/ActionEntry.h"
 #include "gui/widgets/TimeEdit.h"
 
+#include <QLineEdit>
 #include <QStringList>
+#include <QToolTip>
+#include <QValidator>
 #include <algorithm>
 
 namespace {
+
+// Refuses a text longer than an action may be. QLineEdit's own length limit counts UTF-16
+// units and cuts what is pasted, which could split a character and loses text unseen.
+class TActionLengthValidator : public QValidator {
+public:
+  using QValidator::QValidator;
+  State validate(QString &input, int &) const override {
+    return ActionTextLength(input) > MaxActionLength ? Invalid : Acceptable;
+  }
+};
 
 // The number in two characters of s from position (counted from 0); -1 when not a number.
 int PairValue(const QString &s, int position) {
@@ -39,6 +53,19 @@ void CorrectTimeField(TMaskTimeEdit &field, bool limitHours) {
       return;
     field.SetText(corrected);
   }
+}
+
+int ActionTextLength(const QString &text) {
+  return static_cast<int>(text.toUcs4().size());
+}
+
+void LimitActionLength(QLineEdit &field) {
+  field.setValidator(new TActionLengthValidator(&field));
+  QObject::connect(&field, &QLineEdit::inputRejected, &field, [&field] {
+    QToolTip::showText(field.mapToGlobal(QPoint(0, field.height())),
+                       QStringLiteral("Eine Aktion hat höchstens %1 Zeichen.").arg(MaxActionLength),
+                       &field);
+  });
 }
 
 const QStringList &CommandBoxItems() {

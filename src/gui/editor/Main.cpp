@@ -1,6 +1,7 @@
 // The editor window: grid rows, the dialog round trips, the clock and the action-list files.
 #include "gui/editor/Main.h"
 
+#include "base/Errors.h"
 #include "core/Scheduler.h"
 #include "gui/editor/ActionFileDialog.h"
 #include "gui/editor/EdActFrm.h"
@@ -33,7 +34,11 @@ const QString ConfirmCaption = QStringLiteral("Bestätigen");
 constexpr int ClientWidth = 588;
 constexpr int ClientHeight = 362;
 constexpr int PanelWidth = 97;
-constexpr int NextRunWidth = 128;
+constexpr int TimePointWidth = 78;
+constexpr int TimeWidth = 80;
+constexpr int ActionWidth = 324;
+// What a grid cell needs beside its text: the item's margins and the grid line.
+constexpr int CellMargins = 10;
 
 // hh:mm:ss of a value's time of day.
 QString ClockText(TDateTime value) {
@@ -67,26 +72,23 @@ TMainForm::TMainForm(QWidget *parent) : QDialog(parent) {
   };
   Now = [] { return ::Now(); };
   OnError = [](const std::exception &error) { ReportAppException(error); };
+  ShowInputError = [this](const QString &text) {
+    QMessageBox::warning(this, ApplicationTitle, text);
+  };
   BuildControls();
 }
 
 TMainForm::~TMainForm() = default;
 
 void TMainForm::BuildControls() {
-  QFont font(QStringLiteral("Times New Roman"));
-  font.setPixelSize(13);
-  setFont(font);
+  setFont(DesktopFont(13));
   setWindowFlag(Qt::WindowContextHelpButtonHint, false);
-  resize(ClientWidth, ClientHeight);
   setMinimumSize(ClientWidth - 120, 330);
 
   ActionsGrid = new TStringAlignGrid(this);
   ActionsGrid->SetColCount(4);
   ActionsGrid->SetRowCount(2);
-  ActionsGrid->SetColWidth(ColTimePoint, 78);
-  ActionsGrid->SetColWidth(ColTime, 80);
-  ActionsGrid->SetColWidth(ColAction, 324);
-  ActionsGrid->SetColWidth(ColNextRun, NextRunWidth);
+  ActionsGrid->SetColWidth(ColAction, ActionWidth);
   ActionsGrid->setSelectionBehavior(QAbstractItemView::SelectRows);
   ActionsGrid->setSelectionMode(QAbstractItemView::SingleSelection);
   ActionsGrid->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -195,6 +197,40 @@ void TMainForm::BuildControls() {
   // The classic three headers are written when the window is shown.
   ActionsGrid->SetCell(ColNextRun, 0, QStringLiteral("Nächste Ausführung"));
   TimerEdit->SetText(MsToTimeText(1000));
+  FitColumns();
+}
+
+void TMainForm::FitColumns() {
+  const QFontMetrics metrics = ActionsGrid->fontMetrics();
+  const auto widest = [&metrics](const QStringList &texts) {
+    int width = 0;
+    for (const QString &text : texts)
+      width = std::max(width, metrics.horizontalAdvance(text));
+    return width + CellMargins;
+  };
+  // Every text the first column can show: the kinds' names, a date, the longest day of the
+  // month, and each weekday and month name of the locale.
+  const TDateTime sunday = EncodeDate(2028, 1, 2);
+  QStringList timePoints = {TimePointText(tpFrequency, sunday), TimePointText(tpDaily, sunday),
+                            TimePointText(tpOnce, EncodeDate(2028, 12, 28)),
+                            TimePointText(tpMonthly, EncodeDate(2028, 12, 28))};
+  for (int day = 0; day < 7; ++day)
+    timePoints.append(TimePointText(tpWeekly, sunday + day));
+  for (int month = 1; month <= 12; ++month)
+    timePoints.append(TimePointText(tpYearly, EncodeDate(2028, month, 1)));
+  const TDateTime late = EncodeDate(2028, 12, 28) + EncodeTime(23, 58, 58, 0);
+  // The classic columns keep their widths unless the desktop's font needs more; our fourth
+  // column is as wide as its header and a date-time. The window is wider by what this adds,
+  // so the action column keeps its room.
+  const int timePointWidth = std::max(TimePointWidth, widest(timePoints));
+  const int timeWidth = std::max(TimeWidth, widest({TimeText(late)}));
+  const int nextRunWidth = std::max(ActionsGrid->horizontalHeader()->sectionSizeHint(ColNextRun),
+                                    widest({DateTimeText(late)}));
+  ActionsGrid->SetColWidth(ColTimePoint, timePointWidth);
+  ActionsGrid->SetColWidth(ColTime, timeWidth);
+  ActionsGrid->SetColWidth(ColNextRun, nextRunWidth);
+  resize(ClientWidth + (timePointWidth - TimePointWidth) + (timeWidth - TimeWidth) + nextRunWidth,
+         ClientHeight);
 }
 
 void TMainForm::Guarded(const std::function<void()> &handler) {
@@ -486,7 +522,25 @@ void TMainForm::HelpBtnClick() {
     ShowHelp(HelpContext);
 }
 
+bool TMainForm::CheckInput() {
+  try {
+    IntervalMs();
+  } catch (const EConvertError &) {
+    if (ShowInputError)
+      ShowInputError(QStringLiteral("Das Intervall \"%1\" ist keine Zeit der Form "
+                                    "Stunden:Minuten:Sekunden.")
+                         .arg(TimerEdit->Text()));
+    TimerEdit->setFocus(Qt::OtherFocusReason);
+    return false;
+  }
+  return true;
+}
+
 void TMainForm::done(int result) {
+  // OK takes the values here, while the window is still open: one that cannot be taken
+  // keeps it open, with every change still in it.
+  if (result == QDialog::Accepted && !CheckInput())
+    return;
   // Cancel, Esc and the close box all end here; OK never asks.
   if (result != QDialog::Accepted && Modified &&
       !Ask(QStringLiteral("Wollen Sie wirklich alle Änderungen verwerfen ?"), QMessageBox::Question,
@@ -526,8 +580,10 @@ void TMainForm::OpenBtnClick() {
   if (file.isEmpty())
     return;
   AppendActionFile(file);
+  // The file becomes the configuration only with OK; Abbruch asks, as after any change.
   ConfigFileName = file;
   UpdateCaption();
+  Modified = true;
 }
 
 void TMainForm::SaveAsBtnClick() {

@@ -72,6 +72,9 @@ public:
   std::int64_t IntervalMs() const;
 
   void UpdateCaption();
+  // Whether OK can take the window's values (the interval converts); otherwise says why
+  // through ShowInputError, puts the focus on the interval field and returns false.
+  bool CheckInput();
   // Delete all without the question.
   void ClearActions();
 
@@ -114,6 +117,8 @@ public:
   std::function<TDateTime()> Now;
   // An error caught in a handler; by default the application's handler.
   std::function<void(const std::exception &error)> OnError;
+  // Tells the user why OK cannot take the values; by default a warning box over the window.
+  std::function<void(const QString &text)> ShowInputError;
 
 protected:
   void showEvent(QShowEvent *event) override;
@@ -131,6 +136,9 @@ private:
   using TRowEntryPtr = std::shared_ptr<TRowEntry>;
 
   void BuildControls();
+  // Widens the first, second and fourth columns to the longest texts they can show in the
+  // window's font, and the window with them.
+  void FitColumns();
   TRowEntryPtr RowEntry(int row) const;
   void SetRowEntry(int row, const TRowEntryPtr &entry);
   // Writes the texts of the row from its entry, its next run included.

@@ -61,10 +61,9 @@ TSysTrayIconForm::TSysTrayIconForm(const TStartupArgs &args,
     form.LoadSession(session);
     session.Form = &form;
     const bool accepted = form.exec() == QDialog::Accepted;
-    // Loading or saving under another name makes that file the configuration file, also
-    // when the window ends with Cancel.
-    session.ConfigFileName = form.ConfigFileName;
     if (accepted) {
+      // A file loaded or saved under another name becomes the configuration file with OK.
+      session.ConfigFileName = form.ConfigFileName;
       session.Rows = form.Rows();
       session.IntervalMs =
           static_cast<std::uint64_t>(form.IntervalMs()); // digits only: never below 0
@@ -303,8 +302,8 @@ void TSysTrayIconForm::TrayIconClick() {
   }
   FOpenEditor = nullptr;
   try {
-    Scheduler.ConfigFileName = session.ConfigFileName;
     if (accepted) {
+      Scheduler.ConfigFileName = session.ConfigFileName;
       Scheduler.Interval =
           static_cast<unsigned>(std::min<std::uint64_t>(session.IntervalMs, UINT32_MAX));
       if (Scheduler.Interval == 0) {

@@ -32,3 +32,9 @@ void ReportAppException(const std::exception &error) {
   else
     qWarning("%s", error.what());
 }
+
+QFont DesktopFont(int pixelSize) {
+  QFont font = QApplication::font();
+  font.setPixelSize(pixelSize);
+  return font;
+}

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QApplication>
+#include <QFont>
 #include <exception>
 #include <functional>
 
@@ -24,3 +25,7 @@ void RegisterProgramPictures();
 // Shows error as the tray program shows every uncaught error (the message window, caption
 // "Fehler"); without the tray program's application object it is only logged.
 void ReportAppException(const std::exception &error);
+
+// The desktop's own user-interface font (the platform theme's) at a size in pixels. Windows
+// use it instead of naming a family, so that every window shows the one font of the desktop.
+QFont DesktopFont(int pixelSize);

@@ -1,16 +1,19 @@
 #include "gui/widgets/Calendar.h"
 
+#include <algorithm>
+
 TCalendar::TCalendar(QWidget *parent) : QCalendarWidget(parent) {
   setFirstDayOfWeek(Qt::Sunday);
   setGridVisible(false);
   setVerticalHeaderFormat(QCalendarWidget::NoVerticalHeader);
   setHorizontalHeaderFormat(QCalendarWidget::ShortDayNames);
-  setMinimumDate(QDate(1, 1, 1));
-  setMaximumDate(QDate(9999, 12, 31));
+  setMinimumDate(QDate(FirstYear, 1, 1));
+  setMaximumDate(QDate(LastYear, 12, 31));
   const QDate today = QDate::currentDate();
   FDate = EncodeDate(today.year(), today.month(), today.day());
   Show();
   connect(this, &QCalendarWidget::selectionChanged, this, &TCalendar::UserSelected);
+  connect(this, &QCalendarWidget::currentPageChanged, this, &TCalendar::UserPaged);
 }
 
 void TCalendar::SetCalendarDate(TDateTime date) {
@@ -19,26 +22,14 @@ void TCalendar::SetCalendarDate(TDateTime date) {
   emit Change();
 }
 
-void TCalendar::SetYear(int year) {
-  if (year < 1 || year == Year())
+void TCalendar::SetDateParts(int year, int month, int day) {
+  year = std::clamp(year, FirstYear, LastYear);
+  month = std::clamp(month, 1, 12);
+  day = std::clamp(day, 1, DaysInMonth(year, month));
+  const TDateTime value = EncodeDate(year, month, day);
+  if (value == FDate)
     return;
-  Rebuild(year, Month(), Day());
-}
-
-void TCalendar::SetMonth(int month) {
-  if (month < 1 || month > 12 || month == Month())
-    return;
-  Rebuild(Year(), month, Day());
-}
-
-void TCalendar::SetDay(int day) {
-  if (day < 1 || day == Day() || day > DaysInMonth(Year(), Month()))
-    return;
-  Rebuild(Year(), Month(), day);
-}
-
-void TCalendar::Rebuild(int year, int month, int day) {
-  FDate = EncodeDate(year, month, day); // raises before anything changes
+  FDate = value;
   Show();
   emit Change();
 }
@@ -58,9 +49,16 @@ void TCalendar::UserSelected() {
   const QDate date = selectedDate();
   if (!date.isValid())
     return;
-  const TDateTime value = EncodeDate(date.year(), date.month(), date.day());
-  if (value == FDate)
+  SetDateParts(date.year(), date.month(), date.day());
+}
+
+void TCalendar::UserPaged(int year, int month) {
+  // Paging with the arrows or the month and year of the title takes the day along, so the
+  // page shown is always the month of the date held.
+  if (FShowing)
     return;
-  FDate = value;
-  emit Change();
+  // A click on a day of the next or previous month pages there with that day selected.
+  const QDate selected = selectedDate();
+  const bool onPage = selected.year() == year && selected.month() == month;
+  SetDateParts(year, month, onPage ? selected.day() : Day());
 }

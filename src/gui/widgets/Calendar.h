@@ -1,6 +1,6 @@
 // TCalendar: a month calendar whose weeks start on Sunday, holding one date that it changes
-// only when told to or when the user clicks a day. Year, month and day can be set one at a
-// time; a date that does not exist is refused with the runtime's date-encoding error.
+// only when told to or when the user picks a day or another month. Every date it is given
+// is made one that exists, so it never refuses a date and never shows another than it holds.
 #pragma once
 
 #include "base/DateTime.h"
@@ -11,6 +11,10 @@
 class TCalendar : public QCalendarWidget {
   Q_OBJECT
 public:
+  // The years a date can have.
+  static constexpr int FirstYear = 1;
+  static constexpr int LastYear = 9999;
+
   explicit TCalendar(QWidget *parent = nullptr);
 
   // The date as a whole day number.
@@ -21,22 +25,19 @@ public:
   int Year() const { return DecodeDate(FDate).Year; }
   int Month() const { return DecodeDate(FDate).Month; }
   int Day() const { return DecodeDate(FDate).Day; }
-  // Each of these ignores, without an event, a value below 1, a month above 12, a day above
-  // the length of the shown month and the value the date already has. Otherwise the date
-  // is rebuilt from year, month and day; a date that does not exist (31 February) raises
-  // EConvertError "Ungültiges Argument für Codierung des Datums" and keeps the date.
-  void SetYear(int year);
-  void SetMonth(int month);
-  void SetDay(int day);
+  // Sets the date from its three fields in one step: the year is held to FirstYear..LastYear,
+  // the month to 1..12, and a day the month lacks becomes the month's last day (31 April is
+  // 30 April, 29 February 2025 is 28 February). Fires Change only when the date changes.
+  void SetDateParts(int year, int month, int day);
 
 signals:
-  // The date changed (set by code or by a click on a day).
+  // The date changed (set by code, by a click on a day or by paging to another month).
   void Change();
 
 private:
-  void Rebuild(int year, int month, int day);
   void Show();
   void UserSelected();
+  void UserPaged(int year, int month);
 
   TDateTime FDate = 0;
   bool FShowing = false;

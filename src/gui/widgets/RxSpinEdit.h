@@ -1,10 +1,11 @@
-// TRxSpinEdit: a whole-number spin edit without limits whose Change signal fires only when
-// the value it shows changes.
+// TRxSpinEdit: a whole-number spin edit without limits of its own whose Change signal fires
+// only when its value changes: at each step and when the user has finished typing a number
+// (Enter, or leaving the field), never at each digit typed.
 #pragma once
 
 #include <QSpinBox>
 
-// Spin edit with steps of 1 over the whole int range.
+// Spin edit with steps of 1 over the whole int range (until its owner sets a range).
 class TRxSpinEdit : public QSpinBox {
   Q_OBJECT
 public:
@@ -15,6 +16,6 @@ public:
   void SetValue(int value) { setValue(value); }
 
 signals:
-  // The shown value changed (by the user or by SetValue).
+  // The value changed (by a step, by finished typing or by SetValue).
   void Change();
 };

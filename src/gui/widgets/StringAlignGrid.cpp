@@ -1,8 +1,11 @@
 #include "gui/widgets/StringAlignGrid.h"
 
 #include <QHeaderView>
+#include <QHelpEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QStyle>
+#include <QToolTip>
 #include <algorithm>
 
 TStringAlignGrid::TStringAlignGrid(QWidget *parent) : QTableWidget(parent) {
@@ -108,6 +111,33 @@ void TStringAlignGrid::SetRow(int row) {
 
 int TStringAlignGrid::ClientWidth() const {
   return viewport()->width();
+}
+
+bool TStringAlignGrid::CellTextCut(int col, int row) const {
+  const QTableWidgetItem *cell = row >= 1 ? item(row - 1, col) : nullptr;
+  if (!cell || cell->text().isEmpty())
+    return false;
+  // The item delegate keeps a focus-frame margin plus one pixel free on either side.
+  const int margins = 2 * (style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1);
+  return fontMetrics().horizontalAdvance(cell->text()) + margins > columnWidth(col);
+}
+
+bool TStringAlignGrid::viewportEvent(QEvent *event) {
+  if (event->type() != QEvent::ToolTip)
+    return QTableWidget::viewportEvent(event);
+  const auto *help = static_cast<QHelpEvent *>(event);
+  const QModelIndex index = indexAt(help->pos());
+  if (!index.isValid() || !CellTextCut(index.column(), index.row() + 1)) {
+    QToolTip::hideText();
+    return true;
+  }
+  // As rich text, so that a long text is wrapped instead of running off the screen.
+  const QString text = index.data().toString();
+  QToolTip::showText(help->globalPos(),
+                     QStringLiteral("<p style=\"white-space:pre-wrap\">") + text.toHtmlEscaped() +
+                         QStringLiteral("</p>"),
+                     viewport(), visualRect(index));
+  return true;
 }
 
 void TStringAlignGrid::mouseDoubleClickEvent(QMouseEvent *event) {

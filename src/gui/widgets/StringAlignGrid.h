@@ -1,6 +1,7 @@
 // TStringAlignGrid: a text grid over QTableWidget that counts its rows the way the editor
 // does. Row 0 is the fixed header row (drawn as the table's header) and RowCount includes it;
 // rows 1 and up are the data rows. Each cell may carry one attached value besides its text.
+// A cell too narrow for its text shows the whole text as its tooltip.
 #pragma once
 
 #include <QTableWidget>
@@ -43,6 +44,8 @@ public:
   void SetRow(int row);
   // Width of the area the cells are drawn in.
   int ClientWidth() const;
+  // Whether the text of a data cell is cut because its column is too narrow.
+  bool CellTextCut(int col, int row) const;
 
 signals:
   // A double click anywhere on the grid's cell area.
@@ -51,6 +54,7 @@ signals:
   void KeyUp(int key, Qt::KeyboardModifiers modifiers);
 
 protected:
+  bool viewportEvent(QEvent *event) override;
   void mouseDoubleClickEvent(QMouseEvent *event) override;
   void keyReleaseEvent(QKeyEvent *event) override;
 

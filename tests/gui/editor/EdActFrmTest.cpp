@@ -1,5 +1,6 @@
 #include "gui/editor/EdActFrm.h"
 
+#include "base/ActionEntry.h"
 #include "base/DateTime.h"
 #include "gui/widgets/Calendar.h"
 #include "gui/widgets/RxSpinEdit.h"
@@ -9,6 +10,7 @@
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
@@ -16,20 +18,24 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
+#include <QToolTip>
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <stdexcept>
 
 namespace {
 
-// A dialog whose refused dates are recorded instead of reported.
+// A dialog whose refusals of OK are recorded instead of shown in a box.
 struct TDialogFixture : ::testing::Test {
   TDialogFixture() {
-    dlg.OnError = [this](const std::exception &error) { errors.append(error.what()); };
+    dlg.ShowInputError = [this](const QString &text) { errors.append(text); };
   }
   TEditActionDlg dlg;
   QStringList errors;
@@ -42,6 +48,40 @@ void TypeInto(TMaskTimeEdit *field, const QString &keys) {
 
 QRadioButton *KindButton(TEditActionDlg &dlg, int kind) {
   return dlg.TimePointsGroup->findChildren<QRadioButton *>().at(kind);
+}
+
+// Shows a window and waits until it has the keyboard, as the user's click on it would.
+void ShowActive(QWidget &window) {
+  window.show();
+  QApplication::setActiveWindow(&window);
+  EXPECT_TRUE(QTest::qWaitForWindowActive(&window));
+}
+
+// Selects the whole number of a spin edit as entering it with Tab does, and types keys.
+void TypeNumber(TRxSpinEdit *edit, const QString &keys) {
+  edit->setFocus(Qt::TabFocusReason);
+  edit->selectAll();
+  QTest::keyClicks(edit, keys);
+}
+
+// The largest vertical gap, in pixels, between the visible controls of the dialog's left
+// column from the top of the time field to the caption of the action text.
+int LargestGapInTheLeftColumn(TEditActionDlg &dlg) {
+  const int top = dlg.TimeEdit->geometry().top();
+  const int bottom = dlg.ActionEdit->geometry().top() - 16;
+  QList<QPair<int, int>> spans;
+  for (QWidget *child : dlg.findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
+    if (child->isVisible() && child->geometry().left() < 200 && child->geometry().top() >= top &&
+        child->geometry().bottom() < bottom)
+      spans.append({child->geometry().top(), child->geometry().bottom()});
+  std::sort(spans.begin(), spans.end());
+  int gap = 0;
+  int reached = top;
+  for (const auto &[from, to] : spans) {
+    gap = std::max(gap, from - reached - 1);
+    reached = std::max(reached, to);
+  }
+  return std::max(gap, bottom - reached - 1);
 }
 
 } // namespace
@@ -220,34 +260,6 @@ TEST_F(EditDialog, SpinEditsMoveTheCalendar) {
   EXPECT_TRUE(errors.isEmpty());
 }
 
-TEST_F(EditDialog, Day31InAThirtyDayMonthIsIgnoredWithoutAnError) {
-  dlg.SetTimePointIndex(4);
-  dlg.Calendar->SetCalendarDate(EncodeDate(2026, 4, 12));
-  const QString label = dlg.DateLabel->text();
-  dlg.DayEdit->SetValue(31);
-  EXPECT_DOUBLE_EQ(dlg.Calendar->CalendarDate(), EncodeDate(2026, 4, 12));
-  EXPECT_EQ(dlg.DateLabel->text(), label);
-  EXPECT_EQ(dlg.DayEdit->Value(), 31);
-  EXPECT_TRUE(errors.isEmpty());
-}
-
-TEST_F(EditDialog, MonthWithoutTheDayIsRefusedThroughOnErrorAndTheCalendarKeepsItsDate) {
-  dlg.SetTimePointIndex(1);
-  dlg.Calendar->SetCalendarDate(EncodeDate(2026, 1, 31));
-  const QString label = dlg.DateLabel->text();
-  dlg.MonthEdit->SetValue(2);
-  ASSERT_EQ(errors.size(), 1);
-  EXPECT_EQ(errors.at(0), QStringLiteral("Ungültiges Argument für Codierung des Datums"));
-  EXPECT_DOUBLE_EQ(dlg.Calendar->CalendarDate(), EncodeDate(2026, 1, 31));
-  EXPECT_EQ(dlg.DateLabel->text(), label);
-  // Changing the day first, then the month, works.
-  dlg.MonthEdit->SetValue(1);
-  dlg.DayEdit->SetValue(28);
-  dlg.MonthEdit->SetValue(2);
-  EXPECT_DOUBLE_EQ(dlg.Calendar->CalendarDate(), EncodeDate(2026, 2, 28));
-  EXPECT_EQ(errors.size(), 1);
-}
-
 TEST_F(EditDialog, CommandsReplaceTheCommandWordAndKeepTheArguments) {
   auto pick = [&](const QString &item) {
     dlg.CommandBoxChange(dlg.CommandBox->findText(item));
@@ -324,6 +336,8 @@ TEST_F(EditDialog, LastRunControlsHideTogetherAndHelpAsksForTopic2000) {
 }
 
 TEST_F(EditDialog, OKAndCancelEndTheDialog) {
+  dlg.ActionEdit->setText(QStringLiteral("xterm"));
+  dlg.FreqEdit->SetText(QStringLiteral("00:01:00"));
   dlg.show();
   dlg.OKBtn->click();
   EXPECT_EQ(dlg.result(), QDialog::Accepted);
@@ -365,4 +379,244 @@ TEST(ProgramFileFilter, ProgrammeShowsFoldersAndExecutablesAlleShowsEverything) 
   filter.SetProgramsOnly(false);
   EXPECT_EQ(shown(), (QStringList{QStringLiteral("Meine Programme"), QStringLiteral("notes.txt"),
                                   QStringLiteral("run.sh")}));
+}
+
+// Typing "11" into the month of the 31 December: nothing moves at the first digit, and when
+// the number is complete the day becomes the last of November in the calendar and the field.
+TEST_F(EditDialog, TypingAMonthMovesTheCalendarOnlyWhenTheNumberIsComplete) {
+  dlg.SetTimePointIndex(tpOnce);
+  dlg.Calendar->SetCalendarDate(EncodeDate(2026, 12, 31));
+  ShowActive(dlg);
+  dlg.DayEdit->setFocus();
+  QTest::keyClick(dlg.DayEdit, Qt::Key_Tab);
+  ASSERT_TRUE(dlg.MonthEdit->hasFocus());
+  QTest::keyClicks(dlg.MonthEdit, QStringLiteral("1"));
+  EXPECT_DOUBLE_EQ(dlg.Calendar->CalendarDate(), EncodeDate(2026, 12, 31));
+  QTest::keyClicks(dlg.MonthEdit, QStringLiteral("1"));
+  EXPECT_DOUBLE_EQ(dlg.Calendar->CalendarDate(), EncodeDate(2026, 12, 31));
+  QTest::keyClick(dlg.MonthEdit, Qt::Key_Tab);
+  EXPECT_DOUBLE_EQ(dlg.Calendar->CalendarDate(), EncodeDate(2026, 11, 30));
+  EXPECT_EQ(dlg.DayEdit->Value(), 30);
+  EXPECT_EQ(dlg.MonthEdit->Value(), 11);
+  EXPECT_EQ(dlg.YearEdit->Value(), 2026);
+  EXPECT_EQ(dlg.DateLabel->text(), QStringLiteral("30.11.2026"));
+  EXPECT_EQ(QApplication::activeModalWidget(), nullptr); // no error window
+}
+
+TEST_F(EditDialog, ADayTheMonthLacksBecomesItsLastDayInFieldsAndCalendar) {
+  dlg.Calendar->SetCalendarDate(EncodeDate(2026, 4, 10));
+  ShowActive(dlg);
+  TypeNumber(dlg.DayEdit, QStringLiteral("31"));
+  QTest::keyClick(dlg.DayEdit, Qt::Key_Return);
+  EXPECT_DOUBLE_EQ(dlg.Calendar->CalendarDate(), EncodeDate(2026, 4, 30));
+  EXPECT_EQ(dlg.DayEdit->Value(), 30);
+  // Once more, with the calendar already on the 30th: the field shows what it holds.
+  TypeNumber(dlg.DayEdit, QStringLiteral("31"));
+  QTest::keyClick(dlg.DayEdit, Qt::Key_Return);
+  EXPECT_EQ(dlg.DayEdit->Value(), 30);
+  // 29 February of a year that has none.
+  dlg.Calendar->SetCalendarDate(EncodeDate(2024, 2, 29));
+  TypeNumber(dlg.YearEdit, QStringLiteral("2025"));
+  QTest::keyClick(dlg.YearEdit, Qt::Key_Return);
+  EXPECT_DOUBLE_EQ(dlg.Calendar->CalendarDate(), EncodeDate(2025, 2, 28));
+  EXPECT_EQ(dlg.DayEdit->Value(), 28);
+  // Numbers no date can have are not taken as typed.
+  TypeNumber(dlg.MonthEdit, QStringLiteral("13"));
+  QTest::keyClick(dlg.MonthEdit, Qt::Key_Return);
+  EXPECT_GE(dlg.MonthEdit->Value(), 1);
+  EXPECT_LE(dlg.MonthEdit->Value(), 12);
+  EXPECT_EQ(dlg.MonthEdit->Value(), dlg.Calendar->Month());
+}
+
+TEST_F(EditDialog, StepsMoveTheCalendarAtOnceAndACalendarPageMovesTheFields) {
+  dlg.Calendar->SetCalendarDate(EncodeDate(2026, 3, 30));
+  ShowActive(dlg);
+  dlg.DayEdit->setFocus();
+  QTest::keyClick(dlg.DayEdit, Qt::Key_Up);
+  EXPECT_DOUBLE_EQ(dlg.Calendar->CalendarDate(), EncodeDate(2026, 3, 31));
+  auto *next = dlg.Calendar->findChild<QToolButton *>(QStringLiteral("qt_calendar_nextmonth"));
+  ASSERT_NE(next, nullptr);
+  QTest::mouseClick(next, Qt::LeftButton);
+  EXPECT_DOUBLE_EQ(dlg.Calendar->CalendarDate(), EncodeDate(2026, 4, 30));
+  EXPECT_EQ(dlg.DayEdit->Value(), 30);
+  EXPECT_EQ(dlg.MonthEdit->Value(), 4);
+}
+
+// The date typed last is the one OK takes, also when OK is the next thing clicked.
+TEST_F(EditDialog, TheDateShownWhenOKIsClickedIsTheOneTaken) {
+  dlg.SetTimePointIndex(tpOnce);
+  dlg.ActionEdit->setText(QStringLiteral("xterm"));
+  dlg.Calendar->SetCalendarDate(EncodeDate(2026, 12, 31));
+  ShowActive(dlg);
+  TypeNumber(dlg.MonthEdit, QStringLiteral("6"));
+  QTest::mouseClick(dlg.OKBtn, Qt::LeftButton);
+  EXPECT_EQ(dlg.result(), QDialog::Accepted);
+  EXPECT_DOUBLE_EQ(dlg.Calendar->CalendarDate(), EncodeDate(2026, 6, 30));
+
+  // The same when OK comes by any other way while the field is still being typed in.
+  TEditActionDlg other;
+  other.SetTimePointIndex(tpOnce);
+  other.ActionEdit->setText(QStringLiteral("xterm"));
+  other.Calendar->SetCalendarDate(EncodeDate(2026, 1, 15));
+  ShowActive(other);
+  TypeNumber(other.YearEdit, QStringLiteral("2030"));
+  other.accept();
+  EXPECT_EQ(other.result(), QDialog::Accepted);
+  EXPECT_DOUBLE_EQ(other.Calendar->CalendarDate(), EncodeDate(2030, 1, 15));
+}
+
+TEST_F(EditDialog, OKRefusesAZeroFrequencyAndAnEmptyActionAndStaysOpen) {
+  ShowActive(dlg);
+  QTest::mouseClick(dlg.OKBtn, Qt::LeftButton);
+  EXPECT_TRUE(dlg.isVisible());
+  ASSERT_EQ(errors.size(), 1);
+  EXPECT_EQ(errors.last(), QStringLiteral("Bei \"Frequenz\" muss der Abstand länger als 00:00:00 "
+                                          "sein, sonst wird die Aktion nie ausgeführt."));
+  EXPECT_EQ(QApplication::focusWidget(), dlg.FreqEdit);
+
+  dlg.FreqEdit->setCursorPosition(0);
+  QTest::keyClicks(dlg.FreqEdit, QStringLiteral("0005"));
+  QTest::mouseClick(dlg.OKBtn, Qt::LeftButton);
+  EXPECT_TRUE(dlg.isVisible());
+  ASSERT_EQ(errors.size(), 2);
+  EXPECT_EQ(errors.last(), QStringLiteral("Bitte geben Sie die auszuführende Aktion ein."));
+  EXPECT_EQ(QApplication::focusWidget(), dlg.ActionEdit);
+
+  // Blanks are no action either; Enter in the field is OK as well.
+  QTest::keyClicks(dlg.ActionEdit, QStringLiteral("   "));
+  QTest::keyClick(dlg.ActionEdit, Qt::Key_Return);
+  EXPECT_TRUE(dlg.isVisible());
+  EXPECT_EQ(errors.size(), 3);
+
+  QTest::keyClicks(dlg.ActionEdit, QStringLiteral("xterm"));
+  QTest::keyClick(dlg.ActionEdit, Qt::Key_Return);
+  EXPECT_FALSE(dlg.isVisible());
+  EXPECT_EQ(dlg.result(), QDialog::Accepted);
+  EXPECT_EQ(dlg.FreqEdit->Text(), QStringLiteral("00:05:00"));
+  EXPECT_EQ(errors.size(), 3);
+}
+
+TEST_F(EditDialog, AZeroIntervalIsNoHinderForTheOtherKinds) {
+  dlg.ActionEdit->setText(QStringLiteral("xterm"));
+  ShowActive(dlg);
+  QTest::mouseClick(KindButton(dlg, tpDaily), Qt::LeftButton);
+  QTest::mouseClick(dlg.OKBtn, Qt::LeftButton);
+  EXPECT_EQ(dlg.result(), QDialog::Accepted);
+  EXPECT_TRUE(errors.isEmpty());
+}
+
+// The refusal is a real warning window: Enter closes it, and the dialog stays open with
+// everything typed into it.
+TEST(EditDialogInputError, TheWarningClosesWithEnterAndTheDialogStaysOpen) {
+  TEditActionDlg dlg;
+  dlg.SetTimePointIndex(tpDaily);
+  dlg.TimeEdit->SetText(QStringLiteral("07:15:00"));
+  ShowActive(dlg);
+  QString shown;
+  QTimer::singleShot(0, [&shown] {
+    auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+    ASSERT_NE(box, nullptr);
+    shown = box->windowTitle() + u'|' + box->text();
+    QTest::keyClick(box, Qt::Key_Return);
+  });
+  QTest::mouseClick(dlg.OKBtn, Qt::LeftButton);
+  EXPECT_EQ(shown,
+            QStringLiteral("Aktion editieren|Bitte geben Sie die auszuführende Aktion ein."));
+  EXPECT_TRUE(dlg.isVisible());
+  EXPECT_NE(dlg.result(), QDialog::Accepted);
+  EXPECT_EQ(dlg.TimeEdit->Text(), QStringLiteral("07:15:00"));
+}
+
+// 255 characters, counted as characters: a character outside the basic plane (two UTF-16
+// units) is one, and a key or a paste that would go beyond is refused whole.
+TEST_F(EditDialog, TheActionFieldTakesAtMost255Characters) {
+  dlg.SetTimePointIndex(tpDaily);
+  ShowActive(dlg);
+  dlg.ActionEdit->setFocus();
+  QTest::keyClicks(dlg.ActionEdit, QString(254, u'x'));
+  const QString smile = QString::fromUcs4(U"\U0001F600");
+  QApplication::clipboard()->setText(smile);
+  QTest::keyClick(dlg.ActionEdit, Qt::Key_V, Qt::ControlModifier);
+  const QString full = QString(254, u'x') + smile;
+  EXPECT_EQ(dlg.ActionEdit->text(), full);
+  QTest::keyClicks(dlg.ActionEdit, QStringLiteral("y"));
+  EXPECT_EQ(dlg.ActionEdit->text(), full);
+  EXPECT_TRUE(QToolTip::isVisible());
+  EXPECT_EQ(QToolTip::text(), QStringLiteral("Eine Aktion hat höchstens 255 Zeichen."));
+  QApplication::clipboard()->setText(QStringLiteral("abc"));
+  dlg.ActionEdit->setCursorPosition(10);
+  QTest::keyClick(dlg.ActionEdit, Qt::Key_V, Qt::ControlModifier);
+  EXPECT_EQ(dlg.ActionEdit->text(), full);
+  QTest::mouseClick(dlg.OKBtn, Qt::LeftButton);
+  EXPECT_EQ(dlg.result(), QDialog::Accepted);
+  EXPECT_TRUE(errors.isEmpty());
+}
+
+TEST_F(EditDialog, ACommandThatMakesTheTextTooLongIsRefusedOnOKNotCut) {
+  dlg.SetTimePointIndex(tpDaily);
+  dlg.ActionEdit->setText(QString(252, u'a'));
+  dlg.CommandBoxChange(dlg.CommandBox->findText(QStringLiteral("Copy")));
+  ShowActive(dlg);
+  QTest::mouseClick(dlg.OKBtn, Qt::LeftButton);
+  EXPECT_TRUE(dlg.isVisible());
+  ASSERT_EQ(errors.size(), 1);
+  EXPECT_EQ(errors.last(),
+            QStringLiteral("Die Aktion ist 258 Zeichen lang; erlaubt sind höchstens 255 Zeichen."));
+  EXPECT_EQ(dlg.ActionEdit->text(), QStringLiteral("%Copy ") + QString(252, u'a'));
+}
+
+// A new action has no last run: its dialog closes up that room instead of showing a gap.
+TEST(EditDialogLayout, NoEmptyBandWithOrWithoutTheLastRun) {
+  TEditActionDlg edited;
+  TEditActionDlg fresh;
+  fresh.SetLastRunVisible(false);
+  edited.show();
+  fresh.show();
+  EXPECT_LE(LargestGapInTheLeftColumn(edited), 12);
+  EXPECT_LE(LargestGapInTheLeftColumn(fresh), 12);
+  EXPECT_LT(fresh.height(), edited.height());
+  for (TEditActionDlg *dlg : {&edited, &fresh}) {
+    for (QWidget *child : dlg->findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
+      EXPECT_TRUE(child->isWindow() || dlg->rect().contains(child->geometry()))
+          << child->metaObject()->className();
+    }
+  }
+  // Showing the last run again restores the room for it.
+  fresh.SetLastRunVisible(true);
+  EXPECT_EQ(fresh.size(), edited.size());
+}
+
+// Captions, check boxes, radio buttons and buttons are as wide as their texts need.
+TEST(EditDialogLayout, NoTextIsCut) {
+  TEditActionDlg dlg;
+  dlg.LastTimeLabel->setText(DateTimeText(EncodeDate(2026, 12, 28) + 0.999));
+  dlg.Calendar->SetCalendarDate(EncodeDate(2026, 9, 30));
+  dlg.SetTimePointIndex(tpWeekly);
+  dlg.show();
+  int checked = 0;
+  for (QWidget *widget : dlg.findChildren<QWidget *>()) {
+    QString text;
+    if (auto *label = qobject_cast<QLabel *>(widget))
+      text = label->text();
+    else if (auto *button = qobject_cast<QAbstractButton *>(widget))
+      text = button->text();
+    if (text.isEmpty() || !widget->isVisible() || widget->parent() == dlg.Calendar ||
+        widget->window() != &dlg || qobject_cast<QToolButton *>(widget))
+      continue;
+    // A push button's size hint holds a minimum width of the style; its text is what counts.
+    const int needed = qobject_cast<QPushButton *>(widget)
+                           ? widget->fontMetrics().horizontalAdvance(QString(text).remove(u'&')) + 8
+                           : widget->sizeHint().width();
+    EXPECT_GE(widget->width(), needed) << text.toStdString();
+    ++checked;
+  }
+  EXPECT_GE(checked, 15);
+}
+
+TEST(EditDialogLayout, TheDesktopsFontEverywhere) {
+  TEditActionDlg dlg;
+  EXPECT_EQ(dlg.font().pixelSize(), 13);
+  for (QWidget *widget : dlg.findChildren<QWidget *>())
+    EXPECT_EQ(widget->font().family(), QApplication::font().family())
+        << widget->metaObject()->className();
 }

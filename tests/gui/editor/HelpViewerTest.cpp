@@ -8,10 +8,17 @@
 #include <QEvent>
 #include <QFile>
 #include <QFileInfo>
+#include <QFontInfo>
+#include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QTextBlock>
 #include <QTextBrowser>
+#include <QTextCursor>
+#include <QTextDocument>
 #include <QUrl>
 #include <gtest/gtest.h>
+#include <set>
+#include <vector>
 
 namespace {
 
@@ -100,6 +107,75 @@ TEST(HelpFile, OurHelpFileHasTheContentsAndTheTopicsOfTheEditorAndTheDialog) {
       EXPECT_TRUE(topics.count(target)) << number << " links to " << target;
     }
   }
+}
+
+// Every topic can be reached from the contents by following links.
+TEST(HelpFile, EveryTopicIsReachableFromTheContents) {
+  const auto topics = ParseHelpText(QString::fromUtf8(ReadBytes(HelpFileLocation())));
+  ASSERT_TRUE(topics.count(0));
+  static const QRegularExpression link(QStringLiteral("href=\"topic:(-?\\d+)\""));
+  std::set<int> reached = {0};
+  std::vector<int> open = {0};
+  while (!open.empty()) {
+    const int number = open.back();
+    open.pop_back();
+    const auto it = topics.find(number);
+    if (it == topics.end())
+      continue;
+    for (auto match = link.globalMatch(it->second.Html); match.hasNext();) {
+      const int target = match.next().captured(1).toInt();
+      if (reached.insert(target).second)
+        open.push_back(target);
+    }
+  }
+  for (const auto &[number, topic] : topics)
+    EXPECT_TRUE(reached.count(number)) << number << " " << topic.Title.toStdString();
+}
+
+// In a table of examples (lines kept as typed, an explanation after two or more blanks),
+// every explanation starts in the same column, and the help window shows such lines in a
+// font of fixed pitch, so the columns line up on the screen as in the file.
+TEST(HelpFile, TheTablesAreAligned) {
+  const QString text = QString::fromUtf8(ReadBytes(HelpFileLocation()));
+  static const QRegularExpression gap(QStringLiteral("\\S( {2,})(\\S)"));
+  QList<int> columns;
+  QStringList rows;
+  int tables = 0;
+  const auto endBlock = [&] {
+    if (columns.size() >= 2) {
+      ++tables;
+      for (int i = 1; i < columns.size(); ++i)
+        EXPECT_EQ(columns.at(i), columns.at(0)) << rows.at(i).toStdString();
+    }
+    columns.clear();
+    rows.clear();
+  };
+  for (const QString &line : text.split(u'\n')) {
+    if (!line.startsWith(QStringLiteral("  "))) {
+      endBlock();
+      continue;
+    }
+    const QString example = line.mid(2);
+    // The explanation starts after the last run of two or more blanks; a line that only
+    // continues the explanation above starts with blanks.
+    int column = -1;
+    if (example.startsWith(u' '))
+      column = int(example.size() - example.trimmed().size());
+    for (auto match = gap.globalMatch(example); match.hasNext();)
+      column = int(match.next().capturedStart(2));
+    if (column >= 0) {
+      columns.append(column);
+      rows.append(example);
+    }
+  }
+  endBlock();
+  EXPECT_GE(tables, 4);
+
+  THelpForm form(HelpFileLocation());
+  form.ShowTopic(2000);
+  const QTextBlock block = form.Browser->document()->find(QStringLiteral("%TIMESTAMP%")).block();
+  ASSERT_TRUE(block.isValid());
+  EXPECT_TRUE(QFontInfo(QTextCursor(block).charFormat().font()).fixedPitch());
 }
 
 TEST(HelpFileLocation, FindsTheFileUnderTheSourceFolderNamedInTheEnvironment) {

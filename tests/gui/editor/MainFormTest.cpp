@@ -11,14 +11,20 @@
 #include "gui/widgets/TimeEdit.h"
 #include "storage/XIniFile.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QDir>
 #include <QFileInfo>
+#include <QHeaderView>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextDocumentFragment>
 #include <QToolButton>
+#include <QToolTip>
 #include <gtest/gtest.h>
 
 namespace {
@@ -41,6 +47,14 @@ protected:
       return DialogResult;
     };
     Form.OnError = [this](const std::exception &error) { Errors.append(error.what()); };
+    Form.ShowInputError = [this](const QString &text) { InputErrors.append(text); };
+  }
+
+  // Shows the window and waits until it has the keyboard.
+  void ShowActive() {
+    Form.show();
+    QApplication::setActiveWindow(&Form);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&Form));
   }
 
   void Open(const std::vector<TActionEntry> &entries, std::uint64_t intervalMs = 1000) {
@@ -59,6 +73,7 @@ protected:
   TMainForm Form;
   QStringList Questions;
   QStringList Errors;
+  QStringList InputErrors;
   QMessageBox::Icon LastIcon = QMessageBox::NoIcon;
   QMessageBox::StandardButton Answer = QMessageBox::Ok;
   std::function<void(TEditActionDlg &)> FillDialog;
@@ -377,10 +392,11 @@ TEST_F(MainForm, FileButtonsChangeTheConfigurationFileAndTheCaption) {
   EXPECT_EQ(Form.windowTitle(), QStringLiteral("Kronolab -- ") + file);
   EXPECT_TRUE(Form.Modified);
 
+  // Loading is a change: Abbruch asks before it throws the loaded rows away.
   Form.Modified = false;
   Form.OpenBtnClick();
   EXPECT_EQ(Form.Rows().size(), 2u);
-  EXPECT_FALSE(Form.Modified);
+  EXPECT_TRUE(Form.Modified);
   EXPECT_EQ(titles, (QStringList{QStringLiteral("Aktionen sichern|/home/anna/.config/kronolab/"
                                                 "kronolab.ini"),
                                  QStringLiteral("Aktionen laden|")}));
@@ -395,4 +411,125 @@ TEST_F(MainForm, FileButtonsChangeTheConfigurationFileAndTheCaption) {
   answerFile = blocked;
   EXPECT_THROW(Form.SaveAsBtnClick(), EInOutError);
   EXPECT_EQ(Form.ConfigFileName, file);
+}
+
+// Ctrl+K deletes to the end of the line on X11. In the interval field it leaves zeros, and
+// OK takes the interval with every other change of the session.
+TEST_F(MainForm, CtrlKInTheIntervalFieldThenOKKeepsTheWholeSession) {
+  if (!QKeySequence::keyBindings(QKeySequence::DeleteEndOfLine)
+           .contains(QKeySequence(Qt::CTRL | Qt::Key_K)))
+    GTEST_SKIP() << "this platform has no X11 key bindings; run under an X server (xcb)";
+  Open({Daily(QStringLiteral("a"), At(2026, 1, 1, 8)),
+        Daily(QStringLiteral("b"), At(2026, 1, 1, 9))},
+       (12 * 3600 + 34 * 60 + 56) * 1000);
+  ShowActive();
+  Form.ActionsGrid->SetRow(1);
+  Answer = QMessageBox::Ok;
+  QTest::mouseClick(Form.DeleteBtn, Qt::LeftButton);
+  Form.TimerEdit->setFocus();
+  Form.TimerEdit->setCursorPosition(4);
+  QTest::keyClick(Form.TimerEdit, Qt::Key_K, Qt::ControlModifier);
+  EXPECT_EQ(Form.TimerEdit->Text(), QStringLiteral("12:30:00"));
+  QTest::mouseClick(Form.OKBtn, Qt::LeftButton);
+  EXPECT_EQ(Form.result(), QDialog::Accepted);
+  EXPECT_FALSE(Form.isVisible());
+  EXPECT_EQ(Form.IntervalMs(), (12 * 3600 + 30 * 60) * 1000LL);
+  ASSERT_EQ(Form.Rows().size(), 1u);
+  EXPECT_EQ(Form.Rows()[0].Entry.Action.Text(), QStringLiteral("b"));
+  EXPECT_TRUE(InputErrors.isEmpty());
+}
+
+// Should the interval field ever hold a text that is no time, OK says so and the window
+// stays open with every change in it.
+TEST_F(MainForm, AnIntervalThatCannotBeTakenKeepsTheWindowOpen) {
+  Open({Daily(QStringLiteral("a"), At(2026, 1, 1, 8))});
+  ShowActive();
+  Form.TimerEdit->setInputMask(QString());
+  Form.TimerEdit->setText(QStringLiteral("00:0"));
+  QTest::mouseClick(Form.OKBtn, Qt::LeftButton);
+  EXPECT_TRUE(Form.isVisible());
+  EXPECT_NE(Form.result(), QDialog::Accepted);
+  ASSERT_EQ(InputErrors.size(), 1);
+  EXPECT_EQ(InputErrors[0], QStringLiteral("Das Intervall \"00:0\" ist keine Zeit der Form "
+                                           "Stunden:Minuten:Sekunden."));
+  EXPECT_EQ(QApplication::focusWidget(), Form.TimerEdit);
+  EXPECT_EQ(Form.Rows().size(), 1u);
+  EXPECT_TRUE(Questions.isEmpty());
+}
+
+// A list loaded by the file button is a change like any other: Abbruch asks first.
+TEST_F(MainForm, AbbruchAfterLoadingAListAsksBeforeItThrowsTheListAway) {
+  const QString file = Temp.filePath(QStringLiteral("liste.ini"));
+  WriteBytes(file, "[General]\r\nCount=1\r\n\r\n[Action1]\r\nFirstDate=46000.5\r\nAction=x\r\n");
+  Open({});
+  Form.ChooseFile = [&file](bool, const QString &, const QString &) { return file; };
+  ShowActive();
+  QTest::mouseClick(Form.OpenBtn, Qt::LeftButton);
+  EXPECT_EQ(Form.windowTitle(), QStringLiteral("Kronolab -- ") + file);
+  Answer = QMessageBox::No;
+  QTest::mouseClick(Form.CancelBtn, Qt::LeftButton);
+  ASSERT_EQ(Questions.size(), 1);
+  EXPECT_EQ(Questions[0], QStringLiteral("Wollen Sie wirklich alle Änderungen verwerfen ?"));
+  EXPECT_TRUE(Form.isVisible());
+  Answer = QMessageBox::Yes;
+  QTest::keyClick(&Form, Qt::Key_Escape);
+  EXPECT_FALSE(Form.isVisible());
+  EXPECT_EQ(Form.result(), QDialog::Rejected);
+}
+
+// An action cut by its column shows its whole text as the tooltip; one that fits shows none.
+TEST_F(MainForm, ACutActionShowsItsWholeTextAsTooltip) {
+  const QString longAction =
+      QStringLiteral("%COPY \"/home/anna/Meine Texte/Berichte/2026/*.txt\" "
+                     "\"/media/anna/USB-Stick/Sicherung/Berichte-%FULLDAY%\" & <mehr>");
+  Open({Daily(longAction, At(2026, 1, 1, 8)), Daily(QStringLiteral("xterm"), At(2026, 1, 1, 9))});
+  ShowActive();
+  QTest::qWait(50); // the action column takes its width once the layout has settled
+  QWidget *viewport = Form.ActionsGrid->viewport();
+  const auto tipAt = [&](int row) {
+    const QRect cell =
+        Form.ActionsGrid->visualItemRect(Form.ActionsGrid->item(row - 1, TMainForm::ColAction));
+    QHelpEvent help(QEvent::ToolTip, cell.center(), viewport->mapToGlobal(cell.center()));
+    QApplication::sendEvent(viewport, &help);
+    return QToolTip::isVisible() ? QTextDocumentFragment::fromHtml(QToolTip::text()).toPlainText()
+                                 : QString();
+  };
+  EXPECT_FALSE(Form.ActionsGrid->CellTextCut(TMainForm::ColAction, 2));
+  EXPECT_EQ(tipAt(2), QString());
+  EXPECT_TRUE(Form.ActionsGrid->CellTextCut(TMainForm::ColAction, 1));
+  EXPECT_EQ(tipAt(1), longAction);
+}
+
+// The action column takes what the window has to spare; the other columns and their headers
+// are wide enough for what they show.
+TEST_F(MainForm, TheActionColumnTakesTheSpareWidthAndNothingElseIsCut) {
+  TActionEntry weekly = Daily(QStringLiteral("w"), At(2026, 12, 9, 23, 58, 58)); // Mittwoch
+  weekly.TimePoint = tpWeekly;
+  TActionEntry yearly = Daily(QStringLiteral("y"), At(2026, 9, 9, 8));
+  yearly.TimePoint = tpYearly;
+  Open({weekly, yearly});
+  ShowActive();
+  TStringAlignGrid *grid = Form.ActionsGrid;
+  const auto spare = [grid] {
+    return grid->ClientWidth() - grid->ColWidths(TMainForm::ColTimePoint) -
+           grid->ColWidths(TMainForm::ColTime) - grid->ColWidths(TMainForm::ColNextRun);
+  };
+  for (const int width : {Form.width(), Form.width() + 400, Form.width() + 100}) {
+    Form.resize(width, Form.height());
+    QTest::qWait(50);
+    EXPECT_NEAR(grid->ColWidths(TMainForm::ColAction), spare(), 4) << width;
+  }
+  EXPECT_GE(grid->ColWidths(TMainForm::ColAction), 300);
+  for (int col : {TMainForm::ColTimePoint, TMainForm::ColTime, TMainForm::ColNextRun}) {
+    EXPECT_GE(grid->ColWidths(col), grid->horizontalHeader()->sectionSizeHint(col)) << col;
+    for (int row = 1; row <= 2; ++row)
+      EXPECT_FALSE(grid->CellTextCut(col, row)) << grid->Cells(col, row).toStdString();
+  }
+}
+
+TEST_F(MainForm, TheDesktopsFontEverywhere) {
+  EXPECT_EQ(Form.font().pixelSize(), 13);
+  for (QWidget *widget : Form.findChildren<QWidget *>())
+    EXPECT_EQ(widget->font().family(), QApplication::font().family())
+        << widget->metaObject()->className();
 }

@@ -10,7 +10,11 @@
 #include <QAction>
 #include <QFileInfo>
 #include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
 #include <QToolButton>
 #include <gtest/gtest.h>
 
@@ -291,6 +295,63 @@ TEST_F(TrayHost, TheEditorCanMoveTheConfigurationToAnotherFile) {
   EXPECT_EQ(host->Scheduler.ConfigFileName, other);
   EXPECT_TRUE(QFileInfo::exists(other));
   EXPECT_EQ(host->Timer->interval(), 2000);
+}
+
+// The editor's load button shows another list; only OK makes that file the configuration.
+// After Abbruch (and its question) the list the user only looked at stays untouched, and
+// the configuration is saved where it was.
+TEST_F(TrayHost, AListLoadedInTheEditorBecomesTheConfigurationOnlyWithOK) {
+  auto host = Start();
+  host->Scheduler.SetActions({Entry(QStringLiteral("a"), 0)});
+  const QString other = FTemp.filePath(QStringLiteral("andere.ini"));
+  const QByteArray otherBytes =
+      "[General]\r\nInterval=1000\r\nCount=1\r\n\r\n[Action1]\r\nTimePoint=2\r\n"
+      "FirstDate=46000.5\r\nAction=b\r\n";
+  {
+    QFile file(other);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(otherBytes);
+  }
+  // Drives the open editor as the user does: load, then Abbruch or OK; the question is
+  // the real message box, answered with its "Ja" button.
+  const auto runEditor = [&](bool ok) {
+    QStringList asked;
+    QTimer::singleShot(0, [&] {
+      auto *form = qobject_cast<TMainForm *>(QApplication::activeModalWidget());
+      ASSERT_NE(form, nullptr);
+      form->ChooseFile = [&](bool, const QString &, const QString &) { return other; };
+      QTest::mouseClick(form->OpenBtn, Qt::LeftButton);
+      if (!ok)
+        QTimer::singleShot(0, [&] {
+          auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+          ASSERT_NE(box, nullptr);
+          asked.append(box->text());
+          QTest::mouseClick(box->button(QMessageBox::Yes), Qt::LeftButton);
+        });
+      QTest::mouseClick(ok ? form->OKBtn : form->CancelBtn, Qt::LeftButton);
+    });
+    host->Einstellungen1->trigger();
+    return asked;
+  };
+
+  EXPECT_EQ(runEditor(false),
+            QStringList{QStringLiteral("Wollen Sie wirklich alle Änderungen verwerfen ?")});
+  EXPECT_EQ(host->Scheduler.ConfigFileName, Config);
+  EXPECT_EQ(host->Scheduler.ActionList.Count(), 1);
+  EXPECT_TRUE(host->SaveOnExit());
+  EXPECT_TRUE(QFileInfo::exists(Config));
+  QFile kept(other);
+  ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+  EXPECT_EQ(kept.readAll(), otherBytes);
+  kept.close();
+
+  // OK never asks.
+  EXPECT_TRUE(runEditor(true).isEmpty());
+  EXPECT_EQ(host->Scheduler.ConfigFileName, other);
+  TScheduler saved;
+  saved.LoadConfiguration(other);
+  ASSERT_EQ(saved.ActionList.Count(), 2);
+  EXPECT_EQ(saved.ActionList[1]->Action.Text(), QStringLiteral("b"));
 }
 
 TEST_F(TrayHost, EndingBySignalSavesTheRecordedRunsWithoutAsking) {
