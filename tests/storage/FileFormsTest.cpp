@@ -9,7 +9,9 @@
 #include <QFileInfo>
 #include <QStringEncoder>
 #include <QTemporaryDir>
+#include <csignal>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <utime.h>
 
@@ -133,6 +135,35 @@ TEST_F(FileForms, ARefusedFileStaysRefusedForEveryLaterFlush) {
   ini.WriteString(QStringLiteral("General"), QStringLiteral("Count"), QStringLiteral("1"));
   EXPECT_THROW(ini.UpdateFile(), EInOutError);
   EXPECT_EQ(ReadBytes(Path()), binary);
+}
+
+// A flush that failed is not tried again by the engine's release once the cause is gone:
+// the caller was told of the failure, so the file must still be the old one.
+TEST_F(FileForms, AFailedSaveIsNotRetriedBehindTheCallersBack) {
+  const QByteArray original("[General]\r\nCount=0\r\n");
+  WriteBytes(Path(), original);
+  const auto oldSignal = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit old{};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+  {
+    TXIniFile ini(Path());
+    ini.WriteString(QStringLiteral("General"), QStringLiteral("Lang"), QString(4000, u'x'));
+    rlimit small = old;
+    small.rlim_cur = 1000;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    try {
+      ini.UpdateFile();
+      ADD_FAILURE() << "saved beyond the size limit";
+    } catch (const EInOutError &error) {
+      EXPECT_EQ(error.Message(), QStringLiteral("Die Datei „%1“ kann nicht geschrieben werden: Die "
+                                                "Datei überschreitet die erlaubte Dateigröße. Ihr "
+                                                "bisheriger Inhalt ist unverändert.")
+                                     .arg(QFileInfo(Path()).absoluteFilePath()));
+    }
+    setrlimit(RLIMIT_FSIZE, &old);
+  }
+  std::signal(SIGXFSZ, oldSignal);
+  EXPECT_EQ(ReadBytes(Path()), original);
 }
 
 // An empty file and one of comments and blanks only are an empty list: read, and saved.
