@@ -14,12 +14,14 @@ constexpr double MaxFreq = 3652058;
 
 // A date-time of section: defaultValue when missing or malformed (as every reader takes it),
 // and defaultValue with a problem recorded (fallback fallbackName) when it is a number but
-// no date of the years 1 to 9999.
+// no date of the years 1 to 9999 (nor, with the run mark allowed, such a date plus it).
 TDateTime ReadDate(TXIniFile &ini, const QString &section, const QString &key,
-                   TDateTime defaultValue, const QString &fallbackName, TEntryProblems &problems) {
+                   TDateTime defaultValue, const QString &fallbackName, TEntryProblems &problems,
+                   bool runMarkAllowed = false) {
   bool outOfRange = false;
   const double value = ini.ReadFloat(section, key, defaultValue, &outOfRange);
-  if (!outOfRange && IsEncodableDateTime(value))
+  if (!outOfRange &&
+      (IsEncodableDateTime(value) || (runMarkAllowed && IsEncodableDateTime(value - RunMark))))
     return value;
   const QString text = ini.ReadString(section, key, QString());
   problems.Values.push_back({outOfRange ? NotFiniteFault(key, text) : NoDateFault(key, text),
@@ -103,8 +105,10 @@ TActionEntry ReadActionEntry(TXIniFile &ini, int n, TEntryProblems &problems) {
     if (entry.FirstDate != 0 && problems.Values.size() > before)
       problems.Values[before].Fallback = TakenInsteadText(QStringLiteral("Date"));
   }
+  // LastDate is a due point plus the run mark, so it may lie that much past the calendar's
+  // last moment: a call at 31 December 9999, 23:59:59.95 records one there.
   entry.LastDate = ReadDate(ini, section, QStringLiteral("LastDate"), entry.FirstDate,
-                            QStringLiteral("FirstDate"), problems);
+                            QStringLiteral("FirstDate"), problems, true);
   return entry;
 }
 

@@ -31,8 +31,9 @@ std::vector<int> ActionSectionNumbers(TXIniFile &ini, int count);
 // Reads one entry from section "Action" + n: every field, the older key "Date" standing in
 // for a missing FirstDate, LastDate defaulting to FirstDate. Nothing is discarded here, but a
 // value no entry may hold is replaced and recorded in problems (Number and Action filled in
-// as well): FirstDate, Date or LastDate outside the years 1 to 9999 or not representable
-// read as missing; a Freq outside 1 ms to 9999 years (0 excepted, "never by time") reads as 0.
+// as well): FirstDate, Date or LastDate outside the years 1 to 9999 (LastDate, a due point
+// plus the run mark, may lie that mark beyond) or not representable read as missing; a Freq
+// outside 1 ms to 9999 years (0 excepted, "never by time") reads as 0.
 TActionEntry ReadActionEntry(TXIniFile &ini, int n, TEntryProblems &problems);
 
 // The longest tick interval: the most the editor's field "hh:mm:ss" can show, 99:59:59.

@@ -116,6 +116,25 @@ TEST_F(LoadContract, IntervalAndLastDateFallBackToTheirDefaults) {
   }
 }
 
+// A call at the calendar's very last moment records its run mark past it; what we saved that
+// way loads back as it was, without a word.
+TEST_F(LoadContract, ARunRecordedAtTheCalendarsLastMomentLoadsBackSilently) {
+  WriteSections({QStringLiteral("TimePoint=1\r\nSuddenStart=1\r\nFirstDate=2958465.999999\r\n"
+                                "Action=ende")});
+  FScheduler.LoadConfiguration(Path());
+  FScheduler.CollectDueActions(46000.5);
+  ASSERT_EQ(FScheduler.DueList().Count(), 1);
+  const TDateTime recorded = FScheduler.ActionList[0]->LastDate;
+  EXPECT_FALSE(IsEncodableDateTime(recorded));
+  FScheduler.SaveConfiguration(Path());
+  TScheduler reloaded;
+  reloaded.MessageSink = &FSink;
+  reloaded.LoadConfiguration(Path());
+  EXPECT_TRUE(FSink.Messages.empty());
+  ASSERT_EQ(reloaded.ActionList.Count(), 1);
+  EXPECT_NEAR(reloaded.ActionList[0]->LastDate, recorded, 1e-8);
+}
+
 // A good file says nothing; a file of thousands of bad entries says it in one message that
 // stays readable.
 TEST_F(LoadContract, AGoodFileTellsNothingAndManyBadEntriesMakeOneShortMessage) {
