@@ -1,6 +1,7 @@
 // libFuzzer target over the INI engine and the configuration loader: any bytes as a file,
 // read section by section and key by key, then loaded as the scheduler's configuration.
 // Nothing is ever written back.
+#include "base/Errors.h"
 #include "core/Scheduler.h"
 #include "storage/XIniFile.h"
 
@@ -32,7 +33,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
       std::abort();
     file.write(reinterpret_cast<const char *>(data), static_cast<qint64>(size));
   }
-  {
+  try {
     TXIniFile ini(fileName);
     QStringList sections;
     ini.ReadSections(sections);
@@ -53,9 +54,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     // Only reads: the model must not want to rewrite the file.
     if (ini.Dirty())
       std::abort();
+  } catch (const EInOutError &) {
+    // A file we do not understand (NUL characters, broken UTF-16, no section of ours) is
+    // refused as a whole; the loader below must refuse it the same way.
   }
   TScheduler scheduler;
-  scheduler.LoadConfiguration(fileName);
+  try {
+    scheduler.LoadConfiguration(fileName);
+  } catch (const EInOutError &) {
+    if (scheduler.ActionList.Count() != 0)
+      std::abort();
+    return 0;
+  }
   for (int i = 0; i < scheduler.ActionList.Count(); ++i) {
     const TActionEntry &entry = *scheduler.ActionList[i];
     // The loader keeps only entries with a date and an action, each within its limit.

@@ -4,6 +4,7 @@
 #include "core/InstanceLock.h"
 #include "gui/tray/SysTrFrm.h"
 #include "platform/ExitSignals.h"
+#include "platform/OwnFiles.h"
 
 #include <QDir>
 #include <QIcon>
@@ -33,6 +34,8 @@ int main(int argc, char **argv) {
   }
 
   TApplication app(argc, argv);
+  // A size limit (ulimit -f) is then a save error that is told, not a silent kill.
+  IgnoreFileSizeSignal();
   QApplication::setApplicationName(QStringLiteral("Kronolab"));
   // No display name: Qt would append it to every caption ("Fehler — Kronolab"), and the
   // captions are the program's own.

@@ -37,6 +37,16 @@ bool TryEncodeDate(int year, int month, int day, TDateTime &value) {
   return true;
 }
 
+bool IsEncodableDateTime(TDateTime value) {
+  // Checked on the double first: converting a far-off value to whole days would overflow.
+  static const double first = EncodeDate(1, 1, 1);
+  static const double last = EncodeDate(9999, 12, 31);
+  if (!(value > first - 1 && value < last + 1))
+    return false;
+  const std::int64_t day = DateTimeToTimeStamp(value).Date;
+  return day >= first && day <= last;
+}
+
 TDateTime EncodeDate(int year, int month, int day) {
   TDateTime value = 0;
   if (!TryEncodeDate(year, month, day, value))

@@ -26,6 +26,9 @@ struct TTimeParts {
 
 // True for a valid Gregorian date (years 1 to 9999); sets value to its day number.
 bool TryEncodeDate(int year, int month, int day, TDateTime &value);
+// True when value is a moment of the years 1 to 9999, the dates EncodeDate can hold (the
+// fraction rounded to whole milliseconds as DecodeDate rounds it). Never true for NaN or ±inf.
+bool IsEncodableDateTime(TDateTime value);
 // The day number of a date; raises EConvertError for a date that does not exist.
 TDateTime EncodeDate(int year, int month, int day);
 // The fraction of a day for a time of day; raises EConvertError outside 00:00:00.000-23:59:59.999.

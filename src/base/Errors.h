@@ -27,6 +27,15 @@ public:
 class EInOutError : public EKronolabError {
 public:
   using EKronolabError::EKronolabError;
+  // reason: why, in a few words and without the file's name (the system's reason, or why we
+  // refuse the file), for texts that name the file themselves.
+  EInOutError(const QString &message, const QString &reason)
+      : EKronolabError(message), FReason(reason) {}
+  // Why the operation failed, without the file's name; empty when only the message says it.
+  const QString &Reason() const { return FReason; }
+
+private:
+  QString FReason;
 };
 
 // An index, count or capacity outside what a TGeneralList allows.

@@ -2,10 +2,28 @@
 
 #include "base/Errors.h"
 #include "core/CmdLine.h"
+#include "core/MessageSink.h"
 #include "core/Scheduler.h"
 
 #include <QDir>
 #include <QFileInfo>
+
+namespace {
+
+// Tells what the load could not take on stderr, beside the command's own output.
+class TLoadMessageSink : public TMessageSink {
+public:
+  TLoadMessageSink(const QString &command, QTextStream &err) : FCommand(command), FErr(err) {}
+  void Show(const QString &, const QString &header, const QString &message) override {
+    FErr << FCommand << ": " << header << "\n" << message << "\n";
+  }
+
+private:
+  QString FCommand;
+  QTextStream &FErr;
+};
+
+} // namespace
 
 bool LoadCliConfiguration(const QString &command, const QString &given, TScheduler &scheduler,
                           QTextStream &err) {
@@ -23,12 +41,17 @@ bool LoadCliConfiguration(const QString &command, const QString &given, TSchedul
     err << command << ": " << fileName << ": Datei nicht gefunden\n";
     return false;
   }
+  TLoadMessageSink sink(command, err);
+  TMessageSink *const previous = scheduler.MessageSink;
+  scheduler.MessageSink = &sink;
+  bool loaded = true;
   try {
     scheduler.ConfigFileName = fileName;
     scheduler.LoadConfiguration(fileName);
   } catch (const std::exception &error) {
-    err << command << ": " << fileName << ": " << ErrorMessage(error) << "\n";
-    return false;
+    err << command << ": " << ErrorMessage(error) << "\n";
+    loaded = false;
   }
-  return true;
+  scheduler.MessageSink = previous;
+  return loaded;
 }

@@ -5,6 +5,7 @@
 #include "core/CmdLine.h"
 #include "core/MessageSink.h"
 #include "core/Scheduler.h"
+#include "storage/BigIni.h"
 
 #include <QDir>
 #include <csignal>
@@ -80,10 +81,11 @@ int CliRun(const QStringList &args, QTextStream &out, QTextStream &err) {
         << ": Kronolab läuft schon für diese Konfiguration\n";
     return 1;
   }
+  RemoveStaleSaveFiles(scheduler.ConfigFileName);
   try {
     scheduler.LoadConfiguration(scheduler.ConfigFileName);
   } catch (const std::exception &error) {
-    err << "run: " << scheduler.ConfigFileName << ": " << ErrorMessage(error) << "\n";
+    err << "run: " << ErrorMessage(error) << "\n";
     return 1;
   }
 
@@ -112,7 +114,7 @@ int CliRun(const QStringList &args, QTextStream &out, QTextStream &err) {
   try {
     scheduler.SaveConfiguration(scheduler.ConfigFileName);
   } catch (const std::exception &error) {
-    err << "run: " << scheduler.ConfigFileName << ": " << ErrorMessage(error) << "\n";
+    err << "run: " << ErrorMessage(error) << "\n";
     return 1;
   }
   return 0;

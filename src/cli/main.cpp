@@ -1,6 +1,7 @@
 // kronolab-cli: the scheduler's engine without windows. main only parses the subcommand and
 // hands the rest of the arguments to its function.
 #include "cli/CliActionCommands.h"
+#include "platform/OwnFiles.h"
 
 #include <QCoreApplication>
 #include <QStringList>
@@ -38,6 +39,8 @@ void PrintHelp(QTextStream &out) {
 
 int main(int argc, char **argv) {
   QCoreApplication app(argc, argv);
+  // A size limit (ulimit -f) is then a save error that is told, not a silent kill.
+  IgnoreFileSizeSignal();
   QTextStream out(stdout);
   QTextStream err(stderr);
   QStringList args = QCoreApplication::arguments().mid(1);

@@ -2,8 +2,8 @@
 // "ActionN" per entry, read and written through TXIniFile.
 #include "core/Scheduler.h"
 #include "storage/ActionListFile.h"
-#include "storage/XIniFile.h"
 
+#include <QFileInfo>
 #include <cstdint>
 
 namespace {
@@ -12,25 +12,40 @@ const QString General = QStringLiteral("General");
 
 } // namespace
 
-void TScheduler::LoadConfiguration(const QString &fileName) {
+TLoadReport TScheduler::LoadConfiguration(const QString &fileName) {
+  // Opened first: a file that cannot be read or is refused leaves the running list as it
+  // was, so that a wrong choice in "Aktionen laden..." cannot empty it (and the next save
+  // write the empty list over the configuration).
+  TScheduleIniFile ini(fileName);
+  FDueList.Clear(); // its references would dangle once the old entries are gone
   ActionList.Clear();
-  TXIniFile ini(fileName);
+  TLoadReport report;
+  report.FileName = QFileInfo(fileName).absoluteFilePath();
   Logging = ini.ReadBool(General, QStringLiteral("Logging"), false);
   NoShiftReaction = ini.ReadBool(General, QStringLiteral("NoShiftReaction"), true);
   DesktopNotifications = ini.ReadBool(General, QStringLiteral("DesktopNotifications"), true);
-  Interval = static_cast<unsigned>(ini.ReadInteger(General, QStringLiteral("Interval"), 1000));
+  Interval = static_cast<unsigned>(ReadInterval(ini, report));
   const int count = ini.ReadInteger(General, QStringLiteral("Count"), 0);
   for (const int n : ActionSectionNumbers(ini, count)) {
-    const TActionEntry entry = ReadActionEntry(ini, ActionSection(n));
+    TEntryProblems problems;
+    const TActionEntry entry = ReadActionEntry(ini, n, problems);
     // The tray keeps only entries that can ever run.
-    if (entry.FirstDate == 0 || entry.Action.IsEmpty())
-      continue;
-    AddAction(entry);
+    const bool kept = entry.FirstDate != 0 && !entry.Action.IsEmpty();
+    if (!problems.Values.empty()) {
+      problems.Dropped = !kept;
+      report.Entries.push_back(problems);
+    }
+    if (kept)
+      AddAction(entry);
   }
+  // One message for the whole load, however many values were wrong.
+  if (!report.IsEmpty())
+    ShowMessageWindow(report.Caption(), report.Header(), report.Text());
+  return report;
 }
 
 void TScheduler::SaveConfiguration(const QString &fileName) {
-  TXIniFile ini(fileName);
+  TScheduleIniFile ini(fileName);
   ini.WriteBool(General, QStringLiteral("Logging"), Logging);
   ini.WriteBool(General, QStringLiteral("NoShiftReaction"), NoShiftReaction);
   ini.WriteInteger(General, QStringLiteral("Interval"), static_cast<int>(Interval));

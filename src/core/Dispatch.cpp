@@ -7,8 +7,10 @@
 #include "actions/Placeholders.h"
 #include "base/Errors.h"
 #include "core/MessageSink.h"
+#include "platform/OwnFiles.h"
+#include "storage/FileReports.h"
 
-#include <QFile>
+#include <cerrno>
 
 void TScheduler::TakeDueCall(TActionEntry &entry) {
   entry.DueFlag = false;
@@ -71,15 +73,17 @@ void TScheduler::LaunchProgram(const QString &folder, const QString &commandLine
 }
 
 void TScheduler::WriteLogLine(const QString &line) {
-  // Appending creates the file when it is missing; an existing log is never truncated.
-  QFile file(LogFileName);
-  if (LogFileName.isEmpty() || !file.open(QIODevice::WriteOnly | QIODevice::Append))
-    throw EInOutError(
-        QStringLiteral("Die Protokolldatei \"%1\" kann nicht geöffnet werden.").arg(LogFileName));
-  const QByteArray bytes = (line + QStringLiteral("\r\n")).toUtf8();
-  if (file.write(bytes) != bytes.size() || !file.flush())
-    throw EInOutError(QStringLiteral("Die Protokolldatei \"%1\" kann nicht geschrieben werden.")
-                          .arg(LogFileName));
+  // Appending creates the file (0600) when it is missing; an existing log is never truncated.
+  // A link, a FIFO or another user's file in its place is refused rather than written.
+  TFileResult result;
+  if (LogFileName.isEmpty())
+    result.Error = ENOENT;
+  else
+    result = AppendOwnFile(LogFileName, (line + QStringLiteral("\r\n")).toUtf8());
+  if (!result.Ok()) {
+    const QString reason = FileResultReason(result);
+    throw EInOutError(LogWriteErrorText(LogFileName, reason), reason);
+  }
 }
 
 void TScheduler::ShowMessageWindow(const QString &caption, const QString &header,

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "base/ActionEntry.h"
+#include "storage/FileReports.h"
 #include "storage/XLists.h"
 
 #include <QString>
@@ -79,8 +80,12 @@ public:
   void WriteLogLine(const QString &line);
 
   // Replaces the action list and settings from a configuration file (a missing file loads
-  // as empty); raises EInOutError when the file exists but cannot be read.
-  void LoadConfiguration(const QString &fileName);
+  // as empty). Values no entry may hold are replaced or their entry left out, and the sink is
+  // told of them in one message; the same is returned. Raises EInOutError, leaving the list
+  // and the settings as they were, when the file exists but cannot be read or is not used
+  // (another user may change it, it is no regular file, too large, or not understood): such
+  // a file is never saved over.
+  TLoadReport LoadConfiguration(const QString &fileName);
   // Writes the action list and settings into the file, keeping what else it holds; raises
   // EInOutError, leaving the old file intact, when it cannot be written.
   void SaveConfiguration(const QString &fileName);

@@ -1,15 +1,53 @@
 // Action sections and the editor's action-list files.
 #include "storage/ActionListFile.h"
 
-#include "storage/XIniFile.h"
-
+#include <QFileInfo>
 #include <algorithm>
 
 namespace {
 
 const QString General = QStringLiteral("General");
 
+// The longest frequency, the days from 1 January 1 to 31 December 9999: a longer grid step
+// means "never" as 0 does, and would overflow the editor's time arithmetic.
+constexpr double MaxFreq = 3652058;
+
+// A date-time of section: defaultValue when missing or malformed (as every reader takes it),
+// and defaultValue with a problem recorded (fallback fallbackName) when it is a number but
+// no date of the years 1 to 9999 (nor, with the run mark allowed, such a date plus it).
+TDateTime ReadDate(TXIniFile &ini, const QString &section, const QString &key,
+                   TDateTime defaultValue, const QString &fallbackName, TEntryProblems &problems,
+                   bool runMarkAllowed = false) {
+  bool outOfRange = false;
+  const double value = ini.ReadFloat(section, key, defaultValue, &outOfRange);
+  if (!outOfRange &&
+      (IsEncodableDateTime(value) || (runMarkAllowed && IsEncodableDateTime(value - RunMark))))
+    return value;
+  const QString text = ini.ReadString(section, key, QString());
+  problems.Values.push_back({outOfRange ? NotFiniteFault(key, text) : NoDateFault(key, text),
+                             TakenInsteadText(fallbackName)});
+  return defaultValue;
+}
+
+// Whether a section name is one of a schedule file: General, or Action followed by digits.
+bool IsScheduleSection(const QString &name) {
+  if (SameIniName(name, General))
+    return true;
+  if (name.size() <= 6 || !SameIniName(QStringView(name).left(6), u"Action"))
+    return false;
+  return std::all_of(name.begin() + 6, name.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
+}
+
 } // namespace
+
+TScheduleIniFile::TScheduleIniFile(const QString &fileName) : TXIniFile(fileName) {
+  if (!LoadedText())
+    return;
+  QStringList names;
+  ReadSections(names);
+  if (std::none_of(names.begin(), names.end(), IsScheduleSection))
+    Refuse(TContentFault::NoScheduleSection);
+}
 
 QString ActionSection(int n) {
   return QStringLiteral("Action") + QString::number(n);
@@ -33,21 +71,56 @@ std::vector<int> ActionSectionNumbers(TXIniFile &ini, int count) {
   return numbers;
 }
 
-TActionEntry ReadActionEntry(TXIniFile &ini, const QString &section) {
+TActionEntry ReadActionEntry(TXIniFile &ini, int n, TEntryProblems &problems) {
+  const QString section = ActionSection(n);
   TActionEntry entry;
+  problems.Number = n;
+  // Read first only to name the entry if one of its values is wrong.
+  entry.Action = ini.ReadString(section, QStringLiteral("Action"), QString());
+  problems.Action = entry.Action;
   // Only the low byte is kept: a hand-edited kind above 255 wraps into the byte.
   entry.TimePoint = static_cast<TTimePoint>(
       static_cast<std::uint8_t>(ini.ReadInteger(section, QStringLiteral("TimePoint"), 0)));
   entry.SuddenStart = ini.ReadBool(section, QStringLiteral("SuddenStart"), false);
   entry.AllCalls = ini.ReadBool(section, QStringLiteral("AllCalls"), false);
-  entry.Freq = ini.ReadFloat(section, QStringLiteral("Freq"), 0);
-  entry.FirstDate = ini.ReadFloat(section, QStringLiteral("FirstDate"), 0);
-  // Older files name the first date "Date".
-  if (entry.FirstDate == 0)
-    entry.FirstDate = ini.ReadFloat(section, QStringLiteral("Date"), 0);
-  entry.LastDate = ini.ReadFloat(section, QStringLiteral("LastDate"), entry.FirstDate);
-  entry.Action = ini.ReadString(section, QStringLiteral("Action"), QString());
+
+  bool outOfRange = false;
+  entry.Freq = ini.ReadFloat(section, QStringLiteral("Freq"), 0, &outOfRange);
+  // Below a millisecond a frequency entry would want millions of calls a tick.
+  const double oneMs = 1 / MSecsPerDay;
+  if (outOfRange || (entry.Freq != 0 && !(entry.Freq >= oneMs && entry.Freq <= MaxFreq))) {
+    const QString text = ini.ReadString(section, QStringLiteral("Freq"), QString());
+    problems.Values.push_back(
+        {outOfRange ? NotFiniteFault(QStringLiteral("Freq"), text) : FreqRangeFault(text),
+         TakenInsteadText(QStringLiteral("0 (nie nach der Zeit fällig)"))});
+    entry.Freq = 0;
+  }
+
+  // A wrong FirstDate counts as a missing one: then "Date", which older files have instead.
+  const QString zero = QStringLiteral("0");
+  const std::size_t before = problems.Values.size();
+  entry.FirstDate = ReadDate(ini, section, QStringLiteral("FirstDate"), 0, zero, problems);
+  if (entry.FirstDate == 0) {
+    entry.FirstDate = ReadDate(ini, section, QStringLiteral("Date"), 0, zero, problems);
+    if (entry.FirstDate != 0 && problems.Values.size() > before)
+      problems.Values[before].Fallback = TakenInsteadText(QStringLiteral("Date"));
+  }
+  // LastDate is a due point plus the run mark, so it may lie that much past the calendar's
+  // last moment: a call at 31 December 9999, 23:59:59.95 records one there.
+  entry.LastDate = ReadDate(ini, section, QStringLiteral("LastDate"), entry.FirstDate,
+                            QStringLiteral("FirstDate"), problems, true);
   return entry;
+}
+
+std::int64_t ReadInterval(TXIniFile &ini, TLoadReport &report) {
+  const int interval = ini.ReadInteger(General, QStringLiteral("Interval"), 1000);
+  if (interval >= 0 && interval <= MaxIntervalMs)
+    return interval;
+  report.Settings.push_back(
+      {IntervalFault(ini.ReadString(General, QStringLiteral("Interval"), QString()),
+                     QString::number(MaxIntervalMs)),
+       TakenInsteadText(QStringLiteral("1000"))});
+  return 1000;
 }
 
 void WriteActionEntry(TXIniFile &ini, const QString &s, const TActionEntry &entry,
@@ -68,18 +141,23 @@ void WriteActionEntry(TXIniFile &ini, const QString &s, const TActionEntry &entr
 }
 
 TActionListContents ReadActionListFile(const QString &fileName) {
-  TXIniFile ini(fileName);
+  TScheduleIniFile ini(fileName);
   TActionListContents contents;
-  contents.IntervalMs = ini.ReadInteger(General, QStringLiteral("Interval"), 1000);
+  contents.Report.FileName = QFileInfo(fileName).absoluteFilePath();
+  contents.IntervalMs = ReadInterval(ini, contents.Report);
   const int count = ini.ReadInteger(General, QStringLiteral("Count"), 0);
-  for (const int n : ActionSectionNumbers(ini, count))
-    contents.Entries.push_back(ReadActionEntry(ini, ActionSection(n)));
+  for (const int n : ActionSectionNumbers(ini, count)) {
+    TEntryProblems problems;
+    contents.Entries.push_back(ReadActionEntry(ini, n, problems));
+    if (!problems.Values.empty())
+      contents.Report.Entries.push_back(problems);
+  }
   return contents;
 }
 
 void WriteActionListFile(const QString &fileName, std::int64_t intervalMs,
                          const std::vector<TActionEntry> &entries) {
-  TXIniFile ini(fileName);
+  TScheduleIniFile ini(fileName);
   ini.WriteInteger(General, QStringLiteral("Interval"), static_cast<int>(intervalMs));
   ini.WriteInteger(General, QStringLiteral("Count"), static_cast<int>(entries.size()));
   int n = 0;

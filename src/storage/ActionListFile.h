@@ -3,12 +3,22 @@
 #pragma once
 
 #include "base/ActionEntry.h"
+#include "storage/FileReports.h"
+#include "storage/XIniFile.h"
 
 #include <QString>
 #include <cstdint>
 #include <vector>
 
-class TXIniFile;
+// The INI engine on a schedule file, the configuration or an action list. A file that holds
+// text but neither [General] nor an [ActionN] section belongs to another program (every file
+// we ever wrote has [General]); saving over it would lose all its lines before the first
+// header, so it is refused like a file we cannot read: construction raises EInOutError and
+// no flush writes it. An empty file, or one of blanks and comments only, is an empty list.
+class TScheduleIniFile : public TXIniFile {
+public:
+  explicit TScheduleIniFile(const QString &fileName);
+};
 
 // The section name of entry n (1-based): "Action" + n.
 QString ActionSection(int n);
@@ -18,9 +28,19 @@ QString ActionSection(int n);
 // hand-edited Count of millions from meaning millions of lookups (or of empty entries).
 std::vector<int> ActionSectionNumbers(TXIniFile &ini, int count);
 
-// Reads one entry from section: every field, the older key "Date" standing in for a missing
-// FirstDate, LastDate defaulting to FirstDate. Nothing is discarded here.
-TActionEntry ReadActionEntry(TXIniFile &ini, const QString &section);
+// Reads one entry from section "Action" + n: every field, the older key "Date" standing in
+// for a missing FirstDate, LastDate defaulting to FirstDate. Nothing is discarded here, but a
+// value no entry may hold is replaced and recorded in problems (Number and Action filled in
+// as well): FirstDate, Date or LastDate outside the years 1 to 9999 (LastDate, a due point
+// plus the run mark, may lie that mark beyond) or not representable read as missing; a Freq
+// outside 1 ms to 9999 years (0 excepted, "never by time") reads as 0.
+TActionEntry ReadActionEntry(TXIniFile &ini, int n, TEntryProblems &problems);
+
+// The longest tick interval: the most the editor's field "hh:mm:ss" can show, 99:59:59.
+constexpr std::int64_t MaxIntervalMs = 99 * 3600000LL + 59 * 60000 + 59 * 1000;
+// The interval of [General] in milliseconds: 1000 when missing or malformed, and 1000 with a
+// problem recorded in report when it lies outside 0 to MaxIntervalMs.
+std::int64_t ReadInterval(TXIniFile &ini, TLoadReport &report);
 
 // The order in which a new section's keys are written: the tray's configuration and the
 // editor's action-list files have each kept their own since their first versions.
@@ -36,10 +56,13 @@ struct TActionListContents {
   // Every entry 1..Count whose section exists, none discarded (an empty action or a
   // FirstDate of 0 included).
   std::vector<TActionEntry> Entries;
+  // The values that could not be taken; the editor tells the user.
+  TLoadReport Report;
 };
 
 // Loads an action-list file for the editor; a missing file reads as empty. Raises
-// EInOutError when the file exists but cannot be read.
+// EInOutError when the file exists but cannot be read or is not used (see TBigIniFile's
+// LoadFromFile).
 TActionListContents ReadActionListFile(const QString &fileName);
 
 // Writes interval, count and the entries in the editor's key order into fileName, keeping

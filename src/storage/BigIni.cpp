@@ -1,12 +1,16 @@
 #include "storage/BigIni.h"
 
 #include "base/Errors.h"
+#include "platform/OwnFiles.h"
+#include "platform/SystemError.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QStringDecoder>
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
 #include <limits>
 #include <numeric>
@@ -234,12 +238,66 @@ bool ParseIniInteger(const QString &text, int &value) {
 
 } // namespace
 
-QString DecodeIniText(const QByteArray &bytes) {
+QString DecodeIniText(const QByteArray &bytes, TContentFault *fault) {
+  if (fault)
+    *fault = TContentFault::None;
+  // Notepad's "Unicode" and "Unicode Big Endian": UTF-16 behind a byte-order mark.
+  const auto byte = [&](qsizetype i) { return static_cast<unsigned char>(bytes[i]); };
+  if (bytes.size() >= 2 &&
+      ((byte(0) == 0xFF && byte(1) == 0xFE) || (byte(0) == 0xFE && byte(1) == 0xFF))) {
+    const bool little = byte(0) == 0xFF;
+    QString text;
+    bool broken = bytes.size() % 2 != 0;
+    text.reserve(bytes.size() / 2);
+    for (qsizetype i = 2; !broken && i + 1 < bytes.size(); i += 2) {
+      const char16_t unit = little ? static_cast<char16_t>(byte(i) | byte(i + 1) << 8)
+                                   : static_cast<char16_t>(byte(i) << 8 | byte(i + 1));
+      text.append(QChar(unit));
+    }
+    // Every surrogate must be one half of a pair, in order.
+    for (qsizetype i = 0; !broken && i < text.size(); ++i) {
+      if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate())
+        ++i;
+      else if (text[i].isSurrogate())
+        broken = true;
+    }
+    if (broken) {
+      if (fault)
+        *fault = TContentFault::BrokenUtf16;
+      return {};
+    }
+    return text;
+  }
+  // A UTF-8 byte-order mark is skipped by the decoder.
   QStringDecoder utf8(QStringConverter::Utf8);
   QString text = utf8.decode(bytes);
   if (!utf8.hasError())
     return text;
+  if (bytes.startsWith("\xEF\xBB\xBF"))
+    return DecodeWindows1252(bytes.mid(3));
   return DecodeWindows1252(bytes);
+}
+
+void RemoveStaleSaveFiles(const QString &fileName) {
+  // QSaveFile writes beside the file, under the file's name, a dot and six letters or digits,
+  // and renames that over the file; a kill between the two leaves it. A minute is far longer
+  // than any save of ours takes, so a younger one may still be another save in progress.
+  constexpr int MinAgeSeconds = 60;
+  const QFileInfo file(fileName);
+  const QString prefix = file.fileName() + u'.';
+  const QDir folder = file.absoluteDir();
+  // Matched by hand: the file's own name may hold characters a name filter would read as
+  // wildcards.
+  for (const QString &name : folder.entryList(QDir::Files | QDir::Hidden | QDir::System)) {
+    if (name.size() != prefix.size() + 6 || !name.startsWith(prefix))
+      continue;
+    const QStringView tail = QStringView(name).mid(prefix.size());
+    const bool ours = std::all_of(tail.begin(), tail.end(), [](QChar c) {
+      return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9');
+    });
+    if (ours)
+      RemoveStaleOwnFile(folder.filePath(name), MinAgeSeconds);
+  }
 }
 
 // ---- TBigIniFile ----
@@ -249,9 +307,11 @@ TBigIniFile::TBigIniFile(const QString &fileName) {
 }
 
 TBigIniFile::~TBigIniFile() {
-  // A destructor must not throw; callers that need to see a write error flush first.
+  // A destructor must not throw; callers that need to see a write error flush first, and
+  // after a failed flush nothing is written any more.
   try {
-    UpdateFile();
+    if (!FFlushFailed)
+      UpdateFile();
   } catch (...) {
   }
   ClearSections();
@@ -261,6 +321,10 @@ void TBigIniFile::SetFileName(const QString &name) {
   UpdateFile();
   ClearSections();
   FFileName = name;
+  FFlushFailed = false;
+  FLoadedText = false;
+  FRefusal.clear();
+  FRefusalReason.clear();
   if (!name.isEmpty())
     LoadFromFile(name);
   FDirty = false;
@@ -271,32 +335,57 @@ void TBigIniFile::ClearSections() {
   FSectionCursor = 0;
 }
 
+namespace {
+
+// Whether a line says something: it is not blank and not a comment.
+bool IsContentLine(const QString &line) {
+  const QString trimmed = line.trimmed();
+  return !trimmed.isEmpty() && !trimmed.startsWith(u';') && !trimmed.startsWith(u'#');
+}
+
+} // namespace
+
 void TBigIniFile::LoadFromFile(const QString &name) {
   FSectionCursor = 0;
-  QFile file(name);
-  if (!file.exists())
+  const QString shownName = QFileInfo(name).absoluteFilePath();
+  const TOwnFileContents file = ReadOwnFile(name, MaxIniFileBytes);
+  // Refused also when it is missing: a file we would create in a folder others may write is
+  // no more ours than one that is there already.
+  if (file.Refusal != TFileRefusal::None) {
+    const QString reason = FileResultReason(file);
+    RefuseFile(name, UnusableFileText(shownName, reason), reason);
+  }
+  if (!file.Exists)
     return;
-  if (!file.open(QIODevice::ReadOnly))
-    throw EInOutError(QStringLiteral("Die Datei „%1“ kann nicht gelesen werden: %2")
-                          .arg(QFileInfo(name).absoluteFilePath(), file.errorString()));
-  const QByteArray bytes = file.readAll();
-  if (file.error() != QFileDevice::NoError)
-    throw EInOutError(QStringLiteral("Die Datei „%1“ kann nicht gelesen werden: %2")
-                          .arg(QFileInfo(name).absoluteFilePath(), file.errorString()));
-  file.close();
-  const QString text = DecodeIniText(bytes);
+  if (file.Error != 0) {
+    const QString reason = FileResultReason(file);
+    throw EInOutError(ReadErrorText(shownName, reason), reason);
+  }
+  TContentFault fault = TContentFault::None;
+  const QString text = DecodeIniText(file.Bytes, &fault);
 
+  // What is not text we must not write back: a NUL character means a binary file or UTF-16
+  // without a byte-order mark, whose lines we would mangle.
+  const int sectionsBefore = FSections.Count();
+  bool content = false;
   int current = -1;
   qsizetype start = 0;
-  while (start < text.size()) {
-    qsizetype end = text.indexOf(u'\n', start);
-    if (end < 0)
-      end = text.size();
+  while (fault == TContentFault::None && start < text.size()) {
+    // A line ends at CR LF, LF or CR alone (old Mac files, and some Windows tools).
+    qsizetype end = start;
+    while (end < text.size() && text[end] != u'\n' && text[end] != u'\r')
+      ++end;
     QString line = text.mid(start, end - start);
     start = end + 1;
+    if (end < text.size() && text[end] == u'\r' && start < text.size() && text[start] == u'\n')
+      ++start;
     if (line.startsWith(QChar(26)))
       break;
-    line.remove(u'\r');
+    if (line.contains(QChar(0))) {
+      fault = TContentFault::NulCharacter;
+      break;
+    }
+    content = content || IsContentLine(line);
 
     if (IgnoreComments && line.startsWith(u';'))
       line.clear();
@@ -337,8 +426,32 @@ void TBigIniFile::LoadFromFile(const QString &name) {
     if (current >= 0)
       FSections.Lines(current).append(line);
   }
+  if (name == FFileName)
+    FLoadedText = content;
+  if (fault != TContentFault::None) {
+    // The model stays as it was before this load.
+    std::vector<bool> added(static_cast<std::size_t>(FSections.Count()), false);
+    std::fill(added.begin() + sectionsBefore, added.end(), true);
+    FSections.DeleteMarked(added);
+    FSectionCursor = 0;
+    const QString reason = ContentFaultReason(fault);
+    RefuseFile(name, UnusableFileText(shownName, reason), reason);
+  }
   if (RemoveDuplicateSections(OnDuplicateSection))
     FDirty = true;
+}
+
+void TBigIniFile::RefuseFile(const QString &name, const QString &message, const QString &reason) {
+  if (name == FFileName) {
+    FRefusal = message;
+    FRefusalReason = reason;
+  }
+  throw EInOutError(message, reason);
+}
+
+void TBigIniFile::Refuse(TContentFault fault) {
+  const QString reason = ContentFaultReason(fault);
+  RefuseFile(FFileName, UnusableFileText(QFileInfo(FFileName).absoluteFilePath(), reason), reason);
 }
 
 bool TBigIniFile::RemoveDuplicateSections(const TDuplicateSectionEvent &event) {
@@ -505,6 +618,9 @@ void TBigIniFile::GetStrings(QStringList &list) {
 
 void TBigIniFile::UpdateFile() {
   if (FDirty && !FFileName.isEmpty()) {
+    // A file whose load was refused is never written over, whatever happened since.
+    if (!FRefusal.isEmpty())
+      throw EInOutError(FRefusal, FRefusalReason);
     QStringList all;
     GetStrings(all);
     QByteArray bytes;
@@ -512,17 +628,40 @@ void TBigIniFile::UpdateFile() {
       bytes += line.toUtf8();
       bytes += "\r\n";
     }
-    // Written to a temporary file and renamed over the old one, so a failure never leaves a
-    // truncated configuration behind. Unbuffered, so that a short write (disk full) shows in
-    // write()'s result instead of being lost in a buffered flush.
-    QSaveFile file(FFileName);
-    const bool written = file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) &&
-                         file.write(bytes) == bytes.size();
-    if (!written)
-      file.cancelWriting();
-    if (!written || !file.commit())
-      throw EInOutError(QStringLiteral("Die Datei „%1“ kann nicht geschrieben werden: %2")
-                            .arg(QFileInfo(FFileName).absoluteFilePath(), file.errorString()));
+    const QString error = WriteAtomically(FFileName, bytes);
+    // A later flush (the destructor's) must not try again behind the caller's back: the
+    // caller has been told the save failed, so the file must stay as it was.
+    FFlushFailed = !error.isEmpty();
+    if (FFlushFailed)
+      throw EInOutError(WriteErrorText(QFileInfo(FFileName).absoluteFilePath(), error), error);
   }
   FDirty = false;
+}
+
+QString TBigIniFile::WriteAtomically(const QString &fileName, const QByteArray &bytes) {
+  // Written to a temporary file and renamed over the old one, so a failure never leaves a
+  // truncated file behind. The writes go straight to the descriptor, so that the system's
+  // reason for a failure (a full disk, a quota, a size limit) is ours to tell.
+  QSaveFile file(fileName);
+  errno = 0;
+  if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+    const int error = errno;
+    return error != 0 ? SystemErrorText(error) : file.errorString();
+  }
+  int error = SetSavedFileMode(file.handle(), fileName);
+  if (error == 0)
+    error = WriteAllBytes(file.handle(), bytes);
+  // A full disk may show only when the data reaches it.
+  if (error == 0)
+    error = SyncFile(file.handle());
+  if (error != 0) {
+    file.cancelWriting();
+    return SystemErrorText(error);
+  }
+  errno = 0;
+  if (!file.commit()) {
+    error = errno;
+    return error != 0 ? SystemErrorText(error) : file.errorString();
+  }
+  return {};
 }

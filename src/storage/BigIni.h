@@ -2,6 +2,8 @@
 // reads and writes of keys and a deferred, atomic rewrite of the whole file.
 #pragma once
 
+#include "storage/FileReports.h"
+
 #include <QHash>
 #include <QString>
 #include <QStringList>
@@ -88,10 +90,12 @@ public:
   // Appends the whole model in file form.
   virtual void GetStrings(QStringList &list);
   // Rewrites the file atomically when the model is dirty; raises EInOutError (the old file
-  // is then untouched and the model stays dirty).
+  // is then untouched and the model stays dirty), also when the load of this file was refused.
   virtual void UpdateFile();
   // Parses a file into the model; a missing file leaves the model as it is. Raises
-  // EInOutError when the file exists but cannot be read.
+  // EInOutError when the file exists but cannot be read, or is not used: not a regular file,
+  // larger than MaxIniFileBytes, changeable by others (ReadOwnFile), or not text (a NUL
+  // character, broken UTF-16). The model is then unchanged.
   virtual void LoadFromFile(const QString &name);
 
   // Flushes the current file, then takes and loads another one.
@@ -103,6 +107,9 @@ public:
   int LocateKey(const QString &section, const QString &key, bool create, QStringList *&lines);
 
   const QString &FileName() const { return FFileName; }
+  // Whether the file loaded for FileName held a line besides blanks and comments (before any
+  // header or in a section).
+  bool LoadedText() const { return FLoadedText; }
   bool Dirty() const { return FDirty; }
   int SectionCursor() const { return FSectionCursor; }
   TSectionList &Sections() { return FSections; }
@@ -117,13 +124,26 @@ public:
   bool TrimTrailing = false;
 
 protected:
+  // Refuses the file the engine was made for: raises EInOutError, and every later flush
+  // raises the same instead of writing.
+  [[noreturn]] void Refuse(TContentFault fault);
   // Of several same-named sections keeps one per name (see OnDuplicateSection); whether any
   // was dropped.
   bool RemoveDuplicateSections(const TDuplicateSectionEvent &event);
 
 private:
+  // Raises why the file name is not used; remembers it when name is the engine's own file.
+  [[noreturn]] void RefuseFile(const QString &name, const QString &message, const QString &reason);
+  // Replaces fileName by bytes atomically; the reason of a failure, empty on success.
+  static QString WriteAtomically(const QString &fileName, const QByteArray &bytes);
+
   QString FFileName;
   bool FDirty = false;
+  bool FFlushFailed = false;
+  bool FLoadedText = false;
+  // Set when a load refused the file: the message and reason every later flush raises.
+  QString FRefusal;
+  QString FRefusalReason;
   TSectionList FSections;
   int FSectionCursor = 0;
 };
@@ -134,5 +154,12 @@ public:
   using TBigIniFile::TBigIniFile;
 };
 
-// Decodes file bytes: UTF-8 when they are valid UTF-8, else Windows-1252 (older files).
-QString DecodeIniText(const QByteArray &bytes);
+// Decodes file bytes: UTF-16 after its byte-order mark (fault BrokenUtf16 and the empty text
+// when it is not valid), else UTF-8 when they are valid UTF-8 (a byte-order mark skipped),
+// else Windows-1252 (older files).
+QString DecodeIniText(const QByteArray &bytes, TContentFault *fault = nullptr);
+
+// Removes what a killed save left beside fileName: QSaveFile's temporary files
+// "<name>.XXXXXX" that are ours, regular and older than a minute. Call at start, once the
+// file is ours to write (the instance lock is held).
+void RemoveStaleSaveFiles(const QString &fileName);

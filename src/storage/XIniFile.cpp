@@ -46,8 +46,11 @@ bool IsIniFloatText(const QString &text) {
 
 } // namespace
 
-double TXIniFile::ReadFloat(const QString &section, const QString &key, double defaultValue) {
+double TXIniFile::ReadFloat(const QString &section, const QString &key, double defaultValue,
+                            bool *outOfRange) {
   const QString text = ReadString(section, key, QString());
+  if (outOfRange)
+    *outOfRange = false;
   if (!IsIniFloatText(text))
     return defaultValue;
   // The text is plain ASCII now; from_chars reads it without QLocale's cost, which
@@ -62,12 +65,16 @@ double TXIniFile::ReadFloat(const QString &section, const QString &key, double d
         buffer[length++] = static_cast<char>(c.unicode());
     double value = 0;
     const auto [end, error] = std::from_chars(buffer, buffer + length, value);
-    if (error == std::errc() && end == buffer + length)
-      return std::isfinite(value) ? value : defaultValue;
+    if (error == std::errc() && end == buffer + length && std::isfinite(value))
+      return value;
   }
   bool ok = false;
   const double value = QLocale::c().toDouble(number, &ok);
-  return ok && std::isfinite(value) ? value : defaultValue;
+  if (ok && std::isfinite(value))
+    return value;
+  if (outOfRange)
+    *outOfRange = true;
+  return defaultValue;
 }
 
 void TXIniFile::WriteFloat(const QString &section, const QString &key, double value) {

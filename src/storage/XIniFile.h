@@ -9,7 +9,9 @@ public:
   using TBiggerIniFile::TBiggerIniFile;
 
   // A decimal number with "." as separator (an exponent allowed); defaultValue otherwise.
-  double ReadFloat(const QString &section, const QString &key, double defaultValue);
+  // outOfRange, when given, tells apart a text that is a number no double holds (1e999).
+  double ReadFloat(const QString &section, const QString &key, double defaultValue,
+                   bool *outOfRange = nullptr);
   // Writes value in the 23-character form " 4.16666666666667E-0002".
   void WriteFloat(const QString &section, const QString &key, double value);
 };

@@ -168,7 +168,9 @@ TEST_F(Configuration, SavingTwiceWithoutChangesLeavesTheFileUntouched) {
   EXPECT_EQ(QFileInfo(Path()).fileTime(QFileDevice::FileMetadataChangeTime), inode);
 }
 
-TEST_F(Configuration, AFailedSaveRaisesAndAFailedLoadEmptiesTheList) {
+// A load that fails keeps the running list: a wrong file chosen in "Aktionen laden..." must
+// not empty it, or the next save would write the empty list over the configuration.
+TEST_F(Configuration, AFailedSaveRaisesAndAFailedLoadKeepsTheList) {
   const QString missingFolder = FTemp.filePath(QStringLiteral("fehlt/kronolab.ini"));
   EXPECT_THROW(FScheduler.SaveConfiguration(missingFolder), EInOutError);
 
@@ -179,7 +181,8 @@ TEST_F(Configuration, AFailedSaveRaisesAndAFailedLoadEmptiesTheList) {
   FScheduler.AddAction(e);
   FScheduler.Interval = 77;
   EXPECT_THROW(FScheduler.LoadConfiguration(Path()), EInOutError);
-  EXPECT_EQ(FScheduler.ActionList.Count(), 0);
+  ASSERT_EQ(FScheduler.ActionList.Count(), 1);
+  EXPECT_EQ(FScheduler.ActionList[0]->Action.Text(), QStringLiteral("x"));
   EXPECT_EQ(FScheduler.Interval, 77u);
 }
 

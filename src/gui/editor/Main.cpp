@@ -552,6 +552,10 @@ void TMainForm::done(int result) {
 
 void TMainForm::AppendActionFile(const QString &fileName) {
   const TActionListContents contents = ReadActionListFile(fileName);
+  // What the file held that no entry may hold has been replaced; the user learns which.
+  if (!contents.Report.IsEmpty())
+    MessageBox(QMessageBox::Warning, contents.Report.Header() + u'\n' + contents.Report.Text(),
+               QMessageBox::Ok);
   TimerEdit->SetText(MsToTimeText(contents.IntervalMs));
   const int count = static_cast<int>(contents.Entries.size());
   if (count <= 0)

@@ -10,6 +10,7 @@
 #include "gui/editor/Main.h"
 #include "gui/moon/Moon.h"
 #include "platform/Autostart.h"
+#include "storage/BigIni.h"
 
 #include <QGuiApplication>
 #include <QMenu>
@@ -25,12 +26,15 @@ constexpr int MaxBoxText = 255;
 
 } // namespace
 
-QString ConfigWriteErrorText(const QString &configFileName) {
+QString ConfigWriteErrorText(const QString &configFileName, const QString &reason) {
   const QString head = QStringLiteral("Fehler beim Schreiben der Konfigurationsdatei!\n"
                                       "Bitte stellen Sie sicher das die Datei\n\"");
-  const QString tail = QStringLiteral("\"\nnicht anderweitig geöffnet ist.\n"
-                                      "Wollen Sie das Programm trotzdem schließen?");
-  const qsizetype room = MaxBoxText - head.size() - tail.size();
+  // The system's reason (a full disk) or ours (a file we could not read is never written
+  // over) comes before the question, so that the user knows what to mend.
+  const QString why = reason.isEmpty() ? QString() : QStringLiteral("(%1)\n").arg(reason);
+  const QString tail = QStringLiteral("\"\nnicht anderweitig geöffnet ist.\n") + why +
+                       QStringLiteral("Wollen Sie das Programm trotzdem schließen?");
+  const qsizetype room = std::max<qsizetype>(MaxBoxText - head.size() - tail.size(), 16);
   QString path = configFileName;
   if (path.size() > room) {
     // Keep the start and the end of the path (the file's name), drop the middle.
@@ -78,7 +82,9 @@ TSysTrayIconForm::TSysTrayIconForm(const TStartupArgs &args,
     box.exec();
   };
   Seams.KeyboardModifiers = [] { return QGuiApplication::queryKeyboardModifiers(); };
-  Seams.Quit = [] { QCoreApplication::quit(); };
+  // exit, not quit: Qt's quit() first asks every window to close, and the window shown where
+  // there is no notification area refuses, so "&Beenden" and SIGTERM would never end.
+  Seams.Quit = [] { QCoreApplication::exit(0); };
 
   Timer = new QTimer(this);
   Timer->setTimerType(Qt::CoarseTimer);
@@ -173,6 +179,7 @@ void TSysTrayIconForm::FormCreate(const TStartupArgs &args) {
     const TStartupFiles files = StartupFileNames(args.Arguments, args.CurrentFolder);
     Scheduler.ConfigFileName = files.ConfigFileName;
     Scheduler.LogFileName = files.LogFileName;
+    RemoveStaleSaveFiles(Scheduler.ConfigFileName);
     Scheduler.LoadConfiguration(Scheduler.ConfigFileName);
     ++FListGeneration;
     ApplyInterval();
@@ -373,9 +380,12 @@ void TSysTrayIconForm::SaveConfiguration() {
 void TSysTrayIconForm::BeendenClick() {
   try {
     SaveConfiguration();
-  } catch (const std::exception &) {
-    if (Seams.MessageBox(QMessageBox::Warning, ConfigWriteErrorText(Scheduler.ConfigFileName),
-                         QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
+  } catch (const std::exception &error) {
+    const auto *failure = dynamic_cast<const EInOutError *>(&error);
+    if (Seams.MessageBox(
+            QMessageBox::Warning,
+            ConfigWriteErrorText(Scheduler.ConfigFileName, failure ? failure->Reason() : QString()),
+            QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
       return;
   }
   FExitSaved = true;

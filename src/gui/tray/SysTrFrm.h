@@ -31,10 +31,11 @@ struct TStartupArgs {
   QString CurrentFolder;
 };
 
-// The question on exit when the configuration cannot be written; a very long path is
-// shortened in its middle so that the text stays within 255 characters with the question
-// whole.
-QString ConfigWriteErrorText(const QString &configFileName);
+// The question on exit when the configuration cannot be written, with the reason when one is
+// known; a very long path is shortened in its middle so that the text stays within 255
+// characters with the question whole (a reason so long that it leaves no room is the one
+// thing that may stretch it).
+QString ConfigWriteErrorText(const QString &configFileName, const QString &reason = QString());
 
 // The dialogs and the outside world as the tray host reaches them; the host fills in the real
 // ones, tests replace them.

@@ -179,7 +179,8 @@ TEST_F(TrayHost, FailedSaveOnExitAsksAndNoKeepsTheProgramRunning) {
   Answer = QMessageBox::No;
   host->Beenden->trigger();
   ASSERT_EQ(Boxes.size(), 1);
-  EXPECT_EQ(Boxes[0], ConfigWriteErrorText(host->Scheduler.ConfigFileName));
+  EXPECT_EQ(Boxes[0], ConfigWriteErrorText(host->Scheduler.ConfigFileName,
+                                           QStringLiteral("Datei oder Ordner nicht gefunden")));
   EXPECT_EQ(LastIcon, QMessageBox::Warning);
   EXPECT_EQ(LastButtons, QMessageBox::Yes | QMessageBox::No);
   EXPECT_EQ(Quits, 0);
