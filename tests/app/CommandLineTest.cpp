@@ -48,7 +48,7 @@ QStringList Everything(const QString &root) {
   return found;
 }
 
-TEST(TrayProgram, HelpAndVersionAnswerWithoutADisplayAndCreateNothing) {
+TEST(TrayProgramCommandLine, HelpAndVersionAnswerWithoutADisplayAndCreateNothing) {
   QTemporaryDir home;
   const TRun help = RunTray(home, {QStringLiteral("--help")});
   EXPECT_EQ(help.Status, 0) << help.Err.toStdString();
@@ -59,7 +59,7 @@ TEST(TrayProgram, HelpAndVersionAnswerWithoutADisplayAndCreateNothing) {
   EXPECT_EQ(Everything(home.path()), QStringList());
 }
 
-TEST(TrayProgram, AnOptionItDoesNotKnowIsRefusedAndNeverBecomesAFile) {
+TEST(TrayProgramCommandLine, AnOptionItDoesNotKnowIsRefusedAndNeverBecomesAFile) {
   QTemporaryDir home;
   for (const QStringList &args : {QStringList{"--hilfe"}, {"-x", "plan.ini"}, {"run", "--", "-"}}) {
     const TRun run = RunTray(home, args);
