@@ -33,7 +33,8 @@ const char FourEntries[] = "[General]\r\nInterval=1000\r\nCount=4\r\n\r\n"
 
 // Every minute of Wednesday and Thursday: the start-up call of the copy with its last grid
 // point, each six-hourly point on time, the daily points at 08:00 (the second entry at the same
-// point one tick later), the weekly point on Thursday; nothing at Friday 00:00.
+// point in the same tick, after the first), the weekly point on Thursday; nothing at Friday
+// 00:00.
 TEST(CliSimulate, TheBuiltProgramPrintsEveryCallOfTwoDaysMinuteByMinute) {
   QTemporaryDir dir;
   const QString config = dir.filePath(QStringLiteral("k.ini"));
@@ -51,13 +52,13 @@ TEST(CliSimulate, TheBuiltProgramPrintsEveryCallOfTwoDaysMinuteByMinute) {
       "2026-06-10 00:00:00.000 2026-06-09 21:00:00.000 #3 %COPY /a/*.txt /b\n"
       "2026-06-10 03:00:00.000 2026-06-10 03:00:00.000 #3 %COPY /a/*.txt /b\n"
       "2026-06-10 08:00:00.000 2026-06-10 08:00:00.000 #1 \"Guten Morgen\"\n"
-      "2026-06-10 08:01:00.000 2026-06-10 08:00:00.000 #4 prog --daily\n"
+      "2026-06-10 08:00:00.000 2026-06-10 08:00:00.000 #4 prog --daily\n"
       "2026-06-10 09:00:00.000 2026-06-10 09:00:00.000 #3 %COPY /a/*.txt /b\n"
       "2026-06-10 15:00:00.000 2026-06-10 15:00:00.000 #3 %COPY /a/*.txt /b\n"
       "2026-06-10 21:00:00.000 2026-06-10 21:00:00.000 #3 %COPY /a/*.txt /b\n"
       "2026-06-11 03:00:00.000 2026-06-11 03:00:00.000 #3 %COPY /a/*.txt /b\n"
       "2026-06-11 08:00:00.000 2026-06-11 08:00:00.000 #1 \"Guten Morgen\"\n"
-      "2026-06-11 08:01:00.000 2026-06-11 08:00:00.000 #4 prog --daily\n"
+      "2026-06-11 08:00:00.000 2026-06-11 08:00:00.000 #4 prog --daily\n"
       "2026-06-11 09:00:00.000 2026-06-11 09:00:00.000 #3 %COPY /a/*.txt /b\n"
       "2026-06-11 12:30:00.000 2026-06-11 12:30:00.000 #2 prog --weekly\n"
       "2026-06-11 15:00:00.000 2026-06-11 15:00:00.000 #3 %COPY /a/*.txt /b\n"
