@@ -78,6 +78,7 @@ TSysTrayIconForm::TSysTrayIconForm(const TStartupArgs &args,
   };
   Seams.KeyboardModifiers = [] { return QGuiApplication::queryKeyboardModifiers(); };
   Seams.Quit = [] { QCoreApplication::quit(); };
+  Seams.FollowConfigFile = [](const QString &) { return QString(); };
 
   Timer = new QTimer(this);
   Timer->setTimerType(Qt::CoarseTimer);
@@ -262,7 +263,15 @@ void TSysTrayIconForm::TrayIconClick() {
   }
   FOpenEditor = nullptr;
   try {
-    Scheduler.ConfigFileName = session.ConfigFileName;
+    // Another scheduler on the file the editor chose would run its calls twice: then the
+    // configuration stays where it was.
+    const QString refused = session.ConfigFileName == Scheduler.ConfigFileName
+                                ? QString()
+                                : Seams.FollowConfigFile(session.ConfigFileName);
+    if (refused.isEmpty())
+      Scheduler.ConfigFileName = session.ConfigFileName;
+    else
+      Scheduler.ShowMessageWindow(QStringLiteral("Fehler"), QString(), refused);
     if (accepted) {
       Scheduler.Interval =
           static_cast<unsigned>(std::min<std::uint64_t>(session.IntervalMs, UINT32_MAX));
