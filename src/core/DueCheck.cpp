@@ -12,8 +12,9 @@
 namespace {
 
 // More catch-up calls than this in one tick are left for the following ticks, so that a
-// long absence with a short interval neither exhausts memory nor freezes the program.
-constexpr double MaxCatchUpCallsPerTick = 100000;
+// long absence with a short interval neither exhausts memory nor freezes the program. A
+// tick's time budget carries out fewer anyway.
+constexpr double MaxCatchUpCallsPerTick = 10000;
 // The clock is read once per so many catch-up calls: often enough for the time budget,
 // rarely enough to cost nothing.
 constexpr int CallsPerClockRead = 256;
@@ -235,7 +236,8 @@ void TScheduler::CollectDueActions(TDateTime now) {
 }
 
 void TScheduler::KeepUndispatchedCalls(int from) {
-  for (int i = std::max(from, 0); i < FDueList.Count(); ++i) {
+  // Only each catch-up entry's first call that did not run matters.
+  for (int i = std::max(from, 0); i < FDueList.Count() && !FCatchUps.empty(); ++i) {
     TActionEntry *entry = DueEntry(i);
     const auto catchUp = FCatchUps.find(entry);
     if (catchUp == FCatchUps.end())
