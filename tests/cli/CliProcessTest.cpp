@@ -244,6 +244,30 @@ TEST_F(CliProcess, ATinyFrequencyStillAnswersSigtermWithinASecondAndSaves) {
   }
 }
 
+// The tray program runs the same ticks: busy with a tiny frequency, it still ends within a
+// second of SIGTERM and saves.
+TEST_F(CliProcess, TheTrayProgramAlsoAnswersSigtermWithinASecondAndSaves) {
+  TSection tiny{
+      0,    QStringLiteral("46000"),  QStringLiteral("45999"), QStringLiteral("1E-9"), false,
+      true, QStringLiteral("%NICHTS")};
+  WriteBytes(Config, Configuration({AtStart(QStringLiteral("%NICHTS")), tiny}));
+  QProcessEnvironment tray = Environment;
+  tray.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+  QProcess *run = Start({Config}, tray, QStringLiteral(KRONOLAB_PROGRAM));
+  // Until the first tick has recorded the start-up call, as the saved file will show.
+  QThread::msleep(2500);
+  QElapsedTimer answered;
+  answered.start();
+  kill(static_cast<pid_t>(run->processId()), SIGTERM);
+  ASSERT_TRUE(run->waitForFinished(10000));
+  EXPECT_LT(answered.elapsed(), 1000);
+  EXPECT_EQ(run->exitStatus(), QProcess::NormalExit);
+  TScheduler saved;
+  saved.LoadConfiguration(Config);
+  ASSERT_GE(saved.ActionList.Count(), 1);
+  EXPECT_NEAR(saved.ActionList[0]->LastDate, 46000 + RunMark, 1e-9);
+}
+
 // Three daily entries at one point run in the first tick, in list order, and all three runs
 // are saved.
 TEST_F(CliProcess, ThreeEntriesAtOnePointRunInOneTick) {

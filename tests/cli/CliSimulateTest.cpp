@@ -114,6 +114,26 @@ TEST(CliSimulate, ExecutesNothingAndWritesNoLog) {
   EXPECT_EQ(ReadBytes(config), text);
 }
 
+// An entry with a date no calendar holds beside a good one: the dry run goes on, the good
+// entry's calls are all there, and the bad one is told once, not at every tick.
+TEST(CliSimulate, AnImpossibleEntryIsToldOnceAndTheOthersStillRun) {
+  QTemporaryDir dir;
+  const QString config = dir.filePath(QStringLiteral("k.ini"));
+  WriteBytes(config, "[General]\nCount=2\n[Action1]\nTimePoint=2\nFirstDate=1E12\n"
+                     "Action=kaputt\n[Action2]\nTimePoint=2\nFirstDate=46000.5\n"
+                     "LastDate=0\nAction=gut\n");
+  QString out, err;
+  ASSERT_EQ(Simulate({config, QStringLiteral("--from"), QStringLiteral("2026-06-10 00:00:00"),
+                      QStringLiteral("--to"), QStringLiteral("2026-06-12 00:00:00"),
+                      QStringLiteral("--interval"), QStringLiteral("60000")},
+                     out, err),
+            0);
+  EXPECT_EQ(out, QStringLiteral("2026-06-10 12:00:00.000 2026-06-10 12:00:00.000 #2 gut\n"
+                                "2026-06-11 12:00:00.000 2026-06-11 12:00:00.000 #2 gut\n"))
+      << err.toStdString();
+  EXPECT_LE(err.count(u'\n'), 2) << err.toStdString();
+}
+
 // Bad usage is exit 2 with one line naming the fault, before any file is touched.
 TEST(CliSimulate, BadUsageExitsWithTwoAndOneLine) {
   QTemporaryDir dir;

@@ -77,7 +77,9 @@ TSysTrayIconForm::TSysTrayIconForm(const TStartupArgs &args,
     box.exec();
   };
   Seams.KeyboardModifiers = [] { return QGuiApplication::queryKeyboardModifiers(); };
-  Seams.Quit = [] { QCoreApplication::quit(); };
+  // exit, not quit: quit asks every window first, and the no-tray window refuses to close,
+  // so "&Beenden" and SIGTERM would not end the program on a desktop without a tray.
+  Seams.Quit = [] { QCoreApplication::exit(0); };
   Seams.FollowConfigFile = [](const QString &) { return QString(); };
 
   Timer = new QTimer(this);
