@@ -37,12 +37,14 @@ public:
   // (unless empty) was handed to it as far as it answered within timeoutMs; false with
   // ErrorText when the lock could not be taken for another reason.
   bool TryAcquire(const QByteArray &request, int timeoutMs = 1000);
+  // True while this process is the file's scheduler.
   bool Acquired() const { return FAcquired; }
   // True when the other process confirmed the hand-over in the last failed TryAcquire.
   bool HandedOver() const { return FHandedOver; }
   // Why the last TryAcquire or Follow failed, when that was not another scheduler (German,
   // naming the file and the system's reason); empty otherwise.
   const QString &ErrorText() const { return FError; }
+  // The configuration file the lock is for now (Follow changes it).
   const QString &ConfigFileName() const { return FConfigFileName; }
 
   // The configuration becomes newFile (the editor opened or saved another file): takes its
