@@ -35,6 +35,7 @@ void BM_CollectDueActionsNothingDue(benchmark::State &state) {
 }
 BENCHMARK(BM_CollectDueActionsNothingDue)->Arg(10)->Arg(1000)->Arg(100000);
 
+// A million missed calls: one tick collects as many as it may (the rest follow later).
 void BM_CatchUpOfAMillionCalls(benchmark::State &state) {
   TScheduler scheduler;
   const TDateTime first = 46000;
@@ -56,6 +57,28 @@ void BM_CatchUpOfAMillionCalls(benchmark::State &state) {
                             (scheduler.DueList().ElementSize() + sizeof(TListData));
 }
 BENCHMARK(BM_CatchUpOfAMillionCalls)->Unit(benchmark::kMillisecond);
+
+// Catch-up calls that all fall on one point (an interval far below what a date-time value
+// resolves): each goes in after the equal ones by binary search, not by a walk past them.
+void BM_CatchUpOnOnePoint(benchmark::State &state) {
+  TScheduler scheduler;
+  TActionEntry entry;
+  entry.Freq = 1e-300;
+  entry.AllCalls = true;
+  entry.FirstDate = 46000;
+  entry.LastDate = 45999;
+  entry.Action = QStringLiteral("prog");
+  scheduler.TickTimeBudgetMs = 60000; // the count ends the tick here, not the clock
+  for (auto _ : state) {
+    state.PauseTiming();
+    scheduler.SetActions({entry});
+    state.ResumeTiming();
+    scheduler.CollectDueActions(46001);
+    benchmark::DoNotOptimize(scheduler.DueList().Count());
+  }
+  state.counters["calls"] = scheduler.DueList().Count();
+}
+BENCHMARK(BM_CatchUpOnOnePoint)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

@@ -5,6 +5,7 @@
 #include "platform/FileOps.h"
 #include "platform/Folders.h"
 #include "platform/PathSyntax.h"
+#include "platform/Process.h"
 
 namespace {
 
@@ -22,9 +23,14 @@ void TrimStart(QString &text) {
 QString TakeToken(QString &text) {
   QString token;
   if (text.startsWith(u'"')) {
-    qsizetype close = text.indexOf(u'"', 1);
-    token = text.mid(1, close < 0 ? -1 : close - 1);
-    text.remove(0, close < 0 ? text.size() : close + 1);
+    // Up to the closing quote; inside, backslashes before a quote count as on a command
+    // line, so that a name quoted by QuoteCommandWord comes back whole.
+    TCommandLineReader reader(text, 1);
+    QChar c;
+    bool groupingQuote = false;
+    while (reader.Next(c, groupingQuote) && !groupingQuote)
+      token.append(c);
+    text.remove(0, reader.Position());
   } else {
     qsizetype blank = text.indexOf(u' ');
     token = text.left(blank < 0 ? text.size() : blank);
@@ -129,9 +135,8 @@ void RunCommand(const QString &text, const TCommandHost &host) {
     if (!noArguments)
       CreateFolder(first);
   } else if (command.Word == u"EXEC") {
-    // The program lost its quotes in the splitting; a name with blanks gets them back, so
-    // the launch takes it as one word.
-    const QString program = second.contains(u' ') ? QStringLiteral("\"%1\"").arg(second) : second;
-    host.LaunchProgram(first, program + u' ' + args.Remainder);
+    // The program lost its quotes in the splitting; a name with blanks or quotes gets them
+    // back, so the launch takes it as one word.
+    host.LaunchProgram(first, QuoteCommandWord(second) + u' ' + args.Remainder);
   }
 }

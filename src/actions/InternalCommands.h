@@ -12,8 +12,8 @@ struct TCommandArguments {
 };
 
 // Splits an argument part into first, second and remainder: blanks separate, a double
-// quote groups a token up to the next quote (the quotes are dropped); the remainder is the
-// rest as written.
+// quote groups a token up to the next quote (the quotes are dropped; inside, a backslash
+// before a quote escapes it as on a command line); the remainder is the rest as written.
 TCommandArguments SplitArguments(const QString &text);
 
 // The command word (upper case) and the argument part of an expanded command text.

@@ -4,6 +4,7 @@
 #include "platform/DirSearch.h"
 #include "platform/Folders.h"
 #include "platform/PathSyntax.h"
+#include "platform/Process.h"
 
 #include <QRandomGenerator>
 
@@ -29,7 +30,11 @@ void ReplacePlaceholder(QString &text, const QString &placeholder, const QString
   }
 }
 
-void ExpandRandomFileTokens(QString &text) {
+namespace {
+
+// Replaces the random-file tokens; a percent sign of the pattern is written percentSign in
+// text (the stand-in the caller put there), and so is one of the chosen name.
+void ExpandTokens(QString &text, TChosenName form, const QString &percentSign) {
   static const QString token = QStringLiteral("%RANDFILE");
   qsizetype from = 0;
   for (;;) {
@@ -46,16 +51,28 @@ void ExpandRandomFileTokens(QString &text) {
       from = p;
       continue;
     }
+    pattern.replace(percentSign, QStringLiteral("%"));
     if (!pattern.startsWith(RandomChoicePrefix))
       pattern.prepend(RandomChoicePrefix);
     ExpandFileArgument(pattern);
+    QString chosen = form == TChosenName::AsWord ? QuoteCommandWord(pattern) : pattern;
     // A percent sign in the chosen name must survive the percent rule that follows.
-    QString chosen = pattern;
-    chosen.replace(QStringLiteral("%"), QStringLiteral("%%"));
+    chosen.replace(QStringLiteral("%"), percentSign);
     text.replace(p, tokenLength, chosen);
     // Go on after the inserted name: a file name holding "%RANDFILE" is not a new token.
     from = p + chosen.size();
   }
+}
+
+} // namespace
+
+TChosenName ChosenNameForm(const QString &storedAction) {
+  return storedAction.startsWith(u'"') || storedAction.startsWith(u'\'') ? TChosenName::AsText
+                                                                         : TChosenName::AsWord;
+}
+
+void ExpandRandomFileTokens(QString &text, TChosenName form) {
+  ExpandTokens(text, form, QStringLiteral("%%"));
 }
 
 QString ResolvePercentSigns(const QString &text) {
@@ -72,7 +89,7 @@ QString ResolvePercentSigns(const QString &text) {
   return result;
 }
 
-void ExpandPlaceholders(QString &text, TDateTime now) {
+void ExpandPlaceholders(QString &text, TDateTime now, TChosenName form) {
   const TDateParts date = DecodeDate(now);
   const TTimeParts time = DecodeTime(now);
   const QString yyyy = QStringLiteral("%1").arg(date.Year, 4, 10, QLatin1Char('0'));
@@ -88,9 +105,18 @@ void ExpandPlaceholders(QString &text, TDateTime now) {
   ReplacePlaceholder(text, QStringLiteral("%MINUTE%"), nn);
   ReplacePlaceholder(text, QStringLiteral("%SECOND%"), ss);
   ReplacePlaceholder(text, QStringLiteral("%FULLTIME%"), hh + nn + ss);
-  ReplacePlaceholder(text, QStringLiteral("%TEMP%"), TempFolder());
-  ExpandRandomFileTokens(text);
+  // The percent signs of inserted values are held as a stand-in character until the percent
+  // rule is done, so that neither that rule nor the end of a random-file pattern takes them
+  // for the action's own: a character of the private use area that the texts do not hold.
+  QString temp = TempFolder();
+  QChar standIn(0xE000);
+  while (text.contains(standIn) || temp.contains(standIn))
+    standIn = QChar(standIn.unicode() + 1);
+  temp.replace(u'%', standIn);
+  ReplacePlaceholder(text, QStringLiteral("%TEMP%"), temp);
+  ExpandTokens(text, form, QString(standIn));
   text = ResolvePercentSigns(text);
+  text.replace(standIn, u'%');
 }
 
 QStringList ExpandFileArgument(QString &argument) {

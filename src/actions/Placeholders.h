@@ -14,16 +14,26 @@ using TRandomIndex = std::function<int(int count)>;
 // seeded one.
 TRandomIndex &RandomIndexSource();
 
+// How a file name chosen at random enters an action text: as it is (a message shows it), or
+// as one word of a command line, quoted when it holds blanks or quotes, so that a program or
+// an internal command gets it as exactly one argument whatever the name holds.
+enum class TChosenName { AsText, AsWord };
+// The form a stored action text needs: AsText for a message (it begins with a double quote or
+// an apostrophe), AsWord for a program call or an internal command.
+TChosenName ChosenNameForm(const QString &storedAction);
+
 // Replaces every occurrence of placeholder in text, in any case, by value.
 void ReplacePlaceholder(QString &text, const QString &placeholder, const QString &value);
 // Replaces every "%RANDFILE<pattern>%" token by one file chosen at random among the
 // pattern's matches (the pattern itself when nothing matches); an empty pattern vanishes.
-void ExpandRandomFileTokens(QString &text);
+// A percent sign in the chosen name is doubled, so that it survives ResolvePercentSigns.
+void ExpandRandomFileTokens(QString &text, TChosenName form = TChosenName::AsText);
 // Resolves percent signs: "%%" becomes "%", every other "%" is removed.
 QString ResolvePercentSigns(const QString &text);
 // Expands the date and time placeholders from the one moment now, then the temporary
-// folder, then the random-file tokens, then resolves the percent signs.
-void ExpandPlaceholders(QString &text, TDateTime now);
+// folder, then the random-file tokens, then resolves the percent signs. The values put in
+// (the temporary folder, chosen names) keep their own percent signs.
+void ExpandPlaceholders(QString &text, TDateTime now, TChosenName form = TChosenName::AsText);
 
 // The files a file argument names: a plain name gives itself; a pattern with '*' or '?'
 // gives every match (folder part in front), or itself when nothing matches; a pattern

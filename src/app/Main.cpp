@@ -62,6 +62,10 @@ int main(int argc, char **argv) {
     const TStartupFiles files = StartupFileNames(args.Arguments, args.CurrentFolder);
     lock = std::make_unique<TInstanceLock>(files.ConfigFileName);
     if (!lock->TryAcquire(TInstanceLock::ShowEditorRequest)) {
+      if (!lock->ErrorText().isEmpty()) {
+        std::fprintf(stderr, "kronolab: %s\n", qPrintable(lock->ErrorText()));
+        return 1;
+      }
       std::fprintf(stderr, "kronolab: Kronolab läuft schon für %s%s\n",
                    qPrintable(files.ConfigFileName),
                    lock->HandedOver() ? "; dort öffnen sich die Aktionen." : ".");
@@ -72,11 +76,22 @@ int main(int argc, char **argv) {
   }
 
   TSysTrayIconForm host(args, [](TSysTrayIconForm &) {});
-  if (lock)
+  if (lock) {
     lock->OnRequest = [&host](const QByteArray &request) {
       if (request == TInstanceLock::ShowEditorRequest)
         host.HandOverRequest();
     };
+    host.Seams.FollowConfigFile = [&lock](const QString &newFile) {
+      if (lock->Follow(newFile))
+        return QString();
+      if (!lock->ErrorText().isEmpty())
+        return lock->ErrorText() +
+               QStringLiteral(" Die Konfiguration bleibt \"%1\".").arg(lock->ConfigFileName());
+      return QStringLiteral("Für \"%1\" läuft schon ein anderes Kronolab; die Konfiguration "
+                            "bleibt \"%2\".")
+          .arg(newFile, lock->ConfigFileName());
+    };
+  }
   // Ending any other way than "&Beenden" must not lose the runs recorded since the last save.
   WatchExitSignals([&host](int) { host.EndWithoutAsking(); });
   QObject::connect(&app, &QGuiApplication::commitDataRequest, &host,

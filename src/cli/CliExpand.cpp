@@ -31,7 +31,8 @@ int CliExpand(const QStringList &args, QTextStream &out, QTextStream &err) {
     err << "expand: TEXT fehlt\n";
     return 2;
   }
-  ExpandPlaceholders(text, haveAt ? at : Now());
+  // As the dispatcher expands it: chosen names quoted for programs and commands.
+  ExpandPlaceholders(text, haveAt ? at : Now(), ChosenNameForm(text));
   out << text << "\n";
   return 0;
 }

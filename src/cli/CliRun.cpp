@@ -7,17 +7,14 @@
 #include "core/Scheduler.h"
 #include "storage/BigIni.h"
 
+#include "platform/ExitSignals.h"
+
 #include <QDir>
-#include <csignal>
-#include <ctime>
+#include <QElapsedTimer>
+#include <algorithm>
+#include <cstdint>
 
 namespace {
-
-volatile std::sig_atomic_t StopRequested = 0;
-
-extern "C" void RequestStop(int) {
-  StopRequested = 1;
-}
 
 // Prints every message as "caption: header" and its lines.
 class TStdoutSink : public TMessageSink {
@@ -35,10 +32,18 @@ private:
   QTextStream &FOut;
 };
 
-// Sleeps ms milliseconds; a signal ends the sleep early (no SA_RESTART).
-void Sleep(unsigned ms) {
-  timespec span{static_cast<time_t>(ms / 1000), static_cast<long>(ms % 1000) * 1000000L};
-  nanosleep(&span, nullptr);
+// Waits for the next point of the grid start + k × interval (as the tray's timer keeps its
+// ticks: one that ran long makes the next come at the following grid point, never shifted by
+// its run time), or until an end request comes; true for the latter.
+bool WaitForNextTick(const QElapsedTimer &started, unsigned interval) {
+  for (;;) {
+    const qint64 elapsed = started.elapsed();
+    const qint64 next = (elapsed / interval + 1) * static_cast<qint64>(interval);
+    if (WaitForExitSignal(static_cast<int>(std::min<qint64>(next - elapsed, INT32_MAX))))
+      return true;
+    if (started.elapsed() >= next)
+      return false;
+  }
 }
 
 } // namespace
@@ -74,11 +79,16 @@ int CliRun(const QStringList &args, QTextStream &out, QTextStream &err) {
     err << "run: " << ErrorMessage(error) << "\n";
     return 1;
   }
-  // One scheduler per configuration file, whether tray program or this command.
+  // One scheduler per configuration file, whether tray program or this command. Without an
+  // event loop it cannot answer a later start, so that one is refused at once.
   TInstanceLock lock(scheduler.ConfigFileName);
-  if (!lock.TryAcquire("run")) {
-    err << "run: " << scheduler.ConfigFileName
-        << ": Kronolab läuft schon für diese Konfiguration\n";
+  lock.AcceptRequests = false;
+  if (!lock.TryAcquire({})) {
+    if (!lock.ErrorText().isEmpty())
+      err << "run: " << lock.ErrorText() << "\n";
+    else
+      err << "run: " << scheduler.ConfigFileName
+          << ": Kronolab läuft schon für diese Konfiguration\n";
     return 1;
   }
   RemoveStaleSaveFiles(scheduler.ConfigFileName);
@@ -89,27 +99,26 @@ int CliRun(const QStringList &args, QTextStream &out, QTextStream &err) {
     return 1;
   }
 
-  struct sigaction action {};
-  action.sa_handler = RequestStop;
-  sigemptyset(&action.sa_mask);
-  struct sigaction oldInt {
-  }, oldTerm{};
-  sigaction(SIGINT, &action, &oldInt);
-  sigaction(SIGTERM, &action, &oldTerm);
-  StopRequested = 0;
-  for (long done = 0; !StopRequested && (ticks < 0 || done < ticks);) {
-    if (scheduler.Interval == 0) {
-      Sleep(1000); // a timer of interval 0 never fires
-      continue;
+  HoldExitSignals();
+  if (scheduler.Interval == 0) {
+    // A timer of interval 0 never fires: no tick will ever come.
+    err << "run: Intervall 0 in der Konfiguration, der Zeitgeber feuert nie\n";
+    err.flush();
+    // Ticks that never come are not waited for; without --ticks it waits to be ended.
+    while (ticks < 0 && !WaitForExitSignal(-1)) {
     }
-    scheduler.TimerTimer();
-    out.flush();
-    if (++done == ticks)
-      break;
-    Sleep(scheduler.Interval);
+  } else {
+    QElapsedTimer started;
+    started.start();
+    for (long done = 0; done != ticks;) {
+      scheduler.TimerTimer();
+      lock.Refresh(); // another program may have saved a new file in its place
+      out.flush();
+      if (++done == ticks || WaitForNextTick(started, scheduler.Interval))
+        break;
+    }
   }
-  sigaction(SIGINT, &oldInt, nullptr);
-  sigaction(SIGTERM, &oldTerm, nullptr);
+  ReleaseExitSignals();
 
   try {
     scheduler.SaveConfiguration(scheduler.ConfigFileName);

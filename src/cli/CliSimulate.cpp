@@ -1,8 +1,8 @@
 #include "cli/CliActionCommands.h"
 
-#include "base/Errors.h"
 #include "cli/CliConfig.h"
 #include "cli/CliDateTime.h"
+#include "core/MessageSink.h"
 #include "core/Scheduler.h"
 
 #include <QHash>
@@ -12,6 +12,20 @@ namespace {
 
 // More ticks than this would run for hours and print without end; such a span is refused.
 constexpr long long MaxSimulatedTicks = 10000000;
+
+// A dry run carries out nothing, so what reaches the user is the due check's report of an
+// entry it passes over: one line on stderr.
+class TErrorLineSink : public TMessageSink {
+public:
+  explicit TErrorLineSink(QTextStream &err) : FErr(err) {}
+  void Show(const QString &, const QString &, const QString &message) override {
+    FErr << "simulate: " << QString(message).replace(QStringLiteral("\r\n"), QStringLiteral(" "))
+         << "\n";
+  }
+
+private:
+  QTextStream &FErr;
+};
 
 } // namespace
 
@@ -64,6 +78,8 @@ int CliSimulate(const QStringList &args, QTextStream &out, QTextStream &err) {
   }
 
   TScheduler scheduler;
+  TErrorLineSink sink(err);
+  scheduler.MessageSink = &sink;
   if (!LoadCliConfiguration(QStringLiteral("simulate"), config, scheduler, err))
     return 1;
   if (interval == 0)
@@ -88,13 +104,7 @@ int CliSimulate(const QStringList &args, QTextStream &out, QTextStream &err) {
     // over a long span and a tick on a whole minute lies exactly on it.
     const TDateTime tick = from + static_cast<double>(k * interval) / MSecsPerDay;
     scheduler.Clock = [tick] { return tick; };
-    try {
-      scheduler.CollectDueActions(tick);
-    } catch (const std::exception &error) {
-      // The tray program reports such an error and goes on with the next tick.
-      err << "simulate: " << CliDateTimeText(tick) << ": " << ErrorMessage(error) << "\n";
-      continue;
-    }
+    scheduler.CollectDueActions(tick); // raises nothing; reports an unfit entry once
     const QString tickText = CliDateTimeText(tick);
     const int n = scheduler.DueList().Count();
     for (int i = 0; i < n; ++i) {

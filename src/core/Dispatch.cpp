@@ -24,7 +24,8 @@ void TScheduler::ExecuteAction(TActionEntry &entry) {
   const TDateTime moment = Clock();
   // Outside the guard: an error here ends the tick and is reported there.
   QString text = stored;
-  ExpandPlaceholders(text, moment);
+  // A chosen file name reaches a program or a command as one argument, a message as it is.
+  ExpandPlaceholders(text, moment, ChosenNameForm(stored));
   if (text.isEmpty())
     return;
   try {

@@ -2,15 +2,30 @@
 
 #include "core/Scheduler.h"
 
+#include "base/Errors.h"
+
+#include <QElapsedTimer>
 #include <algorithm>
 #include <cmath>
 #include <limits>
 
 namespace {
 
-// More catch-up calls than this for one entry are left for the following ticks, so that a
-// long absence with a short interval neither exhausts memory nor freezes the program.
-constexpr double MaxCatchUpCallsPerTick = 1000000;
+// More catch-up calls than this in one tick are left for the following ticks, so that a
+// long absence with a short interval neither exhausts memory nor freezes the program. A
+// tick's time budget carries out fewer anyway.
+constexpr double MaxCatchUpCallsPerTick = 10000;
+// The clock is read once per so many catch-up calls: often enough for the time budget,
+// rarely enough to cost nothing.
+constexpr int CallsPerClockRead = 256;
+
+// The calendar holds the years 1 to 9999: 0001-01-01 up to, not including, 10000-01-01.
+constexpr TDateTime FirstCalendarDay = -693593;
+constexpr TDateTime EndOfCalendar = 2958466;
+
+bool InCalendar(TDateTime value) {
+  return std::isfinite(value) && value >= FirstCalendarDay && value < EndOfCalendar;
+}
 
 // Whole intervals of freq from first to moment, truncated toward zero, kept finite.
 double WholeIntervals(TDateTime moment, TDateTime first, double freq) {
@@ -47,19 +62,23 @@ TDateTime PeriodDuePoint(const TActionEntry &entry, TDateTime now) {
   }
 }
 
-// A moment inside the period after the one that holds now (calendar kinds).
+// A moment inside the period after the one that holds now (calendar kinds); now itself when
+// the calendar has no such period.
 TDateTime NextPeriod(TTimePoint kind, TDateTime now) {
   const TDateParts current = DecodeDate(now);
+  TDateTime next = now;
   switch (kind) {
   case tpDaily:
     return DateOf(now) + 1;
   case tpWeekly:
     return DateOf(now) + 7;
   case tpMonthly:
-    return current.Month == 12 ? EncodeDate(current.Year + 1, 1, 1)
-                               : EncodeDate(current.Year, current.Month + 1, 1);
+    if (!TryEncodeDate(current.Month == 12 ? current.Year + 1 : current.Year,
+                       current.Month % 12 + 1, 1, next))
+      return now;
+    return next;
   case tpYearly:
-    return EncodeDate(current.Year + 1, 1, 1);
+    return TryEncodeDate(current.Year + 1, 1, 1, next) ? next : now;
   default:
     return now;
   }
@@ -73,69 +92,7 @@ TDateTime FrequencyGridPoint(const TActionEntry &entry, TDateTime now) {
   return entry.FirstDate + WholeIntervals(now, entry.FirstDate, entry.Freq) * entry.Freq;
 }
 
-} // namespace
-
-void TScheduler::AddDuePoint(TDateTime t, TActionEntry *entry, bool keepEqual) {
-  const auto data = reinterpret_cast<TListData>(entry);
-  if (!keepEqual) {
-    FDueList.AddData(&t, data);
-    return;
-  }
-  // A catch-up call goes after every call already due at the same point, so none is lost
-  // and entries earlier in the list still come first.
-  int index = 0;
-  if (FDueList.Find(&t, index))
-    while (index < FDueList.Count() && FDueList.Value<double>(index) == t)
-      ++index;
-  FDueList.InsertData(index, &t, data);
-}
-
-void TScheduler::CollectDueActions(TDateTime now) {
-  FDueList.Clear();
-  for (int i = 0; i < ActionList.Count(); ++i) {
-    TActionEntry &entry = *ActionList[i];
-    TDateTime t = entry.FirstDate;
-    if (entry.TimePoint == tpFrequency) {
-      if (now > entry.FirstDate && entry.Freq > 0) {
-        const double d = WholeIntervals(now, entry.FirstDate, entry.Freq);
-        const double e = WholeIntervals(entry.LastDate, entry.FirstDate, entry.Freq);
-        if (e < d) {
-          if (!entry.AllCalls) {
-            t = entry.FirstDate + d * entry.Freq;
-            entry.DueFlag = true;
-          } else {
-            // Every grid point k ≥ 0 after the last recorded run, oldest first.
-            const double from = std::max(e, -1.0) + 1;
-            const double to = std::min(d, from - 1 + MaxCatchUpCallsPerTick);
-            for (double k = from; k <= to; ++k)
-              AddDuePoint(entry.FirstDate + k * entry.Freq, &entry, true);
-            entry.LastDate = std::max(entry.LastDate, entry.FirstDate + to * entry.Freq + RunMark);
-            entry.DueFlag = false;
-          }
-        }
-      }
-      if (entry.DueFlag) {
-        // Dispatched by its flag (or by time without AllCalls): record the current grid
-        // point, and never move LastDate back before a run that already happened.
-        t = FrequencyGridPoint(entry, now);
-        entry.LastDate = std::max(entry.LastDate, t + RunMark);
-        AddDuePoint(t, &entry, false);
-      }
-      continue;
-    }
-    if (entry.TimePoint <= tpYearly) {
-      t = PeriodDuePoint(entry, now);
-      if (entry.LastDate < t && now >= t)
-        entry.DueFlag = true;
-    }
-    if (entry.DueFlag) {
-      entry.LastDate = t + RunMark;
-      AddDuePoint(t, &entry, false);
-    }
-  }
-}
-
-TDateTime TScheduler::NextDuePoint(const TActionEntry &entry, TDateTime now) {
+TDateTime NextDuePointOf(const TActionEntry &entry, TDateTime now) {
   if (entry.TimePoint == tpFrequency) {
     if (entry.DueFlag)
       return FrequencyGridPoint(entry, now);
@@ -144,7 +101,7 @@ TDateTime TScheduler::NextDuePoint(const TActionEntry &entry, TDateTime now) {
     const double e = WholeIntervals(entry.LastDate, entry.FirstDate, entry.Freq);
     const TDateTime oldest = entry.FirstDate + std::max(e + 1, 0.0) * entry.Freq;
     if (oldest > now || now <= entry.FirstDate)
-      return oldest;
+      return InCalendar(oldest) ? oldest : 0;
     // Overdue: made up at the next tick, every call from the oldest with AllCalls, else
     // the latest grid point alone.
     return entry.AllCalls ? oldest : FrequencyGridPoint(entry, now);
@@ -156,5 +113,152 @@ TDateTime TScheduler::NextDuePoint(const TActionEntry &entry, TDateTime now) {
     return current;
   if (entry.TimePoint == tpOnce)
     return 0;
-  return PeriodDuePoint(entry, NextPeriod(entry.TimePoint, now));
+  const TDateTime later = NextPeriod(entry.TimePoint, now);
+  return later == now ? 0 : PeriodDuePoint(entry, later);
+}
+
+// The values of an entry that the due check reads; equal values fail the same way.
+bool SameCheckedValues(const TActionEntry &a, const TActionEntry &b) {
+  auto same = [](double x, double y) { return x == y || (std::isnan(x) && std::isnan(y)); };
+  return a.TimePoint == b.TimePoint && a.AllCalls == b.AllCalls && same(a.Freq, b.Freq) &&
+         same(a.FirstDate, b.FirstDate) && same(a.LastDate, b.LastDate) && a.Action == b.Action;
+}
+
+} // namespace
+
+QString TScheduler::DueCheckFault(const TActionEntry &entry) {
+  if (!InCalendar(entry.FirstDate))
+    return QStringLiteral("Der Startzeitpunkt liegt außerhalb des Kalenders.");
+  if (!InCalendar(entry.LastDate))
+    return QStringLiteral("Die letzte Ausführung liegt außerhalb des Kalenders.");
+  if (entry.TimePoint == tpFrequency && !std::isfinite(entry.Freq))
+    return QStringLiteral("Die Frequenz ist keine Zahl.");
+  return {};
+}
+
+void TScheduler::AddDuePoint(TDateTime t, TActionEntry *entry) {
+  // After every call already due at the same point, so that entries earlier in the list
+  // still come first; found by binary search, as the lowest place for the next greater point.
+  double above = std::nextafter(t, std::numeric_limits<double>::infinity());
+  int index = 0;
+  FDueList.Find(&above, index);
+  FDueList.InsertData(index, &t, reinterpret_cast<TListData>(entry));
+}
+
+bool TScheduler::FaultReported(const TActionEntry &entry) const {
+  const auto found = FReportedFaults.find(&entry);
+  return found != FReportedFaults.end() && SameCheckedValues(found->second, entry);
+}
+
+void TScheduler::ReportEntryFault(int n, const TActionEntry &entry, const QString &reason) {
+  if (FaultReported(entry))
+    return;
+  FReportedFaults[&entry] = entry;
+  HandleAppException(QStringLiteral("Die Aktion Nr. %1 \"%2\" wird übergangen: %3")
+                         .arg(n)
+                         .arg(entry.Action.Text(), reason));
+}
+
+void TScheduler::CollectDueActions(TDateTime now) {
+  FDueList.Clear();
+  FCatchUps.clear();
+  // Entries that left the list take their reports with them.
+  std::erase_if(FReportedFaults, [this](const auto &fault) {
+    int index = 0;
+    return !ActionList.Find(fault.first, index);
+  });
+  QElapsedTimer spent;
+  spent.start();
+  double catchUpCalls = 0;
+  bool outOfTime = false;
+  for (int i = 0; i < ActionList.Count(); ++i) {
+    TActionEntry &entry = *ActionList[i];
+    const QString fault = DueCheckFault(entry);
+    if (!fault.isEmpty()) {
+      ReportEntryFault(i + 1, entry, fault);
+      continue;
+    }
+    FReportedFaults.erase(&entry); // mended: a new fault is told again
+    try {
+      TDateTime t = entry.FirstDate;
+      if (entry.TimePoint == tpFrequency) {
+        if (now > entry.FirstDate && entry.Freq > 0) {
+          const double d = WholeIntervals(now, entry.FirstDate, entry.Freq);
+          const double e = WholeIntervals(entry.LastDate, entry.FirstDate, entry.Freq);
+          if (e < d) {
+            if (!entry.AllCalls) {
+              t = entry.FirstDate + d * entry.Freq;
+              entry.DueFlag = true;
+            } else {
+              // Every grid point k >= 0 after the last recorded run, oldest first; each entry
+              // makes at least one call per tick, the rest waits while time or room is short.
+              const double from = std::max(e, -1.0) + 1;
+              double k = from;
+              const TDateTime firstPoint = entry.FirstDate + from * entry.Freq;
+              for (; k <= d; ++k) {
+                if (k > from && (catchUpCalls >= MaxCatchUpCallsPerTick || outOfTime))
+                  break;
+                AddDuePoint(entry.FirstDate + k * entry.Freq, &entry);
+                if (static_cast<long long>(++catchUpCalls) % CallsPerClockRead == 0)
+                  outOfTime = spent.elapsed() >= TickTimeBudgetMs;
+              }
+              FCatchUps[&entry] = {entry.LastDate, firstPoint};
+              entry.LastDate =
+                  std::max(entry.LastDate, entry.FirstDate + (k - 1) * entry.Freq + RunMark);
+              entry.DueFlag = false;
+            }
+          }
+        }
+        if (entry.DueFlag) {
+          // Dispatched by its flag (or by time without AllCalls): record the current grid
+          // point, and never move LastDate back before a run that already happened.
+          t = FrequencyGridPoint(entry, now);
+          entry.LastDate = std::max(entry.LastDate, t + RunMark);
+          AddDuePoint(t, &entry);
+        }
+        continue;
+      }
+      if (entry.TimePoint <= tpYearly) {
+        t = PeriodDuePoint(entry, now);
+        if (entry.LastDate < t && now >= t)
+          entry.DueFlag = true;
+      }
+      if (entry.DueFlag) {
+        entry.LastDate = t + RunMark;
+        AddDuePoint(t, &entry);
+      }
+    } catch (const std::exception &error) {
+      // Nothing above should raise for an entry that passed the check; if it does, this
+      // entry waits and the others still run.
+      ReportEntryFault(i + 1, entry, ErrorMessage(error));
+    }
+  }
+}
+
+void TScheduler::KeepUndispatchedCalls(int from) {
+  // Only each catch-up entry's first call that did not run matters.
+  for (int i = std::max(from, 0); i < FDueList.Count() && !FCatchUps.empty(); ++i) {
+    TActionEntry *entry = DueEntry(i);
+    const auto catchUp = FCatchUps.find(entry);
+    if (catchUp == FCatchUps.end())
+      continue; // a flagged call: its DueFlag brings it back at the next tick
+    // The first call of this entry that did not run: the next tick resumes there.
+    const TDateTime t = FDueList.Value<double>(i);
+    if (t <= catchUp->second.FirstPoint)
+      entry->LastDate = catchUp->second.OldLastDate;
+    else
+      entry->LastDate = std::max(catchUp->second.OldLastDate,
+                                 std::min(t - entry->Freq + RunMark, t - entry->Freq / 2));
+    FCatchUps.erase(catchUp);
+  }
+}
+
+TDateTime TScheduler::NextDuePoint(const TActionEntry &entry, TDateTime now) {
+  if (!DueCheckFault(entry).isEmpty() || !InCalendar(now))
+    return 0;
+  try {
+    return NextDuePointOf(entry, now);
+  } catch (const std::exception &) {
+    return 0; // shown as never; the due check reports the entry
+  }
 }

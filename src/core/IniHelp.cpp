@@ -9,6 +9,10 @@ namespace {
 
 QString CachedLocation;
 
+// The name the files of every Kronolab program are called after: the tray program's. So
+// kronolab-cli finds exactly the tray's configuration (and with it its log and its lock).
+const QString FileBaseName = QStringLiteral("kronolab");
+
 QString ProgramFilePath() {
   if (QCoreApplication::instance() != nullptr)
     return QCoreApplication::applicationFilePath();
@@ -44,8 +48,7 @@ QString ConfigFileLocation() {
   if (!CachedLocation.isEmpty())
     return CachedLocation;
   const QFileInfo program(ProgramFilePath());
-  // The program on Linux has no extension, so ".ini" is appended to its full name.
-  const QString base = program.suffix().isEmpty() ? program.fileName() : program.completeBaseName();
+  const QString &base = FileBaseName;
   const QString besideProgram = program.absolutePath() + u'/' + base + QStringLiteral(".ini");
   CachedLocation = besideProgram;
   if (QFileInfo::exists(besideProgram))

@@ -1,93 +1,141 @@
 #include "core/InstanceLock.h"
 
-#include <QCryptographicHash>
-#include <QDir>
-#include <QFileInfo>
 #include <QLocalSocket>
-#include <QStandardPaths>
+#include <QSocketNotifier>
 
 namespace {
-// The canonical form of a path that may not exist yet: its folder resolved where it exists.
-QString CanonicalPath(const QString &fileName) {
-  const QFileInfo info(fileName);
-  const QString canonical = info.canonicalFilePath();
-  if (!canonical.isEmpty())
-    return canonical;
-  const QString folder = QFileInfo(info.absolutePath()).canonicalFilePath();
-  return (folder.isEmpty() ? info.absolutePath() : folder) + u'/' + info.fileName();
+
+// How often the holder makes sure that it locks the file now at the path (a save puts a new
+// one there).
+constexpr int RefreshMs = 2000;
+
+QString LockFailure(const QString &fileName, const QString &reason) {
+  return QStringLiteral("Die Sperre für die Konfigurationsdatei \"%1\" lässt sich nicht "
+                        "setzen (%2).")
+      .arg(fileName, reason);
 }
 
-QString RuntimeFolder() {
-  QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-  if (folder.isEmpty())
-    folder = QDir::tempPath();
-  return folder;
-}
 } // namespace
 
-TInstanceLock::TInstanceLock(const QString &configFileName, const QString &folder, QObject *parent)
-    : QObject(parent) {
-  const QString base = folder.isEmpty() ? RuntimeFolder() : folder;
-  const QString key = Key(configFileName);
-  FServerName = base + QStringLiteral("/kronolab-") + key + QStringLiteral(".socket");
-  FLock = std::make_unique<QLockFile>(base + QStringLiteral("/kronolab-") + key +
-                                      QStringLiteral(".lock"));
-  // Never stale by age: a running scheduler may hold it for months. A lock whose process is
-  // gone counts as stale and is taken over.
-  FLock->setStaleLockTime(0);
-  FServer.setSocketOptions(QLocalServer::UserAccessOption);
-  connect(&FServer, &QLocalServer::newConnection, this, &TInstanceLock::AcceptConnection);
+TInstanceLock::TInstanceLock(const QString &configFileName, QObject *parent)
+    : QObject(parent), FConfigFileName(configFileName) {
+  FRefreshTimer.setInterval(RefreshMs);
+  connect(&FRefreshTimer, &QTimer::timeout, this, &TInstanceLock::Refresh);
 }
 
 TInstanceLock::~TInstanceLock() {
-  FServer.close();
-  if (FAcquired)
-    FLock->unlock();
+  delete FNotifier; // before its socket closes with the claim
 }
 
-QString TInstanceLock::Key(const QString &configFileName) {
-  const QByteArray hash =
-      QCryptographicHash::hash(CanonicalPath(configFileName).toUtf8(), QCryptographicHash::Sha256);
-  return QString::fromLatin1(hash.toHex().left(24));
+QString TInstanceLock::ClaimName(const QString &configFileName) {
+  return QStringLiteral("kronolab-") + ConfigFileKey(configFileName);
 }
 
 bool TInstanceLock::TryAcquire(const QByteArray &request, int timeoutMs) {
   FHandedOver = false;
+  FError.clear();
   if (FAcquired)
     return true;
-  if (FLock->tryLock(0)) {
-    FAcquired = true;
-    // A socket left behind by a crashed holder would make listen() fail.
-    QLocalServer::removeServer(FServerName);
-    FServer.listen(FServerName);
-    return true;
+  const QString name = ClaimName(FConfigFileName);
+  QString reason;
+  switch (FClaim->Take(name, AcceptRequests, reason)) {
+  case TClaimResult::HeldElsewhere:
+    if (!request.isEmpty())
+      FHandedOver = AskNameHolder(name, request, timeoutMs) == "ok";
+    return false;
+  case TClaimResult::Failed:
+    FError = LockFailure(FConfigFileName, reason);
+    return false;
+  case TClaimResult::Taken:
+    break;
   }
-  QLocalSocket socket;
-  socket.connectToServer(FServerName);
-  if (socket.waitForConnected(timeoutMs)) {
-    socket.write(request + '\n');
-    // A request that went out at once leaves nothing to wait for.
-    if (socket.bytesToWrite() > 0)
-      socket.waitForBytesWritten(timeoutMs);
-    while (!socket.canReadLine() && socket.waitForReadyRead(timeoutMs)) {
-    }
-    FHandedOver = socket.readLine().trimmed() == "ok";
-    socket.disconnectFromServer();
+  // Reached through a hard link from another folder, the file has another name: its data is
+  // locked by the scheduler that runs it.
+  switch (FData.Lock(FConfigFileName, reason)) {
+  case TClaimResult::HeldElsewhere:
+    FClaim->Release();
+    return false;
+  case TClaimResult::Failed:
+    FClaim->Release();
+    FError = LockFailure(FConfigFileName, reason);
+    return false;
+  case TClaimResult::Taken:
+    break;
   }
-  return false;
+  FAcquired = true;
+  Listen();
+  return true;
 }
 
-void TInstanceLock::AcceptConnection() {
-  while (QLocalSocket *socket = FServer.nextPendingConnection()) {
-    connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-    connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
-      while (socket->canReadLine()) {
-        const QByteArray request = socket->readLine().trimmed();
-        socket->write("ok\n");
-        socket->flush();
-        if (OnRequest)
-          OnRequest(request);
-      }
-    });
+bool TInstanceLock::Follow(const QString &newFile) {
+  FError.clear();
+  if (!FAcquired) {
+    FConfigFileName = newFile;
+    return TryAcquire({});
   }
+  QString reason;
+  const bool sameName = ClaimName(newFile) == ClaimName(FConfigFileName);
+  auto claim = std::make_unique<TNameClaim>();
+  if (!sameName) {
+    const TClaimResult taken = claim->Take(ClaimName(newFile), AcceptRequests, reason);
+    if (taken == TClaimResult::Failed)
+      FError = LockFailure(newFile, reason);
+    if (taken != TClaimResult::Taken)
+      return false;
+  }
+  const TClaimResult locked = FData.Lock(newFile, reason);
+  if (locked == TClaimResult::Failed)
+    FError = LockFailure(newFile, reason);
+  if (locked != TClaimResult::Taken)
+    return false; // the new claim goes with its object; the old lock stays
+  FConfigFileName = newFile;
+  if (!sameName) {
+    delete FNotifier;
+    FNotifier = nullptr;
+    FClaim = std::move(claim);
+    Listen();
+  }
+  return true;
+}
+
+void TInstanceLock::Refresh() {
+  if (!FAcquired)
+    return;
+  QString reason;
+  if (FData.Lock(FConfigFileName, reason) == TClaimResult::Failed)
+    FError = LockFailure(FConfigFileName, reason);
+}
+
+void TInstanceLock::Listen() {
+  if (!AcceptRequests)
+    return;
+  FRefreshTimer.start();
+  const int fd = FClaim->ListeningDescriptor();
+  if (fd < 0)
+    return;
+  FNotifier = new QSocketNotifier(fd, QSocketNotifier::Read, this);
+  connect(FNotifier, &QSocketNotifier::activated, this, &TInstanceLock::AcceptCallers);
+}
+
+void TInstanceLock::AcceptCallers() {
+  for (int fd = FClaim->AcceptCaller(); fd >= 0; fd = FClaim->AcceptCaller())
+    Answer(fd);
+}
+
+void TInstanceLock::Answer(int socketDescriptor) {
+  auto *socket = new QLocalSocket(this);
+  if (!socket->setSocketDescriptor(socketDescriptor)) {
+    delete socket;
+    return;
+  }
+  connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+  connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
+    while (socket->canReadLine()) {
+      const QByteArray request = socket->readLine().trimmed();
+      socket->write("ok\n");
+      socket->flush();
+      if (OnRequest)
+        OnRequest(request);
+    }
+  });
 }

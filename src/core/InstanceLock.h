@@ -1,15 +1,18 @@
-// One scheduler per configuration file: the first start holds a lock and listens for later
-// starts of the same file; a later start hands its request over and ends. Used by the tray
-// program and by kronolab-cli run.
+// One scheduler per configuration file, however the file is reached: the first start holds the
+// file's lock and listens for later starts of the same file; a later start hands its request
+// over and ends. Used by the tray program and by kronolab-cli run.
 #pragma once
 
+#include "platform/InstanceClaim.h"
+
 #include <QByteArray>
-#include <QLocalServer>
-#include <QLockFile>
 #include <QObject>
 #include <QString>
+#include <QTimer>
 #include <functional>
 #include <memory>
+
+class QSocketNotifier;
 
 // The lock of one configuration file, held for the life of the object.
 class TInstanceLock : public QObject {
@@ -18,32 +21,54 @@ public:
   // The request a second tray program sends: open the editor.
   static constexpr const char *ShowEditorRequest = "show-editor";
 
-  // folder holds the lock file and the socket; empty for the runtime folder.
-  explicit TInstanceLock(const QString &configFileName, const QString &folder = QString(),
-                         QObject *parent = nullptr);
+  explicit TInstanceLock(const QString &configFileName, QObject *parent = nullptr);
   ~TInstanceLock() override;
 
-  // The key of a configuration file: a hash of its canonical path, so two spellings of one
-  // file share a key.
-  static QString Key(const QString &configFileName);
+  // The name under which the scheduler of a configuration file is found: the same for every
+  // path, link or mount that reaches the file, and for every runtime folder.
+  static QString ClaimName(const QString &configFileName);
 
-  // Becomes the one scheduler of the file: true when this process now holds the lock (a
-  // lock left by a crashed run is taken over); false when another process holds it, after
-  // request was handed to it (as far as it answered within timeoutMs).
-  bool TryAcquire(const QByteArray &request, int timeoutMs = 2000);
+  // Whether the holder answers later starts (it then needs a running event loop); set before
+  // TryAcquire. Without, later starts are refused at once and hand nothing over.
+  bool AcceptRequests = true;
+
+  // Becomes the one scheduler of the file: true when this process now holds the lock (a lock
+  // of a run that crashed is free). False when another scheduler holds it, after request
+  // (unless empty) was handed to it as far as it answered within timeoutMs; false with
+  // ErrorText when the lock could not be taken for another reason.
+  bool TryAcquire(const QByteArray &request, int timeoutMs = 1000);
+  // True while this process is the file's scheduler.
   bool Acquired() const { return FAcquired; }
   // True when the other process confirmed the hand-over in the last failed TryAcquire.
   bool HandedOver() const { return FHandedOver; }
+  // Why the last TryAcquire or Follow failed, when that was not another scheduler (German,
+  // naming the file and the system's reason); empty otherwise.
+  const QString &ErrorText() const { return FError; }
+  // The configuration file the lock is for now (Follow changes it).
+  const QString &ConfigFileName() const { return FConfigFileName; }
+
+  // The configuration becomes newFile (the editor opened or saved another file): takes its
+  // lock, then lets the old one go. False, keeping the old lock, when another scheduler runs
+  // newFile or its lock fails (ErrorText).
+  bool Follow(const QString &newFile);
+  // A save replaces the file by a new one: locks the file now at the path. The holder does it
+  // on a timer when it answers requests; otherwise call it now and then (each tick).
+  void Refresh();
 
   // Called in the holder for every request a later start hands over.
   std::function<void(const QByteArray &request)> OnRequest;
 
 private:
-  void AcceptConnection();
+  void Listen();
+  void AcceptCallers();
+  void Answer(int socketDescriptor);
 
-  QString FServerName;
-  std::unique_ptr<QLockFile> FLock;
-  QLocalServer FServer{this}; // a child, so that it moves with the lock to another thread
+  QString FConfigFileName;
+  std::unique_ptr<TNameClaim> FClaim = std::make_unique<TNameClaim>();
+  TFileDataLock FData;
+  QSocketNotifier *FNotifier = nullptr;
+  QTimer FRefreshTimer{this}; // a child, so that it moves with the lock to another thread
   bool FAcquired = false;
   bool FHandedOver = false;
+  QString FError;
 };

@@ -5,7 +5,7 @@
 TScheduler::TScheduler() : Clock([] { return Now(); }) {
   ActionList.FreeMode = fmFreeMem;
   FDueList.SetSorted(true);
-  FDueList.Duplicates = false;
+  FDueList.Duplicates = true; // entries due at the same point all run in that tick
 }
 
 TScheduler::~TScheduler() = default;

@@ -10,6 +10,7 @@
 #include <QString>
 #include <exception>
 #include <functional>
+#include <unordered_map>
 
 class TMessageSink;
 
@@ -41,6 +42,10 @@ public:
   // Called by each tick with its "now" before the due check (the tray program renews its
   // moon icon here).
   std::function<void(TDateTime now)> OnTick;
+  // How long one tick may spend making up missed calls (in the due check, and again in the
+  // dispatch) before it leaves the rest to the following ticks, so that the timer, signals and
+  // windows are answered whatever the file holds. The first call of a tick always runs.
+  int TickTimeBudgetMs = 250;
 
   // The calls of the last due check: (due point, TActionEntry*) ascending; valid for one tick.
   const TGeneralList &DueList() const { return FDueList; }
@@ -57,11 +62,17 @@ public:
   // Appends a copy of entry (DueFlag as SuddenStart); the new entry.
   TActionEntry *AddAction(const TActionEntry &entry);
 
-  // The due check: records runs in LastDate, sets DueFlag and fills DueList for now.
+  // The due check: records runs in LastDate, sets DueFlag and fills DueList for now. Entries
+  // due at the same point are all in DueList, in list order. Raises nothing: an entry it
+  // cannot check is passed over and reported once (HandleAppException) while the others go on.
   void CollectDueActions(TDateTime now);
   // The due point that CollectDueActions would dispatch next for entry, at or after now,
-  // without changing anything; 0 when the entry will never be due again by time.
+  // without changing anything; 0 when the entry will never be due again by time (or cannot
+  // be checked at all). Raises nothing.
   static TDateTime NextDuePoint(const TActionEntry &entry, TDateTime now);
+  // Why the due check cannot work with entry (a date outside the calendar, a frequency that is
+  // no number); empty when it can.
+  static QString DueCheckFault(const TActionEntry &entry);
 
   // Takes one call of DueList as dispatched: clears its DueFlag. The due check has already
   // recorded its LastDate, so this is all a dispatch changes in the entry; ExecuteAction
@@ -97,10 +108,26 @@ public:
   void HandleAppException(const QString &message);
 
 private:
-  void AddDuePoint(TDateTime t, TActionEntry *entry, bool keepEqual);
+  // Where an entry's catch-up calls of this tick began, so that those the tick does not get
+  // to are made again at the next one.
+  struct TCatchUp {
+    TDateTime OldLastDate;
+    TDateTime FirstPoint;
+  };
+
+  void AddDuePoint(TDateTime t, TActionEntry *entry);
+  // The tick carried out the calls of DueList before index from only: the others follow at
+  // the next tick (flagged entries keep their DueFlag; catch-up calls get their LastDate back).
+  void KeepUndispatchedCalls(int from);
+  // Reports that entry number n cannot be checked, once for as long as it stays so.
+  void ReportEntryFault(int n, const TActionEntry &entry, const QString &reason);
+  bool FaultReported(const TActionEntry &entry) const;
 
   // Only the engine changes these: a window that did so mid-tick would break the dispatch.
   TGeneralList FDueList{lkDateTime};
+  std::unordered_map<const TActionEntry *, TCatchUp> FCatchUps;
+  // The entries reported as unfit for the due check, each with the values it had then.
+  std::unordered_map<const TActionEntry *, TActionEntry> FReportedFaults;
   TActionEntry FCurrentAction;
   bool FTickBusy = false;
 };

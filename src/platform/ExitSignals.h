@@ -7,3 +7,12 @@
 // Installs handlers for the end requests; onRequest runs on the thread's event loop, once
 // per request. Call once, after the application object exists.
 void WatchExitSignals(std::function<void(int signal)> onRequest);
+
+// For a program without an event loop. From HoldExitSignals on, the end requests no longer end
+// the program but are kept for WaitForExitSignal, also when they come while it is busy;
+// ReleaseExitSignals restores what was there before. Not nested.
+void HoldExitSignals();
+void ReleaseExitSignals();
+// Waits until an end request has come (now or since HoldExitSignals) or ms milliseconds have
+// passed (ms < 0: no limit); true when one has come.
+bool WaitForExitSignal(int ms);

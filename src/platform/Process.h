@@ -13,9 +13,32 @@ constexpr int ExecBadFormat = 11;     // the file is not executable or not a pro
 // Any result above this means the program was started.
 constexpr int ExecStartedAbove = 31;
 
+// Reads a command line character by character by the Windows rules for backslashes: before a
+// double quote every two backslashes stand for one, and an odd one left over makes the quote
+// a literal character; elsewhere a backslash is itself.
+class TCommandLineReader {
+public:
+  // Reads text from position pos on; text must outlive the reader.
+  explicit TCommandLineReader(const QString &text, qsizetype pos = 0) : FText(text), FPos(pos) {}
+  // The next character: false at the end; groupingQuote tells a double quote that groups
+  // (and is dropped) from a literal one.
+  bool Next(QChar &c, bool &groupingQuote);
+  // Where reading goes on in the text (after the last character returned by Next).
+  qsizetype Position() const { return FPos; }
+
+private:
+  const QString &FText;
+  qsizetype FPos;
+  int FPendingBackslashes = 0;
+  bool FPendingQuote = false;
+};
+
 // Splits a command line: blanks and tabs separate words, double quotes group a run that
-// holds blanks and are removed ("" gives an empty word).
+// holds blanks and are removed ("" gives an empty word), backslashes as TCommandLineReader.
 QStringList SplitCommandLine(const QString &commandLine);
+// The text that SplitCommandLine (and a quoted argument of an internal command) reads back as
+// exactly the one word given: the word itself when it holds no blank, tab or double quote.
+QString QuoteCommandWord(const QString &word);
 
 // Starts the command line's program with its arguments, in its own session, with folder
 // (when not empty) as its working folder; our own current folder never changes. Returns at

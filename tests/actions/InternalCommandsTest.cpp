@@ -3,6 +3,7 @@
 #include "base/Errors.h"
 #include "core/Scheduler.h"
 #include "platform/Folders.h"
+#include "platform/Process.h"
 
 #include <QDir>
 #include <QFile>
@@ -22,6 +23,28 @@ TEST(SplitArguments, QuotesGroupAndRemainderStaysAsWritten) {
   EXPECT_TRUE(SplitArguments(" \t ").First.isEmpty());
   EXPECT_EQ(SplitCommandWord("copy a b").Word, "COPY");
   EXPECT_EQ(SplitCommandWord("COPY").Arguments, "");
+}
+
+// A name quoted for a command line comes back whole as an argument of an internal command,
+// whatever it holds, and what follows it is still split as before.
+TEST(SplitArguments, QuotedNamesComeBackWhole) {
+  for (const QString &name :
+       {QStringLiteral("a --evil b"), QStringLiteral("x\\\" y\\"), QStringLiteral("schlicht")}) {
+    const TCommandArguments a = SplitArguments(
+        QuoteCommandWord(name) + " " + QuoteCommandWord("/ziel mit \"blank\"") + "  -q \"r s\"");
+    EXPECT_EQ(a.First, name);
+    EXPECT_EQ(a.Second, "/ziel mit \"blank\"");
+    EXPECT_EQ(a.Remainder, "-q \"r s\"");
+  }
+}
+
+// EXEC gives the program back its quotes, so a name with blanks or quotes stays one word.
+TEST(ExecCommand, AProgramNameWithBlanksAndQuotesIsOneWord) {
+  QString started;
+  TCommandHost host;
+  host.LaunchProgram = [&](const QString &, const QString &commandLine) { started = commandLine; };
+  RunCommand("EXEC /tmp " + QuoteCommandWord("/opt/mein \"prog\"") + " -a", host);
+  EXPECT_EQ(SplitCommandLine(started), (QStringList{"/opt/mein \"prog\"", "-a"}));
 }
 
 class Commands : public ::testing::Test {

@@ -32,10 +32,14 @@ TEST(Placeholders, PercentRuleKeepsPairsAndDropsTheRest) {
   EXPECT_EQ(Expanded("%"), "");
 }
 
-TEST(Placeholders, TempFolderEndsWithSeparatorAndCannotLoop) {
+// The folder's value is inserted as it is: its own percent signs are kept, and a value that
+// holds the placeholder does not make the replacement run for ever.
+TEST(Placeholders, TempFolderEndsWithSeparatorKeepsItsPercentSignsAndCannotLoop) {
   QByteArray old = qgetenv("TMPDIR");
   qputenv("TMPDIR", "/x/%TEMP%");
-  EXPECT_EQ(Expanded("%TEMP%a"), "/x/TEMP/a");
+  EXPECT_EQ(Expanded("%TEMP%a"), "/x/%TEMP%/a");
+  qputenv("TMPDIR", "/tmp/50%");
+  EXPECT_EQ(Expanded("%TEMP%%%b%c"), "/tmp/50%/%bc");
   old.isEmpty() ? qunsetenv("TMPDIR") : qputenv("TMPDIR", old);
 }
 

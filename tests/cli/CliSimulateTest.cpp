@@ -33,7 +33,8 @@ const char FourEntries[] = "[General]\r\nInterval=1000\r\nCount=4\r\n\r\n"
 
 // Every minute of Wednesday and Thursday: the start-up call of the copy with its last grid
 // point, each six-hourly point on time, the daily points at 08:00 (the second entry at the same
-// point one tick later), the weekly point on Thursday; nothing at Friday 00:00.
+// point in the same tick, after the first), the weekly point on Thursday; nothing at Friday
+// 00:00.
 TEST(CliSimulate, TheBuiltProgramPrintsEveryCallOfTwoDaysMinuteByMinute) {
   QTemporaryDir dir;
   const QString config = dir.filePath(QStringLiteral("k.ini"));
@@ -51,13 +52,13 @@ TEST(CliSimulate, TheBuiltProgramPrintsEveryCallOfTwoDaysMinuteByMinute) {
       "2026-06-10 00:00:00.000 2026-06-09 21:00:00.000 #3 %COPY /a/*.txt /b\n"
       "2026-06-10 03:00:00.000 2026-06-10 03:00:00.000 #3 %COPY /a/*.txt /b\n"
       "2026-06-10 08:00:00.000 2026-06-10 08:00:00.000 #1 \"Guten Morgen\"\n"
-      "2026-06-10 08:01:00.000 2026-06-10 08:00:00.000 #4 prog --daily\n"
+      "2026-06-10 08:00:00.000 2026-06-10 08:00:00.000 #4 prog --daily\n"
       "2026-06-10 09:00:00.000 2026-06-10 09:00:00.000 #3 %COPY /a/*.txt /b\n"
       "2026-06-10 15:00:00.000 2026-06-10 15:00:00.000 #3 %COPY /a/*.txt /b\n"
       "2026-06-10 21:00:00.000 2026-06-10 21:00:00.000 #3 %COPY /a/*.txt /b\n"
       "2026-06-11 03:00:00.000 2026-06-11 03:00:00.000 #3 %COPY /a/*.txt /b\n"
       "2026-06-11 08:00:00.000 2026-06-11 08:00:00.000 #1 \"Guten Morgen\"\n"
-      "2026-06-11 08:01:00.000 2026-06-11 08:00:00.000 #4 prog --daily\n"
+      "2026-06-11 08:00:00.000 2026-06-11 08:00:00.000 #4 prog --daily\n"
       "2026-06-11 09:00:00.000 2026-06-11 09:00:00.000 #3 %COPY /a/*.txt /b\n"
       "2026-06-11 12:30:00.000 2026-06-11 12:30:00.000 #2 prog --weekly\n"
       "2026-06-11 15:00:00.000 2026-06-11 15:00:00.000 #3 %COPY /a/*.txt /b\n"
@@ -111,6 +112,26 @@ TEST(CliSimulate, ExecutesNothingAndWritesNoLog) {
   EXPECT_TRUE(QDir(dir.filePath(QStringLiteral("dst"))).isEmpty());
   EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("k.log"))));
   EXPECT_EQ(ReadBytes(config), text);
+}
+
+// An entry with a date no calendar holds beside a good one: the dry run goes on, the good
+// entry's calls are all there, and the bad one is told once, not at every tick.
+TEST(CliSimulate, AnImpossibleEntryIsToldOnceAndTheOthersStillRun) {
+  QTemporaryDir dir;
+  const QString config = dir.filePath(QStringLiteral("k.ini"));
+  WriteBytes(config, "[General]\nCount=2\n[Action1]\nTimePoint=2\nFirstDate=1E12\n"
+                     "Action=kaputt\n[Action2]\nTimePoint=2\nFirstDate=46000.5\n"
+                     "LastDate=0\nAction=gut\n");
+  QString out, err;
+  ASSERT_EQ(Simulate({config, QStringLiteral("--from"), QStringLiteral("2026-06-10 00:00:00"),
+                      QStringLiteral("--to"), QStringLiteral("2026-06-12 00:00:00"),
+                      QStringLiteral("--interval"), QStringLiteral("60000")},
+                     out, err),
+            0);
+  EXPECT_EQ(out, QStringLiteral("2026-06-10 12:00:00.000 2026-06-10 12:00:00.000 #2 gut\n"
+                                "2026-06-11 12:00:00.000 2026-06-11 12:00:00.000 #2 gut\n"))
+      << err.toStdString();
+  EXPECT_LE(err.count(u'\n'), 2) << err.toStdString();
 }
 
 // Bad usage is exit 2 with one line naming the fault, before any file is touched.

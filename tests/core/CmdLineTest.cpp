@@ -29,10 +29,11 @@ protected:
     if (!FBesideProgram.isEmpty())
       QFile::remove(FBesideProgram);
   }
-  // The configuration file the program would find beside itself.
+  // The configuration file the program would find beside itself: named after the tray
+  // program, whichever Kronolab program runs.
   QString BesideProgram() const {
     const QFileInfo program(QCoreApplication::applicationFilePath());
-    return program.absolutePath() + u'/' + program.completeBaseName() + QStringLiteral(".ini");
+    return program.absolutePath() + QStringLiteral("/kronolab.ini");
   }
   QTemporaryDir FTemp;
   QString FBesideProgram;
@@ -46,7 +47,8 @@ TEST_F(StartupFiles, NoArgumentsUseThePerUserFolderBelowAppData) {
   qputenv("APPDATA", FTemp.path().toUtf8());
   const TStartupFiles files = StartupFileNames({}, QStringLiteral("/"));
   const QFileInfo config(files.ConfigFileName);
-  const QString base = QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
+  // Every Kronolab program (this test program too) uses the tray program's file.
+  const QString base = QStringLiteral("kronolab");
   EXPECT_EQ(config.fileName(), base + QStringLiteral(".ini"));
   EXPECT_EQ(config.dir().dirName(), base);
   // The vendor folder lies directly below APPDATA, and both folders now exist.

@@ -3,6 +3,7 @@
 #include "core/Scheduler.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -164,6 +165,83 @@ TEST_F(Dispatch, BusyTickReturnsAtOnceAndEscapingErrorClearsBusy) {
   EXPECT_FALSE(Scheduler.TickBusy());
   ASSERT_EQ(Sink.Messages.size(), 1u);
   EXPECT_EQ(Sink.Messages[0].Message, "Fehler : Mond kaputt");
+}
+
+// A tick that has used its time leaves the remaining calls to the next ticks. With no time
+// at all each tick carries out one call; over the ticks every call runs once, in due order,
+// catch-up calls as well as flagged ones.
+TEST_F(Dispatch, ATickOutOfTimeLeavesTheRestToTheNextTicks) {
+  Scheduler.TickTimeBudgetMs = 0;
+  TActionEntry hourly = Entry("\"stündlich\"");
+  hourly.TimePoint = tpFrequency;
+  hourly.FirstDate = Moment - 3.0 / 24; // 19:50; calls due at 20:50, 21:50 and 22:50
+  hourly.LastDate = hourly.FirstDate + RunMark;
+  hourly.Freq = 1.0 / 24;
+  hourly.AllCalls = true;
+  hourly.DueFlag = false;
+  TActionEntry once = Entry("\"einmal\"");
+  once.TimePoint = tpOnce;
+  once.FirstDate = Moment - 1.0 / 1440; // 22:49
+  once.LastDate = once.FirstDate - 0.1;
+  once.DueFlag = false;
+  Scheduler.AddAction(hourly);
+  Scheduler.AddAction(once);
+  QStringList order;
+  for (int tick = 0; tick < 5; ++tick) {
+    const std::size_t before = Sink.Messages.size();
+    Scheduler.TimerTimer();
+    EXPECT_LE(Sink.Messages.size() - before, 1u) << tick;
+    if (Sink.Messages.size() > before)
+      order.append(Sink.Messages.back().Message);
+  }
+  EXPECT_EQ(order, (QStringList{"stündlich", "stündlich", "einmal", "stündlich"}));
+  EXPECT_NEAR(Scheduler.ActionList[0]->LastDate, Moment + RunMark, 1e-9);
+}
+
+// An interval of a few microseconds and every missed call wanted: a million calls a tick
+// would freeze the program; the tick ends within its time and the next one goes on.
+TEST_F(Dispatch, AHugeCatchUpEndsTheTickInTime) {
+  TActionEntry tiny = Entry("\"winzig\"");
+  tiny.TimePoint = tpFrequency;
+  tiny.FirstDate = Moment - 1;
+  tiny.LastDate = tiny.FirstDate + RunMark;
+  tiny.Freq = 1e-9;
+  tiny.AllCalls = true;
+  Scheduler.AddAction(tiny);
+  for (int tick = 0; tick < 2; ++tick) {
+    QElapsedTimer spent;
+    spent.start();
+    const std::size_t before = Sink.Messages.size();
+    Scheduler.TimerTimer();
+    EXPECT_LT(spent.elapsed(), 1000) << tick;
+    EXPECT_GT(Sink.Messages.size(), before) << tick;
+  }
+  EXPECT_LT(Sink.Messages.size(), 1000000u);
+}
+
+// A file chosen at random whose name holds blanks and quotes reaches the program as exactly
+// one argument, and a message shows it as it is.
+TEST_F(Dispatch, AChosenFileIsOneArgumentOfTheProgram) {
+  const QString out = Dir.filePath("echo.txt");
+  qputenv("ARGECHO_OUT", out.toUtf8());
+  ASSERT_TRUE(QDir(Dir.path()).mkdir("wahl"));
+  for (const QString &name : {QStringLiteral("a --evil b"), QStringLiteral("x\\\" y\\")}) {
+    QFile::remove(out);
+    const QString chosen = Dir.filePath("wahl/") + name;
+    QFile file(chosen);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.close();
+    TActionEntry call = Entry(ARGECHO_PATH " -v %RANDFILE" + Dir.filePath("wahl/*") + "% ende");
+    Scheduler.ExecuteAction(call);
+    const QStringList lines = WaitForEcho(out);
+    ASSERT_GE(lines.size(), 3);
+    EXPECT_EQ(lines.mid(3), (QStringList{"arg=-v", "arg=" + chosen, "arg=ende"}));
+    TActionEntry message = Entry("\"Heute: %RANDFILE" + Dir.filePath("wahl/*") + "%\"");
+    Scheduler.ExecuteAction(message);
+    ASSERT_FALSE(Sink.Messages.empty());
+    EXPECT_EQ(Sink.Messages.back().Message, "Heute: " + chosen);
+    ASSERT_TRUE(QFile::remove(chosen));
+  }
 }
 
 } // namespace

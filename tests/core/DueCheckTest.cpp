@@ -1,8 +1,12 @@
 #include "TestHelpers.h"
+#include "actions/ActionsTestSupport.h"
 #include "core/Scheduler.h"
 
 #include <QTimeZone>
+#include <algorithm>
+#include <cmath>
 #include <gtest/gtest.h>
+#include <limits>
 
 namespace {
 
@@ -236,18 +240,27 @@ TEST_F(DueCheck, SuddenStartRunCountsAsTodaysRun) {
   EXPECT_TRUE(Tick(At(2026, 12, 8, 11)).empty());
 }
 
-TEST_F(DueCheck, EqualDuePointsRunOneTickApartInListOrder) {
-  TActionEntry *first = Add(tpDaily, At(2026, 1, 1, 8), 0);
-  TActionEntry *second = Add(tpDaily, At(2026, 3, 3, 8), 0);
-  auto calls = Tick(At(2026, 12, 8, 8, 0, 1));
-  ASSERT_EQ(calls.size(), 1u);
-  EXPECT_EQ(calls[0].Entry, first);
-  EXPECT_TRUE(second->DueFlag); // recorded, waiting for the next tick
-  calls = Tick(At(2026, 12, 8, 8, 0, 2));
-  ASSERT_EQ(calls.size(), 1u);
-  EXPECT_EQ(calls[0].Entry, second);
-  EXPECT_EQ(calls[0].DuePoint, At(2026, 12, 8, 8));
-  EXPECT_TRUE(Tick(At(2026, 12, 8, 8, 0, 3)).empty());
+// Three daily entries at 07:00 (and a daily catch-up call on the same point): all of them run
+// in the first tick after 07:00, in list order, and none is left waiting with its flag.
+TEST_F(DueCheck, EntriesDueAtOnePointAllRunInThatTickInListOrder) {
+  const TDateTime seven = At(2026, 12, 8, 7);
+  TActionEntry *first = Add(tpDaily, At(2026, 1, 1, 7), 0);
+  TActionEntry *second = Add(tpDaily, At(2026, 3, 3, 7), 0);
+  TActionEntry *frequent = Add(tpFrequency, seven - 2, seven - 2 + RunMark, 1, true);
+  TActionEntry *third = Add(tpDaily, At(2025, 7, 7, 7), 0);
+  auto calls = Tick(At(2026, 12, 8, 7, 0, 1));
+  ASSERT_EQ(calls.size(), 5u);
+  EXPECT_EQ(calls[0].Entry, frequent); // yesterday's
+  const std::vector<TActionEntry *> atSeven = {first, second, frequent, third};
+  for (std::size_t i = 0; i < atSeven.size(); ++i) {
+    EXPECT_EQ(calls[i + 1].Entry, atSeven[i]) << i;
+    EXPECT_NEAR(calls[i + 1].DuePoint, seven, MsTolerance) << i;
+  }
+  for (TActionEntry *entry : {first, second, third}) {
+    EXPECT_FALSE(entry->DueFlag);
+    EXPECT_NEAR(entry->LastDate, seven + RunMark, MsTolerance);
+  }
+  EXPECT_TRUE(Tick(At(2026, 12, 8, 7, 0, 2)).empty());
 }
 
 TEST_F(DueCheck, CallsRunInOrderOfDuePointsAcrossEntries) {
@@ -311,15 +324,79 @@ TEST_F(DueCheck, DailyEntryRunsOnceOnDaylightSavingDays) {
   }
 }
 
+// A long absence at a short interval: the calls are spread over the following ticks, in
+// order, none lost and none twice; another entry's catch-up still gets its calls meanwhile.
 TEST_F(DueCheck, HugeCatchUpIsSpreadOverTicksWithoutLosingCalls) {
   const TDateTime start = At(2026, 11, 1);
-  Add(tpFrequency, start, start + RunMark, Second, true);
-  const TDateTime now = start + 1500000.5 * Second; // 1 500 000 missed calls
-  std::size_t total = Tick(now).size();
-  EXPECT_EQ(total, 1000000u);
-  total += Tick(now + 0.001 * Second).size();
-  EXPECT_EQ(total, 1500000u);
-  EXPECT_TRUE(Tick(now + 0.002 * Second).empty());
+  TActionEntry *huge = Add(tpFrequency, start, start + RunMark, Second, true);
+  TActionEntry *hourly = Add(tpFrequency, start, start + RunMark, Hour, true);
+  const TDateTime now = start + 25000.5 * Second; // 25 000 missed calls, 6 hourly ones
+  std::size_t total = 0, hourlyCalls = 0, ticks = 0;
+  TDateTime last = start;
+  for (std::vector<TCall> calls; ticks < 1000 && !(calls = Tick(now)).empty(); ++ticks) {
+    EXPECT_LE(calls.size(), 10001u); // the cap, and one call of the other entry
+    for (const TCall &call : calls) {
+      if (call.Entry == hourly) {
+        ++hourlyCalls;
+        continue;
+      }
+      EXPECT_NEAR(call.DuePoint, last + Second, MsTolerance);
+      last = call.DuePoint;
+      ++total;
+    }
+  }
+  EXPECT_GE(ticks, 3u);
+  EXPECT_EQ(total, 25000u);
+  EXPECT_EQ(hourlyCalls, 6u);
+  EXPECT_NEAR(huge->LastDate, start + 25000 * Second + RunMark, MsTolerance);
+}
+
+// Values no calendar holds, frequencies that are no numbers or almost nothing: the due check
+// and the next due point raise nothing, the good entry beside them still runs, and each bad
+// entry is reported once, not at every tick.
+TEST_F(DueCheck, ImpossibleValuesNeverStopTheOthersAndAreReportedOnce) {
+  TRecordingSink sink;
+  Scheduler.MessageSink = &sink;
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  const double inf = std::numeric_limits<double>::infinity();
+  const TDateTime eight = At(2026, 12, 8, 8);
+  const std::vector<double> dates = {1e12, -1e12, nan, inf, -inf, 2958466, -693594};
+  int bad = 0;
+  for (TTimePoint kind : {tpFrequency, tpOnce, tpDaily, tpWeekly, tpMonthly, tpYearly}) {
+    for (double date : dates) {
+      Add(kind, date, 0, Hour, true);
+      Add(kind, eight, date, Hour, true);
+      bad += 2;
+    }
+  }
+  for (double freq : {nan, inf, -inf})
+    Add(tpFrequency, eight, eight - 0.1, freq, true), ++bad;
+  // Tiny intervals are no fault, they just make many calls.
+  Add(tpFrequency, eight, eight - 0.1, 1e-300, true);
+  Add(tpFrequency, eight, eight - 0.1, 1e-9, false);
+  TActionEntry *good = Add(tpDaily, At(2026, 1, 1, 9), 0);
+  const TDateTime now = At(2026, 12, 8, 9, 0, 1);
+  for (int i = 0; i < Scheduler.ActionList.Count(); ++i)
+    EXPECT_NO_THROW(TScheduler::NextDuePoint(*Scheduler.ActionList[i], now)) << i;
+  std::vector<TCall> calls;
+  ASSERT_NO_THROW(calls = Tick(now));
+  EXPECT_TRUE(std::any_of(calls.begin(), calls.end(),
+                          [&](const TCall &call) { return call.Entry == good; }));
+  EXPECT_EQ(static_cast<int>(sink.Messages.size()), bad);
+  EXPECT_TRUE(sink.Messages[0].Message.startsWith(
+      QStringLiteral("Fehler : Die Aktion Nr. 1 \"\"Aktion 1\"\" wird übergangen: ")))
+      << sink.Messages[0].Message.toStdString();
+  ASSERT_NO_THROW(Tick(now + Second));
+  EXPECT_EQ(static_cast<int>(sink.Messages.size()), bad); // told once
+  for (const TCall &call : calls)
+    EXPECT_TRUE(std::isfinite(call.DuePoint));
+  // A mended entry that breaks again is told again.
+  TActionEntry *broken = Scheduler.ActionList[0];
+  broken->FirstDate = eight;
+  Tick(now + 2 * Second);
+  broken->FirstDate = nan;
+  Tick(now + 3 * Second);
+  EXPECT_EQ(static_cast<int>(sink.Messages.size()), bad + 1);
 }
 
 TEST_F(DueCheck, NextDuePointShowsWhatTheNextTicksWillDo) {

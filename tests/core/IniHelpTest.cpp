@@ -25,18 +25,22 @@ protected:
     else
       qunsetenv("APPDATA");
   }
+  // kronolab.ini in the running program's folder.
+  QString BesideProgram() const {
+    return QFileInfo(FProgram).absolutePath() + QStringLiteral("/kronolab.ini");
+  }
   QTemporaryDir FTemp;
   QByteArray FOldAppData;
   bool FHadAppData = false;
   QString FProgram;
 };
 
+// Whatever the running program is called, it uses the tray program's configuration.
 TEST_F(ConfigLocation, CreatesVendorAndProgramFoldersBelowAppData) {
   qputenv("APPDATA", FTemp.path().toUtf8());
-  const QString base = QFileInfo(FProgram).fileName();
   const QString expected =
-      FTemp.path() + QStringLiteral("/Kronolab-Software/") + base + u'/' + base + ".ini";
-  if (QFile::exists(FProgram + QStringLiteral(".ini")))
+      FTemp.path() + QStringLiteral("/Kronolab-Software/kronolab/kronolab.ini");
+  if (QFile::exists(BesideProgram()))
     GTEST_SKIP() << "a configuration lies beside the test program";
   EXPECT_EQ(ConfigFileLocation(), expected);
   const QFileInfo folder(QFileInfo(expected).absolutePath());
@@ -49,7 +53,7 @@ TEST_F(ConfigLocation, CreatesVendorAndProgramFoldersBelowAppData) {
 }
 
 TEST_F(ConfigLocation, AFileBesideTheProgramWins) {
-  const QString beside = FProgram + QStringLiteral(".ini");
+  const QString beside = BesideProgram();
   QFile file(beside);
   if (!file.open(QIODevice::WriteOnly))
     GTEST_SKIP() << "the program folder is not writable";

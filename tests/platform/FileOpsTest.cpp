@@ -4,7 +4,10 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <cerrno>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -55,6 +58,72 @@ TEST_F(FileOps, MoveAndRenameNeverReplace) {
   EXPECT_EQ(Read("sub/a.txt"), "a");
   EXPECT_TRUE(MoveFileNoReplace(P("b.txt"), P("c.txt")));
   EXPECT_FALSE(QFile::exists(P("b.txt")));
+}
+
+// A copy keeps the source's modification time and permissions, as a copy on Windows keeps
+// its time.
+TEST_F(FileOps, CopyKeepsModificationTimeAndPermissions) {
+  Write("a.txt", "alt");
+  Write("b.txt", "wird ersetzt");
+  const timespec times[2] = {{978307200, 0}, {981173106, 123456789}};
+  ASSERT_EQ(chmod(QFile::encodeName(P("a.txt")).constData(), 0640), 0);
+  ASSERT_EQ(utimensat(AT_FDCWD, QFile::encodeName(P("a.txt")).constData(), times, 0), 0);
+  ASSERT_TRUE(CopyFileReplacing(P("a.txt"), P("b.txt")));
+  struct stat copy {};
+  ASSERT_EQ(stat(QFile::encodeName(P("b.txt")).constData(), &copy), 0);
+  EXPECT_EQ(copy.st_mtim.tv_sec, times[1].tv_sec);
+  EXPECT_EQ(copy.st_mtim.tv_nsec, times[1].tv_nsec);
+  EXPECT_EQ(copy.st_mode & 07777, 0640u);
+}
+
+// The calls a move makes, replaced for one test: a file system that refuses to link (vfat,
+// exFAT) on the other side of a move across file systems.
+class NoLinkFileSystem : public FileOps {
+protected:
+  void SetUp() override {
+    FSaved = NoReplaceCalls();
+    NoReplaceCalls().Link = [this](const char *, const char *) {
+      ++LinkCalls;
+      errno = EPERM;
+      return -1;
+    };
+    // The first rename meets another file system; later ones are the real call.
+    NoReplaceCalls().RenameNoReplace = [this](const char *from, const char *to) {
+      if (Renames++ == 0) {
+        errno = EXDEV;
+        return -1;
+      }
+      return FSaved.RenameNoReplace(from, to);
+    };
+  }
+  void TearDown() override { NoReplaceCalls() = FSaved; }
+  TNoReplaceCalls FSaved;
+  int LinkCalls = 0, Renames = 0;
+};
+
+TEST_F(NoLinkFileSystem, AMoveThatCannotLinkStillPutsTheCopyInPlaceWithoutReplacing) {
+  Write("a.txt", "a");
+  ASSERT_TRUE(MoveFileNoReplace(P("a.txt"), P("b.txt")));
+  EXPECT_EQ(LinkCalls, 1);
+  EXPECT_EQ(Read("b.txt"), "a");
+  EXPECT_FALSE(QFile::exists(P("a.txt")));
+
+  Renames = 0;
+  Write("c.txt", "c");
+  EXPECT_FALSE(MoveFileNoReplace(P("c.txt"), P("b.txt")));
+  EXPECT_EQ(Read("b.txt"), "a");
+  EXPECT_EQ(Read("c.txt"), "c");
+  EXPECT_EQ(QDir(Dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 2); // no temp left
+
+  // Without RENAME_NOREPLACE either, the move still never replaces.
+  NoReplaceCalls().RenameNoReplace = [](const char *, const char *) {
+    errno = EINVAL;
+    return -1;
+  };
+  EXPECT_FALSE(MoveFileNoReplace(P("c.txt"), P("b.txt")));
+  EXPECT_EQ(Read("b.txt"), "a");
+  EXPECT_TRUE(MoveFileNoReplace(P("c.txt"), P("d.txt")));
+  EXPECT_EQ(Read("d.txt"), "c");
 }
 
 TEST_F(FileOps, DeleteMkdirAndFolderTests) {

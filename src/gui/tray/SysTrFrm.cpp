@@ -82,9 +82,10 @@ TSysTrayIconForm::TSysTrayIconForm(const TStartupArgs &args,
     box.exec();
   };
   Seams.KeyboardModifiers = [] { return QGuiApplication::queryKeyboardModifiers(); };
-  // exit, not quit: Qt's quit() first asks every window to close, and the window shown where
-  // there is no notification area refuses, so "&Beenden" and SIGTERM would never end.
+  // exit, not quit: quit asks every window first, and the no-tray window refuses to close,
+  // so "&Beenden" and SIGTERM would not end the program on a desktop without a tray.
   Seams.Quit = [] { QCoreApplication::exit(0); };
+  Seams.FollowConfigFile = [](const QString &) { return QString(); };
 
   Timer = new QTimer(this);
   Timer->setTimerType(Qt::CoarseTimer);
@@ -310,7 +311,15 @@ void TSysTrayIconForm::TrayIconClick() {
   FOpenEditor = nullptr;
   try {
     if (accepted) {
-      Scheduler.ConfigFileName = session.ConfigFileName;
+      // Another scheduler on the file the editor chose would run its calls twice: then the
+      // configuration stays where it was.
+      const QString refused = session.ConfigFileName == Scheduler.ConfigFileName
+                                  ? QString()
+                                  : Seams.FollowConfigFile(session.ConfigFileName);
+      if (refused.isEmpty())
+        Scheduler.ConfigFileName = session.ConfigFileName;
+      else
+        Scheduler.ShowMessageWindow(QStringLiteral("Fehler"), QString(), refused);
       Scheduler.Interval =
           static_cast<unsigned>(std::min<std::uint64_t>(session.IntervalMs, UINT32_MAX));
       if (Scheduler.Interval == 0) {

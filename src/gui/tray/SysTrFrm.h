@@ -54,6 +54,9 @@ struct TTrayHostSeams {
   std::function<Qt::KeyboardModifiers()> KeyboardModifiers;
   // Ends the program.
   std::function<void()> Quit;
+  // The configuration is to become newFile (the editor opened or saved another file): moves
+  // the one-scheduler lock there; the German reason when it cannot, else empty.
+  std::function<QString(const QString &newFile)> FollowConfigFile;
 };
 
 // The tray host. It never shows a window of its own.

@@ -2,7 +2,9 @@
 
 #include <QSocketNotifier>
 #include <csignal>
+#include <ctime>
 #include <fcntl.h>
+#include <poll.h>
 #include <unistd.h>
 
 namespace {
@@ -14,6 +16,15 @@ QSocketNotifier *Notifier = nullptr;
 void OnSignal(int signal) {
   const unsigned char byte = static_cast<unsigned char>(signal);
   [[maybe_unused]] const ssize_t n = write(WakeFds[1], &byte, 1);
+}
+
+// What HoldExitSignals changed, to be restored.
+volatile std::sig_atomic_t ExitRequested = 0;
+struct sigaction OldInt, OldTerm;
+sigset_t OldMask;
+
+void NoteExitRequest(int) {
+  ExitRequested = 1;
 }
 } // namespace
 
@@ -36,4 +47,38 @@ void WatchExitSignals(std::function<void(int signal)> onRequest) {
   action.sa_flags = SA_RESTART;
   sigaction(SIGTERM, &action, nullptr);
   sigaction(SIGINT, &action, nullptr);
+}
+
+void HoldExitSignals() {
+  ExitRequested = 0;
+  struct sigaction action {};
+  action.sa_handler = NoteExitRequest;
+  sigemptyset(&action.sa_mask);
+  sigaction(SIGINT, &action, &OldInt);
+  sigaction(SIGTERM, &action, &OldTerm);
+  // Blocked outside the wait: a request that comes while the program is busy stays pending
+  // and ends the next wait at once, with no gap between a look at the flag and the wait.
+  sigset_t ends;
+  sigemptyset(&ends);
+  sigaddset(&ends, SIGINT);
+  sigaddset(&ends, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &ends, &OldMask);
+}
+
+void ReleaseExitSignals() {
+  pthread_sigmask(SIG_SETMASK, &OldMask, nullptr);
+  sigaction(SIGINT, &OldInt, nullptr);
+  sigaction(SIGTERM, &OldTerm, nullptr);
+}
+
+bool WaitForExitSignal(int ms) {
+  if (ExitRequested)
+    return true;
+  sigset_t open = OldMask;
+  sigdelset(&open, SIGINT);
+  sigdelset(&open, SIGTERM);
+  const timespec span{static_cast<time_t>(ms / 1000), static_cast<long>(ms % 1000) * 1000000L};
+  // Unblocks the two requests for the wait only, in one step with it.
+  ppoll(nullptr, 0, ms < 0 ? nullptr : &span, &open);
+  return ExitRequested != 0;
 }

@@ -57,6 +57,16 @@ bool CopyBytes(int from, int to) {
   }
 }
 
+// Gives the copy what a copy on Windows keeps: the time of the last change (and, here, the
+// permissions). A file system that cannot hold them (vfat knows no permissions and refuses
+// chmod) keeps what it can: a copy onto a USB stick must not fail for that.
+bool KeepTimeAndMode(int fd, const struct stat &source) {
+  const timespec times[2] = {source.st_atim, source.st_mtim};
+  const bool modeKept = fchmod(fd, source.st_mode & 07777) == 0 || errno == EPERM;
+  const bool timeKept = futimens(fd, times) == 0 || errno == EPERM;
+  return modeKept && timeKept;
+}
+
 // Writes a copy of source into a new temporary file in target's folder; its name on success.
 bool CopyToTemporary(const QString &source, const QString &target, QByteArray &tempName,
                      TCopyFailure &failure) {
@@ -73,8 +83,7 @@ bool CopyToTemporary(const QString &source, const QString &target, QByteArray &t
     failure = TCopyFailure::CreateTarget;
     return false;
   }
-  if (!CopyBytes(in.Fd, out.Fd) || fchmod(out.Fd, info.st_mode & 07777) != 0 ||
-      fsync(out.Fd) != 0) {
+  if (!CopyBytes(in.Fd, out.Fd) || !KeepTimeAndMode(out.Fd, info) || fsync(out.Fd) != 0) {
     unlink(tempName.constData());
     failure = TCopyFailure::ReadWrite;
     return false;
@@ -82,7 +91,32 @@ bool CopyToTemporary(const QString &source, const QString &target, QByteArray &t
   return true;
 }
 
+// Renames without replacing: RENAME_NOREPLACE where the file system knows it, else a test
+// for the target just before the rename.
+int RenameWithoutReplacing(const char *from, const char *to) {
+  if (NoReplaceCalls().RenameNoReplace(from, to) == 0)
+    return 0;
+  if (errno != EINVAL && errno != ENOSYS)
+    return -1;
+  struct stat info {};
+  if (lstat(to, &info) == 0) {
+    errno = EEXIST;
+    return -1;
+  }
+  if (errno != ENOENT)
+    return -1;
+  return rename(from, to);
+}
+
 } // namespace
+
+TNoReplaceCalls &NoReplaceCalls() {
+  static TNoReplaceCalls calls{[](const char *from, const char *to) { return link(from, to); },
+                               [](const char *from, const char *to) {
+                                 return renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE);
+                               }};
+  return calls;
+}
 
 bool CopyFileReplacing(const QString &source, const QString &target, TCopyFailure *failure) {
   TCopyFailure step = TCopyFailure::None;
@@ -106,27 +140,26 @@ bool MoveFileNoReplace(const QString &source, const QString &target) {
   const QByteArray from = Native(source), to = Native(target);
   if (source.isEmpty() || target.isEmpty())
     return false;
-  if (renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0)
+  if (RenameWithoutReplacing(from.constData(), to.constData()) == 0)
     return true;
-  struct stat info {};
-  if (errno == EINVAL || errno == ENOSYS) {
-    // A file system without RENAME_NOREPLACE: test, then rename.
-    if (lstat(to.constData(), &info) == 0 || errno != ENOENT)
-      return false;
-    return rename(from.constData(), to.constData()) == 0;
-  }
   if (errno != EXDEV)
     return false;
-  // Another file system: copy to a temporary name there, link it in place (link never
-  // replaces), then remove the temporary name and the source. Folders are not moved so.
+  // Another file system: copy to a temporary name there and put it in place without
+  // replacing anything, then remove the source. Folders are not moved so.
   QByteArray tempName;
   TCopyFailure step = TCopyFailure::None;
   if (!CopyToTemporary(source, target, tempName, step))
     return false;
-  bool linked = link(tempName.constData(), to.constData()) == 0;
-  unlink(tempName.constData());
-  if (!linked)
+  // link never replaces; a file system that cannot link (vfat, exFAT) still renames.
+  bool placed = NoReplaceCalls().Link(tempName.constData(), to.constData()) == 0;
+  if (placed || errno == EEXIST)
+    unlink(tempName.constData());
+  else
+    placed = RenameWithoutReplacing(tempName.constData(), to.constData()) == 0;
+  if (!placed) {
+    unlink(tempName.constData());
     return false;
+  }
   if (unlink(from.constData()) != 0) {
     // The source stays, so the move did not happen: take the copy back.
     unlink(to.constData());

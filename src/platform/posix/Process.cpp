@@ -5,6 +5,7 @@
 #include <QFile>
 #include <cerrno>
 #include <csignal>
+#include <cstdlib>
 #include <fcntl.h>
 #include <mutex>
 #include <spawn.h>
@@ -25,8 +26,26 @@ bool Exists(const QByteArray &path) {
   return stat(path.constData(), &info) == 0;
 }
 
+// Whether a file of the program's name lies in a folder of the search path. A folder we may
+// not enter hides nothing from us: what it holds cannot be started anyway.
+bool OnSearchPath(const QByteArray &program) {
+  const char *path = getenv("PATH");
+  // Without PATH the C library searches its default folders.
+  const QByteArray folders = path ? QByteArray(path) : QByteArray("/bin:/usr/bin");
+  for (const QByteArray &folder : folders.split(':')) {
+    // An empty entry is the current folder.
+    if (Exists((folder.isEmpty() ? QByteArray(".") : folder) + '/' + program))
+      return true;
+  }
+  return false;
+}
+
 // Maps the error of a failed start onto the Windows result codes.
 int ExecResult(int error, const QByteArray &program) {
+  // A search that met a folder it may not enter reports that, even when the program is in
+  // none of the folders: Windows calls that a missing file.
+  if (error == EACCES && !program.contains('/') && !OnSearchPath(program))
+    return ExecFileNotFound;
   switch (error) {
   case ENOENT: {
     // Missing file or missing folder on the way: tell them apart as Windows does.
@@ -77,12 +96,47 @@ struct TSpawnSetup {
 
 } // namespace
 
+bool TCommandLineReader::Next(QChar &c, bool &groupingQuote) {
+  groupingQuote = false;
+  if (FPendingBackslashes > 0) {
+    --FPendingBackslashes;
+    c = u'\\';
+    return true;
+  }
+  if (FPendingQuote) {
+    FPendingQuote = false;
+    c = u'"';
+    return true;
+  }
+  if (FPos >= FText.size())
+    return false;
+  if (FText[FPos] == u'\\') {
+    qsizetype run = 0;
+    while (FPos + run < FText.size() && FText[FPos + run] == u'\\')
+      ++run;
+    FPos += run;
+    const bool beforeQuote = FPos < FText.size() && FText[FPos] == u'"';
+    FPendingBackslashes = static_cast<int>(beforeQuote ? run / 2 : run);
+    if (beforeQuote && run % 2 == 1) {
+      FPendingQuote = true;
+      ++FPos;
+    }
+    return Next(c, groupingQuote);
+  }
+  c = FText[FPos++];
+  groupingQuote = c == u'"';
+  return true;
+}
+
 QStringList SplitCommandLine(const QString &commandLine) {
   QStringList words;
   QString word;
   bool inWord = false, quoted = false;
-  for (QChar c : commandLine) {
-    if (c == u'"') {
+  TCommandLineReader reader(commandLine);
+  QChar c;
+  bool groupingQuote = false;
+  while (reader.Next(c, groupingQuote)) {
+    if (groupingQuote) {
       quoted = !quoted;
       inWord = true;
     } else if (!quoted && (c == u' ' || c == u'\t')) {
@@ -98,6 +152,27 @@ QStringList SplitCommandLine(const QString &commandLine) {
   if (inWord)
     words.append(word);
   return words;
+}
+
+QString QuoteCommandWord(const QString &word) {
+  if (!word.isEmpty() && !word.contains(u' ') && !word.contains(u'\t') && !word.contains(u'"'))
+    return word;
+  QString quoted = QStringLiteral("\"");
+  qsizetype backslashes = 0;
+  for (QChar c : word) {
+    if (c == u'\\') {
+      ++backslashes;
+      continue;
+    }
+    // Backslashes before a quote are doubled, and the quote gets one of its own.
+    quoted += QString(c == u'"' ? 2 * backslashes + 1 : backslashes, u'\\');
+    quoted += c;
+    backslashes = 0;
+  }
+  // Before the closing quote they are doubled too, so that it still closes.
+  quoted += QString(2 * backslashes, u'\\');
+  quoted += u'"';
+  return quoted;
 }
 
 int LaunchProcess(const QString &folder, const QString &commandLine) {

@@ -355,6 +355,37 @@ TEST_F(TrayHost, AListLoadedInTheEditorBecomesTheConfigurationOnlyWithOK) {
   EXPECT_EQ(saved.ActionList[1]->Action.Text(), QStringLiteral("b"));
 }
 
+// The one-scheduler lock follows the editor to the new file; when it cannot (another
+// scheduler runs that file), the configuration stays where it was and the user is told why.
+TEST_F(TrayHost, TheConfigurationStaysWhenItsLockCannotFollowTheEditor) {
+  auto host = Start();
+  const QString other = FTemp.filePath(QStringLiteral("anders.ini"));
+  QStringList asked;
+  QString refusal;
+  host->Seams.FollowConfigFile = [&](const QString &newFile) {
+    asked.append(newFile);
+    return refusal;
+  };
+  host->Seams.RunEditor = [&](TEditorSession &session) {
+    session.ConfigFileName = other;
+    return true;
+  };
+  refusal = QStringLiteral("Für anders.ini läuft schon ein anderes Kronolab.");
+  host->Einstellungen1->trigger();
+  EXPECT_EQ(asked, QStringList{other});
+  EXPECT_EQ(host->Scheduler.ConfigFileName, Config);
+  EXPECT_TRUE(QFileInfo::exists(Config)); // the editor's OK saved into the old file
+  ASSERT_FALSE(Sink.Messages.isEmpty());
+  EXPECT_EQ(Sink.Messages.back(), QStringLiteral("Fehler: ") + refusal);
+
+  refusal.clear();
+  host->Einstellungen1->trigger();
+  EXPECT_EQ(host->Scheduler.ConfigFileName, other);
+  // The same file again asks nothing.
+  host->Einstellungen1->trigger();
+  EXPECT_EQ(asked.size(), 2);
+}
+
 TEST_F(TrayHost, EndingBySignalSavesTheRecordedRunsWithoutAsking) {
   auto host = Start();
   host->Scheduler.SetActions({Entry(QStringLiteral("a"), At(2026, 12, 8, 8, 0, 0))});
