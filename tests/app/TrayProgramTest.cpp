@@ -1,0 +1,252 @@
+// The tray program as its user meets it: the built `kronolab` started as a process on a private
+// X server with a window manager, with and without a notification area, ended every way there
+// is, driven by real key and mouse events.
+#include "TestFiles.h"
+#include "XSession.h"
+#include "base/DateTime.h"
+#include "core/Scheduler.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <cmath>
+#include <csignal>
+#include <gtest/gtest.h>
+
+namespace {
+
+// The user's limit: ending takes at most a second.
+constexpr qint64 EndWithinMs = 1000;
+
+class TrayProgram : public ::testing::Test {
+protected:
+  void SetUp() override {
+    ASSERT_TRUE(Temp.isValid());
+    Config = Temp.filePath(QStringLiteral("k.ini"));
+    Ran = Temp.filePath(QStringLiteral("lief"));
+    // One action, made when the program starts: its run is recorded in LastDate, which only
+    // a save at the end brings into the file.
+    WriteBytes(Config, QStringLiteral("[General]\r\nInterval=100\r\nCount=1\r\n\r\n"
+                                      "[Action1]\r\nTimePoint=1\r\nSuddenStart=1\r\n"
+                                      "FirstDate= 7.30000000000000E+0004\r\n"
+                                      "LastDate= 7.30000000000000E+0004\r\n"
+                                      "Action=%MKDIR %1\r\n\r\n")
+                           .arg(Ran)
+                           .toUtf8());
+  }
+
+  void TearDown() override {
+    if (Program.state() != QProcess::NotRunning) {
+      Program.kill();
+      Program.waitForFinished(3000);
+    }
+  }
+
+  // A display with a window manager, and a notification area when tray is true.
+  void StartDisplay(bool tray) {
+    ASSERT_TRUE(X.Start()) << X.Error.toStdString();
+    if (tray) {
+      ASSERT_TRUE(X.StartTray());
+    }
+  }
+
+  // Starts kronolab on the configuration and waits until it has made its start action.
+  void StartProgram(QProcess &program) {
+    QProcessEnvironment env = Session->Environment();
+    env.insert(QStringLiteral("HOME"), Temp.path());
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), Temp.filePath(QStringLiteral(".config")));
+    env.remove(QStringLiteral("APPDATA"));
+    program.setProcessEnvironment(env);
+    program.setProcessChannelMode(QProcess::ForwardedChannels);
+    program.start(QStringLiteral(KRONOLAB_PATH), {Config});
+    ASSERT_TRUE(program.waitForStarted(10000));
+  }
+  void StartProgram() {
+    StartProgram(Program);
+    ASSERT_TRUE(WaitUntil([&] { return QFileInfo(Ran).isDir(); }, 20000))
+        << "the start action did not run";
+  }
+
+  // Milliseconds from now until the program has ended (waiting up to limit), or -1. It must
+  // end as a program does, not by a crash.
+  qint64 MsUntilEnded(int limit = 10000) {
+    QElapsedTimer timer;
+    timer.start();
+    if (!WaitUntil([&] { return Program.state() == QProcess::NotRunning; }, limit))
+      return -1;
+    const qint64 ms = timer.elapsed();
+    EXPECT_EQ(Program.exitStatus(), QProcess::NormalExit) << "crashed";
+    return ms;
+  }
+
+  // True when the file holds the start action's run: the program saved on its way out.
+  bool SavedTheRun() const {
+    TScheduler saved;
+    saved.LoadConfiguration(Config);
+    // The run of a once-only entry is recorded as its due point plus the run mark.
+    return saved.ActionList.Count() == 1 &&
+           std::abs(saved.ActionList[0]->LastDate - (73000 + RunMark)) < RunMark / 2;
+  }
+
+  // The visible top-level windows titled exactly title.
+  QStringList Windows(const QString &title) const {
+    const QString ids = XDoTool({QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                                 QStringLiteral("--name"), u'^' + title + u'$'},
+                                X.Display);
+    return ids.isEmpty() ? QStringList() : ids.split(u'\n');
+  }
+  // The window shown in place of the tray icon (titled like the program), or empty.
+  QString FallbackWindow() const { return Windows(QStringLiteral("Kronolab")).value(0); }
+
+  // Opens the menu with a right click at (x, y) of window and chooses "&Beenden" by its key.
+  void ChooseBeenden(const QString &window, int x, int y) {
+    XDoTool({QStringLiteral("mousemove"), QStringLiteral("--window"), window, QString::number(x),
+             QString::number(y), QStringLiteral("click"), QStringLiteral("3")},
+            X.Display);
+    // The menu takes the keyboard once it is open; its mnemonic ends the program.
+    Pause(300);
+    XDoTool({QStringLiteral("key"), QStringLiteral("b")}, X.Display);
+  }
+
+  // Ends the program with signal and checks that it saved and ended in time.
+  void EndsBySignal(int signal) {
+    ::kill(static_cast<pid_t>(Program.processId()), signal);
+    const qint64 ms = MsUntilEnded();
+    ASSERT_GE(ms, 0) << "still running after the signal";
+    EXPECT_LE(ms, EndWithinMs);
+    EXPECT_EQ(Program.exitCode(), 0);
+    EXPECT_TRUE(SavedTheRun());
+  }
+
+  QTemporaryDir Temp;
+  QString Config, Ran;
+  TXSession X;
+  // The display the program starts on.
+  TXSession *Session = &X;
+  QProcess Program;
+};
+
+TEST_F(TrayProgram, WithoutATrayBeendenInTheWindowsMenuSavesAndEndsWithinASecond) {
+  StartDisplay(false);
+  StartProgram();
+  QString window;
+  ASSERT_TRUE(WaitUntil([&] { return !(window = FallbackWindow()).isEmpty(); }));
+  ChooseBeenden(window, 30, 30);
+  const qint64 ms = MsUntilEnded();
+  ASSERT_GE(ms, 0) << "still running after Beenden";
+  EXPECT_LE(ms, EndWithinMs);
+  EXPECT_EQ(Program.exitCode(), 0);
+  EXPECT_TRUE(SavedTheRun());
+}
+
+TEST_F(TrayProgram, WithoutATrayTheWindowsCloseBoxSavesAndEnds) {
+  StartDisplay(false);
+  StartProgram();
+  QString window;
+  ASSERT_TRUE(WaitUntil([&] { return !(window = FallbackWindow()).isEmpty(); }));
+  // Alt+F4 makes the window manager close the active window, as its close box does.
+  XDoTool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), window}, X.Display);
+  XDoTool({QStringLiteral("key"), QStringLiteral("alt+F4")}, X.Display);
+  const qint64 ms = MsUntilEnded();
+  ASSERT_GE(ms, 0) << "still running after closing its window";
+  EXPECT_LE(ms, EndWithinMs);
+  EXPECT_EQ(Program.exitCode(), 0);
+  EXPECT_TRUE(SavedTheRun());
+}
+
+TEST_F(TrayProgram, TermIntAndHupSaveAndEndWithoutATray) {
+  for (int signal : {SIGTERM, SIGINT, SIGHUP}) {
+    SCOPED_TRACE(testing::Message() << "signal " << signal);
+    TXSession x;
+    Session = &x;
+    ASSERT_TRUE(x.Start()) << x.Error.toStdString();
+    SetUp();
+    QDir(Ran).removeRecursively();
+    StartProgram();
+    EndsBySignal(signal);
+  }
+}
+
+TEST_F(TrayProgram, TermIntAndHupSaveAndEndInTheTray) {
+  for (int signal : {SIGTERM, SIGINT, SIGHUP}) {
+    SCOPED_TRACE(testing::Message() << "signal " << signal);
+    TXSession x;
+    Session = &x;
+    ASSERT_TRUE(x.Start()) << x.Error.toStdString();
+    ASSERT_TRUE(x.StartTray());
+    SetUp();
+    QDir(Ran).removeRecursively();
+    StartProgram();
+    ASSERT_TRUE(WaitUntil([&] { return x.TrayPanelWidth() > 2; })) << "not in the tray";
+    EndsBySignal(signal);
+  }
+}
+
+TEST_F(TrayProgram, InTheTrayBeendenInTheIconsMenuSavesAndEnds) {
+  StartDisplay(true);
+  StartProgram();
+  ASSERT_TRUE(WaitUntil([&] { return X.TrayPanelWidth() > 2; })) << "the icon did not dock";
+  EXPECT_TRUE(FallbackWindow().isEmpty());
+  ChooseBeenden(X.TrayPanel(), 10, 16);
+  const qint64 ms = MsUntilEnded();
+  ASSERT_GE(ms, 0) << "still running after Beenden";
+  EXPECT_LE(ms, EndWithinMs);
+  EXPECT_EQ(Program.exitCode(), 0);
+  EXPECT_TRUE(SavedTheRun());
+}
+
+// At login the panel often starts after the programs, and a panel may restart.
+TEST_F(TrayProgram, ATrayThatComesLaterTakesTheIconAndTheWindowComesBackWhenItGoes) {
+  StartDisplay(false);
+  StartProgram();
+  ASSERT_TRUE(WaitUntil([&] { return !FallbackWindow().isEmpty(); }));
+
+  ASSERT_TRUE(X.StartTray());
+  EXPECT_TRUE(WaitUntil([&] { return X.TrayPanelWidth() > 2 && FallbackWindow().isEmpty(); }))
+      << "the icon did not move into the new tray";
+
+  X.StopTray();
+  EXPECT_TRUE(WaitUntil([&] { return !FallbackWindow().isEmpty(); }, 8000))
+      << "no window after the tray went";
+
+  ASSERT_TRUE(X.StartTray());
+  EXPECT_TRUE(WaitUntil([&] { return X.TrayPanelWidth() > 2 && FallbackWindow().isEmpty(); }))
+      << "the icon did not move into the restarted tray";
+  // No message about a missing tray: one came within the grace period.
+  EXPECT_TRUE(Windows(QStringLiteral("Kronolab")).isEmpty());
+
+  EndsBySignal(SIGTERM);
+}
+
+// The session ends: the X server goes, and Qt ends the program at once.
+TEST_F(TrayProgram, TheDisplayGoingAwaySavesAndEnds) {
+  StartDisplay(false);
+  StartProgram();
+  ASSERT_TRUE(WaitUntil([&] { return !FallbackWindow().isEmpty(); }));
+  X.StopServer();
+  const qint64 ms = MsUntilEnded();
+  ASSERT_GE(ms, 0) << "still running without its display";
+  EXPECT_LE(ms, EndWithinMs);
+  EXPECT_TRUE(SavedTheRun());
+}
+
+// An open editor (a modal window) ends with the program; its unconfirmed edits are dropped.
+TEST_F(TrayProgram, TermEndsAlsoWhileTheEditorIsOpen) {
+  StartDisplay(false);
+  StartProgram();
+  // A second start hands over to the running one, which opens its editor.
+  QProcess second;
+  StartProgram(second);
+  ASSERT_TRUE(second.waitForFinished(10000));
+  ASSERT_TRUE(WaitUntil([&] {
+    return !XDoTool({QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                     QStringLiteral("--name"), QStringLiteral("^Kronolab -- ")},
+                    X.Display)
+                .isEmpty();
+  })) << "no editor";
+  EndsBySignal(SIGTERM);
+}
+
+} // namespace
