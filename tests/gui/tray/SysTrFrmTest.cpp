@@ -4,6 +4,7 @@
 #include "TestHelpers.h"
 #include "XSession.h"
 #include "core/MessageSink.h"
+#include "gui/editor/HelpViewer.h"
 #include "gui/editor/Main.h"
 #include "gui/moon/Moon.h"
 #include "gui/widgets/StringAlignGrid.h"
@@ -214,6 +215,29 @@ TEST_F(TrayHost, SuccessfulExitSavesAndEndsWithoutAQuestion) {
   EXPECT_TRUE(Boxes.isEmpty());
   EXPECT_EQ(Quits, 1);
   EXPECT_TRUE(QFileInfo::exists(Config));
+}
+
+// The help's topic on the tray menu names every item of the real menu, and the contents lead
+// to it and to the topics on pausing, the log and ending.
+TEST_F(TrayHost, TheHelpCoversEveryMenuItemPausingTheLogAndEnding) {
+  auto host = Start();
+  const QString path = HelpFileLocation();
+  ASSERT_FALSE(path.isEmpty());
+  const auto topics = ParseHelpText(QString::fromUtf8(ReadBytes(path)));
+  for (int topic : {3000, 3100, 3200, 3300}) {
+    ASSERT_TRUE(topics.count(topic)) << topic;
+    EXPECT_TRUE(topics.at(0).Html.contains(QStringLiteral("topic:%1").arg(topic))) << topic;
+  }
+  const QString menu = topics.at(3000).Html;
+  for (QAction *action : host->PopupMenu->actions()) {
+    if (action->isSeparator())
+      continue;
+    const QString caption = action->text().remove(u'&');
+    EXPECT_TRUE(menu.contains(caption.toHtmlEscaped())) << caption.toStdString();
+  }
+  EXPECT_TRUE(topics.at(3100).Html.contains(QStringLiteral("Umschalttaste")));
+  EXPECT_TRUE(topics.at(3200).Html.contains(QStringLiteral(".log")));
+  EXPECT_TRUE(topics.at(3300).Html.contains(QStringLiteral("TERM")));
 }
 
 TEST(ConfigWriteError, ALongPathIsShortenedInTheMiddleAndTheQuestionStaysWhole) {
