@@ -37,9 +37,10 @@ public:
     HintLabel = new QLabel(this);
     HintLabel->setTextFormat(Qt::PlainText);
     HintLabel->setWordWrap(true);
-    // Wide enough that window managers show the whole title beside their buttons.
-    HintLabel->setMinimumWidth(fontMetrics().horizontalAdvance(QString(28, u'x')));
-    HintLabel->setMaximumWidth(fontMetrics().horizontalAdvance(QString(48, u'x')));
+    // Wide enough that window managers show the whole title beside their buttons, and that
+    // a line of the tooltip such as a date and time is not broken.
+    HintLabel->setMinimumWidth(fontMetrics().horizontalAdvance(QString(40, u'x')));
+    HintLabel->setMaximumWidth(fontMetrics().horizontalAdvance(QString(56, u'x')));
     column->addWidget(HintLabel);
     auto *button = new QToolButton(this);
     button->setText(QStringLiteral("Menü"));
