@@ -220,6 +220,29 @@ TEST_F(TrayProgram, ATrayThatComesLaterTakesTheIconAndTheWindowComesBackWhenItGo
   EndsBySignal(SIGTERM);
 }
 
+// With the switch on, Shift held at the start pauses the program, and it says so.
+TEST_F(TrayProgram, ShiftAtTheStartPausesAndSaysSo) {
+  QByteArray config = ReadBytes(Config);
+  config.replace("[General]\r\n", "[General]\r\nNoShiftReaction=0\r\n");
+  WriteBytes(Config, config);
+  StartDisplay(true);
+  XDoTool({QStringLiteral("keydown"), QStringLiteral("shift")}, X.Display);
+  StartProgram(Program);
+  // The notice is the only window titled like the program: the icon is in the tray.
+  const bool told = WaitUntil([&] { return !Windows(QStringLiteral("Kronolab")).isEmpty(); });
+  XDoTool({QStringLiteral("keyup"), QStringLiteral("shift")}, X.Display);
+  EXPECT_TRUE(told) << "no notice";
+  Pause(1000);
+  EXPECT_FALSE(QFileInfo::exists(Ran)) << "ran although paused";
+  ::kill(static_cast<pid_t>(Program.processId()), SIGTERM);
+  EXPECT_GE(MsUntilEnded(), 0);
+  // Saved with the switch as it was and no run recorded.
+  TScheduler saved;
+  saved.LoadConfiguration(Config);
+  EXPECT_FALSE(saved.NoShiftReaction);
+  EXPECT_FALSE(SavedTheRun());
+}
+
 // The session ends: the X server goes, and Qt ends the program at once.
 TEST_F(TrayProgram, TheDisplayGoingAwaySavesAndEnds) {
   StartDisplay(false);
