@@ -37,17 +37,28 @@ serve() {
     [[ -n $display ]] || sleep 0.01
   done
   display=":${display//[^0-9]/}"
-  DISPLAY=$display openbox --sm-disable &
-  local wm=$!
-  tries=0
-  until DISPLAY=$display xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; do
-    if ! kill -0 "$wm" 2>/dev/null || ((++tries > 2000)); then
-      echo "openbox did not start" >&2
-      kill "$xvfb"
-      exit 1
-    fi
-    sleep 0.01
+  # A window manager that fails at its start (seen once under heavy load) is started again.
+  local wm="" attempt
+  for attempt in 1 2 3; do
+    DISPLAY=$display openbox --sm-disable &
+    wm=$!
+    tries=0
+    until DISPLAY=$display xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null |
+      grep -q 'window id'; do
+      if ! kill -0 "$wm" 2>/dev/null || ((++tries > 2000)); then
+        kill "$wm" 2>/dev/null || true
+        wm=""
+        break
+      fi
+      sleep 0.01
+    done
+    [[ -n $wm ]] && break
   done
+  if [[ -z $wm ]]; then
+    echo "openbox did not start" >&2
+    kill "$xvfb"
+    exit 1
+  fi
   echo "$display $xvfb $wm" >"$base.display"
 
   local last_used=$SECONDS

@@ -126,8 +126,7 @@ protected:
     TMessageForm *form = Sink.MessageForm();
     // Active for Qt, and the X server's keyboard focus, which the keys follow.
     EXPECT_TRUE(WaitUntil([&] {
-      return form->isActiveWindow() &&
-             XDoTool({QStringLiteral("getwindowfocus")}) == QString::number(form->winId());
+      return form->isActiveWindow() && HasKeyboardFocus(form->winId());
     })) << "message not active";
     return form;
   }

@@ -391,7 +391,7 @@ TEST_F(TrayHost, ClosingTheNoTrayWindowSavesAndEndsLikeBeenden) {
   auto host = Start();
   QWidget *window = host->TrayIcon->FallbackWindow();
   ASSERT_NE(window, nullptr);
-  ASSERT_TRUE(WaitUntil([&] { return window->isActiveWindow(); }));
+  ASSERT_TRUE(WaitUntil([&] { return HasKeyboardFocus(window->winId()); }));
   XDoTool({QStringLiteral("key"), QStringLiteral("alt+F4")});
   EXPECT_TRUE(WaitUntil([&] { return Quits == 1; }));
   EXPECT_TRUE(QFileInfo::exists(Config));
@@ -399,7 +399,7 @@ TEST_F(TrayHost, ClosingTheNoTrayWindowSavesAndEndsLikeBeenden) {
 
   auto failing = Start(QStringLiteral("fehlt/k.ini"));
   window = failing->TrayIcon->FallbackWindow();
-  ASSERT_TRUE(WaitUntil([&] { return window->isActiveWindow(); }));
+  ASSERT_TRUE(WaitUntil([&] { return HasKeyboardFocus(window->winId()); }));
   Answer = QMessageBox::No;
   XDoTool({QStringLiteral("key"), QStringLiteral("alt+F4")});
   EXPECT_TRUE(WaitUntil([&] { return Boxes.size() == 1; }));
