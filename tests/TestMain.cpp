@@ -2,6 +2,7 @@
 // whatever the machine running the tests is set to.
 #include <QCoreApplication>
 #include <QLocale>
+#include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <gtest/gtest.h>
@@ -15,7 +16,18 @@ int main(int argc, char **argv) {
   tzset();
   ::testing::InitGoogleTest(&argc, argv);
 #ifdef KRONOLAB_TEST_GUI
-  setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  // Windows are tested on a real X server (tests/xdisplay.sh starts one for each test), where
+  // key bindings, focus, stacking and modality are those our users meet; listing the cases
+  // needs no display.
+  setenv("QT_QPA_PLATFORM", "xcb", 0);
+  if (!::testing::GTEST_FLAG(list_tests) && qgetenv("QT_QPA_PLATFORM") == "xcb" &&
+      qEnvironmentVariableIsEmpty("DISPLAY")) {
+    std::fprintf(stderr,
+                 "Window tests need an X server: run them through ctest, or as\n"
+                 "  tests/xdisplay.sh %s [ARGS...]\n",
+                 argv[0]);
+    return 1;
+  }
   QApplication app(argc, argv);
 #else
   QCoreApplication app(argc, argv);

@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
-# Installs, as root, whatever Debian 12 packages Kronolab needs and the machine lacks.
+# Installs, as root, whatever Debian 12 packages Kronolab needs and the machine lacks: the
+# tool chain and Qt, and for the tests an X server (Xvfb), a window manager (openbox), a
+# notification area (trayer) and xdotool to drive them.
 set -euo pipefail
 packages=(
   g++ cmake ninja-build pkg-config
@@ -10,6 +12,7 @@ packages=(
   dpkg-dev file
   appstream desktop-file-utils lintian man-db groff-base systemd
   dbus
+  xvfb xauth openbox trayer xdotool x11-utils
 )
 missing=()
 for p in "${packages[@]}"; do

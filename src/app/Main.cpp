@@ -12,6 +12,18 @@
 #include <QLocale>
 #include <QTranslator>
 #include <cstdio>
+#include <cstdlib>
+
+namespace {
+TSysTrayIconForm *Host = nullptr;
+
+// Qt ends the process with exit() when the connection to the display breaks, as when the
+// session's X server goes at logout: the runs recorded since the last save are saved first.
+void SaveWhenTheDisplayIsGone() {
+  if (Host)
+    Host->SaveOnExit();
+}
+} // namespace
 
 int main(int argc, char **argv) {
   // The command line first: --help and --version need no display and touch no file.
@@ -92,11 +104,17 @@ int main(int argc, char **argv) {
           .arg(newFile, lock->ConfigFileName());
     };
   }
-  // Ending any other way than "&Beenden" must not lose the runs recorded since the last save.
+  // Ending any other way than "&Beenden" must not lose the runs recorded since the last save,
+  // and no open window or question may keep the program from ending.
   WatchExitSignals([&host](int) { host.EndWithoutAsking(); });
+  app.OnQuitRequest = [&host] { host.EndWithoutAsking(); };
   QObject::connect(&app, &QGuiApplication::commitDataRequest, &host,
                    [&host](QSessionManager &) { host.SaveOnExit(); });
   QObject::connect(&app, &QCoreApplication::aboutToQuit, &host, [&host] { host.SaveOnExit(); });
+  Host = &host;
+  std::atexit(SaveWhenTheDisplayIsGone);
   host.FormShow();
-  return QApplication::exec();
+  const int result = QApplication::exec();
+  Host = nullptr;
+  return result;
 }

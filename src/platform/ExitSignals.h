@@ -1,4 +1,4 @@
-// The operating system's requests to end the program (SIGTERM, SIGINT on POSIX), delivered
+// The operating system's requests to end the program (SIGTERM, SIGINT, SIGHUP on POSIX), delivered
 // on the event loop so that the program can save before it ends.
 #pragma once
 

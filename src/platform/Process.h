@@ -40,6 +40,13 @@ QStringList SplitCommandLine(const QString &commandLine);
 // exactly the one word given: the word itself when it holds no blank, tab or double quote.
 QString QuoteCommandWord(const QString &word);
 
+// Program and arguments of a command line (program first). When its first word names no
+// executable file, the longest part of the line up to a blank that does is taken as the
+// program, the rest split into arguments, as the Windows program start reads an unquoted path
+// with blanks: "/opt/Meine Programme/start -x" starts "/opt/Meine Programme/start". A name
+// without a folder is looked up on PATH. Without such a part, the plain split.
+QStringList ProgramAndArguments(const QString &commandLine);
+
 // Starts the command line's program with its arguments, in its own session, with folder
 // (when not empty) as its working folder; our own current folder never changes. Returns at
 // once without waiting: a value above ExecStartedAbove on success, else one of the Exec

@@ -25,7 +25,7 @@ TRun RunTray(const QTemporaryDir &home, const QStringList &arguments) {
   env.remove(QStringLiteral("QT_QPA_PLATFORM"));
   process.setProcessEnvironment(env);
   process.setWorkingDirectory(home.path());
-  process.start(QStringLiteral(KRONOLAB_PROGRAM), arguments);
+  process.start(QStringLiteral(KRONOLAB_PATH), arguments);
   TRun run;
   if (!process.waitForFinished(10000)) {
     process.kill();

@@ -1,4 +1,5 @@
 #include "cli/CliActionCommands.h"
+#include "gui/moon/MoonPicture.h"
 
 #include <QImage>
 #include <QTemporaryDir>
@@ -33,7 +34,7 @@ TEST(CliMoon, WritesTheShadedPictureAtTheAskedSize) {
   const QImage picture(file);
   EXPECT_EQ(picture.size(), QSize(32, 32));
   // The last quarter: the right half of the disc is dark, the left lit.
-  EXPECT_EQ(QColor(picture.pixel(26, 14)), QColor(Qt::black));
+  EXPECT_EQ(QColor(picture.pixel(26, 14)), QColor(MoonShadowColour));
   EXPECT_GT(qGray(picture.pixel(6, 14)), 100);
 }
 

@@ -4,6 +4,7 @@
 #include "platform/Folders.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <cerrno>
 #include <fcntl.h>
@@ -140,6 +141,70 @@ TEST_F(Launch, AProgramOnNoSearchFolderIsMissingEvenBehindAClosedFolder) {
   ASSERT_NE(WEXITSTATUS(status), 99) << "cannot become another user";
   EXPECT_EQ(WEXITSTATUS(status) / 16, ExecFileNotFound);
   EXPECT_EQ(WEXITSTATUS(status) % 16, ExecBadFormat);
+}
+
+// A program in a folder whose name holds blanks, written without quotes (as the edit dialog
+// writes a picked path): the longest part of the line up to a blank that names a program.
+class ProgramWithBlanks : public Launch {
+protected:
+  // A copy of ArgEcho at relative, executable.
+  QString Program(const QString &relative) {
+    const QString path = Dir.filePath(relative);
+    QDir().mkpath(QFileInfo(path).path());
+    EXPECT_TRUE(QFile::copy(QStringLiteral(ARGECHO_PATH), path));
+    QFile(path).setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    return path;
+  }
+  QStringList Arguments() { return WaitForEcho(Out).mid(3); }
+};
+
+TEST_F(ProgramWithBlanks, AnUnquotedPathWithBlanksStartsWithTheRestAsArguments) {
+  const QString start = Program(QStringLiteral("Meine Programme/start"));
+  EXPECT_GT(LaunchProcess(QString(), start + QStringLiteral(" -x \"y z\" w")), ExecStartedAbove);
+  EXPECT_EQ(Arguments(), (QStringList{"arg=-x", "arg=y z", "arg=w"}));
+  // The quoted form still starts it too.
+  QFile::remove(Out);
+  EXPECT_GT(LaunchProcess(QString(), u'"' + start + QStringLiteral("\" -q")), ExecStartedAbove);
+  EXPECT_EQ(Arguments(), QStringList{"arg=-q"});
+}
+
+TEST_F(ProgramWithBlanks, TheLongestPartThatNamesAProgramWinsUnlessTheFirstWordIsOne) {
+  const QString shorter = Program(QStringLiteral("mein prog"));
+  const QString longer = Program(QStringLiteral("mein prog zwei"));
+  EXPECT_EQ(ProgramAndArguments(longer + QStringLiteral(" drei")),
+            (QStringList{longer, QStringLiteral("drei")}));
+  EXPECT_EQ(ProgramAndArguments(shorter + QStringLiteral(" zwo drei")),
+            (QStringList{shorter, QStringLiteral("zwo"), QStringLiteral("drei")}));
+  // A first word that is a program is taken as it is, even where a longer part is one too.
+  const QString run = Program(QStringLiteral("run"));
+  Program(QStringLiteral("run fast"));
+  EXPECT_EQ(ProgramAndArguments(run + QStringLiteral(" fast")),
+            (QStringList{run, QStringLiteral("fast")}));
+  EXPECT_GT(LaunchProcess(QString(), longer + QStringLiteral(" drei")), ExecStartedAbove);
+  EXPECT_EQ(Arguments(), QStringList{"arg=drei"});
+}
+
+TEST_F(ProgramWithBlanks, AFileThatIsNoProgramOrAMissingOneFallsBackToTheFirstWord) {
+  QDir().mkpath(Dir.filePath(QStringLiteral("Meine Texte")));
+  QFile text(Dir.filePath(QStringLiteral("Meine Texte/notiz")));
+  ASSERT_TRUE(text.open(QIODevice::WriteOnly)); // not executable
+  text.close();
+  const QString line = text.fileName() + QStringLiteral(" -x");
+  EXPECT_EQ(ProgramAndArguments(line), SplitCommandLine(line));
+  EXPECT_EQ(LaunchProcess(QString(), line), ExecFileNotFound); // ".../Meine" is missing
+  EXPECT_EQ(LaunchProcess(QString(), Dir.filePath(QStringLiteral("gibt es nicht/p -x"))),
+            ExecFileNotFound);
+}
+
+TEST_F(ProgramWithBlanks, ANameWithoutFolderIsLookedUpOnThePath) {
+  Program(QStringLiteral("bin/mein werkzeug"));
+  const QByteArray oldPath = qgetenv("PATH");
+  qputenv("PATH", QFile::encodeName(Dir.filePath(QStringLiteral("bin"))) + ":" + oldPath);
+  EXPECT_EQ(ProgramAndArguments(QStringLiteral("mein werkzeug --hilfe")),
+            (QStringList{QStringLiteral("mein werkzeug"), QStringLiteral("--hilfe")}));
+  EXPECT_GT(LaunchProcess(QString(), QStringLiteral("mein werkzeug --hilfe")), ExecStartedAbove);
+  qputenv("PATH", oldPath);
+  EXPECT_EQ(Arguments(), QStringList{"arg=--hilfe"});
 }
 
 TEST_F(Launch, MissingWorkingFolderRaisesAndStartsNothing) {

@@ -16,6 +16,7 @@
 #include <QPainterPath>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QStackedWidget>
 
 void TLinkLabel::mousePressEvent(QMouseEvent *event) {
@@ -297,6 +298,9 @@ void TAboutBox::showEvent(QShowEvent *event) {
 }
 
 void TAboutBox::FormShow() {
+  // Centred on the screen: its owner, the tray host, is never on screen to centre it on.
+  if (const QScreen *display = screen())
+    move(display->availableGeometry().center() - rect().center());
   Scroller->SetMax(Notebook->count() - 1);
   if (Notebook->count() <= 1) {
     Scroller->hide();

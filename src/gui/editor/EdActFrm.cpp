@@ -368,8 +368,9 @@ void TEditActionDlg::OpenBtnClick() {
   const QString path = ChooseProgramFile ? ChooseProgramFile() : QString();
   if (path.isEmpty())
     return;
-  // The action text is split at blanks when it runs; quotes keep such a path one program.
-  ActionEdit->setText(path.contains(u' ') ? u'"' + path + u'"' : path);
+  // Unquoted also with blanks: a leading quote makes the action a message, and the program
+  // start finds a path with blanks by itself.
+  ActionEdit->setText(path);
 }
 
 void TEditActionDlg::EraseLastTimeBtnClick() {

@@ -2,10 +2,39 @@
 
 #include "gui/message/DesktopNotifier.h"
 
+#include <QApplication>
+#include <QCloseEvent>
+#include <QCoreApplication>
 #include <QKeyEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <QWindow>
+
+TKeyRepeatGuard::TKeyRepeatGuard(int key) : QObject(QCoreApplication::instance()), FKey(key) {
+  QCoreApplication::instance()->installEventFilter(this);
+  FQuiet.start();
+  connect(&FCheck, &QTimer::timeout, this, [this] {
+    if (FQuiet.hasExpired(QuietMs))
+      deleteLater();
+  });
+  FCheck.start(QuietMs / 3);
+}
+
+bool TKeyRepeatGuard::eventFilter(QObject *watched, QEvent *event) {
+  if (event->type() != QEvent::KeyPress && event->type() != QEvent::KeyRelease)
+    return QObject::eventFilter(watched, event);
+  auto *key = static_cast<QKeyEvent *>(event);
+  if (key->key() != FKey)
+    return false;
+  // A fresh press is the user's next keystroke: it goes where it was meant to.
+  if (event->type() == QEvent::KeyPress && !key->isAutoRepeat()) {
+    deleteLater();
+    return false;
+  }
+  FQuiet.restart();
+  return true;
+}
 
 TMessageForm::TMessageForm(QWidget *parent) : QWidget(parent, Qt::Window) {
   setAttribute(Qt::WA_DeleteOnClose);
@@ -30,6 +59,8 @@ TMessageForm::TMessageForm(QWidget *parent) : QWidget(parent, Qt::Window) {
   CloseBtn->setDefault(true);
   CloseBtn->setAutoDefault(true);
   connect(CloseBtn, &QPushButton::clicked, this, &TMessageForm::CloseBtnClick);
+  MsgMemo->installEventFilter(this);
+  CloseBtn->installEventFilter(this);
 
   auto *layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
@@ -39,8 +70,21 @@ TMessageForm::TMessageForm(QWidget *parent) : QWidget(parent, Qt::Window) {
 }
 
 TMessageForm::~TMessageForm() {
-  if (OnDestroy)
-    OnDestroy();
+  TellClosed();
+}
+
+void TMessageForm::TellClosed() {
+  if (!OnClosed)
+    return;
+  const std::function<void()> closed = std::move(OnClosed);
+  OnClosed = nullptr;
+  closed();
+}
+
+void TMessageForm::closeEvent(QCloseEvent *event) {
+  QWidget::closeEvent(event);
+  if (event->isAccepted())
+    TellClosed();
 }
 
 void TMessageForm::AddMessage(const QString &caption, const QString &header,
@@ -63,17 +107,66 @@ void TMessageForm::resizeEvent(QResizeEvent *event) {
   BottomPanelResize();
 }
 
-void TMessageForm::keyPressEvent(QKeyEvent *event) {
-  // Enter and Escape both press "Schließen", wherever the focus is.
+bool TMessageForm::event(QEvent *event) {
+  // A modal window opened before or after this one would block it: the user could neither
+  // read on nor close it, and Enter would go to the window below. At once: a click or a key
+  // meanwhile would be lost.
+  if (event->type() == QEvent::WindowBlocked)
+    StayReachable();
+  return QWidget::event(event);
+}
+
+void TMessageForm::StayReachable() {
+  QWidget *modal = QApplication::activeModalWidget();
+  QWindow *own = windowHandle();
+  if (modal == nullptr || own == nullptr || modal->window()->windowHandle() == nullptr)
+    return;
+  // Qt blocks no transient of a modal window, and the window manager keeps it above that
+  // window too.
+  own->setTransientParent(modal->window()->windowHandle());
+}
+
+bool TMessageForm::ClosingKey(QKeyEvent *event) {
+  // Enter, Return and Escape close the window wherever its focus is, but on the key's
+  // release: the key is let go here, so none of its presses, not even a held key's repeats,
+  // reach the window below once this one has gone.
   switch (event->key()) {
   case Qt::Key_Return:
   case Qt::Key_Enter:
   case Qt::Key_Escape:
-    CloseBtn->click();
-    return;
+    break;
   default:
-    QWidget::keyPressEvent(event);
+    return false;
   }
+  if (event->type() == QEvent::KeyPress) {
+    if (!event->isAutoRepeat())
+      FClosingKey = event->key();
+  } else if (!event->isAutoRepeat() && event->key() == FClosingKey) {
+    FClosingKey = 0;
+    // The X server may report a held key's repeats as releases and presses, and Qt cannot
+    // always tell the first of them from a real release: what follows must not reach the
+    // window below.
+    new TKeyRepeatGuard(event->key());
+    CloseBtn->click();
+  }
+  return true;
+}
+
+bool TMessageForm::eventFilter(QObject *watched, QEvent *event) {
+  if ((event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease) &&
+      ClosingKey(static_cast<QKeyEvent *>(event)))
+    return true;
+  return QWidget::eventFilter(watched, event);
+}
+
+void TMessageForm::keyPressEvent(QKeyEvent *event) {
+  if (!ClosingKey(event))
+    QWidget::keyPressEvent(event);
+}
+
+void TMessageForm::keyReleaseEvent(QKeyEvent *event) {
+  if (!ClosingKey(event))
+    QWidget::keyReleaseEvent(event);
 }
 
 void TMessageForm::BottomPanelResize() {
@@ -87,7 +180,7 @@ void TMessageForm::CloseBtnClick() {
 void TMessageFormSink::Show(const QString &caption, const QString &header, const QString &message) {
   if (!FForm) {
     FForm = new TMessageForm();
-    FForm->OnDestroy = [this] {
+    FForm->OnClosed = [this] {
       FForm = nullptr;
       if (OnWindowClosed)
         OnWindowClosed();

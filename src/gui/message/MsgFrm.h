@@ -4,8 +4,10 @@
 
 #include "core/MessageSink.h"
 
+#include <QElapsedTimer>
 #include <QImage>
 #include <QPointer>
+#include <QTimer>
 #include <QWidget>
 #include <functional>
 
@@ -13,6 +15,22 @@ class QPlainTextEdit;
 class QPushButton;
 class QWidget;
 class TDesktopNotifier;
+
+// Swallows the events of one key that are still coming after it closed the message window
+// (a held key's repeats and its final release), until the key has been quiet for a moment or
+// is pressed anew. Deletes itself.
+class TKeyRepeatGuard : public QObject {
+public:
+  explicit TKeyRepeatGuard(int key);
+  bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+  // Longer than the pause between two repeats of a held key.
+  static constexpr int QuietMs = 300;
+  int FKey;
+  QElapsedTimer FQuiet;
+  QTimer FCheck;
+};
 
 // The window itself; created on the first message, destroyed when closed.
 class TMessageForm : public QWidget {
@@ -25,20 +43,36 @@ public:
   QWidget *BottomPanel = nullptr;
   QPushButton *CloseBtn = nullptr;
 
-  // Called while the window is being destroyed (the tray host forgets it and hides the
-  // task-bar entry here).
-  std::function<void()> OnDestroy;
+  // Called once, when the window closes (or is destroyed unclosed): the tray host forgets it
+  // and hides the task-bar entry here. Not at its destruction only: a window closed while a
+  // modal window runs is destroyed only after that one ends, and a message meanwhile must
+  // open a new window rather than go to the closed one.
+  std::function<void()> OnClosed;
 
   // Appends header (when not empty), message and two empty lines; replaces the caption.
   void AddMessage(const QString &caption, const QString &header, const QString &message);
 
 protected:
   void resizeEvent(QResizeEvent *event) override;
+  void closeEvent(QCloseEvent *event) override;
+  bool event(QEvent *event) override;
+  bool eventFilter(QObject *watched, QEvent *event) override;
   void keyPressEvent(QKeyEvent *event) override;
+  void keyReleaseEvent(QKeyEvent *event) override;
 
 private:
   void BottomPanelResize();
   void CloseBtnClick();
+  // Keeps the window usable while a modal window (the editor, a dialog, a question) is open:
+  // it becomes that window's transient, which the modal window does not block.
+  void StayReachable();
+  void TellClosed();
+
+  // Enter, Return and Escape: true when the event was one of them (and is taken).
+  bool ClosingKey(QKeyEvent *event);
+
+  // The key (Enter, Return or Escape) pressed in this window, whose release closes it.
+  int FClosingKey = 0;
 };
 
 // Shows each message in the single message window, creating a fresh one when none is open,

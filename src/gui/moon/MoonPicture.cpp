@@ -4,6 +4,7 @@
 #include <QString>
 #include <algorithm>
 #include <array>
+#include <utility>
 
 // The pictures live in a static library, whose resources the linker would drop unless
 // registered explicitly; Q_INIT_RESOURCE must be used outside any namespace.
@@ -62,12 +63,25 @@ const TMoonPictures &Pictures(TMoonSize size) {
   return pictures[static_cast<std::size_t>(size)];
 }
 
-// Paints the dark part of the disc black, one pixel row at a time.
+// Paints the dark part of the disc, one pixel row at a time, then the rim over the whole
+// disc's edge. image is RGB32 or ARGB32.
 void DrawShadow(QImage &image, long double shadowAngle, TMoonSize size) {
-  QPainter painter(&image);
-  for (const TShadowSpan &span : MoonShadowSpans(size, shadowAngle))
-    painter.fillRect(span.FirstColumn, span.Row, span.LastColumn - span.FirstColumn + 1, 1,
-                     Qt::black);
+  for (const TShadowSpan &span : MoonShadowSpans(size, shadowAngle)) {
+    if (span.Row < 0 || span.Row >= image.height())
+      continue;
+    auto *line = reinterpret_cast<QRgb *>(image.scanLine(span.Row));
+    for (int x = std::max(span.FirstColumn, 0); x <= std::min(span.LastColumn, image.width() - 1);
+         ++x)
+      line[x] = MoonShadowColour;
+  }
+  for (const QPoint &p : MoonRimPixels(size)) {
+    if (!image.valid(p))
+      continue;
+    const QRgb pixel = image.pixel(p);
+    image.setPixel(p, qRgb((qRed(pixel) + qRed(MoonRimColour)) / 2,
+                           (qGreen(pixel) + qGreen(MoonRimColour)) / 2,
+                           (qBlue(pixel) + qBlue(MoonRimColour)) / 2));
+  }
 }
 
 } // namespace
@@ -90,6 +104,33 @@ TMoonSize MoonSizeForIcon(int edge) {
 std::vector<TShadowSpan> MoonShadowSpans(TMoonSize size, long double shadowAngle) {
   const TMoonSizeInfo &info = InfoOf(size);
   return ShadowSpans(shadowAngle, info.CentreX, info.CentreY, info.Radius);
+}
+
+const std::vector<QPoint> &MoonRimPixels(TMoonSize size) {
+  static const std::array<std::vector<QPoint>, 3> rims = [] {
+    std::array<std::vector<QPoint>, 3> found;
+    for (std::size_t i = 0; i < SizeInfo.size(); ++i) {
+      const TMoonSizeInfo &info = SizeInfo[i];
+      // The whole disc is the shadow of the new moon: the same rows the shadow fills.
+      std::vector<std::pair<int, int>> rows(static_cast<std::size_t>(info.Edge), {1, 0});
+      for (const TShadowSpan &span : ShadowSpans(180, info.CentreX, info.CentreY, info.Radius))
+        if (span.Row >= 0 && span.Row < info.Edge)
+          rows[static_cast<std::size_t>(span.Row)] = {span.FirstColumn, span.LastColumn};
+      auto inDisc = [&](int x, int y) {
+        if (y < 0 || y >= info.Edge)
+          return false;
+        const auto &[first, last] = rows[static_cast<std::size_t>(y)];
+        return x >= first && x <= last;
+      };
+      for (int y = 0; y < info.Edge; ++y)
+        for (int x = 0; x < info.Edge; ++x)
+          if (inDisc(x, y) &&
+              (!inDisc(x - 1, y) || !inDisc(x + 1, y) || !inDisc(x, y - 1) || !inDisc(x, y + 1)))
+            found[i].push_back({x, y});
+    }
+    return found;
+  }();
+  return rims[static_cast<std::size_t>(size)];
 }
 
 QImage ShadedMoonPicture(TMoonSize size, long double shadowAngle) {

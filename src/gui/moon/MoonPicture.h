@@ -6,7 +6,16 @@
 #include "moon/ShadowGeometry.h"
 
 #include <QImage>
+#include <QPoint>
+#include <QRgb>
 #include <vector>
+
+// The dark side of the moon: ash grey, as earthshine lights it, never black, so that the moon
+// near new moon stays visible on a dark panel.
+inline constexpr QRgb MoonShadowColour = qRgb(64, 64, 72);
+// The disc's edge is drawn halfway towards this grey, a faint rim that shows the disc on light
+// and dark panels at every phase.
+inline constexpr QRgb MoonRimColour = qRgb(150, 150, 150);
 
 // Picture sizes of the moon control, largest first.
 enum TMoonSize { ms64, ms32, ms16 };
@@ -21,7 +30,11 @@ TMoonSize MoonSizeForIcon(int edge);
 // The dark rows of the disc of a picture size at shadowAngle.
 std::vector<TShadowSpan> MoonShadowSpans(TMoonSize size, long double shadowAngle);
 
-// The full-moon picture of a size with the dark part for shadowAngle painted black.
+// The pixels of the disc's edge of a picture size: those of the disc beside one outside it.
+const std::vector<QPoint> &MoonRimPixels(TMoonSize size);
+
+// The full-moon picture of a size with the dark part for shadowAngle painted in the shadow
+// colour and the disc's rim drawn.
 QImage ShadedMoonPicture(TMoonSize size, long double shadowAngle);
 
 // The icon image for an icon edge of edge pixels: 16, 32 and 64 use their own pictures, every

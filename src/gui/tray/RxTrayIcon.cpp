@@ -15,24 +15,43 @@
 namespace {
 constexpr int TrayPictureSize = 64;
 
-// The window shown where there is no notification area: the moon and a menu button; a
-// right click opens the menu, a double click on the picture acts like one on the tray icon.
+// The window shown where there is no notification area: the moon, the tooltip's text and a
+// menu button; a right click opens the menu, a double click on the picture acts like one on
+// the tray icon.
 class TTrayFallbackWindow : public QWidget {
 public:
-  TTrayFallbackWindow(TRxTrayIcon *icon) : QWidget(nullptr, Qt::Window), FIcon(icon) {
+  TTrayFallbackWindow(TRxTrayIcon *icon)
+      : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                             Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                             Qt::WindowCloseButtonHint),
+        FIcon(icon) {
     setAttribute(Qt::WA_DeleteOnClose, false);
     setWindowTitle(QStringLiteral("Kronolab"));
     auto *layout = new QHBoxLayout(this);
+    // Its size follows its text; the window manager cannot squeeze the title.
+    layout->setSizeConstraint(QLayout::SetFixedSize);
     Picture = new QLabel(this);
     Picture->setFixedSize(TrayPictureSize, TrayPictureSize);
-    layout->addWidget(Picture);
+    layout->addWidget(Picture, 0, Qt::AlignTop);
+    auto *column = new QVBoxLayout;
+    HintLabel = new QLabel(this);
+    HintLabel->setTextFormat(Qt::PlainText);
+    HintLabel->setWordWrap(true);
+    // Wide enough that window managers show the whole title beside their buttons, and that
+    // a line of the tooltip such as a date and time is not broken.
+    HintLabel->setMinimumWidth(fontMetrics().horizontalAdvance(QString(40, u'x')));
+    HintLabel->setMaximumWidth(fontMetrics().horizontalAdvance(QString(56, u'x')));
+    column->addWidget(HintLabel);
     auto *button = new QToolButton(this);
     button->setText(QStringLiteral("Menü"));
     button->setPopupMode(QToolButton::InstantPopup);
     MenuButton = button;
-    layout->addWidget(button);
+    column->addWidget(button, 0, Qt::AlignLeft);
+    column->addStretch();
+    layout->addLayout(column);
   }
   QLabel *Picture = nullptr;
+  QLabel *HintLabel = nullptr;
   QToolButton *MenuButton = nullptr;
 
 protected:
@@ -45,20 +64,39 @@ protected:
       FIcon->DoubleClicked();
   }
   void closeEvent(QCloseEvent *event) override {
-    // The window is the program's only presence; closing it would leave no way back.
-    showMinimized();
+    // Qt closes every window when the program ends: then it goes.
+    if (!event->spontaneous())
+      return;
+    // The user's close box. The window is the program's only presence, so its owner ends
+    // the program (or, without one, it goes down to the task bar); asked outside this event,
+    // because ending may first ask a question.
     event->ignore();
+    if (!FIcon->OnFallbackClosed) {
+      showMinimized();
+      return;
+    }
+    QTimer::singleShot(0, FIcon, [icon = FIcon] {
+      if (icon->OnFallbackClosed)
+        icon->OnFallbackClosed();
+    });
   }
 
 private:
   TRxTrayIcon *FIcon;
 };
+
+TTrayFallbackWindow *AsFallback(QWidget *window) {
+  return static_cast<TTrayFallbackWindow *>(window);
+}
 } // namespace
 
 TRxTrayIcon::TRxTrayIcon(QObject *parent)
     : QObject(parent), TrayAreaAvailable([] { return QSystemTrayIcon::isSystemTrayAvailable(); }) {
   FClickTimer.setSingleShot(true);
   connect(&FClickTimer, &QTimer::timeout, this, &TRxTrayIcon::FireDblClick);
+  connect(&FTrayWatch, &QTimer::timeout, this, &TRxTrayIcon::WatchTrayArea);
+  FNoTrayGrace.setSingleShot(true);
+  connect(&FNoTrayGrace, &QTimer::timeout, this, &TRxTrayIcon::NoTrayGraceOver);
 }
 
 TRxTrayIcon::~TRxTrayIcon() {
@@ -77,14 +115,59 @@ void TRxTrayIcon::SetActive(bool value) {
     ShowInTray();
   else
     ShowFallback();
+  FTrayWatch.start(TrayWatchMs);
+  if (!FToldNoTray)
+    FNoTrayGrace.start(NoTrayGraceMs);
+}
+
+void TRxTrayIcon::WatchTrayArea() {
+  if (!FActive)
+    return;
+  const bool available = TrayAreaAvailable();
+  if (available) {
+    FTrayLost.invalidate();
+    if (!FTray) {
+      RemoveFallback();
+      ShowInTray();
+    }
+    return;
+  }
+  if (!FTray) {
+    if (!FFallback)
+      ShowFallback();
+    return;
+  }
+  // Gone from under the icon: a panel that restarts takes it back by itself, so the window
+  // comes only when the area stays away.
+  if (!FTrayLost.isValid())
+    FTrayLost.start();
+  if (FTrayLost.hasExpired(TrayLostGraceMs)) {
+    FTrayLost.invalidate();
+    RemoveTray();
+    ShowFallback();
+  }
+}
+
+void TRxTrayIcon::NoTrayGraceOver() {
+  if (!FActive || FTray || FToldNoTray || !OnNoTrayArea)
+    return;
+  FToldNoTray = true;
+  OnNoTrayArea(QStringLiteral(
+      "Dieser Desktop hat keinen Infobereich (Systemabschnitt der Kontrollleiste), in dem "
+      "Kronolab sein Symbol zeigen könnte.\nKronolab zeigt sich deshalb in einem kleinen "
+      "eigenen Fenster mit dem Mond; ein Rechtsklick oder die Schaltfläche \"Menü\" öffnet "
+      "dort das Menü, ein Doppelklick auf den Mond die Aktionen. Erscheint später ein "
+      "Infobereich, zieht Kronolab dorthin um."));
 }
 
 void TRxTrayIcon::SetHint(const QString &value) {
+  if (value == FHint)
+    return;
   FHint = value;
   if (FTray)
     FTray->setToolTip(value);
   if (FFallback)
-    FFallback->setToolTip(value);
+    AsFallback(FFallback)->HintLabel->setText(value);
 }
 
 void TRxTrayIcon::SetIcon(const QIcon &value) {
@@ -98,7 +181,7 @@ void TRxTrayIcon::SetPopupMenu(QMenu *menu) {
   if (FTray)
     FTray->setContextMenu(menu);
   if (FFallback)
-    static_cast<TTrayFallbackWindow *>(FFallback.data())->MenuButton->setMenu(menu);
+    AsFallback(FFallback)->MenuButton->setMenu(menu);
 }
 
 bool TRxTrayIcon::SamePicture(const QIcon &a, const QIcon &b) {
@@ -119,8 +202,7 @@ void TRxTrayIcon::PushIcon() {
   if (FTray)
     FTray->setIcon(FIcon);
   if (FFallback) {
-    static_cast<TTrayFallbackWindow *>(FFallback.data())
-        ->Picture->setPixmap(FIcon.pixmap(TrayPictureSize, TrayPictureSize));
+    AsFallback(FFallback)->Picture->setPixmap(FIcon.pixmap(TrayPictureSize, TrayPictureSize));
     FFallback->setWindowIcon(FIcon);
   }
 }
@@ -144,28 +226,31 @@ void TRxTrayIcon::ShowInTray() {
 void TRxTrayIcon::ShowFallback() {
   auto *window = new TTrayFallbackWindow(this);
   FFallback = window;
-  window->setToolTip(FHint);
+  window->HintLabel->setText(FHint);
   window->MenuButton->setMenu(FPopupMenu);
   FIconPushes = 0;
   PushIcon();
   window->show();
-  if (!FToldNoTray && OnNoTrayArea) {
-    FToldNoTray = true;
-    OnNoTrayArea(QStringLiteral(
-        "Dieser Desktop hat keinen Infobereich (Systemabschnitt der Kontrollleiste), in dem "
-        "Kronolab sein Symbol zeigen könnte.\nKronolab zeigt sich deshalb in einem kleinen "
-        "eigenen Fenster mit dem Mond; ein Rechtsklick oder die Schaltfläche \"Menü\" öffnet "
-        "dort das Menü, ein Doppelklick auf den Mond die Aktionen."));
-  }
 }
 
-void TRxTrayIcon::RemoveAll() {
-  FClickTimer.stop();
+void TRxTrayIcon::RemoveTray() {
   if (FTray) {
     FTray->hide();
     FTray.reset();
   }
+}
+
+void TRxTrayIcon::RemoveFallback() {
   delete FFallback.data();
+}
+
+void TRxTrayIcon::RemoveAll() {
+  FClickTimer.stop();
+  FTrayWatch.stop();
+  FNoTrayGrace.stop();
+  FTrayLost.invalidate();
+  RemoveTray();
+  RemoveFallback();
 }
 
 void TRxTrayIcon::LeftClicked() {

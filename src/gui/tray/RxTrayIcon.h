@@ -2,6 +2,7 @@
 // window of its own in its place where the desktop has no notification area.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QIcon>
 #include <QMenu>
 #include <QObject>
@@ -35,15 +36,29 @@ public:
   void SetPopupMenu(QMenu *menu);
 
   std::function<void()> OnDblClick;
-  // Tells the user, once, why the icon shows in a window of its own.
+  // Tells the user, once, why the icon shows in a window of its own: when no notification
+  // area has come NoTrayGraceMs after the icon became active (at login the panel often
+  // starts after the programs).
   std::function<void(const QString &message)> OnNoTrayArea;
+  // The user closed the window shown in place of the tray icon; without a handler it only
+  // goes down to the task bar. The program's only presence goes with it, so the tray host
+  // ends the program here.
+  std::function<void()> OnFallbackClosed;
   // Whether the desktop has a notification area; a test may replace it.
   std::function<bool()> TrayAreaAvailable;
+  int NoTrayGraceMs = 10000;
+  // While active, the desktop is asked this often whether a notification area has come (the
+  // icon moves into it and the window closes) or gone (after TrayLostGraceMs, in which a
+  // restarted panel takes the icon back by itself, the window shows again).
+  int TrayWatchMs = 1000;
+  int TrayLostGraceMs = 3000;
 
   // How often the picture was handed to the desktop.
   int IconPushes() const { return FIconPushes; }
   // The window shown in place of the tray icon, or null.
   QWidget *FallbackWindow() const { return FFallback.data(); }
+  // True while the icon shows in a notification area.
+  bool InTray() const { return FTray != nullptr; }
 
   // True when two icons show the same picture at the tray's size.
   static bool SamePicture(const QIcon &a, const QIcon &b);
@@ -56,9 +71,14 @@ public:
 private:
   void ShowInTray();
   void ShowFallback();
+  void RemoveTray();
+  void RemoveFallback();
   void RemoveAll();
   void PushIcon();
   void FireDblClick();
+  // One look at the desktop: moves the icon between the notification area and the window.
+  void WatchTrayArea();
+  void NoTrayGraceOver();
 
   bool FActive = false;
   QString FHint;
@@ -71,4 +91,9 @@ private:
   QLabel *FFallbackPicture = nullptr;
   bool FToldNoTray = false;
   QTimer FClickTimer;
+  QTimer FTrayWatch;
+  QTimer FNoTrayGrace;
+  // Since when the notification area the icon shows in has been missing; invalid while it is
+  // there.
+  QElapsedTimer FTrayLost;
 };

@@ -82,8 +82,8 @@ TSysTrayIconForm::TSysTrayIconForm(const TStartupArgs &args,
     box.exec();
   };
   Seams.KeyboardModifiers = [] { return QGuiApplication::queryKeyboardModifiers(); };
-  // exit, not quit: quit asks every window first, and the no-tray window refuses to close,
-  // so "&Beenden" and SIGTERM would not end the program on a desktop without a tray.
+  // Not quit(): that asks every window first, and one that refuses (a question box still
+  // open) would keep the program running unseen.
   Seams.Quit = [] { QCoreApplication::exit(0); };
   Seams.FollowConfigFile = [](const QString &) { return QString(); };
 
@@ -95,6 +95,7 @@ TSysTrayIconForm::TSysTrayIconForm(const TStartupArgs &args,
   TrayIcon->OnNoTrayArea = [this](const QString &message) {
     Scheduler.ShowMessageWindow(AppTitle, QString(), message);
   };
+  TrayIcon->OnFallbackClosed = [this] { BeendenClick(); };
   MainMoon = new TMoon(this);
   MainMoon->SetMoonSize(ms64);
   MainMoon->hide();
@@ -146,6 +147,9 @@ void TSysTrayIconForm::BuildMenu() {
   StopperUmschaltermglichen1 = item(QStringLiteral("Stop per Umschalt bei Start ermöglichen"),
                                     &TSysTrayIconForm::StopperUmschaltermglichen1Click);
   StopperUmschaltermglichen1->setCheckable(true);
+  Protokollfuehren1 =
+      item(QStringLiteral("Protokoll führen"), &TSysTrayIconForm::Protokollfuehren1Click);
+  Protokollfuehren1->setCheckable(true);
   DesktopNotifications1 = item(QStringLiteral("Desktop-Benachrichtigungen"),
                                &TSysTrayIconForm::DesktopNotifications1Click);
   DesktopNotifications1->setCheckable(true);
@@ -183,6 +187,7 @@ void TSysTrayIconForm::FormCreate(const TStartupArgs &args) {
     RemoveStaleSaveFiles(Scheduler.ConfigFileName);
     Scheduler.LoadConfiguration(Scheduler.ConfigFileName);
     ++FListGeneration;
+    ShowSettings();
     ApplyInterval();
     IconStep(Scheduler.Clock());
   } catch (const std::exception &error) {
@@ -193,8 +198,15 @@ void TSysTrayIconForm::FormCreate(const TStartupArgs &args) {
 void TSysTrayIconForm::FormShow() {
   HideTaskbarButton();
   ShowSettings();
-  if (!Scheduler.NoShiftReaction && (Seams.KeyboardModifiers() & Qt::ShiftModifier))
+  if (!Scheduler.NoShiftReaction && (Seams.KeyboardModifiers() & Qt::ShiftModifier)) {
     StoppedItemClick();
+    // A start that silently does nothing looks broken: say why and how to go on.
+    Scheduler.ShowMessageWindow(
+        AppTitle, QString(),
+        QStringLiteral("Kronolab ist angehalten, weil beim Start die Umschalttaste gedrückt "
+                       "war. Bis Sie im Menü den Haken bei \"Programm angehalten\" entfernen, "
+                       "führt Kronolab keine Aktion aus."));
+  }
 }
 
 void TSysTrayIconForm::HideTaskbarButton() {
@@ -232,6 +244,39 @@ void TSysTrayIconForm::ShowIcon(const QIcon &icon) {
 void TSysTrayIconForm::IconStep(TDateTime now) {
   MainMoon->SetDate(now);
   ShowIcon(MainMoon->GetIcon());
+  // Each tick can move the next due point (a run recorded, an interval passed); a second is
+  // as fine as the tooltip shows it, so shorter intervals need not work it out again.
+  if (!Paused() && (FHintGeneration != FListGeneration || FHintTime == 0 ||
+                    now - FHintTime >= 1000.0 / MSecsPerDay || now < FHintTime))
+    ShowRunningHint(now);
+}
+
+QString TSysTrayIconForm::RunningHint(TDateTime now) const {
+  const TActionEntry *next = nullptr;
+  TDateTime nextPoint = 0;
+  for (int i = 0; i < Scheduler.ActionList.Count(); ++i) {
+    const TActionEntry *entry = Scheduler.ActionList[i];
+    const TDateTime point = TScheduler::NextDuePoint(*entry, now);
+    if (point != 0 && (next == nullptr || point < nextPoint)) {
+      next = entry;
+      nextPoint = point;
+    }
+  }
+  if (next == nullptr)
+    return AppTitle;
+  // A tooltip is one glance: a long action is shortened at its end.
+  constexpr int MaxShown = 60;
+  QString action = next->Action.Text();
+  if (action.size() > MaxShown)
+    action = action.left(MaxShown - 1) + QStringLiteral("…");
+  return AppTitle + QStringLiteral("\nNächste Aktion: ") + DateTimeText(std::max(nextPoint, now)) +
+         QStringLiteral("\n") + action;
+}
+
+void TSysTrayIconForm::ShowRunningHint(TDateTime now) {
+  FHintTime = now;
+  FHintGeneration = FListGeneration;
+  TrayIcon->SetHint(RunningHint(now));
 }
 
 void TSysTrayIconForm::StoppedItemClick() {
@@ -242,12 +287,13 @@ void TSysTrayIconForm::StoppedItemClick() {
     TrayIcon->SetHint(AppTitle + PausedSuffix);
   } else {
     ShowIcon(MainMoon->GetIcon());
-    TrayIcon->SetHint(AppTitle);
+    ShowRunningHint(Scheduler.Clock());
   }
 }
 
 void TSysTrayIconForm::ShowSettings() {
   StopperUmschaltermglichen1->setChecked(!Scheduler.NoShiftReaction);
+  Protokollfuehren1->setChecked(Scheduler.Logging);
   DesktopNotifications1->setChecked(Scheduler.DesktopNotifications);
   Notifier->Enabled = Scheduler.DesktopNotifications;
   AutostartItem->setChecked(AutostartEnabled());
@@ -275,6 +321,12 @@ void TSysTrayIconForm::AutostartItemClick() {
 void TSysTrayIconForm::StopperUmschaltermglichen1Click() {
   Scheduler.NoShiftReaction = !Scheduler.NoShiftReaction;
   StopperUmschaltermglichen1->setChecked(!Scheduler.NoShiftReaction);
+}
+
+void TSysTrayIconForm::Protokollfuehren1Click() {
+  // Saved with the configuration, as every setting.
+  Scheduler.Logging = !Scheduler.Logging;
+  ShowSettings();
 }
 
 void TSysTrayIconForm::TrayIconClick() {

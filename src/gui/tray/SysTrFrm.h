@@ -52,7 +52,8 @@ struct TTrayHostSeams {
   // Shows the about box modally.
   std::function<void()> ShowAboutBox;
   std::function<Qt::KeyboardModifiers()> KeyboardModifiers;
-  // Ends the program.
+  // Ends the program: every event loop, a modal one too, returns at once, whatever windows
+  // are open.
   std::function<void()> Quit;
   // The configuration is to become newFile (the editor opened or saved another file): moves
   // the one-scheduler lock there; the German reason when it cannot, else empty.
@@ -78,6 +79,7 @@ public:
   QAction *AktionenLaden1 = nullptr;
   QAction *Aktionensichern1 = nullptr;
   QAction *StopperUmschaltermglichen1 = nullptr;
+  QAction *Protokollfuehren1 = nullptr;
   QAction *DesktopNotifications1 = nullptr;
   QAction *AutostartItem = nullptr;
   QAction *Beenden = nullptr;
@@ -99,6 +101,7 @@ public:
   void AktionenLaden1Click();
   void Aktionensichern1Click();
   void StopperUmschaltermglichen1Click();
+  void Protokollfuehren1Click();
   void DesktopNotifications1Click();
   void AutostartItemClick();
   void BeendenClick();
@@ -108,8 +111,12 @@ public:
   bool Paused() const;
   // The timer follows Scheduler.Interval: 0 or paused means no ticks.
   void ApplyInterval();
-  // The tick's picture step: the moon of now becomes the application's and the tray's icon.
+  // The tick's picture step: the moon of now becomes the application's and the tray's icon,
+  // and the tooltip names the next due action (worked out at most once a second).
   void IconStep(TDateTime now);
+  // The tooltip while running: the title and, when one is due later, the next action with its
+  // due point.
+  QString RunningHint(TDateTime now) const;
   // Saves the configuration without asking, as at the end of a session; true on success.
   // Skipped once "&Beenden" has saved (or the user chose to end without).
   bool SaveOnExit();
@@ -124,6 +131,7 @@ private:
   // The menu's check marks (and the notifier) follow the loaded settings.
   void ShowSettings();
   void ShowIcon(const QIcon &icon);
+  void ShowRunningHint(TDateTime now);
   void Report(const std::exception &error);
   void SaveConfiguration();
 
@@ -133,6 +141,9 @@ private:
   // entries they came from still exist.
   std::uint64_t FListGeneration = 0;
   bool FExitSaved = false;
+  // When the tooltip's next action was last worked out (0: never), and for which list.
+  TDateTime FHintTime = 0;
+  std::uint64_t FHintGeneration = 0;
 };
 
 // The tray host, while it exists.

@@ -1,5 +1,6 @@
 #include "gui/widgets/Application.h"
 
+#include <QEvent>
 #include <stdexcept>
 
 // Q_INIT_RESOURCE must be used outside any namespace.
@@ -23,6 +24,15 @@ bool TApplication::notify(QObject *receiver, QEvent *event) {
       OnException(std::runtime_error("Unbekannter Fehler"));
   }
   return false;
+}
+
+bool TApplication::event(QEvent *event) {
+  if (event->type() == QEvent::Quit && OnQuitRequest) {
+    event->accept();
+    OnQuitRequest();
+    return true;
+  }
+  return QApplication::event(event);
 }
 
 void ReportAppException(const std::exception &error) {

@@ -9,12 +9,19 @@
 #include <functional>
 
 // The application: errors that escape an event handler reach OnException instead of ending
-// the program.
+// the program; the session's request to end reaches OnQuitRequest.
 class TApplication : public QApplication {
 public:
   using QApplication::QApplication;
   bool notify(QObject *receiver, QEvent *event) override;
   std::function<void(const std::exception &error)> OnException;
+  // Qt asks the application to quit (the session manager ends the session, or anything calls
+  // quit()). Without a handler Qt's own way applies, which any window can refuse; with one,
+  // the handler ends the program itself.
+  std::function<void()> OnQuitRequest;
+
+protected:
+  bool event(QEvent *event) override;
 };
 
 // Makes the program's own pictures (the program icon at its sizes) reachable as

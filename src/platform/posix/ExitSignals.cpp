@@ -47,6 +47,8 @@ void WatchExitSignals(std::function<void(int signal)> onRequest) {
   action.sa_flags = SA_RESTART;
   sigaction(SIGTERM, &action, nullptr);
   sigaction(SIGINT, &action, nullptr);
+  // The terminal it was started from closes.
+  sigaction(SIGHUP, &action, nullptr);
 }
 
 void HoldExitSignals() {

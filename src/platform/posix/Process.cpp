@@ -72,6 +72,27 @@ int ExecResult(int error, const QByteArray &program) {
   }
 }
 
+// True when name is an executable regular file: a name with a slash as a path, one without
+// on the folders of PATH, as the program start itself searches.
+bool NamesProgram(const QString &name) {
+  auto executable = [](const QByteArray &path) {
+    struct stat info {};
+    return stat(path.constData(), &info) == 0 && S_ISREG(info.st_mode) &&
+           access(path.constData(), X_OK) == 0;
+  };
+  if (name.isEmpty())
+    return false;
+  if (name.contains(u'/'))
+    return executable(QFile::encodeName(name));
+  const QByteArray path = qEnvironmentVariableIsSet("PATH") ? qgetenv("PATH") : "/bin:/usr/bin";
+  for (const QByteArray &folder : path.split(':')) {
+    const QByteArray dir = folder.isEmpty() ? QByteArray(".") : folder;
+    if (executable(dir + '/' + QFile::encodeName(name)))
+      return true;
+  }
+  return false;
+}
+
 // The spawn attributes and file actions, released when done.
 struct TSpawnSetup {
   posix_spawnattr_t Attr;
@@ -175,6 +196,22 @@ QString QuoteCommandWord(const QString &word) {
   return quoted;
 }
 
+QStringList ProgramAndArguments(const QString &commandLine) {
+  QStringList words = SplitCommandLine(commandLine);
+  if (words.isEmpty() || NamesProgram(words.first()))
+    return words;
+  // Only an unquoted start can hold a path with blanks: quotes group by themselves.
+  const QString line = commandLine.trimmed();
+  for (qsizetype end = line.lastIndexOf(u' '); end > 0; end = line.lastIndexOf(u' ', end - 1)) {
+    const QString program = line.left(end);
+    if (program.contains(u'"'))
+      continue;
+    if (NamesProgram(program))
+      return QStringList{program} + SplitCommandLine(line.mid(end + 1));
+  }
+  return words;
+}
+
 int LaunchProcess(const QString &folder, const QString &commandLine) {
   ReapFinishedProcesses();
   QByteArray nativeFolder;
@@ -186,7 +223,7 @@ int LaunchProcess(const QString &folder, const QString &commandLine) {
       throw EInOutError(
           QStringLiteral("Der Arbeitsordner \"%1\" kann nicht geöffnet werden.").arg(folder));
   }
-  const QStringList words = SplitCommandLine(commandLine);
+  const QStringList words = ProgramAndArguments(commandLine);
   if (words.isEmpty() || words.first().isEmpty())
     return ExecFileNotFound;
 

@@ -1,5 +1,6 @@
 #include "gui/about/AboutDlg.h"
 
+#include "XSession.h"
 #include "gui/about/InfoAdd.h"
 #include "gui/about/SysComp.h"
 
@@ -7,7 +8,10 @@
 #include <QDateTime>
 #include <QKeyEvent>
 #include <QPushButton>
+#include <QScreen>
 #include <QStackedWidget>
+#include <QWindow>
+#include <cstdlib>
 #include <gtest/gtest.h>
 
 namespace {
@@ -127,4 +131,20 @@ TEST(TimeStampLabel, TheRawStampIsTheDosDateOfTheFile) {
   const QDateTime t(QDate(2026, 12, 8), QTime(9, 30, 10));
   EXPECT_EQ(TTimeStampLabel::DosStamp(t),
             (46u << 25) | (12u << 21) | (8u << 16) | (9u << 11) | (30u << 5) | 5u);
+}
+
+// Opened from the tray, whose host window is never on screen, the box still appears in the
+// middle of the screen.
+TEST(AboutBox, OpensCentredOnTheScreenAlsoOverAHiddenOwner) {
+  QWidget owner;
+  owner.setGeometry(0, 0, 640, 480); // the tray host: never shown
+  TAboutBox box(QStringLiteral("/tmp/k.ini"), &owner);
+  box.show();
+  ASSERT_TRUE(WaitUntil([&] { return box.windowHandle()->isExposed(); }));
+  Pause(200); // the window manager's placing
+  const QPoint centre = box.screen()->availableGeometry().center();
+  const QPoint boxCentre = box.frameGeometry().center();
+  // Within the window frame's size of the exact middle.
+  EXPECT_LE(std::abs(boxCentre.x() - centre.x()), 20) << boxCentre.x() << " vs " << centre.x();
+  EXPECT_LE(std::abs(boxCentre.y() - centre.y()), 20) << boxCentre.y() << " vs " << centre.y();
 }

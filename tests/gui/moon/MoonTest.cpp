@@ -4,6 +4,10 @@
 
 #include <QApplication>
 #include <QScreen>
+#include <cstdlib>
+#include <set>
+#include <utility>
+#include <vector>
 
 #include "TestHelpers.h"
 #include "gui/moon/MoonForm.h"
@@ -24,11 +28,16 @@ TDateTime LastQuarter() {
   return At(2024, 4, 2, 5, 15);
 }
 
+// The dark side's colour, wherever the rim is not drawn over it.
+bool IsShadow(const QImage &image, int x, int y) {
+  return (image.pixel(x, y) | 0xff000000) == MoonShadowColour;
+}
+
 bool IsBlack(const QImage &image, int x, int y) {
   return (image.pixel(x, y) & 0xffffff) == 0;
 }
 
-TEST(MoonTest, NewMoonPictureIsDarkOverTheWholeDisc) {
+TEST(MoonTest, NewMoonPictureIsAshGreyOverTheWholeDiscInsideItsRim) {
   TMoon moon;
   moon.SetDate(NewMoon());
   const QImage &picture = moon.Bitmap();
@@ -36,17 +45,18 @@ TEST(MoonTest, NewMoonPictureIsDarkOverTheWholeDisc) {
   for (int y = 0; y <= 56; ++y)
     for (int x = 3; x <= 59; ++x) {
       const int dx = x - 31, dy = y - 28;
-      if (dx * dx + dy * dy <= 27 * 27) {
-        ASSERT_TRUE(IsBlack(picture, x, y)) << x << "," << y;
+      if (dx * dx + dy * dy <= 26 * 26) {
+        ASSERT_TRUE(IsShadow(picture, x, y)) << x << "," << y;
       }
     }
+  EXPECT_TRUE(IsBlack(picture, 1, 1)); // the sky around the disc
 }
 
 TEST(MoonTest, FullMoonPictureIsLitWhereTheDiscIs) {
   TMoon moon;
   moon.SetDate(At(2024, 3, 25, 8));
-  EXPECT_FALSE(IsBlack(moon.Bitmap(), 31, 28));
-  EXPECT_FALSE(IsBlack(moon.Bitmap(), 50, 28));
+  EXPECT_GT(qGray(moon.Bitmap().pixel(31, 28)), 100);
+  EXPECT_GT(qGray(moon.Bitmap().pixel(50, 28)), 100);
   EXPECT_TRUE(IsBlack(moon.Bitmap(), 1, 1)); // background
 }
 
@@ -55,11 +65,71 @@ TEST(MoonTest, QuartersDarkenOppositeHalves) {
   moon.SetMoonSize(ms32);
   EXPECT_EQ(moon.size(), QSize(32, 32));
   moon.SetDate(FirstQuarter());
-  EXPECT_TRUE(IsBlack(moon.Bitmap(), 5, 14));
-  EXPECT_FALSE(IsBlack(moon.Bitmap(), 25, 14));
+  EXPECT_TRUE(IsShadow(moon.Bitmap(), 5, 14));
+  EXPECT_GT(qGray(moon.Bitmap().pixel(25, 14)), 100);
   moon.SetDate(LastQuarter());
-  EXPECT_FALSE(IsBlack(moon.Bitmap(), 5, 14));
-  EXPECT_TRUE(IsBlack(moon.Bitmap(), 25, 14));
+  EXPECT_GT(qGray(moon.Bitmap().pixel(5, 14)), 100);
+  EXPECT_TRUE(IsShadow(moon.Bitmap(), 25, 14));
+}
+
+// The shadow still covers exactly the rows the phase gives: every pixel of its spans is dark
+// (or the rim over it), and no other pixel of the disc is.
+TEST(MoonTest, TheShadowFollowsThePhaseGeometryPixelForPixel) {
+  for (long double angle : {0.0L, 45.0L, 90.0L, 135.0L, 180.0L, 230.0L, 270.0L, 315.0L}) {
+    for (TMoonSize size : {ms64, ms32, ms16}) {
+      const QImage picture = ShadedMoonPicture(size, angle);
+      const QImage full = ShadedMoonPicture(size, 0);
+      std::set<std::pair<int, int>> dark, rim;
+      for (const TShadowSpan &span : MoonShadowSpans(size, angle))
+        for (int x = span.FirstColumn; x <= span.LastColumn; ++x)
+          dark.insert({x, span.Row});
+      for (const QPoint &p : MoonRimPixels(size))
+        rim.insert({p.x(), p.y()});
+      for (int y = 0; y < picture.height(); ++y)
+        for (int x = 0; x < picture.width(); ++x) {
+          if (rim.count({x, y}))
+            continue;
+          if (dark.count({x, y})) {
+            ASSERT_TRUE(IsShadow(picture, x, y)) << angle << " " << x << "," << y;
+          } else {
+            ASSERT_EQ(picture.pixel(x, y), full.pixel(x, y)) << angle << " " << x << "," << y;
+          }
+        }
+    }
+  }
+}
+
+// The tray icon on a panel: at new moon, at the first quarter and at full moon the disc's
+// outline stands out from dark and from light panels, and the dark side from black ones.
+TEST(MoonTest, TheIconStaysVisibleOnDarkAndLightPanelsAtEveryPhase) {
+  const std::vector<std::pair<const char *, TDateTime>> phases = {
+      {"new", NewMoon()}, {"first quarter", FirstQuarter()}, {"full", At(2024, 3, 25, 8)}};
+  for (const auto &[name, date] : phases) {
+    TMoon moon;
+    moon.SetDate(date);
+    for (int edge : {16, 32, 64}) {
+      const QImage icon = moon.IconImage(edge);
+      const TMoonSize size = MoonSizeForIcon(edge);
+      for (QRgb panel :
+           {qRgb(0, 0, 0), qRgb(48, 48, 48), qRgb(240, 240, 240), qRgb(255, 255, 255)}) {
+        // The rim's pixels differ from the panel by a clearly visible step of grey.
+        int faint = 0;
+        for (const QPoint &p : MoonRimPixels(size)) {
+          const QRgb pixel = icon.pixel(p);
+          ASSERT_EQ(qAlpha(pixel), 255) << name << " " << p.x() << "," << p.y();
+          if (std::abs(qGray(pixel) - qGray(panel)) < 40)
+            ++faint;
+        }
+        EXPECT_EQ(faint, 0) << name << " phase, icon " << edge << ", panel " << qGray(panel);
+      }
+      // The dark side is not black: it shows on a black panel too.
+      for (int y = 0; y < edge; ++y)
+        for (int x = 0; x < edge; ++x)
+          if (qAlpha(icon.pixel(x, y)) != 0) {
+            ASSERT_GT(qGray(icon.pixel(x, y)), 40) << name << " " << x << "," << y;
+          }
+    }
+  }
 }
 
 TEST(MoonTest, ShadowAngleFollowsTheDate) {

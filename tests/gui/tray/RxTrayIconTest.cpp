@@ -1,11 +1,16 @@
 #include "gui/tray/RxTrayIcon.h"
 
+#include "XSession.h"
+
 #include <QApplication>
 #include <QEventLoop>
+#include <QLabel>
+#include <QMenu>
 #include <QPainter>
 #include <QPixmap>
 #include <QStyleHints>
 #include <QTimer>
+#include <QToolButton>
 #include <gtest/gtest.h>
 
 namespace {
@@ -37,19 +42,124 @@ TEST(TrayIcon, TheSamePictureInANewIconIsNotPushedAgain) {
   EXPECT_TRUE(TRxTrayIcon::SamePicture(tray.Icon(), Filled(Qt::blue)));
 }
 
-TEST(TrayIcon, ActiveShowsAndRemovesTheFallbackAndTellsWhyOnlyOnce) {
-  TRxTrayIcon tray;
-  tray.TrayAreaAvailable = [] { return false; };
-  int told = 0;
-  tray.OnNoTrayArea = [&](const QString &) { ++told; };
-  tray.SetHint(QStringLiteral("Kronolab"));
-  tray.SetActive(true);
-  ASSERT_NE(tray.FallbackWindow(), nullptr);
-  EXPECT_EQ(tray.FallbackWindow()->toolTip(), QStringLiteral("Kronolab"));
-  tray.SetActive(false);
-  EXPECT_EQ(tray.FallbackWindow(), nullptr);
-  tray.SetActive(true);
-  EXPECT_EQ(told, 1);
+// The text the window shown in place of the tray icon shows (its tooltip's).
+QString FallbackText(const TRxTrayIcon &tray) {
+  QStringList texts;
+  for (const QLabel *label : tray.FallbackWindow()->findChildren<QLabel *>())
+    if (!label->text().isEmpty())
+      texts.append(label->text());
+  return texts.join(u'|');
+}
+
+// The icon with the desktop's answer replaced and short waits, so a test sees the area come
+// and go without waiting seconds.
+class TrayArea : public ::testing::Test {
+protected:
+  void SetUp() override {
+    Tray.TrayAreaAvailable = [this] { return Available; };
+    Tray.OnNoTrayArea = [this](const QString &message) { Told.append(message); };
+    Tray.NoTrayGraceMs = 400;
+    Tray.TrayWatchMs = 20;
+    Tray.TrayLostGraceMs = 200;
+    Tray.SetHint(QStringLiteral("Kronolab"));
+    Tray.SetIcon(Filled(Qt::red));
+  }
+  bool Available = false;
+  QStringList Told;
+  TRxTrayIcon Tray;
+};
+
+TEST_F(TrayArea, WithoutAnAreaTheWindowShowsAtOnceAndTellsWhyOnlyAfterTheGrace) {
+  Tray.SetActive(true);
+  ASSERT_NE(Tray.FallbackWindow(), nullptr);
+  EXPECT_TRUE(Tray.FallbackWindow()->isVisible());
+  EXPECT_EQ(FallbackText(Tray), QStringLiteral("Kronolab"));
+  Tray.SetHint(QStringLiteral("Kronolab\nNächste Aktion: morgen"));
+  EXPECT_EQ(FallbackText(Tray), QStringLiteral("Kronolab\nNächste Aktion: morgen"));
+  Wait(200);
+  EXPECT_TRUE(Told.isEmpty());
+  Wait(400);
+  ASSERT_EQ(Told.size(), 1);
+  EXPECT_TRUE(Told[0].contains(QStringLiteral("keinen Infobereich")));
+  // Off and on again: told once for the program's run.
+  Tray.SetActive(false);
+  EXPECT_EQ(Tray.FallbackWindow(), nullptr);
+  Tray.SetActive(true);
+  Wait(700);
+  EXPECT_EQ(Told.size(), 1);
+}
+
+TEST_F(TrayArea, AnAreaThatComesWithinTheGraceTakesTheIconClosesTheWindowAndNothingIsSaid) {
+  Tray.SetActive(true);
+  ASSERT_NE(Tray.FallbackWindow(), nullptr);
+  Wait(100);
+  Available = true;
+  Wait(100);
+  EXPECT_TRUE(Tray.InTray());
+  EXPECT_EQ(Tray.FallbackWindow(), nullptr);
+  Wait(500);
+  EXPECT_TRUE(Told.isEmpty());
+}
+
+TEST_F(TrayArea, AnAreaThatGoesAwayBringsTheWindowBackOnlyWhenItStaysAway) {
+  Available = true;
+  Tray.SetActive(true);
+  ASSERT_TRUE(Tray.InTray());
+  // A panel restarting within the grace takes the icon back itself: no window flashes up.
+  Available = false;
+  Wait(100);
+  Available = true;
+  Wait(250);
+  EXPECT_TRUE(Tray.InTray());
+  EXPECT_EQ(Tray.FallbackWindow(), nullptr);
+  // Gone for good: the window comes, with the picture, the text and the menu.
+  QMenu menu;
+  Tray.SetPopupMenu(&menu);
+  Available = false;
+  Wait(400);
+  EXPECT_FALSE(Tray.InTray());
+  ASSERT_NE(Tray.FallbackWindow(), nullptr);
+  EXPECT_TRUE(Tray.FallbackWindow()->isVisible());
+  EXPECT_EQ(Tray.FallbackWindow()->findChild<QToolButton *>()->menu(), &menu);
+  EXPECT_FALSE(Tray.FallbackWindow()->findChild<QLabel *>()->pixmap().isNull());
+  // And back into the area when it returns.
+  Available = true;
+  Wait(100);
+  EXPECT_TRUE(Tray.InTray());
+  EXPECT_EQ(Tray.FallbackWindow(), nullptr);
+  EXPECT_TRUE(Told.isEmpty());
+}
+
+// The window manager's close (Alt+F4, as the close box) asks the owner to end the program;
+// Qt's own closing of every window at the end lets the window go.
+TEST_F(TrayArea, TheWindowsCloseBoxAsksToEndTheProgram) {
+  int endRequests = 0;
+  Tray.OnFallbackClosed = [&] { ++endRequests; };
+  Tray.SetActive(true);
+  QWidget *window = Tray.FallbackWindow();
+  ASSERT_NE(window, nullptr);
+  ASSERT_TRUE(WaitUntil([&] { return HasKeyboardFocus(window->winId()); })) << "never active";
+  XDoTool({QStringLiteral("key"), QStringLiteral("alt+F4")});
+  EXPECT_TRUE(WaitUntil([&] { return endRequests == 1; })) << "the close was not passed on";
+  EXPECT_EQ(Tray.FallbackWindow(), window);
+  EXPECT_TRUE(window->isVisible());
+  window->close();
+  EXPECT_FALSE(window->isVisible());
+  EXPECT_EQ(endRequests, 1);
+}
+
+// The title the window manager shows is never cut: the window is wide enough for it.
+TEST_F(TrayArea, TheWindowIsWideEnoughForItsTitle) {
+  Tray.SetActive(true);
+  QWidget *window = Tray.FallbackWindow();
+  ASSERT_NE(window, nullptr);
+  ASSERT_TRUE(WaitUntil([&] { return window->isActiveWindow(); }));
+  // Room for the title in a bold title font beside four title-bar buttons of 24 pixels.
+  QFont bold = window->font();
+  bold.setBold(true);
+  const int title = QFontMetrics(bold).horizontalAdvance(window->windowTitle());
+  EXPECT_GE(window->width(), title + 4 * 24);
+  EXPECT_FALSE(window->windowFlags() & Qt::WindowMaximizeButtonHint);
 }
 
 TEST(TrayIcon, ADoubleClickOrTwoSingleClicksOpenOnce) {

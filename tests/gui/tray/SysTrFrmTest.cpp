@@ -1,7 +1,10 @@
 #include "gui/tray/SysTrFrm.h"
 
+#include "TestFiles.h"
 #include "TestHelpers.h"
+#include "XSession.h"
 #include "core/MessageSink.h"
+#include "gui/editor/HelpViewer.h"
 #include "gui/editor/Main.h"
 #include "gui/moon/Moon.h"
 #include "gui/widgets/StringAlignGrid.h"
@@ -40,6 +43,7 @@ protected:
           h.Scheduler.MessageSink = &Sink;
           h.Scheduler.Clock = [] { return At(2026, 12, 8, 9, 0, 0); };
           h.TrayIcon->TrayAreaAvailable = [] { return false; };
+          h.TrayIcon->NoTrayGraceMs = 300;
           h.Seams.MessageBox = [this](QMessageBox::Icon icon, const QString &text,
                                       QMessageBox::StandardButtons buttons) {
             Boxes.append(text);
@@ -80,8 +84,8 @@ TEST_F(TrayHost, TheMenuHoldsEveryItemInItsOrder) {
   EXPECT_EQ(captions,
             QStringList({"Programm an&gehalten", "&Aktionen...", "-", "Aktionen &laden...",
                          "Aktionen &sichern...", "-", "Stop per Umschalt bei Start ermöglichen",
-                         "Desktop-Benachrichtigungen", "Beim Anmelden starten", "-", "&Beenden",
-                         "-", "&Hilfe", "&Info..."}));
+                         "Protokoll führen", "Desktop-Benachrichtigungen", "Beim Anmelden starten",
+                         "-", "&Beenden", "-", "&Hilfe", "&Info..."}));
   EXPECT_EQ(host->TrayIcon->Hint(), QStringLiteral("Kronolab"));
   EXPECT_TRUE(host->TrayIcon->Active());
   EXPECT_TRUE(host->Timer->isActive());
@@ -156,12 +160,76 @@ TEST_F(TrayHost, ShiftAtStartPausesOnlyWhenTheSwitchAllowsIt) {
   EXPECT_FALSE(host->Paused());
   EXPECT_FALSE(host->StopperUmschaltermglichen1->isChecked());
 
+  EXPECT_TRUE(Sink.Messages.isEmpty());
+
   auto second = Start(QStringLiteral("zwei.ini"));
   second->Scheduler.NoShiftReaction = false;
   second->FormShow();
   EXPECT_TRUE(second->StopperUmschaltermglichen1->isChecked());
   EXPECT_TRUE(second->Paused());
   EXPECT_EQ(second->TrayIcon->Hint(), QStringLiteral("Kronolab (angehalten)"));
+  // A start that does nothing says why.
+  ASSERT_EQ(Sink.Messages.size(), 1);
+  EXPECT_TRUE(Sink.Messages[0].startsWith(QStringLiteral("Kronolab: ")));
+  EXPECT_TRUE(Sink.Messages[0].contains(QStringLiteral("Umschalttaste")));
+  EXPECT_TRUE(Sink.Messages[0].contains(QStringLiteral("angehalten")));
+}
+
+// "Protokoll führen": checked as the file says, toggled by the menu, saved with the
+// configuration, taken from a loaded action file.
+TEST_F(TrayHost, TheLogSwitchFollowsTheFileAndIsSavedOnExit) {
+  WriteBytes(FTemp.filePath(QStringLiteral("k.ini")), "[General]\r\nLogging=1\r\n");
+  auto host = Start();
+  EXPECT_TRUE(host->Protokollfuehren1->isCheckable());
+  EXPECT_TRUE(host->Protokollfuehren1->isChecked());
+  EXPECT_TRUE(host->Scheduler.Logging);
+  host->Protokollfuehren1->trigger();
+  EXPECT_FALSE(host->Scheduler.Logging);
+  EXPECT_FALSE(host->Protokollfuehren1->isChecked());
+  host->Beenden->trigger();
+  TScheduler saved;
+  saved.LoadConfiguration(Config);
+  EXPECT_FALSE(saved.Logging);
+
+  host->Protokollfuehren1->trigger();
+  EXPECT_TRUE(host->Scheduler.Logging);
+  const QString other = FTemp.filePath(QStringLiteral("anders.ini"));
+  WriteBytes(other, "[General]\r\nLogging=0\r\n");
+  host->Seams.ChooseFile = [&](bool, const QString &, const QString &) { return other; };
+  host->AktionenLaden1->trigger();
+  EXPECT_FALSE(host->Protokollfuehren1->isChecked());
+  EXPECT_FALSE(host->Scheduler.Logging);
+}
+
+// The tooltip names the next due action and when; paused it says so instead.
+TEST_F(TrayHost, TheTooltipNamesTheNextDueActionAndItsTime) {
+  auto host = Start(); // now: 8 December 2026, 09:00
+  EXPECT_EQ(host->TrayIcon->Hint(), QStringLiteral("Kronolab"));
+  const TDateTime now = At(2026, 12, 8, 9, 0, 0);
+  TActionEntry later = Entry(QStringLiteral("%COPY /a /b"), At(2026, 12, 7, 10, 0, 0));
+  later.FirstDate = At(2026, 1, 1, 10, 0, 0);
+  TActionEntry sooner = Entry(QStringLiteral("\"Pause"), At(2026, 12, 8, 8, 0, 0));
+  sooner.FirstDate = At(2026, 1, 1, 9, 30, 0);
+  TActionEntry done = NewActionEntry(tpOnce, At(2026, 1, 1, 8, 0, 0), QStringLiteral("einmal"));
+  done.LastDate = At(2026, 1, 1, 8, 0, 0) + RunMark; // ran, never again
+  host->Scheduler.SetActions({later, done, sooner});
+  host->IconStep(now + 2.0 / 86400);
+  EXPECT_EQ(host->TrayIcon->Hint(), QStringLiteral("Kronolab\nNächste Aktion: ") +
+                                        DateTimeText(At(2026, 12, 8, 9, 30, 0)) +
+                                        QStringLiteral("\n\"Pause"));
+
+  host->StoppedItem->trigger();
+  EXPECT_EQ(host->TrayIcon->Hint(), QStringLiteral("Kronolab (angehalten)"));
+  host->StoppedItem->trigger();
+  EXPECT_TRUE(host->TrayIcon->Hint().contains(QStringLiteral("\"Pause")));
+
+  // A long action is shortened; within a second the hint is not worked out again (resuming
+  // worked it out at the clock's 09:00:00).
+  host->Scheduler.ActionList[2]->Action = QString(100, u'x');
+  host->IconStep(now + 0.5 / 86400);
+  EXPECT_TRUE(host->TrayIcon->Hint().endsWith(QStringLiteral("\"Pause")));
+  host->IconStep(now + 1.5 / 86400);
+  EXPECT_TRUE(host->TrayIcon->Hint().endsWith(QString(59, u'x') + QStringLiteral("…")));
 }
 
 TEST_F(TrayHost, TheShiftSwitchTogglesItsCheckMark) {
@@ -197,6 +265,29 @@ TEST_F(TrayHost, SuccessfulExitSavesAndEndsWithoutAQuestion) {
   EXPECT_TRUE(Boxes.isEmpty());
   EXPECT_EQ(Quits, 1);
   EXPECT_TRUE(QFileInfo::exists(Config));
+}
+
+// The help's topic on the tray menu names every item of the real menu, and the contents lead
+// to it and to the topics on pausing, the log and ending.
+TEST_F(TrayHost, TheHelpCoversEveryMenuItemPausingTheLogAndEnding) {
+  auto host = Start();
+  const QString path = HelpFileLocation();
+  ASSERT_FALSE(path.isEmpty());
+  const auto topics = ParseHelpText(QString::fromUtf8(ReadBytes(path)));
+  for (int topic : {3000, 3100, 3200, 3300}) {
+    ASSERT_TRUE(topics.count(topic)) << topic;
+    EXPECT_TRUE(topics.at(0).Html.contains(QStringLiteral("topic:%1").arg(topic))) << topic;
+  }
+  const QString menu = topics.at(3000).Html;
+  for (QAction *action : host->PopupMenu->actions()) {
+    if (action->isSeparator())
+      continue;
+    const QString caption = action->text().remove(u'&');
+    EXPECT_TRUE(menu.contains(caption.toHtmlEscaped())) << caption.toStdString();
+  }
+  EXPECT_TRUE(topics.at(3100).Html.contains(QStringLiteral("Umschalttaste")));
+  EXPECT_TRUE(topics.at(3200).Html.contains(QStringLiteral(".log")));
+  EXPECT_TRUE(topics.at(3300).Html.contains(QStringLiteral("TERM")));
 }
 
 TEST(ConfigWriteError, ALongPathIsShortenedInTheMiddleAndTheQuestionStaysWhole) {
@@ -419,15 +510,39 @@ TEST_F(TrayHost, TheTrayIsToldOfTheMoonOnlyWhenItsPictureChanges) {
   EXPECT_TRUE(TRxTrayIcon::SamePicture(QApplication::windowIcon(), host->TrayIcon->Icon()));
 }
 
-TEST_F(TrayHost, WithoutANotificationAreaAWindowWithTheMenuShowsAndSaysWhyOnce) {
+TEST_F(TrayHost, WithoutANotificationAreaAWindowWithTheMenuShowsAndSaysWhyAfterTheGrace) {
   auto host = Start();
   ASSERT_NE(host->TrayIcon->FallbackWindow(), nullptr);
   EXPECT_TRUE(host->TrayIcon->FallbackWindow()->isVisible());
   auto *button = host->TrayIcon->FallbackWindow()->findChild<QToolButton *>();
   ASSERT_NE(button, nullptr);
   EXPECT_EQ(button->menu(), host->PopupMenu);
+  EXPECT_TRUE(Sink.Messages.isEmpty());
+  EXPECT_TRUE(WaitUntil([&] { return !Sink.Messages.isEmpty(); }, 2000));
   EXPECT_EQ(Sink.Messages.size(), 1);
   EXPECT_TRUE(Sink.Messages.value(0).contains(QStringLiteral("keinen Infobereich")));
+}
+
+// Closing the window shown in place of the tray icon is "&Beenden": save, then end; when the
+// save fails, the question comes first.
+TEST_F(TrayHost, ClosingTheNoTrayWindowSavesAndEndsLikeBeenden) {
+  auto host = Start();
+  QWidget *window = host->TrayIcon->FallbackWindow();
+  ASSERT_NE(window, nullptr);
+  ASSERT_TRUE(WaitUntil([&] { return HasKeyboardFocus(window->winId()); }));
+  XDoTool({QStringLiteral("key"), QStringLiteral("alt+F4")});
+  EXPECT_TRUE(WaitUntil([&] { return Quits == 1; }));
+  EXPECT_TRUE(QFileInfo::exists(Config));
+  EXPECT_TRUE(Boxes.isEmpty());
+
+  auto failing = Start(QStringLiteral("fehlt/k.ini"));
+  window = failing->TrayIcon->FallbackWindow();
+  ASSERT_TRUE(WaitUntil([&] { return HasKeyboardFocus(window->winId()); }));
+  Answer = QMessageBox::No;
+  XDoTool({QStringLiteral("key"), QStringLiteral("alt+F4")});
+  EXPECT_TRUE(WaitUntil([&] { return Boxes.size() == 1; }));
+  EXPECT_EQ(Quits, 1);
+  EXPECT_TRUE(window->isVisible());
 }
 
 TEST_F(TrayHost, IntervalZeroInTheConfigurationLeavesTheTimerSilent) {
