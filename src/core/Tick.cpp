@@ -15,17 +15,24 @@ void TScheduler::TimerTimer() {
   try {
     const TDateTime now = Clock();
     ReapFinishedProcesses();
+    NoteProcessEnds();
     if (OnTick)
       OnTick(now);
     CollectDueActions(now);
+    // Recorded before anything is carried out: a crash from here on never repeats a call.
+    RecordDueCalls(now);
     const int n = FDueList.Count();
     // The count is taken once; the bound on the current count only guards against a list
     // that something during an action has emptied.
-    for (int i = 0; i < n && i < FDueList.Count(); ++i)
+    for (int i = 0; i < n && i < FDueList.Count(); ++i) {
+      FPendingCall = static_cast<std::size_t>(i) < FTickCalls.size() ? FTickCalls[i] : 0;
+      FTickCallsTaken = static_cast<std::size_t>(i) + 1;
       ExecuteAction(*DueEntry(i));
+    }
   } catch (const std::exception &error) {
     HandleAppException(error);
   } catch (...) {
     HandleAppException(QStringLiteral("Unbekannter Fehler"));
   }
+  CloseTickCalls();
 }
