@@ -86,6 +86,9 @@ int CliRun(const QStringList &args, QTextStream &out, QTextStream &err) {
     err << "run: " << scheduler.ConfigFileName << ": " << ErrorMessage(error) << "\n";
     return 1;
   }
+  // Calls recorded before a crash are not made again.
+  scheduler.OpenJournal();
+  scheduler.MergeJournalLastDates();
 
   struct sigaction action {};
   action.sa_handler = RequestStop;
