@@ -125,6 +125,7 @@ const char *const Schema[] = {
     " failed INTEGER NOT NULL DEFAULT 0)",
     "CREATE INDEX calls_by_entry ON calls(entry_id, id)",
     "CREATE INDEX calls_failed ON calls(id) WHERE failed = 1",
+    "CREATE INDEX calls_failed_by_entry ON calls(entry_id, id) WHERE failed = 1",
     "CREATE INDEX calls_open ON calls(state) WHERE state IN (0, 2, 5)",
 };
 
@@ -344,6 +345,15 @@ bool TRunJournal::Open(const QString &fileName, TDateTime now, const TRunJournal
   return OpenForWriting(true);
 }
 
+bool TRunJournal::CreateOwnFile(const QString &fileName) {
+  QFile file(fileName);
+  if (file.open(QIODevice::WriteOnly) &&
+      file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner))
+    return true;
+  Failed(SqliteCantOpen, file.errorString());
+  return false;
+}
+
 void TRunJournal::FallBackToReading() {
   if (CanRead() && D->Value(QStringLiteral("PRAGMA user_version")).isValid())
     return;
@@ -373,23 +383,22 @@ bool TRunJournal::OpenForWriting(bool firstOpen) {
 }
 
 bool TRunJournal::OpenWritable(bool firstOpen) {
-  // Created by us, readable by the user alone; SQLite gives its -wal and -shm files the
-  // mode of the database file.
-  if (!QFileInfo::exists(FFileName)) {
-    QFile file(FFileName);
-    if (!file.open(QIODevice::WriteOnly) ||
-        !file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
-      Failed(file.error() == QFileDevice::PermissionsError ? SqliteReadOnly : SqliteCantOpen,
-             file.errorString());
-      return false;
-    }
-  }
-  // SQLite would open such a file for reading without a word and fail at the first write.
+  // SQLite would open such a file for reading without a word and fail at the first write;
+  // and it needs the folder for the -wal and -shm files.
   const QFileInfo info(FFileName);
-  if (!info.isWritable() || !QFileInfo(info.absolutePath()).isWritable()) {
+  const QFileInfo folder(info.absolutePath());
+  if (!folder.isDir()) {
+    Failed(SqliteCantOpen, QString());
+    return false;
+  }
+  if (!folder.isWritable() || (info.exists() && !info.isWritable())) {
     Failed(SqliteReadOnly, QString());
     return false;
   }
+  // Created by us, readable by the user alone; SQLite gives its -wal and -shm files the
+  // mode of the database file.
+  if (!info.exists() && !CreateOwnFile(FFileName))
+    return false;
   bool retried = false;
   for (;;) {
     if (!Connect(false)) {
@@ -424,12 +433,8 @@ bool TRunJournal::OpenWritable(bool firstOpen) {
         return false;
       }
       retried = true;
-      QFile file(FFileName);
-      if (!file.open(QIODevice::WriteOnly) ||
-          !file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
-        Failed(SqliteCantOpen, file.errorString());
+      if (!CreateOwnFile(FFileName))
         return false;
-      }
       continue;
     }
     break;

@@ -177,6 +177,9 @@ private:
   bool OpenForWriting(bool firstOpen);
   bool OpenWritable(bool firstOpen);
   void FallBackToReading();
+  // Creates an empty file only the user may read and write (before SQLite makes it with
+  // the umask's mode).
+  bool CreateOwnFile(const QString &fileName);
   bool Connect(bool readOnly);
   void Disconnect();
   TFileCheck CheckFile();
