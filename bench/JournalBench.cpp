@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
+#include <memory>
 
 namespace {
 
@@ -85,9 +86,9 @@ void BM_TickWithOneCall(benchmark::State &state) {
 }
 BENCHMARK(BM_TickWithOneCall)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
-// A day away with a call every second and "Alle": 86 400 calls in one transaction.
+// A day away with a call every second and "Alle": 86 400 calls in one transaction, each
+// time into a new journal, as after a day without the program.
 void BM_RecordADayOfCatchUpCalls(benchmark::State &state) {
-  QTemporaryDir dir(BenchFolder() + QStringLiteral("/kronolab-bench-XXXXXX"));
   TActionEntry entry = NewActionEntry(tpFrequency, 46364, QStringLiteral("%COPY /a/* /b"));
   entry.Freq = Second;
   entry.AllCalls = true;
@@ -95,12 +96,18 @@ void BM_RecordADayOfCatchUpCalls(benchmark::State &state) {
   std::vector<TDueCall> calls;
   for (int k = 1; k <= 86400; ++k)
     calls.push_back({key, entry.Action, 1, entry.FirstDate + k * Second});
-  TRunJournal journal;
-  journal.Open(dir.filePath(QStringLiteral("kronolab.sqlite")), 46365.5);
   for (auto _ : state) {
-    const std::vector<std::int64_t> ids = journal.RecordCalls(calls, 46365.5);
+    state.PauseTiming();
+    QTemporaryDir dir(BenchFolder() + QStringLiteral("/kronolab-bench-XXXXXX"));
+    auto journal = std::make_unique<TRunJournal>();
+    journal->Open(dir.filePath(QStringLiteral("kronolab.sqlite")), 46365.5);
+    state.ResumeTiming();
+    const std::vector<std::int64_t> ids = journal->RecordCalls(calls, 46365.5);
+    state.PauseTiming();
     if (ids.size() != calls.size())
       state.SkipWithError("not recorded");
+    journal.reset();
+    state.ResumeTiming();
   }
   state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(calls.size()));
 }

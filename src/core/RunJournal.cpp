@@ -37,6 +37,9 @@ constexpr int SqliteCantOpen = 14;
 constexpr int SqliteAuth = 23;
 constexpr int SqliteNotADatabase = 26;
 
+// Rows inserted by one statement when a tick records many calls.
+constexpr int InsertBatch = 64;
+
 // Each journal has its own connection: several schedulers may live in one process.
 std::atomic<std::uint64_t> Connections{0};
 
@@ -202,8 +205,8 @@ struct TRunJournal::TImpl {
   QString Connection;
   QSqlDatabase Db;
   QSqlError Error; // the failure of the last statement that failed
-  std::unique_ptr<QSqlQuery> InsertCall, RaiseLastDate, FindEntry, InsertEntry, BeginCall,
-      FinishCall;
+  std::unique_ptr<QSqlQuery> InsertCall, InsertCalls, InsertManualCall, RaiseLastDate, FindEntry,
+      InsertEntry, BeginCall, FinishCall;
   QHash<QString, std::int64_t> EntryIds;
 
   bool Exec(QSqlQuery &query) {
@@ -228,9 +231,9 @@ struct TRunJournal::TImpl {
     }
     return query.value(0);
   }
-  std::unique_ptr<QSqlQuery> Prepared(const char *statement) {
+  std::unique_ptr<QSqlQuery> Prepared(const QString &statement) {
     auto query = std::make_unique<QSqlQuery>(Db);
-    if (!query->prepare(QString::fromLatin1(statement))) {
+    if (!query->prepare(statement)) {
       Error = query->lastError();
       return nullptr;
     }
@@ -238,6 +241,8 @@ struct TRunJournal::TImpl {
   }
   void DropStatements() {
     InsertCall.reset();
+    InsertCalls.reset();
+    InsertManualCall.reset();
     RaiseLastDate.reset();
     FindEntry.reset();
     InsertEntry.reset();
@@ -546,17 +551,26 @@ bool TRunJournal::OpenForReading(const QString &fileName) {
 }
 
 bool TRunJournal::Prepare() {
-  D->InsertCall = D->Prepared("INSERT INTO calls(session, entry_id, entry_number, action, "
-                              "manual, due, recorded, state) VALUES(?, ?, ?, ?, ?, ?, ?, 0)");
-  D->RaiseLastDate = D->Prepared(
-      "UPDATE entries SET last_date = max(coalesce(last_date, -1e300), ?) WHERE id = ?");
-  D->FindEntry = D->Prepared("SELECT id FROM entries WHERE key = ?");
-  D->InsertEntry = D->Prepared("INSERT INTO entries(key, action) VALUES(?, ?)");
-  D->BeginCall = D->Prepared("UPDATE calls SET state = 2, started = ?, command = ? WHERE id = ?");
-  D->FinishCall = D->Prepared("UPDATE calls SET state = ?, pid = ?, code = ?, duration_ms = ?, "
-                              "detail = ?, failed = ? WHERE id = ?");
-  return D->InsertCall && D->RaiseLastDate && D->FindEntry && D->InsertEntry && D->BeginCall &&
-         D->FinishCall;
+  const QString insert = QStringLiteral("INSERT INTO calls(session, entry_id, entry_number, "
+                                        "action, manual, due, recorded, state) VALUES");
+  const QString row = QStringLiteral("(?, ?, ?, ?, 0, ?, ?, 0)");
+  D->InsertCall = D->Prepared(insert + row);
+  QStringList rows;
+  for (int r = 0; r < InsertBatch; ++r)
+    rows.append(row);
+  D->InsertCalls = D->Prepared(insert + rows.join(u','));
+  D->InsertManualCall = D->Prepared(insert + QStringLiteral("(?, ?, ?, ?, 1, NULL, ?, 0)"));
+  D->RaiseLastDate = D->Prepared(QStringLiteral(
+      "UPDATE entries SET last_date = max(coalesce(last_date, -1e300), ?) WHERE id = ?"));
+  D->FindEntry = D->Prepared(QStringLiteral("SELECT id FROM entries WHERE key = ?"));
+  D->InsertEntry = D->Prepared(QStringLiteral("INSERT INTO entries(key, action) VALUES(?, ?)"));
+  D->BeginCall = D->Prepared(
+      QStringLiteral("UPDATE calls SET state = 2, started = ?, command = ? WHERE id = ?"));
+  D->FinishCall =
+      D->Prepared(QStringLiteral("UPDATE calls SET state = ?, pid = ?, code = ?, duration_ms = ?, "
+                                 "detail = ?, failed = ? WHERE id = ?"));
+  return D->InsertCall && D->InsertCalls && D->InsertManualCall && D->RaiseLastDate &&
+         D->FindEntry && D->InsertEntry && D->BeginCall && D->FinishCall;
 }
 
 void TRunJournal::Report(const QString &message) {
@@ -687,6 +701,27 @@ std::optional<TDateTime> TRunJournal::EntryLastDate(const QString &key) const {
   return query.value(0).toDouble();
 }
 
+std::int64_t TRunJournal::EntryInTransaction(const QString &key, const QString &action) {
+  std::int64_t entry = D->EntryIds.value(key, 0);
+  if (entry != 0)
+    return entry;
+  D->FindEntry->bindValue(0, key);
+  if (!D->Exec(*D->FindEntry))
+    return 0;
+  if (D->FindEntry->next()) {
+    entry = D->FindEntry->value(0).toLongLong();
+  } else {
+    D->InsertEntry->bindValue(0, key);
+    D->InsertEntry->bindValue(1, action);
+    if (!D->Exec(*D->InsertEntry))
+      return 0;
+    entry = D->InsertEntry->lastInsertId().toLongLong();
+  }
+  D->FindEntry->finish();
+  D->EntryIds.insert(key, entry);
+  return entry;
+}
+
 std::vector<std::int64_t> TRunJournal::RecordCalls(const std::vector<TDueCall> &calls,
                                                    TDateTime now) {
   std::vector<std::int64_t> ids;
@@ -696,47 +731,46 @@ std::vector<std::int64_t> TRunJournal::RecordCalls(const std::vector<TDueCall> &
       [&] {
         ids.clear();
         ids.reserve(calls.size());
-        // The latest due point per entry, written once per entry after its calls.
+        // Each call's entry, and the latest due point per entry, written once after.
+        std::vector<std::int64_t> entries;
+        entries.reserve(calls.size());
         QHash<std::int64_t, TDateTime> latest;
-        QString lastKey;
-        std::int64_t entry = 0;
-        for (const TDueCall &call : calls) {
-          if (call.Key != lastKey || entry == 0) {
-            lastKey = call.Key;
-            entry = D->EntryIds.value(call.Key, 0);
-            if (entry == 0) {
-              D->FindEntry->bindValue(0, call.Key);
-              if (!D->Exec(*D->FindEntry))
-                return false;
-              if (D->FindEntry->next()) {
-                entry = D->FindEntry->value(0).toLongLong();
-              } else {
-                D->InsertEntry->bindValue(0, call.Key);
-                D->InsertEntry->bindValue(1, call.Action);
-                if (!D->Exec(*D->InsertEntry))
-                  return false;
-                entry = D->InsertEntry->lastInsertId().toLongLong();
-              }
-              D->FindEntry->finish();
-              D->EntryIds.insert(call.Key, entry);
-            }
-          }
-          QSqlQuery &insert = *D->InsertCall;
-          insert.bindValue(0, static_cast<qlonglong>(FSession));
-          insert.bindValue(1, static_cast<qlonglong>(entry));
-          insert.bindValue(2, call.EntryNumber);
-          insert.bindValue(3, call.Action);
-          insert.bindValue(4, 0);
-          insert.bindValue(5, call.Due);
-          insert.bindValue(6, now);
-          if (!D->Exec(insert))
+        for (std::size_t i = 0; i < calls.size(); ++i) {
+          const TDueCall &call = calls[i];
+          const std::int64_t entry = i > 0 && call.Key == calls[i - 1].Key
+                                         ? entries.back()
+                                         : EntryInTransaction(call.Key, call.Action);
+          if (entry == 0)
             return false;
-          ids.push_back(insert.lastInsertId().toLongLong());
+          entries.push_back(entry);
           const auto mark = latest.find(entry);
           if (mark == latest.end())
             latest.insert(entry, call.Due + RunMark);
           else
             *mark = std::max(*mark, call.Due + RunMark);
+        }
+        // Many rows to a statement: a day's catch-up of one entry is 86 400 rows.
+        for (std::size_t i = 0; i < calls.size();) {
+          const bool batch = calls.size() - i >= static_cast<std::size_t>(InsertBatch);
+          QSqlQuery &insert = batch ? *D->InsertCalls : *D->InsertCall;
+          const std::size_t rows = batch ? InsertBatch : 1;
+          for (std::size_t r = 0; r < rows; ++r) {
+            const TDueCall &call = calls[i + r];
+            const int at = static_cast<int>(r) * 6;
+            insert.bindValue(at, static_cast<qlonglong>(FSession));
+            insert.bindValue(at + 1, static_cast<qlonglong>(entries[i + r]));
+            insert.bindValue(at + 2, call.EntryNumber);
+            insert.bindValue(at + 3, call.Action);
+            insert.bindValue(at + 4, call.Due);
+            insert.bindValue(at + 5, now);
+          }
+          if (!D->Exec(insert))
+            return false;
+          // The rows of one statement get consecutive ids, the last one reported.
+          const std::int64_t last = insert.lastInsertId().toLongLong();
+          for (std::size_t r = 0; r < rows; ++r)
+            ids.push_back(last - static_cast<std::int64_t>(rows - 1 - r));
+          i += rows;
         }
         for (auto it = latest.cbegin(); it != latest.cend(); ++it) {
           D->RaiseLastDate->bindValue(0, it.value());
@@ -760,14 +794,12 @@ std::int64_t TRunJournal::RecordManualCall(std::int64_t entryId, int entryNumber
   std::int64_t id = 0;
   Transaction(
       [&] {
-        QSqlQuery &insert = *D->InsertCall;
+        QSqlQuery &insert = *D->InsertManualCall;
         insert.bindValue(0, static_cast<qlonglong>(FSession));
         insert.bindValue(1, static_cast<qlonglong>(entryId));
         insert.bindValue(2, entryNumber);
         insert.bindValue(3, action);
-        insert.bindValue(4, 1);
-        insert.bindValue(5, QVariant(QMetaType::fromType<double>()));
-        insert.bindValue(6, now);
+        insert.bindValue(4, now);
         if (!D->Exec(insert))
           return false;
         id = insert.lastInsertId().toLongLong();

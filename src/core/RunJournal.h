@@ -187,6 +187,9 @@ private:
   bool Prepare();
   bool Ready();
   bool Transaction(const std::function<bool()> &body, bool durable);
+  // The id of the entry with key inside a running transaction, created when missing; 0 on
+  // failure.
+  std::int64_t EntryInTransaction(const QString &key, const QString &action);
   void Failed(int code, const QString &text);
   void Succeeded();
   void Report(const QString &message);

@@ -332,6 +332,24 @@ TEST_F(Journal, PruningKeepsTheNewestCallsOrTheRecentDaysWhicheverHoldMore) {
   EXPECT_EQ(survivors(2, 5), (std::vector<std::int64_t>{3, 4, 5, 6, 7}));
 }
 
+// A long catch-up is written many rows to a statement: each id must still name its call.
+TEST_F(Journal, TheIdsOfALargeTickNameTheirOwnCalls) {
+  TRunJournal journal;
+  ASSERT_TRUE(journal.Open(JournalFile(), Now));
+  std::vector<TDueCall> calls;
+  for (int k = 0; k < 150; ++k)
+    calls.push_back({QStringLiteral("k%1").arg(k % 3), QStringLiteral("a"), k % 3 + 1, Now + k});
+  const std::vector<std::int64_t> ids = journal.RecordCalls(calls, Now);
+  ASSERT_EQ(ids.size(), calls.size());
+  for (std::size_t i = 0; i < ids.size(); ++i) {
+    const std::optional<TCallRecord> call = journal.Call(ids[i]);
+    ASSERT_TRUE(call.has_value());
+    EXPECT_EQ(call->Due, calls[i].Due);
+    EXPECT_EQ(call->EntryNumber, calls[i].EntryNumber);
+  }
+  EXPECT_EQ(journal.EntryLastDate(QStringLiteral("k2")), Now + 149 + RunMark);
+}
+
 TEST_F(Journal, ADamagedJournalIsSetAsideAndANewOneBegun) {
   {
     auto first = Start({AtStart(QStringLiteral("\"a\""))});
