@@ -5,7 +5,7 @@
 set -euo pipefail
 packages=(
   g++ cmake ninja-build pkg-config
-  qt6-base-dev qt6-base-dev-tools
+  qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-translations-l10n
   tzdata fonts-dejavu-core

@@ -2,9 +2,9 @@
 
 #include "platform/Process.h"
 
-QString StartProgram(const QString &folder, const QString &commandLine) {
+QString StartProgram(const QString &folder, const QString &commandLine, std::int64_t *processId) {
   // The working folder goes to the child directly; ours never changes.
-  switch (LaunchProcess(folder, commandLine)) {
+  switch (LaunchProcess(folder, commandLine, processId)) {
   case ExecOutOfResources:
     return QStringLiteral("Evt. zuwenig Speicher oder Resourcen verfügbar !");
   case ExecFileNotFound:

@@ -19,6 +19,14 @@ int CliMoon(const QStringList &args, QTextStream &out, QTextStream &err);
 int CliList(const QStringList &args, QTextStream &out, QTextStream &err);
 // list with a fixed "now" for the next due points.
 int CliListAt(const QStringList &args, QTextStream &out, QTextStream &err, TDateTime now);
+// history [CONFIG] [--action N] [--failed] [--limit N]: the run journal, newest first, one
+// line a call: due point ("manuell" for a call the user asked for), start ("-" when it never
+// began), "#" and the entry's number at the time, the stored action, the result, the
+// duration in milliseconds ("-" while unknown); tab-separated. --action N keeps the calls of
+// the configuration's entry N, --failed the failures. Nothing is printed when the
+// configuration has no journal yet. Exit 2 on bad usage, 1 when CONFIG or the journal cannot
+// be read.
+int CliHistory(const QStringList &args, QTextStream &out, QTextStream &err);
 // simulate [CONFIG] --from T --to T [--interval MS]: a dry run of the due check at every tick
 // from T to T; one line "<tick> <due point> #<entry number> <action>" per dispatched call.
 // Executes and saves nothing. Exit 2 on bad usage, 1 when CONFIG cannot be read.

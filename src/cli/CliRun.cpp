@@ -98,6 +98,9 @@ int CliRun(const QStringList &args, QTextStream &out, QTextStream &err) {
     err << "run: " << ErrorMessage(error) << "\n";
     return 1;
   }
+  // Calls recorded before a crash are not made again.
+  scheduler.OpenJournal();
+  scheduler.MergeJournalLastDates();
 
   HoldExitSignals();
   if (scheduler.Interval == 0) {

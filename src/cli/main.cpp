@@ -19,6 +19,9 @@ struct TCliCommand {
 
 const TCliCommand Commands[] = {
     {"expand", CliExpand, "expand TEXT [--at T]          TEXT after placeholder expansion at T"},
+    {"history", CliHistory,
+     "history [CONFIG] [--action N] [--failed] [--limit N]  the calls made, newest first:\n"
+     "                                due, start, #entry, action, result, duration in ms"},
     {"list", CliList, "list [CONFIG]                 the actions with last run and next due point"},
     {"moon", CliMoon, "moon [T] [--png FILE] [--size 64|32|16]  moon phase at T, and its picture"},
     {"run", CliRun,

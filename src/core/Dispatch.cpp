@@ -10,27 +10,42 @@
 #include "platform/OwnFiles.h"
 #include "storage/FileReports.h"
 
+#include <QFile>
 #include <cerrno>
+#include <utility>
 
 void TScheduler::TakeDueCall(TActionEntry &entry) {
   entry.DueFlag = false;
 }
 
 void TScheduler::ExecuteAction(TActionEntry &entry) {
+  // The journal's call this is (0 when nobody recorded it).
+  const std::int64_t call = std::exchange(FPendingCall, 0);
   TakeDueCall(entry);
   const QString stored = entry.Action;
-  if (stored.isEmpty())
+  const TCallResult nothingToDo{TCallState::Done, 0, 0, QStringLiteral("Nichts auszuführen"), 0};
+  if (stored.isEmpty()) {
+    FinishJournalCall(call, nothingToDo);
     return;
+  }
   const TDateTime moment = Clock();
   // Outside the guard: an error here ends the tick and is reported there.
   QString text = stored;
-  // A chosen file name reaches a program or a command as one argument, a message as it is.
-  ExpandPlaceholders(text, moment, ChosenNameForm(stored));
-  if (text.isEmpty())
+  try {
+    // A chosen file name reaches a program or a command as one argument, a message as it is.
+    ExpandPlaceholders(text, moment, ChosenNameForm(stored));
+  } catch (const std::exception &error) {
+    FinishJournalCall(call, {TCallState::Failed, 0, 0, ErrorMessage(error), 0});
+    throw;
+  }
+  if (text.isEmpty()) {
+    FinishJournalCall(call, nothingToDo);
     return;
+  }
+  BeginJournalCall(call, moment, text);
+  const QChar kind = stored.front();
   try {
     FCurrentAction = entry;
-    const QChar kind = stored.front();
     if (kind == u'"' || kind == u'\'') {
       QString message = text.mid(1);
       if (message.endsWith(u'"'))
@@ -49,15 +64,19 @@ void TScheduler::ExecuteAction(TActionEntry &entry) {
     FCurrentAction = TActionEntry{};
   } catch (const std::exception &error) {
     HandleAppException(error);
+    FCallFailures.append(ErrorMessage(error));
     // Once reported, the failure belongs to this action only; a later error outside any
     // action must not name it.
     FCurrentAction = TActionEntry{};
   }
+  FinishJournalCall(call, CollectedResult(kind));
 }
 
 void TScheduler::RunInternalCommand(const QString &text) {
   TCommandHost host;
   host.ReportFailure = [this](const QString &message) {
+    // Told at once as ever, and kept with the call in the journal.
+    FCallFailures.append(message);
     ShowMessageWindow(QStringLiteral("Fehler"), QString(), message);
   };
   host.LaunchProgram = [this](const QString &folder, const QString &commandLine) {
@@ -67,10 +86,15 @@ void TScheduler::RunInternalCommand(const QString &text) {
 }
 
 void TScheduler::LaunchProgram(const QString &folder, const QString &commandLine) {
-  const QString failure = StartProgram(folder, commandLine);
-  if (!failure.isEmpty())
-    ShowMessageWindow(QStringLiteral("Fehler"),
-                      QStringLiteral("Fehler bei Ausführung von \"%1\"").arg(commandLine), failure);
+  std::int64_t processId = 0;
+  const QString failure = StartProgram(folder, commandLine, &processId);
+  if (failure.isEmpty()) {
+    FCallProcessId = processId;
+    return;
+  }
+  FCallFailures.append(failure);
+  ShowMessageWindow(QStringLiteral("Fehler"),
+                    QStringLiteral("Fehler bei Ausführung von \"%1\"").arg(commandLine), failure);
 }
 
 void TScheduler::WriteLogLine(const QString &line) {

@@ -1,6 +1,7 @@
 #include "core/Scheduler.h"
 
 #include "platform/Clock.h"
+#include "platform/Process.h"
 
 TScheduler::TScheduler() : Clock([] { return Now(); }) {
   ActionList.FreeMode = fmFreeMem;
@@ -8,7 +9,11 @@ TScheduler::TScheduler() : Clock([] { return Now(); }) {
   FDueList.Duplicates = true; // entries due at the same point all run in that tick
 }
 
-TScheduler::~TScheduler() = default;
+TScheduler::~TScheduler() {
+  // Programs that ended since the last tick still get their result into the journal.
+  ReapFinishedProcesses();
+  NoteProcessEnds();
+}
 
 TActionEntry *TScheduler::DueEntry(int i) {
   return reinterpret_cast<TActionEntry *>(FDueList.GetData(i));

@@ -4,15 +4,31 @@
 #pragma once
 
 #include "base/ActionEntry.h"
+#include "core/RunJournal.h"
 #include "storage/FileReports.h"
 #include "storage/XLists.h"
 
+#include <QElapsedTimer>
 #include <QString>
+#include <QStringList>
+#include <cstdint>
 #include <exception>
 #include <functional>
+#include <memory>
 #include <unordered_map>
+#include <utility>
+#include <vector>
 
 class TMessageSink;
+
+// What "Jetzt ausführen" did.
+struct TManualRun {
+  // False when a tick was running and nothing was done.
+  bool Done = false;
+  // The journal's entry and call it was recorded as (0 without a journal).
+  std::int64_t EntryId = 0;
+  std::int64_t CallId = 0;
+};
 
 // The scheduler: the action list, the due check, dispatch, the log and the configuration.
 class TScheduler {
@@ -101,6 +117,27 @@ public:
   // EInOutError, leaving the old file intact, when it cannot be written.
   void SaveConfiguration(const QString &fileName);
 
+  // The run journal beside the configuration; nullptr before OpenJournal.
+  TRunJournal *Journal() const { return FJournal.get(); }
+  // Opens the run journal beside ConfigFileName (again when that name has changed). A
+  // problem is told once through the sink; the scheduler goes on without the journal.
+  void OpenJournal(const TRunJournalOptions &options = {});
+  // Each entry's LastDate becomes the later of its own and the journal's, so that a call
+  // recorded before a crash is not made again.
+  void MergeJournalLastDates();
+  // The journal's id of every entry of the action list (0 for one it has never seen).
+  std::vector<std::int64_t> JournalEntryIds() const;
+  // After the user has set the list (the editor's OK, once saved): the journal starts each
+  // entry from its LastDate as it is now. editedFrom[i] is the journal id the entry at index
+  // i was edited from (0: a new entry), so that an edited entry keeps its history.
+  void JournalBaseline(const std::vector<std::int64_t> &editedFrom);
+  // "Jetzt ausführen": carries out a copy of entry through ExecuteAction, recorded in the
+  // journal as a manual call under journalId (0: under a new journal entry). The LastDate
+  // and DueFlag of the list's entries stay as they are.
+  TManualRun RunNow(const TActionEntry &entry, std::int64_t journalId, int entryNumber);
+  // The same for the action list's entry at index.
+  TManualRun RunNow(int index);
+
   // Hands a message to the sink.
   void ShowMessageWindow(const QString &caption, const QString &header, const QString &message);
   // Reports an error that nothing else caught, naming the current action if there is one.
@@ -122,6 +159,30 @@ private:
   // Reports that entry number n cannot be checked, once for as long as it stays so.
   void ReportEntryFault(int n, const TActionEntry &entry, const QString &reason);
   bool FaultReported(const TActionEntry &entry) const;
+  // The journal's side of a tick and of a call.
+  void RecordDueCalls(TDateTime now);
+  void CloseTickCalls();
+  void NoteProcessEnds();
+  void BeginJournalCall(std::int64_t call, TDateTime moment, const QString &command);
+  void FinishJournalCall(std::int64_t call, TCallResult result);
+  TCallResult CollectedResult(QChar kind) const;
+  const std::vector<QString> &ListKeys();
+
+  std::unique_ptr<TRunJournal> FJournal;
+  // The journal's call that the next ExecuteAction carries out (0: none).
+  std::int64_t FPendingCall = 0;
+  // The calls of the running tick in DueList order, and how many of them were handed on.
+  std::vector<std::int64_t> FTickCalls;
+  std::size_t FTickCallsTaken = 0;
+  // What the action being carried out gave so far.
+  QStringList FCallFailures;
+  std::int64_t FCallProcessId = 0;
+  QElapsedTimer FCallTimer;
+  // Programs started by recorded calls whose end is not yet seen: (process id, call).
+  std::vector<std::pair<std::int64_t, std::int64_t>> FRunningCalls;
+  // The identities of the action list's entries, valid while the list holds these entries.
+  std::vector<const TActionEntry *> FKeyedEntries;
+  std::vector<QString> FKeys;
 
   // Only the engine changes these: a window that did so mid-tick would break the dispatch.
   TGeneralList FDueList{lkDateTime};

@@ -1,4 +1,5 @@
-// The tick: the due check and the dispatch of its calls, within a time budget.
+// The tick: the due check, the journal's record of its calls, and their dispatch within a
+// time budget.
 #include "core/Scheduler.h"
 
 #include "platform/Process.h"
@@ -21,10 +22,13 @@ void TScheduler::TimerTimer() {
   try {
     const TDateTime now = Clock();
     ReapFinishedProcesses();
+    NoteProcessEnds();
     if (OnTick)
       OnTick(now);
     CollectDueActions(now);
     collected = true;
+    // Recorded before anything is carried out: a crash from here on never repeats a call.
+    RecordDueCalls(now);
     const int n = FDueList.Count();
     // The count is taken once; the bound on the current count only guards against a list
     // that something during an action has emptied. A tick that has used its time leaves the
@@ -32,7 +36,10 @@ void TScheduler::TimerTimer() {
     while (dispatched < n && dispatched < FDueList.Count() &&
            (dispatched == 0 || spent.elapsed() < TickTimeBudgetMs)) {
       TActionEntry &entry = *DueEntry(dispatched);
+      const auto index = static_cast<std::size_t>(dispatched);
+      FPendingCall = index < FTickCalls.size() ? FTickCalls[index] : 0;
       ++dispatched; // taken, even if it fails: a failing call must not come back every tick
+      FTickCallsTaken = static_cast<std::size_t>(dispatched);
       ExecuteAction(entry);
     }
   } catch (const std::exception &error) {
@@ -42,4 +49,5 @@ void TScheduler::TimerTimer() {
   }
   if (collected)
     KeepUndispatchedCalls(dispatched);
+  CloseTickCalls();
 }

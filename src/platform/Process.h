@@ -4,6 +4,8 @@
 
 #include <QString>
 #include <QStringList>
+#include <cstdint>
+#include <optional>
 
 // Results of LaunchProcess below 32, as the Windows program start reports them.
 constexpr int ExecOutOfResources = 0; // out of memory or processes
@@ -50,11 +52,31 @@ QStringList ProgramAndArguments(const QString &commandLine);
 // Starts the command line's program with its arguments, in its own session, with folder
 // (when not empty) as its working folder; our own current folder never changes. Returns at
 // once without waiting: a value above ExecStartedAbove on success, else one of the Exec
-// codes above. Raises EInOutError, starting nothing, when folder is not an enterable folder.
-int LaunchProcess(const QString &folder, const QString &commandLine);
+// codes above; on success *processId (if given) is the program's process id. Raises
+// EInOutError, starting nothing, when folder is not an enterable folder.
+int LaunchProcess(const QString &folder, const QString &commandLine,
+                  std::int64_t *processId = nullptr);
+
+// How a program started by LaunchProcess ended.
+struct TProcessEnd {
+  std::int64_t ProcessId = 0;
+  // Ended by a signal (Code is its number); otherwise Code is its exit status.
+  bool Signaled = false;
+  int Code = 0;
+  // From the start to the moment its end was seen, in milliseconds (monotonic clock).
+  std::int64_t RunMs = 0;
+};
 
 // Collects the exit status of started programs that have ended, so none stays a zombie.
-// LaunchProcess calls it too; the tick calls it once per tick.
+// Where the system allows, a watcher thread collects each program the moment it ends, so
+// that its run time is exact; this call catches the rest. LaunchProcess calls it too; the
+// tick calls it once per tick.
 void ReapFinishedProcesses();
 // How many started programs have not yet been collected.
 int UnreapedProcessCount();
+// The end of the program with processId once it has been collected, taken out of the
+// store; nothing while it runs or when it is not one of ours. The oldest ends that nobody
+// takes are dropped once thousands have gathered.
+std::optional<TProcessEnd> TakeProcessEnd(std::int64_t processId);
+// The conventional name of a signal ("SIGKILL"), or its number as text when it has none.
+QString SignalName(int signal);

@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <cerrno>
+#include <csignal>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -212,6 +213,39 @@ TEST_F(Launch, MissingWorkingFolderRaisesAndStartsNothing) {
                EInOutError);
   usleep(100000);
   EXPECT_FALSE(QFile::exists(Out));
+}
+
+// The end of a program is seen when it happens, not when someone next asks: its run time
+// stays that of the program even when it is collected a second later.
+TEST(ProcessEnd, StatusSignalAndRunTimeOfEachProgramAreKeptUntilTaken) {
+  std::int64_t slow = 0, killed = 0;
+  ASSERT_GT(LaunchProcess(QString(), QStringLiteral("/bin/sh -c \"sleep 0.2; exit 7\""), &slow),
+            ExecStartedAbove);
+  ASSERT_GT(LaunchProcess(QString(), QStringLiteral("/bin/sh -c \"kill -KILL $$\""), &killed),
+            ExecStartedAbove);
+  EXPECT_GT(slow, 0);
+  EXPECT_NE(slow, killed);
+  EXPECT_FALSE(TakeProcessEnd(slow).has_value()); // still running
+  usleep(1200000);
+  std::optional<TProcessEnd> end;
+  for (int i = 0; i < 400 && !end; ++i) {
+    end = TakeProcessEnd(slow);
+    if (!end)
+      usleep(10000);
+  }
+  ASSERT_TRUE(end.has_value());
+  EXPECT_FALSE(end->Signaled);
+  EXPECT_EQ(end->Code, 7);
+  EXPECT_GE(end->RunMs, 200);
+  EXPECT_LT(end->RunMs, 1000);
+  EXPECT_FALSE(TakeProcessEnd(slow).has_value()); // taken once only
+
+  ReapFinishedProcesses();
+  const std::optional<TProcessEnd> signalled = TakeProcessEnd(killed);
+  ASSERT_TRUE(signalled.has_value());
+  EXPECT_TRUE(signalled->Signaled);
+  EXPECT_EQ(signalled->Code, SIGKILL);
+  EXPECT_EQ(SignalName(SIGKILL), QStringLiteral("SIGKILL"));
 }
 
 } // namespace

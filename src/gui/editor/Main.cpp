@@ -7,6 +7,7 @@
 #include "gui/editor/EdActFrm.h"
 #include "gui/editor/EditRules.h"
 #include "gui/editor/HelpViewer.h"
+#include "gui/editor/HistoryForm.h"
 #include "gui/moon/Moon.h"
 #include "gui/moon/MoonForm.h"
 #include "gui/widgets/Application.h"
@@ -23,6 +24,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QStyle>
 #include <QTimer>
@@ -75,6 +77,7 @@ TMainForm::TMainForm(QWidget *parent) : QDialog(parent) {
   ShowInputError = [this](const QString &text) {
     QMessageBox::warning(this, ApplicationTitle, text);
   };
+  ExecHistory = [](THistoryForm &form) { form.exec(); };
   BuildControls();
 }
 
@@ -126,6 +129,9 @@ void TMainForm::BuildControls() {
                                        "durchgeführt."));
   SaveAsBtn = GlyphButton(ButtonPanel, QStyle::SP_DriveFDIcon,
                           QStringLiteral("Aktionenliste sichern unter"));
+  RunNowBtn = GlyphButton(ButtonPanel, QStyle::SP_MediaPlay, QStringLiteral("Jetzt ausführen"));
+  HistoryBtn =
+      GlyphButton(ButtonPanel, QStyle::SP_FileDialogContentsView, QStringLiteral("Verlauf"));
   OKBtn = new QPushButton(style()->standardIcon(QStyle::SP_DialogOkButton), QStringLiteral("OK"),
                           ButtonPanel);
   OKBtn->setDefault(true);
@@ -151,7 +157,10 @@ void TMainForm::BuildControls() {
   OpenBtn->setGeometry(4, 186, 27, 25);
   SaveBtn->setGeometry(35, 186, 27, 25);
   SaveAsBtn->setGeometry(66, 186, 27, 25);
-  for (QToolButton *button : {NewBtn, EditBtn, DeleteBtn, OpenBtn, SaveBtn, SaveAsBtn})
+  RunNowBtn->setGeometry(4, 215, 27, 25);
+  HistoryBtn->setGeometry(35, 215, 27, 25);
+  for (QToolButton *button :
+       {NewBtn, EditBtn, DeleteBtn, OpenBtn, SaveBtn, SaveAsBtn, RunNowBtn, HistoryBtn})
     button->setIconSize(QSize(16, 16));
 
   auto *layout = new QHBoxLayout(this);
@@ -167,7 +176,9 @@ void TMainForm::BuildControls() {
   QWidget::setTabOrder(DeleteAllBtn, OpenBtn);
   QWidget::setTabOrder(OpenBtn, SaveBtn);
   QWidget::setTabOrder(SaveBtn, SaveAsBtn);
-  QWidget::setTabOrder(SaveAsBtn, OKBtn);
+  QWidget::setTabOrder(SaveAsBtn, RunNowBtn);
+  QWidget::setTabOrder(RunNowBtn, HistoryBtn);
+  QWidget::setTabOrder(HistoryBtn, OKBtn);
   QWidget::setTabOrder(OKBtn, CancelBtn);
   QWidget::setTabOrder(CancelBtn, HelpBtn);
 
@@ -185,6 +196,26 @@ void TMainForm::BuildControls() {
   connect(OpenBtn, &QToolButton::clicked, this, guard(&TMainForm::OpenBtnClick));
   connect(SaveBtn, &QToolButton::clicked, this, guard(&TMainForm::SaveBtnClick));
   connect(SaveAsBtn, &QToolButton::clicked, this, guard(&TMainForm::SaveAsBtnClick));
+  connect(RunNowBtn, &QToolButton::clicked, this, guard(&TMainForm::RunNowBtnClick));
+  connect(HistoryBtn, &QToolButton::clicked, this, guard(&TMainForm::HistoryBtnClick));
+  RowMenu = new QMenu(this);
+  RunNowItem = RowMenu->addAction(QStringLiteral("&Jetzt ausführen"));
+  EditItem = RowMenu->addAction(QStringLiteral("&Bearbeiten..."));
+  HistoryItem = RowMenu->addAction(QStringLiteral("&Verlauf..."));
+  connect(RunNowItem, &QAction::triggered, this, guard(&TMainForm::RunNowBtnClick));
+  connect(EditItem, &QAction::triggered, this, guard(&TMainForm::EditBtnClick));
+  connect(HistoryItem, &QAction::triggered, this, guard(&TMainForm::HistoryBtnClick));
+  ActionsGrid->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(ActionsGrid, &QWidget::customContextMenuRequested, this, [this](const QPoint &at) {
+    const QModelIndex cell = ActionsGrid->indexAt(at);
+    if (!cell.isValid())
+      return;
+    ActionsGrid->SetRow(cell.row() + 1);
+    const bool entry = RowEntry(cell.row() + 1) != nullptr;
+    RunNowItem->setEnabled(entry && RunNow);
+    HistoryItem->setEnabled(entry);
+    RowMenu->popup(ActionsGrid->viewport()->mapToGlobal(at));
+  });
   connect(HelpBtn, &QPushButton::clicked, this, guard(&TMainForm::HelpBtnClick));
   connect(ActionsGrid, &TStringAlignGrid::DblClick, this, guard(&TMainForm::ActionsGridDblClick));
   connect(ActionsGrid, &TStringAlignGrid::KeyUp, this, [this](int key, Qt::KeyboardModifiers) {
@@ -261,6 +292,7 @@ void TMainForm::ShowRow(int row) {
   ActionsGrid->SetCell(ColTimePoint, row, TimePointText(e.TimePoint, e.FirstDate));
   ActionsGrid->SetCell(ColAction, row, e.Action);
   ShowNextRun(row, Now());
+  ShowMark(row);
 }
 
 void TMainForm::ShowNextRun(int row, TDateTime now) {
@@ -280,9 +312,14 @@ void TMainForm::LoadSession(const TEditorSession &session) {
     auto entry = std::make_shared<TRowEntry>();
     entry->Row.Entry = session.Copies[static_cast<std::size_t>(i)];
     entry->Row.Origin = i;
+    if (static_cast<std::size_t>(i) < session.JournalIds.size())
+      entry->Row.JournalId = session.JournalIds[static_cast<std::size_t>(i)];
     SetRowEntry(i + 1, entry);
-    ShowRow(i + 1);
   }
+  Journal = session.Journal;
+  RunNow = session.RunNow;
+  for (int row = 1; row < ActionsGrid->RowCount(); ++row)
+    ShowRow(row);
   ConfigFileName = session.ConfigFileName;
   TimerEdit->SetText(MsToTimeText(static_cast<std::int64_t>(session.IntervalMs)));
 }
@@ -313,6 +350,7 @@ void TMainForm::UpdateCaption() {
 void TMainForm::ClearActions() {
   ActionsGrid->SetRowCount(2);
   ActionsGrid->ClearRow(1);
+  ShowMarks();
   Modified = true;
 }
 
@@ -327,8 +365,11 @@ void TMainForm::ShowClock() {
   const QString second = TimeLabel->text();
   if (second != FClockSecond) {
     FClockSecond = second;
-    for (int row = 1; row < ActionsGrid->RowCount(); ++row)
+    // Results arrive with the ticks, so the marks follow once a second too.
+    for (int row = 1; row < ActionsGrid->RowCount(); ++row) {
       ShowNextRun(row, now);
+      ShowMark(row);
+    }
   }
 }
 
@@ -468,6 +509,7 @@ void TMainForm::DeleteBtnClick() {
   } else {
     ActionsGrid->ClearRow(row);
   }
+  ShowMarks();
   Modified = true;
 }
 
@@ -602,4 +644,65 @@ void TMainForm::SaveAsBtnClick() {
 
 void TMainForm::SaveBtnClick() {
   SaveActionFile(ConfigFileName);
+}
+
+void TMainForm::ShowMark(int row) {
+  if (row < 1 || row >= ActionsGrid->RowCount())
+    return;
+  const TRowEntryPtr entry = RowEntry(row);
+  std::optional<TCallRecord> last;
+  if (entry && Journal && entry->Row.JournalId != 0)
+    last = Journal->LastCall(entry->Row.JournalId);
+  const bool failed = last && last->Failed;
+  const QString tip =
+      failed ? QStringLiteral("Letzter Aufruf fehlgeschlagen (%1): %2")
+                   .arg(last->Started != 0 ? DateTimeText(last->Started) : DateTimeText(last->Due),
+                        CallResultText(*last))
+             : QString();
+  for (int col = 0; col < ActionsGrid->ColCount(); ++col)
+    if (QTableWidgetItem *cell = ActionsGrid->item(row - 1, col)) {
+      cell->setToolTip(tip);
+      if (col == ColTimePoint)
+        cell->setIcon(failed ? style()->standardIcon(QStyle::SP_MessageBoxWarning) : QIcon());
+    }
+}
+
+void TMainForm::ShowMarks() {
+  for (int row = 1; row < ActionsGrid->RowCount(); ++row)
+    ShowMark(row);
+}
+
+bool TMainForm::RunRow(int row) {
+  const TRowEntryPtr entry = RowEntry(row);
+  if (!entry || !RunNow)
+    return false;
+  const TManualRun run = RunNow(entry->Row.Entry, entry->Row.JournalId, row);
+  // A new row gets its journal entry with its first call.
+  if (run.EntryId != 0)
+    entry->Row.JournalId = run.EntryId;
+  ShowMark(row);
+  return run.Done;
+}
+
+void TMainForm::RunNowBtnClick() {
+  RunRow(ActionsGrid->Row());
+}
+
+void TMainForm::HistoryBtnClick() {
+  std::vector<THistoryAction> actions;
+  for (int row = 1; row < ActionsGrid->RowCount(); ++row)
+    if (const TRowEntryPtr entry = RowEntry(row))
+      actions.push_back({row, entry->Row.Entry.Action, entry->Row.JournalId});
+  THistoryForm form(Journal, this);
+  form.SetActions(actions);
+  if (const TRowEntryPtr entry = RowEntry(ActionsGrid->Row()))
+    form.SelectAction(entry->Row.JournalId);
+  form.RunNow = [this](std::int64_t entryId) {
+    for (int row = 1; row < ActionsGrid->RowCount(); ++row)
+      if (const TRowEntryPtr entry = RowEntry(row); entry && entry->Row.JournalId == entryId)
+        return RunRow(row);
+    return false;
+  };
+  ExecHistory(form);
+  ShowMarks();
 }

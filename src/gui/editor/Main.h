@@ -16,12 +16,15 @@
 #include <memory>
 #include <vector>
 
+class QAction;
 class QLabel;
+class QMenu;
 class QPushButton;
 class QTimer;
 class QToolButton;
 class QWidget;
 class TEditActionDlg;
+class THistoryForm;
 class TMaskTimeEdit;
 class TMoon;
 class TStringAlignGrid;
@@ -55,6 +58,14 @@ public:
   QPushButton *OKBtn = nullptr;
   QPushButton *CancelBtn = nullptr;
   QPushButton *HelpBtn = nullptr;
+  // "Jetzt ausführen" and the history of the selected row; the row's context menu offers
+  // both besides editing.
+  QToolButton *RunNowBtn = nullptr;
+  QToolButton *HistoryBtn = nullptr;
+  QMenu *RowMenu = nullptr;
+  QAction *RunNowItem = nullptr;
+  QAction *EditItem = nullptr;
+  QAction *HistoryItem = nullptr;
   QTimer *Timer = nullptr;
 
   // The user changed something since the window was shown.
@@ -100,6 +111,8 @@ public:
   void OpenBtnClick();
   void SaveBtnClick();
   void SaveAsBtnClick();
+  void RunNowBtnClick();
+  void HistoryBtnClick();
 
   // Seams: the dialogs and the outside world, replaced by tests.
   // A modal question; returns the button pressed.
@@ -119,6 +132,12 @@ public:
   std::function<void(const std::exception &error)> OnError;
   // Tells the user why OK cannot take the values; by default a warning box over the window.
   std::function<void(const QString &text)> ShowInputError;
+  // Shows the history window modally.
+  std::function<void(THistoryForm &form)> ExecHistory;
+  // From the session: the run journal (rows whose last call failed are marked) and the
+  // scheduler's "Jetzt ausführen".
+  const TRunJournal *Journal = nullptr;
+  std::function<TManualRun(const TActionEntry &entry, std::int64_t journalId, int number)> RunNow;
 
 protected:
   void showEvent(QShowEvent *event) override;
@@ -133,6 +152,11 @@ private:
     // The last-run text the dialog was given, to see whether the user changed it.
     QString ShownLastRun;
   };
+  // Marks a row whose last call failed, with the failure as its tooltip.
+  void ShowMark(int row);
+  void ShowMarks();
+  // Carries out the row's entry now; true when it was done.
+  bool RunRow(int row);
   using TRowEntryPtr = std::shared_ptr<TRowEntry>;
 
   void BuildControls();

@@ -7,6 +7,7 @@
 #include "gui/about/InfoAdd.h"
 #include "gui/editor/ActionFileDialog.h"
 #include "gui/editor/HelpViewer.h"
+#include "gui/editor/HistoryForm.h"
 #include "gui/editor/Main.h"
 #include "gui/moon/Moon.h"
 #include "platform/Autostart.h"
@@ -116,6 +117,8 @@ TSysTrayIconForm::TSysTrayIconForm(const TStartupArgs &args,
 TSysTrayIconForm::~TSysTrayIconForm() {
   // FormDestroy: the scheduler frees its lists; the tray icon leaves the notification area.
   Timer->stop();
+  // The history window reads the scheduler's journal, which goes with us.
+  delete FHistory.data();
   TrayIcon->SetActive(false);
   if (auto *app = dynamic_cast<TApplication *>(QCoreApplication::instance()))
     app->OnException = nullptr;
@@ -138,6 +141,7 @@ void TSysTrayIconForm::BuildMenu() {
     StoppedItemClick();
   });
   Einstellungen1 = item(QStringLiteral("&Aktionen..."), &TSysTrayIconForm::TrayIconClick);
+  Verlauf1 = item(QStringLiteral("&Verlauf..."), &TSysTrayIconForm::Verlauf1Click);
   PopupMenu->addSeparator(); // N2
   AktionenLaden1 =
       item(QStringLiteral("Aktionen &laden..."), &TSysTrayIconForm::AktionenLaden1Click);
@@ -188,6 +192,8 @@ void TSysTrayIconForm::FormCreate(const TStartupArgs &args) {
     Scheduler.LoadConfiguration(Scheduler.ConfigFileName);
     ++FListGeneration;
     ShowSettings();
+    OpenJournal();
+    Scheduler.MergeJournalLastDates();
     ApplyInterval();
     IconStep(Scheduler.Clock());
   } catch (const std::exception &error) {
@@ -344,6 +350,11 @@ void TSysTrayIconForm::TrayIconClick() {
   session.Copies = Scheduler.Actions();
   session.IntervalMs = Scheduler.Interval;
   session.ConfigFileName = Scheduler.ConfigFileName;
+  session.Journal = Scheduler.Journal();
+  session.JournalIds = Scheduler.JournalEntryIds();
+  session.RunNow = [this](const TActionEntry &entry, std::int64_t journalId, int number) {
+    return Scheduler.RunNow(entry, journalId, number);
+  };
   // Where each copy came from, to take over the runs that ticks record meanwhile.
   std::vector<const TActionEntry *> origins;
   for (int i = 0; i < Scheduler.ActionList.Count(); ++i)
@@ -363,6 +374,8 @@ void TSysTrayIconForm::TrayIconClick() {
   FOpenEditor = nullptr;
   try {
     if (accepted) {
+      const QString journalBefore =
+          Scheduler.Journal() ? Scheduler.Journal()->FileName() : QString();
       // Another scheduler on the file the editor chose would run its calls twice: then the
       // configuration stays where it was.
       const QString refused = session.ConfigFileName == Scheduler.ConfigFileName
@@ -372,6 +385,10 @@ void TSysTrayIconForm::TrayIconClick() {
         Scheduler.ConfigFileName = session.ConfigFileName;
       else
         Scheduler.ShowMessageWindow(QStringLiteral("Fehler"), QString(), refused);
+      // The journal lies beside the configuration and follows it to another file.
+      OpenJournal();
+      const bool sameJournal =
+          Scheduler.Journal() && Scheduler.Journal()->FileName() == journalBefore;
       Scheduler.Interval =
           static_cast<unsigned>(std::min<std::uint64_t>(session.IntervalMs, UINT32_MAX));
       if (Scheduler.Interval == 0) {
@@ -385,7 +402,10 @@ void TSysTrayIconForm::TrayIconClick() {
       ApplyInterval();
       std::vector<TActionEntry> entries;
       entries.reserve(session.Rows.size());
+      // The journal's ids are those of the journal the editor was opened with.
+      std::vector<std::int64_t> editedFrom;
       for (const TEditorRow &row : session.Rows) {
+        editedFrom.push_back(sameJournal ? row.JournalId : 0);
         TActionEntry entry = row.Entry;
         // A run recorded by a tick while the editor was open is kept, unless the user set
         // the last run himself.
@@ -398,6 +418,11 @@ void TSysTrayIconForm::TrayIconClick() {
       Scheduler.SetActions(entries);
       ++FListGeneration;
       Scheduler.SaveConfiguration(Scheduler.ConfigFileName);
+      // Saved: from now on the journal starts each entry from what the editor gave it, so
+      // that a last run the user reset is not overruled by the journal at the next start.
+      Scheduler.JournalBaseline(editedFrom);
+      if (FHistory)
+        FHistory->SetActions(HistoryActions());
     }
   } catch (const std::exception &error) {
     Report(error);
@@ -411,6 +436,10 @@ void TSysTrayIconForm::AktionenLaden1Click() {
     if (!file.isEmpty()) {
       ++FListGeneration;
       Scheduler.LoadConfiguration(file);
+      // Entries of the file that have run here already are not made again.
+      Scheduler.MergeJournalLastDates();
+      if (FHistory)
+        FHistory->SetActions(HistoryActions());
       ApplyInterval();
       ShowSettings();
     }
@@ -484,4 +513,40 @@ void TSysTrayIconForm::EndWithoutAsking() {
 void TSysTrayIconForm::HandOverRequest() {
   // Not from inside the socket's handler: the editor runs a modal loop.
   QTimer::singleShot(0, this, [this] { TrayIconClick(); });
+}
+
+void TSysTrayIconForm::OpenJournal() {
+  Scheduler.OpenJournal();
+  if (FHistory)
+    FHistory->SetJournal(Scheduler.Journal());
+}
+
+std::vector<THistoryAction> TSysTrayIconForm::HistoryActions() const {
+  const std::vector<std::int64_t> ids = Scheduler.JournalEntryIds();
+  std::vector<THistoryAction> actions;
+  for (int i = 0; i < Scheduler.ActionList.Count(); ++i)
+    actions.push_back({i + 1, Scheduler.ActionList[i]->Action, ids[static_cast<std::size_t>(i)]});
+  return actions;
+}
+
+void TSysTrayIconForm::Verlauf1Click() {
+  if (FHistory) {
+    FHistory->showNormal();
+    FHistory->raise();
+    FHistory->activateWindow();
+    return;
+  }
+  // A window of its own, open beside the tray for as long as the user likes.
+  auto *form = new THistoryForm(Scheduler.Journal());
+  form->setAttribute(Qt::WA_DeleteOnClose);
+  form->SetActions(HistoryActions());
+  form->RunNow = [this](std::int64_t entryId) {
+    const std::vector<std::int64_t> ids = Scheduler.JournalEntryIds();
+    const auto at = std::find(ids.begin(), ids.end(), entryId);
+    return entryId != 0 && at != ids.end() &&
+           Scheduler.RunNow(static_cast<int>(at - ids.begin())).Done;
+  };
+  connect(form, &QObject::destroyed, this, [this] { HideTaskbarButton(); });
+  FHistory = form;
+  form->show();
 }

@@ -6,6 +6,7 @@
 #include "core/Scheduler.h"
 #include "gui/editor/EditorSession.h"
 #include "gui/message/DesktopNotifier.h"
+#include "gui/editor/HistoryForm.h"
 #include "gui/message/MsgFrm.h"
 #include "gui/tray/RxTrayIcon.h"
 #include "gui/widgets/Application.h"
@@ -76,6 +77,7 @@ public:
   QMenu *PopupMenu = nullptr;
   QAction *StoppedItem = nullptr;
   QAction *Einstellungen1 = nullptr;
+  QAction *Verlauf1 = nullptr;
   QAction *AktionenLaden1 = nullptr;
   QAction *Aktionensichern1 = nullptr;
   QAction *StopperUmschaltermglichen1 = nullptr;
@@ -98,6 +100,8 @@ public:
   // Menu handlers.
   void StoppedItemClick();
   void TrayIconClick();
+  // Opens the history window, or brings the open one to the front.
+  void Verlauf1Click();
   void AktionenLaden1Click();
   void Aktionensichern1Click();
   void StopperUmschaltermglichen1Click();
@@ -124,6 +128,8 @@ public:
   void EndWithoutAsking();
   // A later start of the same configuration asks for the editor.
   void HandOverRequest();
+  // The history window while it is open.
+  THistoryForm *HistoryWindow() const { return FHistory.data(); }
 
 private:
   void FormCreate(const TStartupArgs &args);
@@ -135,7 +141,12 @@ private:
   void Report(const std::exception &error);
   void SaveConfiguration();
 
+  // The history window's filter: the current entries with their journal ids.
+  std::vector<THistoryAction> HistoryActions() const;
+  void OpenJournal();
+
   QIcon FShownIcon;
+  QPointer<THistoryForm> FHistory;
   TEditorSession *FOpenEditor = nullptr;
   // Counts replacements of the action list, so that the editor's copies know whether the
   // entries they came from still exist.

@@ -6,11 +6,18 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
+#include <cstring>
+#include <deque>
 #include <fcntl.h>
 #include <mutex>
+#include <poll.h>
 #include <spawn.h>
+#include <sys/eventfd.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
+#include <thread>
+#include <time.h>
 #include <unistd.h>
 #include <vector>
 
@@ -18,8 +25,148 @@ extern char **environ;
 
 namespace {
 
-std::mutex StartedLock;
-std::vector<pid_t> Started; // children not yet reaped
+// Ends that nobody takes (programs started without a run journal) are kept this long.
+constexpr std::size_t MaxStoredEnds = 4096;
+
+std::int64_t MonotonicMs() {
+  timespec now{};
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return static_cast<std::int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+}
+
+// One started program not yet collected.
+struct TChild {
+  pid_t Pid = 0;
+  std::int64_t StartMs = 0;
+  int PidFd = -1; // readable once the program has ended; -1 where the system has none
+};
+
+// Every program we started, the ends collected so far and the thread that watches them.
+// The thread waits on each program's pidfd, so it sees an end the moment it happens and
+// never touches children that others (QProcess, tests) started.
+class TChildren {
+public:
+  ~TChildren() {
+    if (FWatcher.joinable()) {
+      {
+        std::lock_guard<std::mutex> lock(Lock);
+        FStopping = true;
+      }
+      Wake();
+      FWatcher.join();
+    }
+    for (const TChild &child : Started)
+      if (child.PidFd >= 0)
+        close(child.PidFd);
+    if (FWake >= 0)
+      close(FWake);
+  }
+
+  // Called with Lock held.
+  void Add(pid_t pid, std::int64_t startMs) {
+    // A process id seen again belongs to a new program: an old end under it is stale.
+    std::erase_if(Ends, [pid](const TProcessEnd &end) { return end.ProcessId == pid; });
+    const int pidFd = static_cast<int>(syscall(SYS_pidfd_open, pid, 0));
+    Started.push_back({pid, startMs, pidFd});
+    if (pidFd >= 0 && StartWatcher())
+      Wake();
+  }
+
+  // Collects the child at index i if it has ended; called with Lock held. True when it is
+  // gone from the list.
+  bool Collect(std::size_t i) {
+    TChild &child = Started[i];
+    int status = 0;
+    const pid_t got = waitpid(child.Pid, &status, WNOHANG);
+    if (got == 0 || (got < 0 && errno == EINTR))
+      return false;
+    if (got == child.Pid) {
+      TProcessEnd end;
+      end.ProcessId = child.Pid;
+      end.Signaled = WIFSIGNALED(status);
+      end.Code = end.Signaled ? WTERMSIG(status) : WEXITSTATUS(status);
+      end.RunMs = std::max<std::int64_t>(0, MonotonicMs() - child.StartMs);
+      Ends.push_back(end);
+      if (Ends.size() > MaxStoredEnds)
+        Ends.pop_front();
+    }
+    // Collected now, or not our child any more (ECHILD): forget it either way.
+    if (child.PidFd >= 0)
+      close(child.PidFd);
+    Started.erase(Started.begin() + static_cast<std::ptrdiff_t>(i));
+    return true;
+  }
+
+  void CollectAll() {
+    for (std::size_t i = 0; i < Started.size();)
+      if (!Collect(i))
+        ++i;
+  }
+
+  std::mutex Lock;
+  std::vector<TChild> Started;
+  std::deque<TProcessEnd> Ends;
+
+private:
+  bool StartWatcher() {
+    if (FWatcher.joinable())
+      return true;
+    FWake = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (FWake < 0)
+      return false;
+    FWatcher = std::thread([this] { Watch(); });
+    return true;
+  }
+
+  void Wake() {
+    const std::uint64_t one = 1;
+    if (FWake >= 0 && write(FWake, &one, sizeof one) < 0) {
+      // The counter is full only if the thread stopped reading; nothing to do then.
+    }
+  }
+
+  void Watch() {
+    std::vector<pollfd> fds;
+    for (;;) {
+      fds.assign(1, pollfd{FWake, POLLIN, 0});
+      {
+        std::lock_guard<std::mutex> lock(Lock);
+        if (FStopping)
+          return;
+        for (const TChild &child : Started)
+          if (child.PidFd >= 0)
+            fds.push_back({child.PidFd, POLLIN, 0});
+      }
+      if (poll(fds.data(), fds.size(), -1) < 0 && errno != EINTR)
+        return;
+      if (fds[0].revents & POLLIN) {
+        std::uint64_t count = 0;
+        if (read(FWake, &count, sizeof count) < 0) {
+          // Nothing was pending after all.
+        }
+      }
+      std::lock_guard<std::mutex> lock(Lock);
+      for (std::size_t k = 1; k < fds.size(); ++k) {
+        if (!(fds[k].revents & (POLLIN | POLLHUP | POLLERR)))
+          continue;
+        for (std::size_t i = 0; i < Started.size(); ++i)
+          if (Started[i].PidFd == fds[k].fd) {
+            Collect(i);
+            break;
+          }
+      }
+    }
+  }
+
+  std::thread FWatcher;
+  int FWake = -1;
+  bool FStopping = false;
+};
+
+TChildren &Children() {
+  static TChildren children;
+  return children;
+}
 
 bool Exists(const QByteArray &path) {
   struct stat info {};
@@ -212,7 +359,7 @@ QStringList ProgramAndArguments(const QString &commandLine) {
   return words;
 }
 
-int LaunchProcess(const QString &folder, const QString &commandLine) {
+int LaunchProcess(const QString &folder, const QString &commandLine, std::int64_t *processId) {
   ReapFinishedProcesses();
   QByteArray nativeFolder;
   if (!folder.isEmpty()) {
@@ -257,25 +404,47 @@ int LaunchProcess(const QString &folder, const QString &commandLine) {
       posix_spawn_file_actions_addchdir_np(&setup.Actions, nativeFolder.constData()) != 0)
     return ExecOutOfResources;
 
+  TChildren &children = Children();
+  // Held across the start, so that the watcher cannot collect the program before it is
+  // listed.
+  std::lock_guard<std::mutex> lock(children.Lock);
   pid_t pid = 0;
+  const std::int64_t startMs = MonotonicMs();
   int error = posix_spawnp(&pid, argv[0], &setup.Actions, &setup.Attr, argv.data(), environ);
   if (error != 0)
     return ExecResult(error, args.front());
-  std::lock_guard<std::mutex> lock(StartedLock);
-  Started.push_back(pid);
+  children.Add(pid, startMs);
+  if (processId)
+    *processId = pid;
   return ExecStartedAbove + 2;
 }
 
 void ReapFinishedProcesses() {
-  std::lock_guard<std::mutex> lock(StartedLock);
-  std::erase_if(Started, [](pid_t pid) {
-    int status = 0;
-    pid_t got = waitpid(pid, &status, WNOHANG);
-    return got == pid || (got < 0 && errno == ECHILD);
-  });
+  TChildren &children = Children();
+  std::lock_guard<std::mutex> lock(children.Lock);
+  children.CollectAll();
 }
 
 int UnreapedProcessCount() {
-  std::lock_guard<std::mutex> lock(StartedLock);
-  return static_cast<int>(Started.size());
+  TChildren &children = Children();
+  std::lock_guard<std::mutex> lock(children.Lock);
+  return static_cast<int>(children.Started.size());
+}
+
+std::optional<TProcessEnd> TakeProcessEnd(std::int64_t processId) {
+  TChildren &children = Children();
+  std::lock_guard<std::mutex> lock(children.Lock);
+  for (auto end = children.Ends.begin(); end != children.Ends.end(); ++end)
+    if (end->ProcessId == processId) {
+      const TProcessEnd found = *end;
+      children.Ends.erase(end);
+      return found;
+    }
+  return std::nullopt;
+}
+
+QString SignalName(int signal) {
+  if (const char *abbreviation = sigabbrev_np(signal))
+    return QStringLiteral("SIG") + QString::fromLatin1(abbreviation);
+  return QString::number(signal);
 }

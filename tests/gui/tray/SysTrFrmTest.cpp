@@ -5,16 +5,19 @@
 #include "XSession.h"
 #include "core/MessageSink.h"
 #include "gui/editor/HelpViewer.h"
+#include "gui/editor/HistoryModel.h"
 #include "gui/editor/Main.h"
 #include "gui/moon/Moon.h"
 #include "gui/widgets/StringAlignGrid.h"
 #include "gui/widgets/TimeEdit.h"
 
 #include <QAction>
+#include <QComboBox>
 #include <QFileInfo>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -82,10 +85,11 @@ TEST_F(TrayHost, TheMenuHoldsEveryItemInItsOrder) {
   for (QAction *action : host->PopupMenu->actions())
     captions.append(action->isSeparator() ? QStringLiteral("-") : action->text());
   EXPECT_EQ(captions,
-            QStringList({"Programm an&gehalten", "&Aktionen...", "-", "Aktionen &laden...",
-                         "Aktionen &sichern...", "-", "Stop per Umschalt bei Start ermöglichen",
-                         "Protokoll führen", "Desktop-Benachrichtigungen", "Beim Anmelden starten",
-                         "-", "&Beenden", "-", "&Hilfe", "&Info..."}));
+            QStringList({"Programm an&gehalten", "&Aktionen...", "&Verlauf...", "-",
+                         "Aktionen &laden...", "Aktionen &sichern...", "-",
+                         "Stop per Umschalt bei Start ermöglichen", "Protokoll führen",
+                         "Desktop-Benachrichtigungen", "Beim Anmelden starten", "-", "&Beenden",
+                         "-", "&Hilfe", "&Info..."}));
   EXPECT_EQ(host->TrayIcon->Hint(), QStringLiteral("Kronolab"));
   EXPECT_TRUE(host->TrayIcon->Active());
   EXPECT_TRUE(host->Timer->isActive());
@@ -595,4 +599,98 @@ TEST_F(TrayHost, TheEditorWindowTakesTheListAndHandsItBack) {
   TScheduler saved;
   saved.LoadConfiguration(Config);
   EXPECT_EQ(saved.ActionList.Count(), 1);
+}
+
+TEST_F(TrayHost, VerlaufOpensOneHistoryWindowOverTheJournal) {
+  auto host = Start();
+  TActionEntry later = Entry(QStringLiteral("\"b\""), 0);
+  later.FirstDate += 1.0 / 24;
+  host->Scheduler.SetActions({Entry(QStringLiteral("\"a\""), 0), later});
+  host->Scheduler.TimerTimer();
+  host->Verlauf1->trigger();
+  THistoryForm *window = host->HistoryWindow();
+  ASSERT_NE(window, nullptr);
+  EXPECT_TRUE(window->isVisible());
+  EXPECT_EQ(window->windowTitle(), QStringLiteral("Verlauf"));
+  EXPECT_EQ(window->ActionFilter->count(), 3);
+  EXPECT_EQ(window->Model->rowCount(), 2);
+  host->Verlauf1->trigger();
+  EXPECT_EQ(host->HistoryWindow(), window);
+  // "Jetzt ausführen" there runs the list's entry: one more call, a manual one.
+  window->CallsView->selectRow(0);
+  window->RunNowBtn->click();
+  EXPECT_EQ(window->Model->rowCount(), 3);
+  EXPECT_TRUE(window->Model->CallAt(0)->Manual);
+  window->close();
+  QCoreApplication::processEvents();
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  EXPECT_EQ(host->HistoryWindow(), nullptr);
+}
+
+// The real editor: "Jetzt ausführen" runs the selected row through the scheduler, leaves
+// every LastDate as it was and marks a row whose call failed.
+TEST_F(TrayHost, JetztAusfuehrenInTheEditorRunsTheRowAndMarksAFailure) {
+  auto host = Start();
+  Sink.Messages.clear(); // the notice that there is no notification area
+  const TDateTime last = At(2026, 12, 8, 8, 0, 0, 100); // today's run made: no tick calls
+
+  host->Scheduler.SetActions({Entry(QStringLiteral("\"hallo\""), last),
+                              Entry(QStringLiteral("kronolab-kein-programm"), last)});
+  QStringList tips;
+  std::vector<TDateTime> shownLastRuns;
+  bool marked = false;
+  QTimer::singleShot(0, [&] {
+    auto *form = qobject_cast<TMainForm *>(QApplication::activeModalWidget());
+    ASSERT_NE(form, nullptr);
+    form->ActionsGrid->SetRow(1);
+    form->RunNowBtn->click();
+    form->ActionsGrid->SetRow(2);
+    form->RunNowItem->trigger();
+    for (int row = 1; row <= 2; ++row) {
+      tips.append(form->ActionsGrid->item(row - 1, TMainForm::ColAction)->toolTip());
+      shownLastRuns.push_back(form->Rows()[static_cast<std::size_t>(row - 1)].Entry.LastDate);
+    }
+    marked = !form->ActionsGrid->item(1, TMainForm::ColTimePoint)->icon().isNull() &&
+             form->ActionsGrid->item(0, TMainForm::ColTimePoint)->icon().isNull();
+    EXPECT_FALSE(form->Modified);
+    form->reject();
+  });
+  host->Einstellungen1->trigger();
+  ASSERT_EQ(Sink.Messages.size(), 2);
+  EXPECT_EQ(Sink.Messages[0], QStringLiteral("Nachricht von Kronolab: hallo"));
+  EXPECT_TRUE(tips[0].isEmpty());
+  EXPECT_TRUE(tips[1].contains(QStringLiteral("Datei nicht gefunden !"))) << tips[1].toStdString();
+  EXPECT_TRUE(marked);
+  EXPECT_EQ(shownLastRuns, (std::vector<TDateTime>{last, last}));
+  EXPECT_EQ(host->Scheduler.ActionList[0]->LastDate, last);
+  EXPECT_EQ(host->Scheduler.ActionList[1]->LastDate, last);
+  const std::vector<TCallRecord> calls = host->Scheduler.Journal()->Calls({}, INT64_MAX, 10);
+  ASSERT_EQ(calls.size(), 2u);
+  EXPECT_TRUE(calls[0].Manual && calls[1].Manual);
+}
+
+// The editor's OK is the journal's new starting point: a last run the user reset holds at
+// the next start, though the journal had recorded a later call.
+TEST_F(TrayHost, TheEditorsOkMakesTheJournalStartFromTheSavedLastRun) {
+  auto host = Start();
+  Sink.Messages.clear(); // the notice that there is no notification area
+  host->Scheduler.SetActions({Entry(QStringLiteral("\"x\""), At(2026, 12, 7, 8, 0, 0, 100))});
+  host->Scheduler.TimerTimer(); // today's 08:00 call is made and recorded
+  ASSERT_EQ(Sink.Messages.size(), 1);
+  host->Seams.RunEditor = [](TEditorSession &session) {
+    TEditorRow row{session.Copies[0], 0, true, session.JournalIds[0]};
+    row.Entry.LastDate = row.Entry.FirstDate; // "Letzten Lauf zurücksetzen"
+    session.Rows = {row};
+    session.IntervalMs = 1000;
+    return true;
+  };
+  host->Einstellungen1->trigger();
+  host.reset();
+  TScheduler next;
+  next.ConfigFileName = Config;
+  next.LoadConfiguration(Config);
+  next.OpenJournal();
+  next.MergeJournalLastDates();
+  ASSERT_EQ(next.ActionList.Count(), 1);
+  EXPECT_NEAR(next.ActionList[0]->LastDate, At(2026, 1, 1, 8), MsTolerance);
 }

@@ -1,0 +1,247 @@
+// The scheduler's side of the run journal: recording each tick's calls before they run,
+// adding their results, taking the journal's LastDates over at start-up, the baseline after
+// the editor's OK, and "Jetzt ausführen".
+#include "core/Scheduler.h"
+
+#include "platform/Process.h"
+
+#include <QHash>
+#include <QSet>
+
+namespace {
+
+std::vector<const TActionEntry *> Entries(const TXList<TActionEntry> &list) {
+  std::vector<const TActionEntry *> entries;
+  entries.reserve(static_cast<std::size_t>(list.Count()));
+  for (int i = 0; i < list.Count(); ++i)
+    entries.push_back(list[i]);
+  return entries;
+}
+
+// The part of a key after its ordinal: the entry's rule and action.
+QStringView RuleOf(const QString &key) {
+  return QStringView(key).mid(key.indexOf(u'|') + 1);
+}
+
+} // namespace
+
+void TScheduler::OpenJournal(const TRunJournalOptions &options) {
+  if (ConfigFileName.isEmpty())
+    return;
+  const QString fileName = TRunJournal::FileNameFor(ConfigFileName);
+  if (FJournal && FJournal->FileName() == fileName)
+    return;
+  NoteProcessEnds();
+  FRunningCalls.clear();
+  FKeyedEntries.clear();
+  FJournal = std::make_unique<TRunJournal>();
+  FJournal->OnProblem = [this](const QString &message) {
+    ShowMessageWindow(ApplicationTitle, QStringLiteral("Verlauf"), message);
+  };
+  FJournal->Open(fileName, Clock(), options);
+}
+
+void TScheduler::MergeJournalLastDates() {
+  if (!FJournal || !FJournal->CanRead())
+    return;
+  const std::vector<QString> keys = EntryKeys(Entries(ActionList));
+  for (int i = 0; i < ActionList.Count(); ++i) {
+    TActionEntry &entry = *ActionList[i];
+    const std::optional<TDateTime> recorded =
+        FJournal->EntryLastDate(keys[static_cast<std::size_t>(i)]);
+    if (recorded && *recorded > entry.LastDate)
+      entry.LastDate = *recorded;
+  }
+}
+
+std::vector<std::int64_t> TScheduler::JournalEntryIds() const {
+  std::vector<std::int64_t> ids(static_cast<std::size_t>(ActionList.Count()), 0);
+  if (!FJournal)
+    return ids;
+  const std::vector<QString> keys = EntryKeys(Entries(ActionList));
+  for (std::size_t i = 0; i < keys.size(); ++i)
+    ids[i] = FJournal->FindEntry(keys[i]);
+  return ids;
+}
+
+void TScheduler::JournalBaseline(const std::vector<std::int64_t> &editedFrom) {
+  if (!FJournal)
+    return;
+  const std::vector<QString> keys = EntryKeys(Entries(ActionList));
+  std::vector<TBaselineEntry> entries;
+  QSet<std::int64_t> taken;
+  for (int i = 0; i < ActionList.Count(); ++i) {
+    const auto index = static_cast<std::size_t>(i);
+    std::int64_t from = index < editedFrom.size() ? editedFrom[index] : 0;
+    // One history cannot go to two entries.
+    if (from != 0 && taken.contains(from))
+      from = 0;
+    taken.insert(from);
+    entries.push_back({keys[index], ActionList[i]->Action, ActionList[i]->LastDate, from});
+  }
+  FJournal->Baseline(entries);
+  FKeyedEntries.clear();
+}
+
+const std::vector<QString> &TScheduler::ListKeys() {
+  bool same = FKeyedEntries.size() == static_cast<std::size_t>(ActionList.Count());
+  for (int i = 0; same && i < ActionList.Count(); ++i)
+    same = FKeyedEntries[static_cast<std::size_t>(i)] == ActionList[i];
+  if (!same) {
+    FKeyedEntries = Entries(ActionList);
+    FKeys = EntryKeys(FKeyedEntries);
+  }
+  return FKeys;
+}
+
+void TScheduler::RecordDueCalls(TDateTime now) {
+  FTickCalls.clear();
+  FTickCallsTaken = 0;
+  const int n = FDueList.Count();
+  if (n == 0 || !FJournal)
+    return;
+  ListKeys();
+  QHash<const TActionEntry *, int> index;
+  for (std::size_t i = 0; i < FKeyedEntries.size(); ++i)
+    index.insert(FKeyedEntries[i], static_cast<int>(i));
+  std::vector<TDueCall> calls;
+  calls.reserve(static_cast<std::size_t>(n));
+  QSet<const TActionEntry *> checked;
+  for (int i = 0; i < n; ++i) {
+    const TActionEntry *entry = DueEntry(i);
+    int at = index.value(entry, -1);
+    // An entry changed in place since its key was made gets a fresh one.
+    if (at >= 0 && !checked.contains(entry)) {
+      checked.insert(entry);
+      const QString fresh = EntryKeys({entry}).front();
+      if (RuleOf(FKeys[static_cast<std::size_t>(at)]) != RuleOf(fresh)) {
+        FKeyedEntries.clear();
+        ListKeys();
+        at = index.value(entry, -1);
+      }
+    }
+    calls.push_back({at >= 0 ? FKeys[static_cast<std::size_t>(at)] : EntryKeys({entry}).front(),
+                     entry->Action, at + 1, FDueList.Value<double>(i)});
+  }
+  FTickCalls = FJournal->RecordCalls(calls, now);
+}
+
+void TScheduler::CloseTickCalls() {
+  FPendingCall = 0;
+  const std::size_t recorded = std::min(FTickCalls.size(), static_cast<std::size_t>(FDueList.Count()));
+  if (FJournal && FTickCallsTaken < recorded) {
+    // The calls the tick did not get to come again at a later one (their DueFlag, or the
+    // LastDate the due check has put back, brings them): their records go, and each entry's
+    // LastDate in the journal goes back to the scheduler's, so that neither a crash nor the
+    // next tick counts them as made.
+    const std::vector<QString> &keys = ListKeys();
+    QHash<const TActionEntry *, std::size_t> index;
+    for (std::size_t i = 0; i < FKeyedEntries.size(); ++i)
+      index.insert(FKeyedEntries[i], i);
+    std::vector<std::int64_t> calls;
+    std::vector<std::pair<QString, TDateTime>> lastDates;
+    QSet<const TActionEntry *> seen;
+    for (std::size_t i = FTickCallsTaken; i < recorded; ++i) {
+      calls.push_back(FTickCalls[i]);
+      const TActionEntry *entry = DueEntry(static_cast<int>(i));
+      const auto at = index.constFind(entry);
+      if (at != index.cend() && !seen.contains(entry)) {
+        seen.insert(entry);
+        lastDates.emplace_back(keys[*at], entry->LastDate);
+      }
+    }
+    FJournal->WithdrawCalls(calls, lastDates);
+  }
+  FTickCalls.clear();
+  FTickCallsTaken = 0;
+}
+
+void TScheduler::NoteProcessEnds() {
+  if (FRunningCalls.empty())
+    return;
+  std::vector<TRunJournal::TProgramEnd> ends;
+  std::erase_if(FRunningCalls, [&ends](const std::pair<std::int64_t, std::int64_t> &running) {
+    const std::optional<TProcessEnd> end = TakeProcessEnd(running.first);
+    if (!end)
+      return false;
+    ends.push_back({running.second, end->Signaled, end->Code, end->RunMs});
+    return true;
+  });
+  if (FJournal)
+    FJournal->ProgramsEnded(ends);
+}
+
+void TScheduler::BeginJournalCall(std::int64_t call, TDateTime moment, const QString &command) {
+  FCallFailures.clear();
+  FCallProcessId = 0;
+  FCallTimer.start();
+  if (call != 0 && FJournal)
+    FJournal->BeginCall(call, moment, command);
+}
+
+TCallResult TScheduler::CollectedResult(QChar kind) const {
+  TCallResult result;
+  result.DurationMs = FCallTimer.isValid() ? FCallTimer.elapsed() : -1;
+  if (!FCallFailures.isEmpty()) {
+    result.State = TCallState::Failed;
+    result.Detail = FCallFailures.join(u'\n');
+  } else if (FCallProcessId != 0) {
+    // Its duration is known when it ends.
+    result.State = TCallState::Running;
+    result.ProcessId = FCallProcessId;
+    result.DurationMs = -1;
+  } else {
+    result.Detail =
+        kind == u'%' ? QStringLiteral("Erledigt") : QStringLiteral("Nachricht angezeigt");
+  }
+  return result;
+}
+
+void TScheduler::FinishJournalCall(std::int64_t call, TCallResult result) {
+  if (call == 0 || !FJournal)
+    return;
+  if (result.State == TCallState::Running)
+    FRunningCalls.emplace_back(result.ProcessId, call);
+  FJournal->FinishCall(call, result);
+}
+
+TManualRun TScheduler::RunNow(const TActionEntry &entry, std::int64_t journalId, int entryNumber) {
+  TManualRun run;
+  // Not inside a tick: its dispatch would be interleaved with this one.
+  if (FTickBusy)
+    return run;
+  FTickBusy = true;
+  struct TClearBusy {
+    bool &Flag;
+    ~TClearBusy() { Flag = false; }
+  } clearBusy{FTickBusy};
+  if (FJournal) {
+    if (journalId == 0)
+      journalId = FJournal->NewEntry(entry.Action);
+    if (journalId != 0)
+      run.CallId = FJournal->RecordManualCall(journalId, entryNumber, entry.Action, Clock());
+  }
+  run.EntryId = journalId;
+  // A copy: ExecuteAction clears its DueFlag, and the entry's own must stay as it is.
+  TActionEntry copy = entry;
+  FPendingCall = run.CallId;
+  try {
+    ExecuteAction(copy);
+  } catch (const std::exception &error) {
+    HandleAppException(error);
+  } catch (...) {
+    HandleAppException(QStringLiteral("Unbekannter Fehler"));
+  }
+  FPendingCall = 0;
+  run.Done = true;
+  return run;
+}
+
+TManualRun TScheduler::RunNow(int index) {
+  if (index < 0 || index >= ActionList.Count())
+    return {};
+  std::int64_t id = 0;
+  if (FJournal)
+    id = FJournal->EntryFor(ListKeys()[static_cast<std::size_t>(index)], ActionList[index]->Action);
+  return RunNow(*ActionList[index], id, index + 1);
+}

@@ -1,0 +1,211 @@
+// The run journal: every call the scheduler makes, kept in a SQLite database beside the
+// configuration. A call is committed, synced to disk, when the due check records it and
+// before it is carried out; what became of it is added as soon as it is known. TScheduler
+// owns the journal it writes; the history window and kronolab-cli history read through one.
+#pragma once
+
+#include "base/ActionEntry.h"
+
+#include <QString>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <utility>
+#include <vector>
+
+// What became of a call. The numbers are stored in the journal and never change meaning.
+enum class TCallState : int {
+  Recorded = 0,   // committed by the due check, not yet begun
+  NotStarted = 1, // never begun: the scheduler ended first, or an error ended the tick
+  Begun = 2,      // being carried out
+  Done = 3,       // message shown, internal command done, or nothing to do
+  Failed = 4,     // could not be carried out (Detail says why)
+  Running = 5,    // program started (ProcessId), its end not yet seen
+  Exited = 6,     // program ended with exit status Code
+  Signaled = 7,   // program ended by signal Code
+  Unknown = 8,    // the scheduler ended while carrying it out, or before the program ended
+};
+
+// One call as the journal holds it.
+struct TCallRecord {
+  std::int64_t Id = 0;
+  std::int64_t EntryId = 0;
+  // The entry's number in the action list when it was called (1 = first).
+  int EntryNumber = 0;
+  // The stored action text, before placeholder expansion.
+  QString Action;
+  // The expanded text that was carried out (empty until begun).
+  QString Command;
+  // Carried out at the user's request ("Jetzt ausführen"), outside the schedule.
+  bool Manual = false;
+  TDateTime Due = 0;            // the call's own due point; 0 for a manual call
+  TDateTime Started = 0;        // when it was carried out; 0 when it never was
+  std::int64_t DurationMs = -1; // -1 while unknown
+  TCallState State = TCallState::Recorded;
+  std::int64_t ProcessId = 0;
+  int Code = 0; // exit status or signal number
+  QString Detail;
+  bool Failed = false;
+};
+
+// Which calls a history shows: all, one entry's, failures only.
+struct TCallFilter {
+  std::int64_t EntryId = 0; // 0: every entry
+  bool FailedOnly = false;
+};
+
+// What carrying out a call gave, as the dispatcher hands it to the journal.
+struct TCallResult {
+  TCallState State = TCallState::Done;
+  std::int64_t ProcessId = 0;
+  int Code = 0;
+  QString Detail;
+  std::int64_t DurationMs = -1;
+};
+
+// One call the due check has put into DueList.
+struct TDueCall {
+  QString Key; // the entry's identity (EntryKeys)
+  QString Action;
+  int EntryNumber = 0;
+  TDateTime Due = 0;
+};
+
+// What the journal should start an entry from after the user has set the list.
+struct TBaselineEntry {
+  QString Key;
+  QString Action;
+  TDateTime LastDate = 0;
+  // The journal's entry it was edited from, so that its history stays with it; 0 for none.
+  std::int64_t EntryId = 0;
+};
+
+// Limits and patience of a journal; the defaults are the program's.
+struct TRunJournalOptions {
+  // Pruned at opening: calls beyond the newest MaxCalls that are also older than MaxAgeDays.
+  std::int64_t MaxCalls = 100000;
+  double MaxAgeDays = 180;
+  // After a failed write, writes are skipped this long before the next attempt.
+  int RetryPauseMs = 30000;
+  // How long a write waits for a lock another program holds.
+  int BusyTimeoutMs = 200;
+};
+
+// The identities of a list of entries, in list order. An entry is the same entry across
+// runs while its time point, FirstDate, Freq and action are unchanged; identical entries
+// are told apart by their order among each other.
+std::vector<QString> EntryKeys(const std::vector<const TActionEntry *> &entries);
+
+// The German text of what became of a call ("Beendet mit Status 3", ...).
+QString CallResultText(const TCallRecord &call);
+
+// The journal of one configuration file.
+class TRunJournal {
+public:
+  TRunJournal();
+  ~TRunJournal();
+  TRunJournal(const TRunJournal &) = delete;
+  TRunJournal &operator=(const TRunJournal &) = delete;
+
+  // The journal beside a configuration file: same folder and base name, extension ".sqlite".
+  static QString FileNameFor(const QString &configFileName);
+  // The version of the journal's layout that this program writes.
+  static constexpr int SchemaVersion = 1;
+
+  // Opens the journal for the scheduler, creating it when missing: marks the calls that an
+  // earlier run left open, then prunes. A damaged or foreign file is moved aside and a new
+  // journal begun. False when it cannot be written (it may still be readable); the reason
+  // has gone to OnProblem.
+  bool Open(const QString &fileName, TDateTime now, const TRunJournalOptions &options = {});
+  // Opens an existing journal for reading only, changing nothing; false when it is missing
+  // or unreadable (Problem() says why).
+  bool OpenForReading(const QString &fileName);
+  void Close();
+
+  QString FileName() const { return FFileName; }
+  bool CanRead() const;
+  bool CanWrite() const;
+  // The last problem met, in German; empty when there was none.
+  QString Problem() const { return FProblem; }
+  // Told, in German, when the journal cannot be used or had to be replaced; once until a
+  // write succeeds again.
+  std::function<void(const QString &message)> OnProblem;
+  // Counts the changes made through this journal, so that a window can see when to reload.
+  std::uint64_t Generation() const { return FGeneration; }
+
+  // The id of the entry with key, 0 when the journal has none.
+  std::int64_t FindEntry(const QString &key) const;
+  // The id of the entry with key, created when missing; 0 when it cannot be written.
+  std::int64_t EntryFor(const QString &key, const QString &action);
+  // A new entry without identity, for a call of an entry that is not yet in the list.
+  std::int64_t NewEntry(const QString &action);
+  // The LastDate the journal holds for key: its last recorded call's due point plus the run
+  // mark, or what the editor saved since.
+  std::optional<TDateTime> EntryLastDate(const QString &key) const;
+
+  // Records the calls of one tick in one transaction, synced to disk before it returns; the
+  // ids of the calls in their order, or nothing when the journal cannot be written.
+  std::vector<std::int64_t> RecordCalls(const std::vector<TDueCall> &calls, TDateTime now);
+  // Records a call the user asked for; its id, or 0.
+  std::int64_t RecordManualCall(std::int64_t entryId, int entryNumber, const QString &action,
+                                TDateTime now);
+  void BeginCall(std::int64_t call, TDateTime started, const QString &command);
+  void FinishCall(std::int64_t call, const TCallResult &result);
+  // The ends of started programs: each call's state, status and duration.
+  struct TProgramEnd {
+    std::int64_t Call = 0;
+    bool Signaled = false;
+    int Code = 0;
+    std::int64_t RunMs = 0;
+  };
+  void ProgramsEnded(const std::vector<TProgramEnd> &ends);
+  // Calls recorded by the last RecordCalls that the tick did not get to and that come again
+  // later: their records go, and the entries with the given keys take the given LastDates.
+  void WithdrawCalls(const std::vector<std::int64_t> &calls,
+                     const std::vector<std::pair<QString, TDateTime>> &lastDates);
+  // The user has set the list: each entry starts from its LastDate as saved.
+  void Baseline(const std::vector<TBaselineEntry> &entries);
+
+  // Calls matching filter with ids below beforeId, newest first, at most limit of them.
+  std::vector<TCallRecord> Calls(const TCallFilter &filter, std::int64_t beforeId, int limit) const;
+  std::optional<TCallRecord> Call(std::int64_t id) const;
+  // The newest call of an entry.
+  std::optional<TCallRecord> LastCall(std::int64_t entryId) const;
+  std::int64_t CallCount() const;
+
+private:
+  struct TImpl;
+  enum class TFileCheck;
+  bool OpenForWriting(bool firstOpen);
+  bool OpenWritable(bool firstOpen);
+  void FallBackToReading();
+  // Creates an empty file only the user may read and write (before SQLite makes it with
+  // the umask's mode).
+  bool CreateOwnFile(const QString &fileName);
+  bool Connect(bool readOnly);
+  void Disconnect();
+  TFileCheck CheckFile();
+  bool MoveAside(const QString &why);
+  bool Prepare();
+  bool Ready();
+  bool Transaction(const std::function<bool()> &body, bool durable);
+  // The id of the entry with key inside a running transaction, created when missing; 0 on
+  // failure.
+  std::int64_t EntryInTransaction(const QString &key, const QString &action);
+  void Failed(int code, const QString &text);
+  void Succeeded();
+  void Report(const QString &message);
+
+  std::unique_ptr<TImpl> D;
+  QString FFileName;
+  TRunJournalOptions FOptions;
+  TDateTime FOpenedAt = 0;
+  QString FProblem;
+  bool FReported = false;
+  bool FWritable = false;
+  bool FReadOnly = false;
+  std::int64_t FRetryAtMs = 0;
+  std::int64_t FSession = 0;
+  std::uint64_t FGeneration = 0;
+};

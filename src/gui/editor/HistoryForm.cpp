@@ -1,0 +1,158 @@
+#include "gui/editor/HistoryForm.h"
+
+#include "gui/editor/HistoryModel.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QTableView>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace {
+
+// The filter's value for an action the journal has never seen: matches no call.
+constexpr std::int64_t NoEntry = -1;
+
+} // namespace
+
+THistoryForm::THistoryForm(const TRunJournal *journal, QWidget *parent)
+    : QDialog(parent), FJournal(journal) {
+  setWindowTitle(QStringLiteral("Verlauf"));
+  setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+  setSizeGripEnabled(true);
+  resize(820, 440);
+
+  auto *filterLabel = new QLabel(QStringLiteral("&Aktion:"), this);
+  ActionFilter = new QComboBox(this);
+  ActionFilter->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+  ActionFilter->setMinimumContentsLength(30);
+  filterLabel->setBuddy(ActionFilter);
+  FailedOnlyBox = new QCheckBox(QStringLiteral("Nur &Fehlschläge"), this);
+
+  Model = new THistoryModel(journal, this);
+  CallsView = new QTableView(this);
+  CallsView->setModel(Model);
+  CallsView->setSelectionBehavior(QAbstractItemView::SelectRows);
+  CallsView->setSelectionMode(QAbstractItemView::SingleSelection);
+  CallsView->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  CallsView->setWordWrap(false);
+  CallsView->verticalHeader()->hide();
+  // Fixed row heights: the view need not measure rows it has not shown.
+  CallsView->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+  CallsView->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
+  CallsView->horizontalHeader()->setStretchLastSection(false);
+  CallsView->horizontalHeader()->setHighlightSections(false);
+  const int widths[] = {140, 140, 40, 220, 200, 70};
+  for (int col = 0; col < THistoryModel::ColumnCount; ++col)
+    CallsView->setColumnWidth(col, widths[col]);
+
+  StatusLabel = new QLabel(this);
+  StatusLabel->setWordWrap(true);
+  RunNowBtn = new QPushButton(QStringLiteral("&Jetzt ausführen"), this);
+  RunNowBtn->setToolTip(QStringLiteral("Die Aktion des gewählten Aufrufs jetzt ausführen"));
+  CloseBtn = new QPushButton(QStringLiteral("&Schließen"), this);
+
+  auto *filters = new QHBoxLayout;
+  filters->addWidget(filterLabel);
+  filters->addWidget(ActionFilter, 1);
+  filters->addSpacing(12);
+  filters->addWidget(FailedOnlyBox);
+  auto *buttons = new QHBoxLayout;
+  buttons->addWidget(StatusLabel, 1);
+  buttons->addWidget(RunNowBtn);
+  buttons->addWidget(CloseBtn);
+  auto *layout = new QVBoxLayout(this);
+  layout->addLayout(filters);
+  layout->addWidget(CallsView, 1);
+  layout->addLayout(buttons);
+
+  RefreshTimer = new QTimer(this);
+  RefreshTimer->setInterval(RefreshMs);
+  connect(RefreshTimer, &QTimer::timeout, this, &THistoryForm::RefreshIfChanged);
+  RefreshTimer->start();
+  connect(ActionFilter, &QComboBox::currentIndexChanged, this, &THistoryForm::ApplyFilter);
+  connect(FailedOnlyBox, &QCheckBox::toggled, this, &THistoryForm::ApplyFilter);
+  connect(RunNowBtn, &QPushButton::clicked, this, &THistoryForm::RunNowBtnClick);
+  connect(CloseBtn, &QPushButton::clicked, this, &QDialog::close);
+  connect(CallsView->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+          &THistoryForm::UpdateButtons);
+  connect(Model, &QAbstractItemModel::modelReset, this, &THistoryForm::UpdateButtons);
+
+  SetActions({});
+  FSeenGeneration = journal ? journal->Generation() : 0;
+  ShowProblem();
+}
+
+void THistoryForm::SetJournal(const TRunJournal *journal) {
+  FJournal = journal;
+  FSeenGeneration = journal ? journal->Generation() : 0;
+  Model->SetJournal(journal);
+  ShowProblem();
+}
+
+void THistoryForm::SetActions(const std::vector<THistoryAction> &actions) {
+  const QSignalBlocker blocker(ActionFilter);
+  const QVariant selected = ActionFilter->currentData();
+  ActionFilter->clear();
+  ActionFilter->addItem(QStringLiteral("Alle Aktionen"), QVariant::fromValue<qlonglong>(0));
+  for (const THistoryAction &action : actions)
+    ActionFilter->addItem(
+        QStringLiteral("%1: %2").arg(action.Number).arg(action.Action),
+        QVariant::fromValue<qlonglong>(action.EntryId != 0 ? action.EntryId : NoEntry));
+  const int again = selected.isValid() ? ActionFilter->findData(selected) : 0;
+  ActionFilter->setCurrentIndex(std::max(again, 0));
+  ApplyFilter();
+}
+
+void THistoryForm::SelectAction(std::int64_t entryId) {
+  const int index = ActionFilter->findData(QVariant::fromValue<qlonglong>(entryId));
+  ActionFilter->setCurrentIndex(std::max(index, 0));
+}
+
+void THistoryForm::ApplyFilter() {
+  TCallFilter filter;
+  filter.EntryId = ActionFilter->currentData().toLongLong();
+  filter.FailedOnly = FailedOnlyBox->isChecked();
+  Model->SetFilter(filter);
+  UpdateButtons();
+}
+
+void THistoryForm::RefreshIfChanged() {
+  if (!FJournal || FJournal->Generation() == FSeenGeneration)
+    return;
+  FSeenGeneration = FJournal->Generation();
+  Model->Refresh();
+  ShowProblem();
+}
+
+void THistoryForm::UpdateButtons() {
+  const QModelIndexList rows = CallsView->selectionModel()->selectedRows();
+  const TCallRecord *call = rows.isEmpty() ? nullptr : Model->CallAt(rows.first().row());
+  RunNowBtn->setEnabled(call && RunNow);
+}
+
+void THistoryForm::ShowProblem() {
+  if (!FJournal || !FJournal->CanRead())
+    StatusLabel->setText(QStringLiteral("Kein Verlauf vorhanden."));
+  else if (!FJournal->Problem().isEmpty())
+    StatusLabel->setText(QStringLiteral("Der Verlauf wird nicht geschrieben: ") +
+                         FJournal->Problem() + u'.');
+  else
+    StatusLabel->clear();
+}
+
+void THistoryForm::RunNowBtnClick() {
+  const QModelIndexList rows = CallsView->selectionModel()->selectedRows();
+  const TCallRecord *call = rows.isEmpty() ? nullptr : Model->CallAt(rows.first().row());
+  if (!call || !RunNow)
+    return;
+  if (!RunNow(call->EntryId)) {
+    StatusLabel->setText(QStringLiteral("Diese Aktion steht nicht mehr in der Liste."));
+    return;
+  }
+  RefreshIfChanged();
+}

@@ -1,0 +1,68 @@
+// THistoryForm: the window "Verlauf", the run journal's calls newest first with their due
+// point, start, action, result and duration, filtered by action and to failures. The tray
+// opens it on its own, the editor over itself; both hand in how to carry an action out now.
+#pragma once
+
+#include "core/RunJournal.h"
+
+#include <QDialog>
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QPushButton;
+class QTableView;
+class QTimer;
+class THistoryModel;
+
+// An action the filter offers: its number in the list, its text and its journal entry
+// (0 when the journal has none, so that its filter shows nothing).
+struct THistoryAction {
+  int Number = 0;
+  QString Action;
+  std::int64_t EntryId = 0;
+};
+
+// The history window.
+class THistoryForm : public QDialog {
+  Q_OBJECT
+public:
+  // journal may be nullptr: the window then says that there is no history.
+  explicit THistoryForm(const TRunJournal *journal, QWidget *parent = nullptr);
+
+  // How often the window looks for new calls, in milliseconds.
+  static constexpr int RefreshMs = 1000;
+
+  QComboBox *ActionFilter = nullptr;
+  QCheckBox *FailedOnlyBox = nullptr;
+  QTableView *CallsView = nullptr;
+  QLabel *StatusLabel = nullptr;
+  QPushButton *RunNowBtn = nullptr;
+  QPushButton *CloseBtn = nullptr;
+  THistoryModel *Model = nullptr;
+  QTimer *RefreshTimer = nullptr;
+
+  // Carries out the entry of a journal id now; false when no such entry is in the list.
+  std::function<bool(std::int64_t entryId)> RunNow;
+
+  void SetJournal(const TRunJournal *journal);
+  // The actions the filter offers, in list order.
+  void SetActions(const std::vector<THistoryAction> &actions);
+  // Shows one action's calls (0: all).
+  void SelectAction(std::int64_t entryId);
+
+  void ApplyFilter();
+  void RunNowBtnClick();
+  // Reads the journal again when it changed since.
+  void RefreshIfChanged();
+
+private:
+  void UpdateButtons();
+  void ShowProblem();
+
+  const TRunJournal *FJournal;
+  std::uint64_t FSeenGeneration = 0;
+};
