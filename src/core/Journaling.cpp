@@ -128,7 +128,8 @@ void TScheduler::RecordDueCalls(TDateTime now) {
 
 void TScheduler::CloseTickCalls() {
   FPendingCall = 0;
-  const std::size_t recorded = std::min(FTickCalls.size(), static_cast<std::size_t>(FDueList.Count()));
+  const std::size_t recorded =
+      std::min(FTickCalls.size(), static_cast<std::size_t>(FDueList.Count()));
   if (FJournal && FTickCallsTaken < recorded) {
     // The calls the tick did not get to come again at a later one (their DueFlag, or the
     // LastDate the due check has put back, brings them): their records go, and each entry's

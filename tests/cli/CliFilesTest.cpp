@@ -334,7 +334,10 @@ TEST_F(CliFiles, AFullDiskLeavesTheOldFileAndSaysWhy) {
                                     .arg(config)))
       << full.Err.toStdString();
   EXPECT_EQ(ReadBytes(config), bytes);
-  EXPECT_EQ(QDir(mount).entryList(QDir::Files | QDir::Hidden).size(), 2);
+  // No temporary file of the save is left; the run journal beside it may have begun.
+  QStringList left = QDir(mount).entryList(QDir::Files | QDir::Hidden);
+  left.removeIf([](const QString &name) { return name.startsWith(QStringLiteral("k.sqlite")); });
+  EXPECT_EQ(left, QStringList({QStringLiteral("füller"), QStringLiteral("k.ini")}));
 
   ASSERT_TRUE(QFile::remove(mount + QStringLiteral("/füller")));
   const TCliRun roomy =

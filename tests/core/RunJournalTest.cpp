@@ -579,3 +579,35 @@ TEST_F(Journal, TheJournalsFilesAreTheUsersAloneAndEachSchedulerKeepsItsOwn) {
 }
 
 } // namespace
+
+namespace {
+
+// A tick out of time leaves its last calls to the next ticks: they are not kept as made, so
+// each due point is in the journal once and done, and a crash between the ticks (a scheduler
+// started anew from the files) makes the calls the first tick did not get to.
+TEST_F(Journal, CallsATickLeavesToTheNextAreRecordedOnceAndSurviveACrash) {
+  auto scheduler =
+      Start({Frequency(QStringLiteral("\"Stunde\""), At(2026, 12, 6, 9), 1.0 / 24, true)});
+  scheduler->TickTimeBudgetMs = 0; // one call a tick
+  scheduler->TimerTimer();
+  ASSERT_EQ(ShownMessages(), 1);
+  std::vector<TCallRecord> calls = CallsOf(*scheduler);
+  ASSERT_EQ(calls.size(), 1u);
+  EXPECT_NEAR(calls[0].Due, At(2026, 12, 6, 10), MsTolerance);
+
+  // The process dies here; the next start takes LastDate from the journal.
+  scheduler.reset();
+  auto again = Start();
+  again->TickTimeBudgetMs = 0;
+  for (int tick = 0; tick < 5; ++tick)
+    again->TimerTimer();
+  EXPECT_EQ(ShownMessages(), 4);
+  calls = CallsOf(*again);
+  ASSERT_EQ(calls.size(), 4u);
+  for (int i = 0; i < 4; ++i) {
+    EXPECT_NEAR(calls[i].Due, At(2026, 12, 6, 10 + i), MsTolerance) << i;
+    EXPECT_EQ(calls[i].State, TCallState::Done) << i;
+  }
+}
+
+} // namespace

@@ -5,8 +5,8 @@
 
 #include "core/Scheduler.h"
 #include "gui/editor/EditorSession.h"
-#include "gui/message/DesktopNotifier.h"
 #include "gui/editor/HistoryForm.h"
+#include "gui/message/DesktopNotifier.h"
 #include "gui/message/MsgFrm.h"
 #include "gui/tray/RxTrayIcon.h"
 #include "gui/widgets/Application.h"

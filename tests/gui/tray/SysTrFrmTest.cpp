@@ -84,12 +84,11 @@ TEST_F(TrayHost, TheMenuHoldsEveryItemInItsOrder) {
   QStringList captions;
   for (QAction *action : host->PopupMenu->actions())
     captions.append(action->isSeparator() ? QStringLiteral("-") : action->text());
-  EXPECT_EQ(captions,
-            QStringList({"Programm an&gehalten", "&Aktionen...", "&Verlauf...", "-",
-                         "Aktionen &laden...", "Aktionen &sichern...", "-",
-                         "Stop per Umschalt bei Start ermöglichen", "Protokoll führen",
-                         "Desktop-Benachrichtigungen", "Beim Anmelden starten", "-", "&Beenden",
-                         "-", "&Hilfe", "&Info..."}));
+  EXPECT_EQ(captions, QStringList({"Programm an&gehalten", "&Aktionen...", "&Verlauf...", "-",
+                                   "Aktionen &laden...", "Aktionen &sichern...", "-",
+                                   "Stop per Umschalt bei Start ermöglichen", "Protokoll führen",
+                                   "Desktop-Benachrichtigungen", "Beim Anmelden starten", "-",
+                                   "&Beenden", "-", "&Hilfe", "&Info..."}));
   EXPECT_EQ(host->TrayIcon->Hint(), QStringLiteral("Kronolab"));
   EXPECT_TRUE(host->TrayIcon->Active());
   EXPECT_TRUE(host->Timer->isActive());
