@@ -1,38 +1,44 @@
 #include "cli/CliActionCommands.h"
 
+#include "cli/CliArguments.h"
+
 #include "actions/Placeholders.h"
 #include "cli/CliDateTime.h"
 #include "platform/Clock.h"
 
 #include <QDateTime>
 
+namespace {
+
+const TCliSyntax ExpandSyntax{
+    QStringLiteral("expand"),
+    QStringLiteral("TEXT [--at ZEIT]"),
+    QStringLiteral("Gibt TEXT aus, wie ihn Kronolab zum Zeitpunkt ZEIT (sonst jetzt) ausführen "
+                   "würde:\nPlatzhalter wie %TIMESTAMP% ersetzt, eine zufällige Datei gewählt. Ein "
+                   "TEXT, der mit \"-\" beginnt,\nsteht nach \"--\"."),
+    {{QStringLiteral("at"), QStringLiteral("ZEIT"),
+      QStringLiteral("der Zeitpunkt, YYYY-MM-DD hh:mm:ss[.zzz], Ortszeit")}},
+    1,
+    false};
+
+} // namespace
+
 int CliExpand(const QStringList &args, QTextStream &out, QTextStream &err) {
-  QString text;
-  bool haveText = false;
-  TDateTime at = 0;
-  bool haveAt = false;
-  for (qsizetype i = 0; i < args.size(); ++i) {
-    if (args[i] == u"--at") {
-      if (i + 1 >= args.size() || !ParseCliDateTime(args[i + 1], at)) {
-        err << "expand: --at braucht eine Zeit der Form YYYY-MM-DD hh:mm:ss[.zzz]\n";
-        return 2;
-      }
-      haveAt = true;
-      ++i;
-    } else if (!haveText) {
-      text = args[i];
-      haveText = true;
-    } else {
-      err << "expand: zu viele Argumente\n";
-      return 2;
-    }
+  TCliArguments read;
+  if (const std::optional<int> done = ReadCliArguments(ExpandSyntax, args, out, err, read))
+    return *done;
+  if (read.Positionals.isEmpty()) {
+    err << "expand: TEXT fehlt (siehe kronolab-cli expand --help)\n";
+    return 2;
   }
-  if (!haveText) {
-    err << "expand: TEXT fehlt\n";
+  QString text = read.Positional(0);
+  TDateTime at = Now();
+  if (read.Has(QStringLiteral("at")) && !ParseCliDateTime(read.Value(QStringLiteral("at")), at)) {
+    err << "expand: --at braucht eine Zeit der Form YYYY-MM-DD hh:mm:ss[.zzz]\n";
     return 2;
   }
   // As the dispatcher expands it: chosen names quoted for programs and commands.
-  ExpandPlaceholders(text, haveAt ? at : Now(), ChosenNameForm(text));
+  ExpandPlaceholders(text, at, ChosenNameForm(text));
   out << text << "\n";
   return 0;
 }

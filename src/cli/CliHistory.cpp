@@ -1,5 +1,7 @@
 #include "cli/CliActionCommands.h"
 
+#include "cli/CliArguments.h"
+
 #include "cli/CliConfig.h"
 #include "cli/CliDateTime.h"
 #include "core/RunJournal.h"
@@ -22,60 +24,47 @@ QString Field(QString text) {
 }
 
 // The value after an option: a whole number from least on; false (told on err) otherwise.
-bool NumberAfter(const QStringList &args, qsizetype &i, long long least, long long &value,
-                 QTextStream &err) {
+const TCliSyntax HistorySyntax{
+    QStringLiteral("history"),
+    QStringLiteral("[KONFIGURATION] [--action N] [--failed] [--limit N]"),
+    QStringLiteral(
+        "Die Aufrufe des Verlaufs, der neueste zuerst, einer je Zeile, durch Tabulatoren "
+        "getrennt:\nFälligkeit (\"manuell\" für \"Jetzt ausführen\"), Beginn (\"-\" wenn nie "
+        "begonnen), #Aktionsnummer,\nAktion, Ergebnis, Dauer in ms (\"-\" solange unbekannt)."),
+    {{QStringLiteral("action"), QStringLiteral("N"),
+      QStringLiteral("nur die Aufrufe der Aktion N der Konfiguration")},
+     {QStringLiteral("failed"), QString(), QStringLiteral("nur Fehlschläge")},
+     {QStringLiteral("limit"), QStringLiteral("N"), QStringLiteral("höchstens N Aufrufe")}},
+    1};
+
+// The whole number of option, at least least; false after telling err when it is none.
+bool NumberOf(const TCliArguments &read, const QString &option, long long least, long long &value,
+              QTextStream &err) {
+  if (!read.Has(option))
+    return true;
   bool ok = false;
-  value = i + 1 < args.size() ? args[i + 1].toLongLong(&ok) : 0;
+  value = read.Value(option).toLongLong(&ok);
   if (!ok || value < least) {
-    err << "history: " << args[i] << " braucht eine ganze Zahl ab " << least << "\n";
+    err << "history: --" << option << " braucht eine ganze Zahl ab " << least << "\n";
     return false;
   }
-  ++i;
   return true;
 }
 
 } // namespace
 
 int CliHistory(const QStringList &args, QTextStream &out, QTextStream &err) {
-  QString config;
-  bool haveConfig = false;
+  TCliArguments read;
+  if (const std::optional<int> done = ReadCliArguments(HistorySyntax, args, out, err, read))
+    return *done;
+  const QString config = read.Positional(0);
   TCallFilter filter;
+  filter.FailedOnly = read.Has(QStringLiteral("failed"));
   long long action = 0;
   long long limit = std::numeric_limits<long long>::max();
-  for (qsizetype i = 0; i < args.size(); ++i) {
-    const QString &arg = args[i];
-    if (arg == u"--action") {
-      if (!NumberAfter(args, i, 1, action, err))
-        return 2;
-    } else if (arg == u"--limit") {
-      if (!NumberAfter(args, i, 0, limit, err))
-        return 2;
-    } else if (arg == u"--failed") {
-      filter.FailedOnly = true;
-    } else if (arg == u"--help") {
-      out << "Aufruf: kronolab-cli history [CONFIG] [--action N] [--failed] [--limit N]\n"
-             "Die Aufrufe des Verlaufs, der neueste zuerst, einer je Zeile, durch Tabulatoren "
-             "getrennt:\nFälligkeit (\"manuell\" für \"Jetzt ausführen\"), Beginn (\"-\" wenn "
-             "nie begonnen), #Aktionsnummer,\nAktion, Ergebnis, Dauer in ms (\"-\" solange "
-             "unbekannt).\n"
-             "  --action N  nur die Aufrufe der Aktion N der Konfiguration\n"
-             "  --failed    nur Fehlschläge\n"
-             "  --limit N   höchstens N Aufrufe\n";
-      return 0;
-    } else if (arg == u"--version") {
-      out << "kronolab-cli " << KRONOLAB_VERSION << "\n";
-      return 0;
-    } else if (arg.startsWith(u'-')) {
-      err << "history: unbekannte Option " << arg << "\n";
-      return 2;
-    } else if (!haveConfig) {
-      config = arg;
-      haveConfig = true;
-    } else {
-      err << "history: zu viele Argumente\n";
-      return 2;
-    }
-  }
+  if (!NumberOf(read, QStringLiteral("action"), 1, action, err) ||
+      !NumberOf(read, QStringLiteral("limit"), 0, limit, err))
+    return 2;
   TScheduler scheduler;
   if (!LoadCliConfiguration(QStringLiteral("history"), config, scheduler, err))
     return 1;

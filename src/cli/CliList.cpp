@@ -1,5 +1,7 @@
 #include "cli/CliActionCommands.h"
 
+#include "cli/CliArguments.h"
+
 #include "cli/CliConfig.h"
 #include "cli/CliDateTime.h"
 #include "core/Scheduler.h"
@@ -9,19 +11,24 @@ int CliList(const QStringList &args, QTextStream &out, QTextStream &err) {
   return CliListAt(args, out, err, Now());
 }
 
+namespace {
+
+const TCliSyntax ListSyntax{
+    QStringLiteral("list"),
+    QStringLiteral("[KONFIGURATION]"),
+    QStringLiteral("Zeigt das Intervall und die Aktionen, wie das Aktionsfenster sie zeigt, mit "
+                   "ihrem letzten\nund ihrem nächsten Lauf, durch Tabulatoren getrennt. Ohne "
+                   "KONFIGURATION die des\nProgramms im Infobereich."),
+    {},
+    1};
+
+} // namespace
+
 int CliListAt(const QStringList &args, QTextStream &out, QTextStream &err, TDateTime now) {
-  QString config;
-  for (const QString &arg : args) {
-    if (arg.startsWith(u"--")) {
-      err << "list: unbekannte Option " << arg << "\n";
-      return 2;
-    }
-    if (!config.isEmpty()) {
-      err << "list: zu viele Argumente\n";
-      return 2;
-    }
-    config = arg;
-  }
+  TCliArguments read;
+  if (const std::optional<int> done = ReadCliArguments(ListSyntax, args, out, err, read))
+    return *done;
+  const QString config = read.Positional(0);
   TScheduler scheduler;
   if (!LoadCliConfiguration(QStringLiteral("list"), config, scheduler, err))
     return 1;

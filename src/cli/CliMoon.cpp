@@ -1,5 +1,7 @@
 #include "cli/CliActionCommands.h"
 
+#include "cli/CliArguments.h"
+
 #include "cli/CliDateTime.h"
 #include "gui/moon/MoonPicture.h"
 #include "moon/MoonPhase.h"
@@ -8,37 +10,41 @@
 
 #include <QSaveFile>
 
+namespace {
+
+const TCliSyntax MoonSyntax{
+    QStringLiteral("moon"),
+    QStringLiteral("[ZEIT] [--png DATEI] [--size 64|32|16]"),
+    QStringLiteral("Gibt den Phasenwinkel des Mondes (Grad), den beleuchteten Anteil und den "
+                   "Namen der Phase\nzum Zeitpunkt ZEIT (sonst jetzt) aus; mit --png auch sein "
+                   "Bild."),
+    {{QStringLiteral("png"), QStringLiteral("DATEI"),
+      QStringLiteral("schreibt das Bild des Mondes als PNG"), true},
+     {QStringLiteral("size"), QStringLiteral("PIXEL"),
+      QStringLiteral("die Größe des Bildes: 64 (Vorgabe), 32 oder 16")}},
+    1,
+    false};
+
+} // namespace
+
 int CliMoon(const QStringList &args, QTextStream &out, QTextStream &err) {
+  TCliArguments read;
+  if (const std::optional<int> done = ReadCliArguments(MoonSyntax, args, out, err, read))
+    return *done;
   TDateTime moment = Now();
-  QString pngFile;
+  if (!read.Positionals.isEmpty() && !ParseCliDateTime(read.Positional(0), moment)) {
+    err << "moon: unlesbares Datum \"" << read.Positional(0) << "\" (YYYY-MM-DD hh:mm:ss)\n";
+    return 2;
+  }
+  const QString pngFile = read.Value(QStringLiteral("png"));
   TMoonSize size = ms64;
-  bool haveMoment = false;
-  for (qsizetype i = 0; i < args.size(); ++i) {
-    const QString &arg = args[i];
-    if (arg == u"--png" || arg == u"--size") {
-      if (i + 1 >= args.size()) {
-        err << "moon: " << arg << " braucht einen Wert\n";
-        return 2;
-      }
-      const QString value = args[++i];
-      if (arg == u"--png") {
-        pngFile = value;
-      } else if (value == u"64" || value == u"32" || value == u"16") {
-        size = value == u"64" ? ms64 : (value == u"32" ? ms32 : ms16);
-      } else {
-        err << "moon: --size muss 64, 32 oder 16 sein\n";
-        return 2;
-      }
-    } else if (!haveMoment) {
-      if (!ParseCliDateTime(arg, moment)) {
-        err << "moon: unlesbares Datum \"" << arg << "\" (YYYY-MM-DD hh:mm:ss)\n";
-        return 2;
-      }
-      haveMoment = true;
-    } else {
-      err << "moon: zu viele Argumente\n";
+  if (read.Has(QStringLiteral("size"))) {
+    const QString value = read.Value(QStringLiteral("size"));
+    if (value != u"64" && value != u"32" && value != u"16") {
+      err << "moon: --size muss 64, 32 oder 16 sein\n";
       return 2;
     }
+    size = value == u"64" ? ms64 : (value == u"32" ? ms32 : ms16);
   }
   const long double angle = NormalizeDegrees(PhaseAngle(moment));
   out << QString::number(static_cast<double>(angle), 'f', 6) << "\n"

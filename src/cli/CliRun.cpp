@@ -1,4 +1,6 @@
 #include "cli/CliActionCommands.h"
+
+#include "cli/CliArguments.h"
 #include "core/InstanceLock.h"
 
 #include "base/Errors.h"
@@ -46,27 +48,34 @@ bool WaitForNextTick(const QElapsedTimer &started, unsigned interval) {
   }
 }
 
+const TCliSyntax RunSyntax{
+    QStringLiteral("run"),
+    QStringLiteral("[KONFIGURATION [PROTOKOLL]] [--ticks N]"),
+    QStringLiteral(
+        "Der Zeitplaner ohne Fenster: führt die Aktionen aus wie das Programm im Infobereich,\n"
+        "Nachrichten erscheinen auf der Standardausgabe. Sichert die Konfiguration wie "
+        "\"Beenden\" nach\nN Takten und bei SIGINT (Strg+C), SIGTERM und SIGHUP. Ohne "
+        "KONFIGURATION die des Programms\nim Infobereich; für jede Konfiguration läuft nur "
+        "ein Kronolab."),
+    {{QStringLiteral("ticks"), QStringLiteral("N"), QStringLiteral("endet nach N Takten")}},
+    2};
+
 } // namespace
 
 int CliRun(const QStringList &args, QTextStream &out, QTextStream &err) {
-  QStringList files;
+  TCliArguments read;
+  if (const std::optional<int> done = ReadCliArguments(RunSyntax, args, out, err, read))
+    return *done;
   long ticks = -1;
-  for (qsizetype i = 0; i < args.size(); ++i) {
-    if (args[i] == u"--ticks") {
-      bool ok = false;
-      ticks = i + 1 < args.size() ? args[i + 1].toLong(&ok) : -1;
-      if (!ok || ticks < 0) {
-        err << "run: --ticks braucht eine Zahl ab 0\n";
-        return 2;
-      }
-      ++i;
-    } else if (files.size() < 2) {
-      files.append(args[i]);
-    } else {
-      err << "run: zu viele Argumente\n";
+  if (read.Has(QStringLiteral("ticks"))) {
+    bool ok = false;
+    ticks = read.Value(QStringLiteral("ticks")).toLong(&ok);
+    if (!ok || ticks < 0) {
+      err << "run: --ticks braucht eine Zahl ab 0\n";
       return 2;
     }
   }
+  const QStringList files = read.Positionals;
   TScheduler scheduler;
   TStdoutSink sink(out);
   scheduler.MessageSink = &sink;

@@ -1,5 +1,7 @@
 #include "cli/CliActionCommands.h"
 
+#include "cli/CliArguments.h"
+
 #include "cli/CliConfig.h"
 #include "cli/CliDateTime.h"
 #include "core/MessageSink.h"
@@ -27,50 +29,47 @@ private:
   QTextStream &FErr;
 };
 
+const TCliSyntax SimulateSyntax{
+    QStringLiteral("simulate"),
+    QStringLiteral("[KONFIGURATION] --from ZEIT --to ZEIT [--interval MS]"),
+    QStringLiteral("Ein Probelauf: prüft die Aktionen bei jedem Takt von --from bis --to, wie "
+                   "der Zeitgeber es\ntäte, führt nichts aus und sichert nichts. Eine Zeile je "
+                   "Aufruf:\n<Takt> <Fälligkeit> #<Aktionsnummer> <Aktion>."),
+    {{QStringLiteral("from"), QStringLiteral("ZEIT"),
+      QStringLiteral("der erste Takt, YYYY-MM-DD hh:mm:ss[.zzz], Ortszeit")},
+     {QStringLiteral("to"), QStringLiteral("ZEIT"), QStringLiteral("der letzte Takt")},
+     {QStringLiteral("interval"), QStringLiteral("MS"),
+      QStringLiteral("der Abstand der Takte (sonst der der Konfiguration)")}},
+    1};
 } // namespace
 
 int CliSimulate(const QStringList &args, QTextStream &out, QTextStream &err) {
-  QString config;
-  bool haveConfig = false;
-  TDateTime from = 0, to = 0;
-  bool haveFrom = false, haveTo = false;
+  TCliArguments read;
+  if (const std::optional<int> done = ReadCliArguments(SimulateSyntax, args, out, err, read))
+    return *done;
+  const QString config = read.Positional(0);
   long long interval = 0;
-  for (qsizetype i = 0; i < args.size(); ++i) {
-    const QString &arg = args[i];
-    if (arg == u"--from" || arg == u"--to" || arg == u"--interval") {
-      if (i + 1 >= args.size()) {
-        err << "simulate: " << arg << " braucht einen Wert\n";
-        return 2;
-      }
-      const QString value = args[++i];
-      if (arg == u"--interval") {
-        bool ok = false;
-        interval = value.toLongLong(&ok);
-        if (!ok || interval <= 0) {
-          err << "simulate: --interval braucht eine Zahl von Millisekunden über 0\n";
-          return 2;
-        }
-      } else if (!ParseCliDateTime(value, arg == u"--from" ? from : to)) {
-        err << "simulate: unlesbares Datum \"" << value << "\" (YYYY-MM-DD hh:mm:ss[.zzz])\n";
-        return 2;
-      } else {
-        (arg == u"--from" ? haveFrom : haveTo) = true;
-      }
-    } else if (arg.startsWith(u"--")) {
-      err << "simulate: unbekannte Option " << arg << "\n";
-      return 2;
-    } else if (!haveConfig) {
-      config = arg;
-      haveConfig = true;
-    } else {
-      err << "simulate: zu viele Argumente\n";
+  if (read.Has(QStringLiteral("interval"))) {
+    bool ok = false;
+    interval = read.Value(QStringLiteral("interval")).toLongLong(&ok);
+    if (!ok || interval <= 0) {
+      err << "simulate: --interval braucht eine Zahl von Millisekunden über 0\n";
       return 2;
     }
   }
-  if (!haveFrom || !haveTo) {
+  if (!read.Has(QStringLiteral("from")) || !read.Has(QStringLiteral("to"))) {
     err << "simulate: --from und --to sind nötig\n";
     return 2;
   }
+  TDateTime from = 0, to = 0;
+  for (const auto &[option, moment] :
+       {std::pair<QString, TDateTime *>{QStringLiteral("from"), &from},
+        std::pair<QString, TDateTime *>{QStringLiteral("to"), &to}})
+    if (!ParseCliDateTime(read.Value(option), *moment)) {
+      err << "simulate: unlesbares Datum \"" << read.Value(option)
+          << "\" (YYYY-MM-DD hh:mm:ss[.zzz])\n";
+      return 2;
+    }
   const long long spanMs = std::llround((to - from) * MSecsPerDay);
   if (spanMs < 0) {
     err << "simulate: --to liegt vor --from\n";

@@ -1,41 +1,49 @@
-// kronolab-cli: the scheduler's engine without windows. main only parses the subcommand and
-// hands the rest of the arguments to its function.
+// kronolab-cli: the scheduler's engine without windows. main only reads the command and hands
+// the rest of the arguments to its function, which reads them by its own syntax.
 #include "cli/CliActionCommands.h"
+#include "cli/CliArguments.h"
 #include "platform/OwnFiles.h"
 
+#include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QStringList>
 #include <QTextStream>
-#include <cstdio>
 
 namespace {
 
-// One subcommand: its name, its function and its line in --help.
+// One subcommand: its name, its function and its line in the overview.
 struct TCliCommand {
   const char *Name;
   int (*Run)(const QStringList &, QTextStream &, QTextStream &);
-  const char *Usage;
+  const char *Summary;
 };
 
 const TCliCommand Commands[] = {
-    {"expand", CliExpand, "expand TEXT [--at T]          TEXT after placeholder expansion at T"},
-    {"history", CliHistory,
-     "history [CONFIG] [--action N] [--failed] [--limit N]  the calls made, newest first:\n"
-     "                                due, start, #entry, action, result, duration in ms"},
-    {"list", CliList, "list [CONFIG]                 the actions with last run and next due point"},
-    {"moon", CliMoon, "moon [T] [--png FILE] [--size 64|32|16]  moon phase at T, and its picture"},
-    {"run", CliRun,
-     "run [CONFIG [LOG]] [--ticks N]  the scheduler without windows (saves on exit)"},
-    {"simulate", CliSimulate,
-     "simulate [CONFIG] --from T --to T [--interval MS]  dry run: the calls each tick would "
-     "make"},
+    {"list", CliList, "die Aktionen mit letztem und nächstem Lauf"},
+    {"run", CliRun, "der Zeitplaner ohne Fenster"},
+    {"simulate", CliSimulate, "ein Probelauf: welche Aufrufe jeder Takt machen würde"},
+    {"history", CliHistory, "der Verlauf: was wann ausgeführt wurde und wie es ausging"},
+    {"expand", CliExpand, "ein Aktionstext mit ersetzten Platzhaltern"},
+    {"moon", CliMoon, "die Mondphase, auch als Bild"},
 };
 
-void PrintHelp(QTextStream &out) {
-  out << "Aufruf: kronolab-cli BEFEHL [ARGUMENTE]\n\nBefehle:\n";
+QString OverviewText() {
+  QString text = QStringLiteral(
+      "Aufruf: kronolab-cli BEFEHL [ARGUMENTE]\n"
+      "Kronolab ohne Fenster: dieselbe Konfiguration, dasselbe Protokoll und derselbe Verlauf "
+      "wie\ndas Programm im Infobereich.\n\nBefehle:\n");
   for (const TCliCommand &command : Commands)
-    out << "  " << command.Usage << "\n";
-  out << "\nDatum und Zeit: YYYY-MM-DD hh:mm:ss[.zzz] (auch mit T), Ortszeit.\n";
+    text += QStringLiteral("  %1%2\n")
+                .arg(QString::fromLatin1(command.Name).leftJustified(10))
+                .arg(QString::fromUtf8(command.Summary));
+  text += QStringLiteral(
+      "\nOptionen:\n"
+      "  -h, --help     zeigt diese Hilfe; kronolab-cli BEFEHL --help die des Befehls\n"
+      "  -v, --version  zeigt die Version\n\n"
+      "Zeiten: YYYY-MM-DD hh:mm:ss[.zzz] (auch mit T dazwischen), Ortszeit.\n"
+      "Ende: 0 bei Erfolg, 2 bei falschem Aufruf, 1 wenn eine Datei nicht gelesen oder "
+      "geschrieben\nwerden kann.\n");
+  return text;
 }
 
 } // namespace
@@ -46,10 +54,35 @@ int main(int argc, char **argv) {
   IgnoreFileSizeSignal();
   QTextStream out(stdout);
   QTextStream err(stderr);
-  QStringList args = QCoreApplication::arguments().mid(1);
-  if (args.isEmpty() || args[0] == u"--help" || args[0] == u"-h" || args[0] == u"help") {
-    PrintHelp(out);
-    return args.isEmpty() ? 2 : 0;
+
+  // Options before the command are kronolab-cli's own; from the command on, the command's.
+  QCommandLineParser parser;
+  parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsPositionalArguments);
+  const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
+  const QCommandLineOption version(QStringList{QStringLiteral("v"), QStringLiteral("version")});
+  parser.addOptions({help, version});
+  if (!parser.parse(QCoreApplication::arguments())) {
+    const QStringList unknown = parser.unknownOptionNames();
+    err << "kronolab-cli: unbekannte Option \"" << (unknown.value(0).size() == 1 ? "-" : "--")
+        << unknown.value(0) << "\" (siehe kronolab-cli --help)\n";
+    return 2;
+  }
+  QStringList args = parser.positionalArguments();
+  if (parser.isSet(help) || args.value(0) == u"help") {
+    // "help BEFEHL" is the command's own help.
+    if (args.size() >= 2 && args[0] == u"help")
+      args = {args[1], QStringLiteral("--help")};
+    else {
+      out << OverviewText();
+      return 0;
+    }
+  } else if (parser.isSet(version)) {
+    out << CliVersionText();
+    return 0;
+  }
+  if (args.isEmpty()) {
+    err << "kronolab-cli: BEFEHL fehlt (siehe kronolab-cli --help)\n";
+    return 2;
   }
   const QString name = args.takeFirst();
   for (const TCliCommand &command : Commands)
@@ -59,6 +92,6 @@ int main(int argc, char **argv) {
       err.flush();
       return status;
     }
-  err << "kronolab-cli: unbekannter Befehl \"" << name << "\" (siehe --help)\n";
+  err << "kronolab-cli: unbekannter Befehl \"" << name << "\" (siehe kronolab-cli --help)\n";
   return 2;
 }

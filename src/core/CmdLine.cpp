@@ -139,8 +139,7 @@ TTrayCommandLine ParseTrayCommandLine(const QStringList &arguments) {
   const QString optionLike = OptionLikeName(files + parser.values(ini));
   if (!optionLike.isEmpty()) {
     result.Kind = TTrayCommandLine::Error;
-    result.Message = QStringLiteral("\"%1\" ist kein Dateiname (eine Datei dieses Namens: ./%1)")
-                         .arg(optionLike);
+    result.Message = NotAFileNameText(optionLike);
     return result;
   }
   result.Arguments = files;
@@ -152,6 +151,10 @@ TTrayCommandLine ParseTrayCommandLine(const QStringList &arguments) {
     result.Arguments << QStringLiteral("-i") << parser.values(ini).back();
   }
   return result;
+}
+
+QString NotAFileNameText(const QString &argument) {
+  return QStringLiteral("\"%1\" ist kein Dateiname (eine Datei dieses Namens: ./%1)").arg(argument);
 }
 
 QString TrayHelpText() {

@@ -50,5 +50,9 @@ struct TTrayCommandLine {
 // arguments after the second are ignored.
 TTrayCommandLine ParseTrayCommandLine(const QStringList &arguments);
 
+// Why an argument that starts with "-" is no file name: a mistyped option must never create a
+// file of that name. German, one line, naming the way to give such a file.
+QString NotAFileNameText(const QString &argument);
+
 // The German help text of the tray program.
 QString TrayHelpText();
