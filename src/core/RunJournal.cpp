@@ -656,10 +656,8 @@ std::int64_t TRunJournal::FindEntry(const QString &key) const {
   return id;
 }
 
-std::int64_t TRunJournal::EntryFor(const QString &key, const QString &action) {
-  std::int64_t id = FindEntry(key);
-  if (id != 0)
-    return id;
+std::int64_t TRunJournal::InsertEntry(const QVariant &key, const QString &action) {
+  std::int64_t id = 0;
   Transaction(
       [&] {
         D->InsertEntry->bindValue(0, key);
@@ -670,24 +668,21 @@ std::int64_t TRunJournal::EntryFor(const QString &key, const QString &action) {
         return true;
       },
       false);
+  return id;
+}
+
+std::int64_t TRunJournal::EntryFor(const QString &key, const QString &action) {
+  std::int64_t id = FindEntry(key);
+  if (id != 0)
+    return id;
+  id = InsertEntry(key, action);
   if (id != 0)
     D->EntryIds.insert(key, id);
   return id;
 }
 
 std::int64_t TRunJournal::NewEntry(const QString &action) {
-  std::int64_t id = 0;
-  Transaction(
-      [&] {
-        D->InsertEntry->bindValue(0, QVariant(QMetaType::fromType<QString>()));
-        D->InsertEntry->bindValue(1, action);
-        if (!D->Exec(*D->InsertEntry))
-          return false;
-        id = D->InsertEntry->lastInsertId().toLongLong();
-        return true;
-      },
-      false);
-  return id;
+  return InsertEntry(QVariant(QMetaType::fromType<QString>()), action);
 }
 
 std::optional<TDateTime> TRunJournal::EntryLastDate(const QString &key) const {

@@ -7,6 +7,7 @@
 #include "base/ActionEntry.h"
 
 #include <QString>
+#include <QVariant>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -190,6 +191,9 @@ private:
   bool Prepare();
   bool Ready();
   bool Transaction(const std::function<bool()> &body, bool durable);
+  // A new entry with key (a null key: without identity) in a transaction of its own; its id,
+  // or 0.
+  std::int64_t InsertEntry(const QVariant &key, const QString &action);
   // The id of the entry with key inside a running transaction, created when missing; 0 on
   // failure.
   std::int64_t EntryInTransaction(const QString &key, const QString &action);

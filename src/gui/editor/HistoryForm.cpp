@@ -24,7 +24,7 @@ THistoryForm::THistoryForm(const TRunJournal *journal, QWidget *parent)
   setWindowTitle(QStringLiteral("Verlauf"));
   setWindowFlag(Qt::WindowContextHelpButtonHint, false);
   setSizeGripEnabled(true);
-  resize(820, 440);
+  resize(900, 440);
 
   auto *filterLabel = new QLabel(QStringLiteral("&Aktion:"), this);
   ActionFilter = new QComboBox(this);
@@ -46,9 +46,24 @@ THistoryForm::THistoryForm(const TRunJournal *journal, QWidget *parent)
   CallsView->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
   CallsView->horizontalHeader()->setStretchLastSection(false);
   CallsView->horizontalHeader()->setHighlightSections(false);
-  const int widths[] = {140, 140, 40, 220, 200, 70};
+  // Widths from the desktop's font, so that dates and durations are never cut; the action
+  // takes what is left, and its whole text is the cell's tooltip.
+  const QFontMetrics metrics = CallsView->fontMetrics();
+  const int pad = 2 * metrics.averageCharWidth();
+  const int dateWidth = metrics.horizontalAdvance(QStringLiteral("88.88.8888 88:88:88")) + pad;
+  const int widths[] = {dateWidth,
+                        dateWidth,
+                        metrics.horizontalAdvance(QStringLiteral("Nr.8888")) + pad,
+                        0,
+                        metrics.horizontalAdvance(QStringLiteral("Fehlgeschlagen: Datei nicht "
+                                                                 "gefunden !")) +
+                            pad + 24,
+                        metrics.horizontalAdvance(QStringLiteral("88 min 88 s")) + pad};
   for (int col = 0; col < THistoryModel::ColumnCount; ++col)
-    CallsView->setColumnWidth(col, widths[col]);
+    if (widths[col] > 0)
+      CallsView->setColumnWidth(col, widths[col]);
+  CallsView->horizontalHeader()->setSectionResizeMode(THistoryModel::ColAction,
+                                                      QHeaderView::Stretch);
 
   StatusLabel = new QLabel(this);
   StatusLabel->setWordWrap(true);
