@@ -23,8 +23,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
   if (command.Arguments.isEmpty() && !(args.First + args.Second + args.Remainder).isEmpty())
     std::abort(); // no argument part, no arguments
   const QStringList words = SplitCommandLine(text);
-  for (const QString &word : words)
-    if (word.contains(u'"'))
-      std::abort(); // quotes are always removed from program and arguments
+  for (const QString &word : words) {
+    // Quotes group and are removed; only one escaped by a backslash stays in a word.
+    if (!text.contains(u'\\') && word.contains(u'"'))
+      std::abort();
+    // Every word, quoted as a chosen file name is, comes back as exactly that one word.
+    if (SplitCommandLine(QuoteCommandWord(word)) != QStringList{word})
+      std::abort();
+  }
   return 0;
 }
