@@ -103,6 +103,7 @@ int main(int argc, char **argv) {
                             "bleibt \"%2\".")
           .arg(newFile, lock->ConfigFileName());
     };
+    host.Seams.RunByAnother = [&lock](const QString &file) { return lock->RunByAnother(file); };
   }
   // Ending any other way than "&Beenden" must not lose the runs recorded since the last save,
   // and no open window or question may keep the program from ending.

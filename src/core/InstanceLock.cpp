@@ -17,6 +17,12 @@ QString LockFailure(const QString &fileName, const QString &reason) {
 
 } // namespace
 
+QString NotSavedForAnotherSchedulerText(const QString &file) {
+  return QStringLiteral("Für \"%1\" läuft schon ein anderes Kronolab; die Aktionen werden "
+                        "nicht dorthin gesichert.")
+      .arg(file);
+}
+
 TInstanceLock::TInstanceLock(const QString &configFileName, QObject *parent)
     : QObject(parent), FConfigFileName(configFileName) {
   FRefreshTimer.setInterval(RefreshMs);
@@ -96,6 +102,20 @@ bool TInstanceLock::Follow(const QString &newFile) {
     Listen();
   }
   return true;
+}
+
+bool TInstanceLock::RunByAnother(const QString &file) const {
+  if (FAcquired && ClaimName(file) == ClaimName(FConfigFileName))
+    return false;
+  QString reason;
+  TNameClaim name;
+  if (name.Take(ClaimName(file), false, reason) == TClaimResult::HeldElsewhere)
+    return true;
+  // A hard link to our own file carries the lock we hold.
+  if (FAcquired && FData.Locks(file))
+    return false;
+  TFileDataLock data;
+  return data.Lock(file, reason) == TClaimResult::HeldElsewhere;
 }
 
 void TInstanceLock::Refresh() {

@@ -14,6 +14,9 @@
 
 class QSocketNotifier;
 
+// Why a list is not saved into file: another scheduler runs it and would save over it.
+QString NotSavedForAnotherSchedulerText(const QString &file);
+
 // The lock of one configuration file, held for the life of the object.
 class TInstanceLock : public QObject {
   Q_OBJECT
@@ -51,6 +54,9 @@ public:
   // lock, then lets the old one go. False, keeping the old lock, when another scheduler runs
   // newFile or its lock fails (ErrorText).
   bool Follow(const QString &newFile);
+  // Whether another scheduler runs file now: what this process writes there would be saved
+  // over when that one ends. False for our own file, however it is reached.
+  bool RunByAnother(const QString &file) const;
   // A save replaces the file by a new one: locks the file now at the path. The holder does it
   // on a timer when it answers requests; otherwise call it now and then (each tick).
   void Refresh();

@@ -56,6 +56,8 @@ public:
   // file, it is kept). HeldElsewhere or Failed keep the old lock.
   TClaimResult Lock(const QString &path, QString &error);
   void Release();
+  // Whether the file now at path is the one whose data this object locks.
+  bool Locks(const QString &path) const;
   // Whether a file's data is locked now.
   bool Holding() const { return FFd >= 0; }
 

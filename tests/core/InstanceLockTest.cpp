@@ -162,6 +162,36 @@ TEST_F(InstanceLock, FollowMovesTheLockToTheNewConfiguration) {
   EXPECT_TRUE(Refused(other));
 }
 
+// The editor asks before it saves into a file: another scheduler's file, reached any way, is
+// told; our own file, reached any way, and a free one are not, and the look takes nothing.
+TEST_F(InstanceLock, RunByAnotherTellsOnlyFilesAnotherSchedulerRuns) {
+  const QString busy = Dir.filePath(QStringLiteral("belegt.ini"));
+  const QString free = Dir.filePath(QStringLiteral("frei.ini"));
+  WriteBytes(busy, "[General]\nCount=0\n");
+  ASSERT_TRUE(QDir(Dir.path()).mkdir(QStringLiteral("woanders")));
+  auto hardLink = [&](const QString &to, const char *name) {
+    const QString path = Dir.filePath(QStringLiteral("woanders/") + QLatin1String(name));
+    EXPECT_EQ(link(QFile::encodeName(to).constData(), QFile::encodeName(path).constData()), 0);
+    return path;
+  };
+  const QString ownLink = hardLink(Config, "eigen.ini");
+  const QString busyLink = hardLink(busy, "fremd.ini");
+
+  TInstanceLock own(Config);
+  ASSERT_TRUE(own.TryAcquire({}));
+  TRunningHolder elsewhere(busy);
+  ASSERT_TRUE(elsewhere.Acquired);
+
+  EXPECT_FALSE(own.RunByAnother(Config));
+  EXPECT_FALSE(own.RunByAnother(Dir.path() + QStringLiteral("/woanders/../kronolab.ini")));
+  EXPECT_FALSE(own.RunByAnother(ownLink));
+  EXPECT_TRUE(own.RunByAnother(busy));
+  EXPECT_TRUE(own.RunByAnother(busyLink));
+  EXPECT_FALSE(own.RunByAnother(free));
+  EXPECT_FALSE(Refused(free));
+  EXPECT_TRUE(Refused(busy));
+}
+
 // A run that is killed leaves nothing behind that would keep the next start out.
 TEST_F(InstanceLock, ALockOfAKilledRunIsFreeAtOnce) {
   int ready[2];

@@ -28,6 +28,9 @@ struct TEditorSession {
   std::uint64_t IntervalMs = 0;
   // The configuration file; the editor's load and save-as buttons change it.
   QString ConfigFileName;
+  // Whether another scheduler runs a file: the editor saves nothing there, since that one
+  // would save over it when it ends.
+  std::function<bool(const QString &file)> RunByAnother;
   // Filled by the editor when it ends with OK.
   std::vector<TEditorRow> Rows;
   // The open editor window while it runs (to bring it to the front).

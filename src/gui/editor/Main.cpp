@@ -2,6 +2,7 @@
 #include "gui/editor/Main.h"
 
 #include "base/Errors.h"
+#include "core/InstanceLock.h"
 #include "core/Scheduler.h"
 #include "gui/editor/ActionFileDialog.h"
 #include "gui/editor/EdActFrm.h"
@@ -318,6 +319,7 @@ void TMainForm::LoadSession(const TEditorSession &session) {
   }
   Journal = session.Journal;
   RunNow = session.RunNow;
+  RunByAnother = session.RunByAnother;
   for (int row = 1; row < ActionsGrid->RowCount(); ++row)
     ShowRow(row);
   ConfigFileName = session.ConfigFileName;
@@ -617,8 +619,14 @@ void TMainForm::AppendActionFile(const QString &fileName) {
   }
 }
 
-void TMainForm::SaveActionFile(const QString &fileName) {
+bool TMainForm::SaveActionFile(const QString &fileName) {
+  // That scheduler would write its own list over ours when it ends, and the edit were lost.
+  if (RunByAnother && RunByAnother(fileName)) {
+    MessageBox(QMessageBox::Warning, NotSavedForAnotherSchedulerText(fileName), QMessageBox::Ok);
+    return false;
+  }
   WriteActionListFile(fileName, TimeTextToMs(TimerEdit->Text()), Entries());
+  return true;
 }
 
 void TMainForm::OpenBtnClick() {
@@ -634,9 +642,8 @@ void TMainForm::OpenBtnClick() {
 
 void TMainForm::SaveAsBtnClick() {
   const QString file = ChooseFile(true, QStringLiteral("Aktionen sichern"), ConfigFileName);
-  if (file.isEmpty())
+  if (file.isEmpty() || !SaveActionFile(file))
     return;
-  SaveActionFile(file);
   ConfigFileName = file;
   UpdateCaption();
   Modified = true;

@@ -92,8 +92,9 @@ public:
   // Adds the entries of an action-list file below the existing ones (the placeholder row
   // first) and takes over its interval. EInOutError passes to the caller.
   void AppendActionFile(const QString &fileName);
-  // Writes the interval and the rows' entries. EInOutError and EConvertError pass to the caller.
-  void SaveActionFile(const QString &fileName);
+  // Writes the interval and the rows' entries; false, after telling the user, when another
+  // scheduler runs the file. EInOutError and EConvertError pass to the caller.
+  bool SaveActionFile(const QString &fileName);
 
   // Event handlers.
   void FormShow();
@@ -138,6 +139,8 @@ public:
   // scheduler's "Jetzt ausführen".
   const TRunJournal *Journal = nullptr;
   std::function<TManualRun(const TActionEntry &entry, std::int64_t journalId, int number)> RunNow;
+  // From the session: whether another scheduler runs a file (nothing is saved there).
+  std::function<bool(const QString &file)> RunByAnother;
 
 protected:
   void showEvent(QShowEvent *event) override;

@@ -3,6 +3,7 @@
 #include "base/Errors.h"
 #include "core/CmdLine.h"
 #include "core/IniHelp.h"
+#include "core/InstanceLock.h"
 #include "gui/about/AboutDlg.h"
 #include "gui/about/InfoAdd.h"
 #include "gui/editor/ActionFileDialog.h"
@@ -87,6 +88,7 @@ TSysTrayIconForm::TSysTrayIconForm(const TStartupArgs &args,
   // open) would keep the program running unseen.
   Seams.Quit = [] { QCoreApplication::exit(0); };
   Seams.FollowConfigFile = [](const QString &) { return QString(); };
+  Seams.RunByAnother = [](const QString &) { return false; };
 
   Timer = new QTimer(this);
   Timer->setTimerType(Qt::CoarseTimer);
@@ -350,6 +352,7 @@ void TSysTrayIconForm::TrayIconClick() {
   session.Copies = Scheduler.Actions();
   session.IntervalMs = Scheduler.Interval;
   session.ConfigFileName = Scheduler.ConfigFileName;
+  session.RunByAnother = Seams.RunByAnother;
   session.Journal = Scheduler.Journal();
   session.JournalIds = Scheduler.JournalEntryIds();
   session.RunNow = [this](const TActionEntry &entry, std::int64_t journalId, int number) {
@@ -453,7 +456,11 @@ void TSysTrayIconForm::Aktionensichern1Click() {
   try {
     const QString file =
         Seams.ChooseFile(true, QStringLiteral("Aktionen sichern"), Scheduler.ConfigFileName);
-    if (!file.isEmpty())
+    // That scheduler would write its own list over ours when it ends.
+    if (!file.isEmpty() && Seams.RunByAnother(file))
+      Scheduler.ShowMessageWindow(QStringLiteral("Fehler"), QString(),
+                                  NotSavedForAnotherSchedulerText(file));
+    else if (!file.isEmpty())
       Scheduler.SaveConfiguration(file);
   } catch (const std::exception &error) {
     Report(error);

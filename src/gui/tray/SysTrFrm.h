@@ -59,6 +59,8 @@ struct TTrayHostSeams {
   // The configuration is to become newFile (the editor opened or saved another file): moves
   // the one-scheduler lock there; the German reason when it cannot, else empty.
   std::function<QString(const QString &newFile)> FollowConfigFile;
+  // Whether another scheduler runs file, so that the editor must not save into it.
+  std::function<bool(const QString &file)> RunByAnother;
 };
 
 // The tray host. It never shows a window of its own.

@@ -135,6 +135,13 @@ void TFileDataLock::Release() {
   FDevice = FInode = 0;
 }
 
+bool TFileDataLock::Locks(const QString &path) const {
+  struct stat atPath {};
+  return FFd >= 0 && stat(QFile::encodeName(path).constData(), &atPath) == 0 &&
+         static_cast<std::uint64_t>(atPath.st_dev) == FDevice &&
+         static_cast<std::uint64_t>(atPath.st_ino) == FInode;
+}
+
 TClaimResult TFileDataLock::Lock(const QString &path, QString &error) {
   const QByteArray native = QFile::encodeName(path);
   // A save may replace the file between our look at the path and the lock; then look again.

@@ -413,6 +413,40 @@ TEST_F(MainForm, FileButtonsChangeTheConfigurationFileAndTheCaption) {
   EXPECT_EQ(Form.ConfigFileName, file);
 }
 
+// Another scheduler would save its own list over the file when it ends: the editor writes
+// nothing there, says why and keeps its file; any other file is saved as before.
+TEST_F(MainForm, NothingIsSavedIntoAFileAnotherSchedulerRuns) {
+  const QString busy = Temp.filePath(QStringLiteral("belegt.ini"));
+  const QString free = Temp.filePath(QStringLiteral("frei.ini"));
+  WriteBytes(busy, "[General]\nCount=0\n");
+  Open({Daily(QStringLiteral("a"), At(2026, 1, 1, 8))});
+  const QString before = Form.ConfigFileName;
+  Form.RunByAnother = [&](const QString &file) { return file == busy; };
+  QString answerFile = busy;
+  Form.ChooseFile = [&](bool, const QString &, const QString &) { return answerFile; };
+
+  Form.SaveAsBtnClick();
+  EXPECT_EQ(ReadBytes(busy), QByteArray("[General]\nCount=0\n"));
+  EXPECT_EQ(Form.ConfigFileName, before);
+  EXPECT_FALSE(Form.Modified);
+  ASSERT_EQ(Questions.size(), 1);
+  EXPECT_EQ(LastIcon, QMessageBox::Warning);
+  EXPECT_TRUE(Questions[0].contains(busy));
+
+  // A list loaded from that file cannot be saved back into it either.
+  Form.OpenBtnClick();
+  EXPECT_EQ(Form.ConfigFileName, busy);
+  Form.SaveBtnClick();
+  EXPECT_EQ(ReadBytes(busy), QByteArray("[General]\nCount=0\n"));
+  EXPECT_EQ(Questions.size(), 2);
+
+  answerFile = free;
+  Form.SaveAsBtnClick();
+  EXPECT_TRUE(QFileInfo::exists(free));
+  EXPECT_EQ(Form.ConfigFileName, free);
+  EXPECT_EQ(Questions.size(), 2);
+}
+
 // Ctrl+K deletes to the end of the line on X11. In the interval field it leaves zeros, and
 // OK takes the interval with every other change of the session.
 TEST_F(MainForm, CtrlKInTheIntervalFieldThenOKKeepsTheWholeSession) {

@@ -3,6 +3,7 @@
 #include "TestFiles.h"
 #include "TestHelpers.h"
 #include "XSession.h"
+#include "core/InstanceLock.h"
 #include "core/MessageSink.h"
 #include "gui/editor/HelpViewer.h"
 #include "gui/editor/HistoryModel.h"
@@ -460,12 +461,17 @@ TEST_F(TrayHost, TheConfigurationStaysWhenItsLockCannotFollowTheEditor) {
     asked.append(newFile);
     return refusal;
   };
+  host->Seams.RunByAnother = [&](const QString &file) { return file == other; };
+  bool editorKnowsTheOtherScheduler = false;
   host->Seams.RunEditor = [&](TEditorSession &session) {
+    editorKnowsTheOtherScheduler =
+        session.RunByAnother && session.RunByAnother(other) && !session.RunByAnother(Config);
     session.ConfigFileName = other;
     return true;
   };
   refusal = QStringLiteral("Für anders.ini läuft schon ein anderes Kronolab.");
   host->Einstellungen1->trigger();
+  EXPECT_TRUE(editorKnowsTheOtherScheduler);
   EXPECT_EQ(asked, QStringList{other});
   EXPECT_EQ(host->Scheduler.ConfigFileName, Config);
   EXPECT_TRUE(QFileInfo::exists(Config)); // the editor's OK saved into the old file
@@ -478,6 +484,30 @@ TEST_F(TrayHost, TheConfigurationStaysWhenItsLockCannotFollowTheEditor) {
   // The same file again asks nothing.
   host->Einstellungen1->trigger();
   EXPECT_EQ(asked.size(), 2);
+}
+
+// "Aktionen sichern..." into a file another scheduler runs would be saved over when that one
+// ends: nothing is written and the user is told.
+TEST_F(TrayHost, TheMenuSavesNothingIntoAFileAnotherSchedulerRuns) {
+  auto host = Start();
+  host->Scheduler.SetActions({Entry(QStringLiteral("a"), At(2026, 12, 8, 8, 0, 0))});
+  const QString busy = FTemp.filePath(QStringLiteral("belegt.ini"));
+  const QString free = FTemp.filePath(QStringLiteral("frei.ini"));
+  WriteBytes(busy, "[General]\nCount=0\n");
+  host->Seams.RunByAnother = [&](const QString &file) { return file == busy; };
+  QString chosen = busy;
+  host->Seams.ChooseFile = [&](bool, const QString &, const QString &) { return chosen; };
+  host->Aktionensichern1->trigger();
+  EXPECT_EQ(ReadBytes(busy), QByteArray("[General]\nCount=0\n"));
+  ASSERT_FALSE(Sink.Messages.isEmpty());
+  EXPECT_EQ(Sink.Messages.back(),
+            QStringLiteral("Fehler: ") + NotSavedForAnotherSchedulerText(busy));
+
+  chosen = free;
+  host->Aktionensichern1->trigger();
+  TScheduler saved;
+  saved.LoadConfiguration(free);
+  EXPECT_EQ(saved.ActionList.Count(), 1);
 }
 
 TEST_F(TrayHost, EndingBySignalSavesTheRecordedRunsWithoutAsking) {
