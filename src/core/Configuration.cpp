@@ -1,7 +1,9 @@
 // The scheduler's configuration file: section "General" with the settings and one section
 // "ActionN" per entry, read and written through TXIniFile.
+#include "base/Errors.h"
 #include "core/Scheduler.h"
 #include "storage/ActionListFile.h"
+#include "storage/FileReports.h"
 
 #include <QFileInfo>
 #include <cstdint>
@@ -26,11 +28,14 @@ TLoadReport TScheduler::LoadConfiguration(const QString &fileName) {
   DesktopNotifications = ini.ReadBool(General, QStringLiteral("DesktopNotifications"), true);
   Interval = static_cast<unsigned>(ReadInterval(ini, report));
   const int count = ini.ReadInteger(General, QStringLiteral("Count"), 0);
-  for (const int n : ActionSectionNumbers(ini, count)) {
+  const std::vector<int> sections = ActionSectionNumbers(ini, count);
+  for (const int n : sections) {
     TEntryProblems problems;
     const TActionEntry entry = ReadActionEntry(ini, n, problems);
-    // The tray keeps only entries that can ever run.
+    // The tray keeps only entries that can ever run; one it leaves out is always named.
     const bool kept = entry.FirstDate != 0 && !entry.Action.IsEmpty();
+    if (!kept && problems.Values.empty())
+      problems.Values.push_back({UnusableEntryFault(entry.FirstDate == 0), QString()});
     if (!problems.Values.empty()) {
       problems.Dropped = !kept;
       report.Entries.push_back(problems);
@@ -38,6 +43,12 @@ TLoadReport TScheduler::LoadConfiguration(const QString &fileName) {
     if (kept)
       AddAction(entry);
   }
+  // A file none of whose actions could be read is more likely one we misunderstand than an
+  // empty plan: saving the empty list over it would lose every action for good.
+  FWithheldFile.clear();
+  report.Withheld = !sections.empty() && ActionList.Count() == 0;
+  if (report.Withheld)
+    FWithheldFile = report.FileName;
   // One message for the whole load, however many values were wrong.
   if (!report.IsEmpty())
     ShowMessageWindow(report.Caption(), report.Header(), report.Text());
@@ -45,6 +56,10 @@ TLoadReport TScheduler::LoadConfiguration(const QString &fileName) {
 }
 
 void TScheduler::SaveConfiguration(const QString &fileName) {
+  if (!FWithheldFile.isEmpty() && QFileInfo(fileName).absoluteFilePath() == FWithheldFile) {
+    const QString reason = NoActionReadReason();
+    throw EInOutError(UnusableFileText(FWithheldFile, reason), reason);
+  }
   TScheduleIniFile ini(fileName);
   ini.WriteBool(General, QStringLiteral("Logging"), Logging);
   ini.WriteBool(General, QStringLiteral("NoShiftReaction"), NoShiftReaction);

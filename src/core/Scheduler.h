@@ -191,4 +191,6 @@ private:
   std::unordered_map<const TActionEntry *, TActionEntry> FReportedFaults;
   TActionEntry FCurrentAction;
   bool FTickBusy = false;
+  // The configuration whose action sections all failed to load: never saved over.
+  QString FWithheldFile;
 };

@@ -118,6 +118,9 @@ QString TLoadReport::Text() const {
       name += QStringLiteral(" (%1)").arg(Quoted(ShownAction(entry.Action)));
     lines.append(name + QStringLiteral(": ") + ValuesText(entry.Values, entry.Dropped));
   }
+  if (Withheld)
+    lines.append(QStringLiteral("Kronolab überschreibt die Datei nicht, denn %1.")
+                     .arg(NoActionReadReason()));
   return lines.join(u'\n');
 }
 
@@ -137,6 +140,15 @@ QString FreqRangeFault(const QString &text) {
 QString IntervalFault(const QString &text, const QString &maximum) {
   return QStringLiteral("Interval=%1 liegt nicht zwischen 0 und %2 ms")
       .arg(text.trimmed(), maximum);
+}
+
+QString UnusableEntryFault(bool noFirstDate) {
+  return noFirstDate ? QStringLiteral("FirstDate fehlt oder ist keine Zahl")
+                     : QStringLiteral("Action ist leer");
+}
+
+QString NoActionReadReason() {
+  return QStringLiteral("keine ihrer Aktionen ließ sich lesen");
 }
 
 QString TakenInsteadText(const QString &value) {

@@ -56,6 +56,7 @@ struct TLoadReport {
   QString FileName;
   std::vector<TValueProblem> Settings; // section [General]
   std::vector<TEntryProblems> Entries;
+  bool Withheld = false; // no action could be read, so the file is not saved over
 
   bool IsEmpty() const { return Settings.empty() && Entries.empty(); }
   // The caption, header and text of the one message that tells all of it.
@@ -69,5 +70,9 @@ QString NoDateFault(const QString &key, const QString &text);
 QString NotFiniteFault(const QString &key, const QString &text);
 QString FreqRangeFault(const QString &text);
 QString IntervalFault(const QString &text, const QString &maximum);
+// An entry left out though each of its values could be read: without a start or an action.
+QString UnusableEntryFault(bool noFirstDate);
+// Why a configuration none of whose actions could be read is not saved over.
+QString NoActionReadReason();
 // The fallbacks: the value taken instead.
 QString TakenInsteadText(const QString &value);

@@ -3,13 +3,14 @@
 #include <QLocale>
 #include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 
 namespace {
 
-// Whether text is a plain decimal number: blanks, sign, digits with an optional "." and
-// fraction, an optional exponent; nothing else.
+// Whether text is a plain decimal number: blanks, sign, digits with an optional "." (or ",")
+// and fraction, an optional exponent; nothing else. The comma is read because an earlier
+// version wrote the process locale's separator, so German users' files hold
+// "4,63643750000000E+0004"; dropping those would empty their lists.
 bool IsIniFloatText(const QString &text) {
   qsizetype i = 0;
   const qsizetype n = text.size();
@@ -23,7 +24,7 @@ bool IsIniFloatText(const QString &text) {
     ++i;
     ++digits;
   }
-  if (i < n && text[i] == u'.') {
+  if (i < n && (text[i] == u'.' || text[i] == u',')) {
     ++i;
     while (digit(i)) {
       ++i;
@@ -62,14 +63,14 @@ double TXIniFile::ReadFloat(const QString &section, const QString &key, double d
     qsizetype length = 0;
     for (const QChar c : number)
       if (length > 0 || c != u'+')
-        buffer[length++] = static_cast<char>(c.unicode());
+        buffer[length++] = c == u',' ? '.' : static_cast<char>(c.unicode());
     double value = 0;
     const auto [end, error] = std::from_chars(buffer, buffer + length, value);
     if (error == std::errc() && end == buffer + length && std::isfinite(value))
       return value;
   }
   bool ok = false;
-  const double value = QLocale::c().toDouble(number, &ok);
+  const double value = QLocale::c().toDouble(number.toString().replace(u',', u'.'), &ok);
   if (ok && std::isfinite(value))
     return value;
   if (outOfRange)
@@ -84,10 +85,13 @@ void TXIniFile::WriteFloat(const QString &section, const QString &key, double va
 QString FloatIniText(double value) {
   if (!std::isfinite(value))
     return QString::number(value);
+  // to_chars never looks at the locale: a file must read back the same under any LC_NUMERIC,
+  // which printf's "%E" does not promise once Qt has set the process locale.
   char buffer[64];
-  std::snprintf(buffer, sizeof buffer, "%.14E", std::fabs(value));
-  // buffer is "d.ddddddddddddddE±xx"; the exponent gets four digits.
-  const QString text = QString::fromLatin1(buffer);
+  const auto result = std::to_chars(buffer, buffer + sizeof buffer, std::fabs(value),
+                                    std::chars_format::scientific, 14);
+  // text is "d.ddddddddddddddE±xx"; the exponent gets four digits.
+  const QString text = QString::fromLatin1(buffer, result.ptr - buffer).toUpper();
   const qsizetype e = text.indexOf(u'E');
   const int exponent = text.mid(e + 1).toInt();
   return QStringLiteral("%1%2E%3%4")

@@ -404,3 +404,53 @@ TEST_F(CliProcess, CopiesAndMovesAcrossFileSystemsKeepTimeAndMode) {
 }
 
 } // namespace
+
+// A German desktop from end to end: kronolab-cli and then the tray program run and save the
+// file under de_DE.UTF-8, and after both restarts every action is still there, with its
+// values, and every number in the file is written with a point.
+TEST_F(CliProcess, AGermanLocaleKeepsEveryActionAcrossRestartsOfBothPrograms) {
+  QList<TSection> sections{
+      AtStart(QStringLiteral("%NICHTS")),
+      {2, QStringLiteral("46000.375"), {}, {}, false, false, QStringLiteral("\"täglich\"")},
+      {0,
+       QStringLiteral("46000.25"),
+       {},
+       QStringLiteral("0.5"),
+       false,
+       true,
+       QStringLiteral("\"halbtags\"")}};
+  WriteBytes(Config, Configuration(sections, 1000, true));
+  QProcessEnvironment german = Environment;
+  german.insert(QStringLiteral("LANG"), QStringLiteral("de_DE.UTF-8"));
+  german.insert(QStringLiteral("LC_ALL"), QStringLiteral("de_DE.UTF-8"));
+  german.insert(QStringLiteral("TZ"), QStringLiteral("Europe/Berlin"));
+  QProcess *run = nullptr;
+  RunWith(run, {QStringLiteral("run"), Config, QStringLiteral("--ticks"), QStringLiteral("1")},
+          german);
+  EXPECT_EQ(run->exitCode(), 0) << run->readAllStandardError().constData();
+
+  // The tray program's start-up call is logged: then it has loaded, and SIGTERM saves.
+  const QString log = Dir.filePath(QStringLiteral("k.log"));
+  const qint64 logged = QFileInfo(log).size();
+  german.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+  QProcess *tray = Start({Config}, german, QStringLiteral(KRONOLAB_PROGRAM));
+  QElapsedTimer waited;
+  waited.start();
+  while (QFileInfo(log).size() == logged && waited.elapsed() < 30000)
+    tray->waitForFinished(100);
+  kill(static_cast<pid_t>(tray->processId()), SIGTERM);
+  ASSERT_TRUE(tray->waitForFinished(30000));
+
+  const QByteArray saved = ReadBytes(Config);
+  EXPECT_FALSE(saved.contains(',')) << saved.constData();
+  TScheduler reloaded;
+  reloaded.LoadConfiguration(Config);
+  ASSERT_EQ(reloaded.ActionList.Count(), 3) << saved.constData();
+  EXPECT_DOUBLE_EQ(reloaded.ActionList[1]->FirstDate, 46000.375);
+  EXPECT_DOUBLE_EQ(reloaded.ActionList[2]->Freq, 0.5);
+  EXPECT_GT(reloaded.ActionList[0]->LastDate, 46000);
+  QProcess *list = nullptr;
+  RunWith(list, {QStringLiteral("list"), Config}, german);
+  const QString listed = QString::fromUtf8(list->readAllStandardOutput());
+  EXPECT_TRUE(listed.contains(u"täglich") && listed.contains(u"halbtags")) << listed.toStdString();
+}

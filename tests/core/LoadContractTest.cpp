@@ -1,10 +1,12 @@
 // A load is a contract: values no entry may hold never get past it, and the user is told of
 // them once per load, entry by entry.
 #include "actions/ActionsTestSupport.h"
+#include "base/Errors.h"
 #include "core/Scheduler.h"
 #include "storage/ActionListFile.h"
 
 #include "TestFiles.h"
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -150,8 +152,48 @@ TEST_F(LoadContract, AGoodFileTellsNothingAndManyBadEntriesMakeOneShortMessage) 
   EXPECT_EQ(FScheduler.ActionList.Count(), 0);
   ASSERT_EQ(FSink.Messages.size(), 1u);
   EXPECT_LT(FSink.Messages[0].Message.size(), 4000);
-  EXPECT_TRUE(FSink.Messages[0].Message.endsWith(
-      QStringLiteral("… und 4980 weitere Aktionen mit ungültigen Werten.")));
+  EXPECT_TRUE(FSink.Messages[0].Message.contains(
+      QStringLiteral("… und 4980 weitere Aktionen mit ungültigen Werten.\n")));
+}
+
+// A file written with decimal commas (by an earlier version under a German locale) loads every
+// entry with its values, and the next save writes points.
+TEST_F(LoadContract, AFileWithDecimalCommasLoadsWholeAndIsSavedWithPoints) {
+  WriteSections({QStringLiteral("TimePoint=0\r\nFreq= 4,16666666666667E-0002\r\n"
+                                "FirstDate= 4,63643750000000E+0004\r\nLastDate=46364,5\r\n"
+                                "Action=stündlich"),
+                 QStringLiteral("TimePoint=2\r\nFirstDate= 4.60003750000000E+0004\r\nAction=b")});
+  FScheduler.LoadConfiguration(Path());
+  EXPECT_TRUE(FSink.Messages.empty());
+  ASSERT_EQ(FScheduler.ActionList.Count(), 2);
+  const TActionEntry &hourly = *FScheduler.ActionList[0];
+  EXPECT_DOUBLE_EQ(hourly.FirstDate, 46364.375);
+  EXPECT_DOUBLE_EQ(hourly.LastDate, 46364.5);
+  EXPECT_NEAR(hourly.Freq, 1.0 / 24, 1e-15);
+  FScheduler.SaveConfiguration(Path());
+  const QByteArray saved = ReadBytes(Path());
+  EXPECT_TRUE(saved.contains("FirstDate= 4.63643750000000E+0004\r\n")) << saved.constData();
+  EXPECT_FALSE(saved.contains(',')) << saved.constData();
+}
+
+// Entries left out for values that are no numbers at all are still named; a file none of whose
+// actions could be read is not saved over, byte for byte, while another file still is.
+TEST_F(LoadContract, AFileOfOnlyUnreadableEntriesIsNamedAndNeverSavedOver) {
+  WriteSections({QStringLiteral("TimePoint=2\r\nFirstDate=gestern\r\nAction=a"),
+                 QStringLiteral("TimePoint=2\r\nFirstDate=46000\r\nAction=")});
+  const QByteArray before = ReadBytes(Path());
+  const TLoadReport report = FScheduler.LoadConfiguration(Path());
+  EXPECT_TRUE(report.Withheld);
+  ASSERT_EQ(FSink.Messages.size(), 1u);
+  const QString text = FSink.Messages[0].Message;
+  for (const char *part : {"Aktion 1", "FirstDate fehlt oder ist keine Zahl", "Aktion 2",
+                           "Action ist leer", "überschreibt die Datei nicht"})
+    EXPECT_TRUE(text.contains(QString::fromUtf8(part))) << part << "\n" << text.toStdString();
+  EXPECT_THROW(FScheduler.SaveConfiguration(Path()), EInOutError);
+  EXPECT_EQ(ReadBytes(Path()), before);
+  const QString other = FTemp.filePath(QStringLiteral("anders.ini"));
+  FScheduler.SaveConfiguration(other);
+  EXPECT_TRUE(QFileInfo::exists(other));
 }
 
 // The editor keeps every entry of a file it adds, but never with a value no entry may hold;

@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 #include <csignal>
 
+#include <clocale>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 
@@ -162,24 +163,33 @@ TEST_F(IniFile, ReadBoolTakesAnyNonZeroIntegerAsTrue) {
   EXPECT_FALSE(ini.ReadBool(QStringLiteral("B"), QStringLiteral("e"), false));
 }
 
-TEST_F(IniFile, FloatsAreWrittenIn23CharactersAndReadWithAPointOnly) {
+// Written with a point under any process locale (Qt sets it from LANG; printf follows it);
+// read with a point, or with the comma that an earlier version wrote under a German locale.
+TEST_F(IniFile, FloatsAreWrittenIn23CharactersWithAPointUnderAnyLocale) {
+  const std::string before = std::setlocale(LC_NUMERIC, nullptr);
+  const bool german = std::setlocale(LC_NUMERIC, "de_DE.UTF-8") != nullptr;
+  EXPECT_TRUE(german) << "the de_DE.UTF-8 locale is missing (tools/deps.sh generates it)";
   EXPECT_EQ(FloatIniText(1.5), QStringLiteral(" 1.50000000000000E+0000"));
   EXPECT_EQ(FloatIniText(45000.5), QStringLiteral(" 4.50005000000000E+0004"));
   EXPECT_EQ(FloatIniText(0), QStringLiteral(" 0.00000000000000E+0000"));
   EXPECT_EQ(FloatIniText(1.0 / 24), QStringLiteral(" 4.16666666666667E-0002"));
   EXPECT_EQ(FloatIniText(-0.00125), QStringLiteral("-1.25000000000000E-0003"));
   EXPECT_EQ(FloatIniText(1.0 / 24).size(), 23);
+  std::setlocale(LC_NUMERIC, before.c_str());
 
   TXIniFile ini(Path());
   ini.WriteFloat(QStringLiteral("F"), QStringLiteral("w"), 12.5);
   ini.WriteString(QStringLiteral("F"), QStringLiteral("a"), QStringLiteral("12.5"));
   ini.WriteString(QStringLiteral("F"), QStringLiteral("b"), QStringLiteral("1.25e1"));
-  ini.WriteString(QStringLiteral("F"), QStringLiteral("c"), QStringLiteral("12,5"));
+  ini.WriteString(QStringLiteral("F"), QStringLiteral("c"),
+                  QStringLiteral(" 1,25000000000000E+0001"));
   ini.WriteString(QStringLiteral("F"), QStringLiteral("d"), QString());
   ini.WriteString(QStringLiteral("F"), QStringLiteral("e"), QStringLiteral("1e"));
-  for (const char *key : {"w", "a", "b"})
+  ini.WriteString(QStringLiteral("F"), QStringLiteral("f"), QStringLiteral("1,2,5"));
+  ini.WriteString(QStringLiteral("F"), QStringLiteral("g"), QStringLiteral("1.2,5"));
+  for (const char *key : {"w", "a", "b", "c"})
     EXPECT_EQ(ini.ReadFloat(QStringLiteral("F"), QString::fromLatin1(key), 0), 12.5) << key;
-  for (const char *key : {"c", "d", "e"})
+  for (const char *key : {"d", "e", "f", "g"})
     EXPECT_EQ(ini.ReadFloat(QStringLiteral("F"), QString::fromLatin1(key), 7), 7) << key;
   EXPECT_EQ(ini.ReadString(QStringLiteral("F"), QStringLiteral("w"), QString()),
             QStringLiteral(" 1.25000000000000E+0001"));
