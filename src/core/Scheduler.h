@@ -99,8 +99,9 @@ public:
   void TimerTimer();
   // Carries out one entry of the action list (a message, an internal command or a program).
   void ExecuteAction(TActionEntry &entry);
-  // Runs an internal command (the expanded text without its leading percent sign).
-  void RunInternalCommand(const QString &text);
+  // Runs an internal command (the expanded text without its leading percent sign); chosen
+  // marks the characters of text that came from a random file choice (may be empty).
+  void RunInternalCommand(const QString &text, const QList<bool> &chosen = {});
   // Starts a program; folder (may be empty) becomes its working folder.
   void LaunchProgram(const QString &folder, const QString &commandLine);
   // Appends one line to the log file, creating the file when it is missing.

@@ -1,5 +1,8 @@
 #include "actions/InternalCommands.h"
+#include "TestFiles.h"
+#include "TestHelpers.h"
 #include "actions/ActionsTestSupport.h"
+#include "actions/Placeholders.h"
 #include "base/Errors.h"
 #include "core/Scheduler.h"
 #include "platform/Folders.h"
@@ -165,6 +168,51 @@ TEST_F(Commands, ExecStartsProgramInItsFolderOrRaisesForMissingFolder) {
   EXPECT_EQ(CurrentFolder(), before);
   QFile::remove(out);
   EXPECT_THROW(Run("EXEC " + P("fehlt") + " " ARGECHO_PATH), EInOutError);
+  EXPECT_TRUE(Sink.Messages.empty());
+}
+
+// A name chosen at random is exactly that one file for COPY, MOVE, DELETE and RENAME, whatever
+// it holds: never expanded again as a pattern, never read as another random choice.
+TEST_F(Commands, AChosenNameIsThatOneFileForEveryCommand) {
+  const QStringList all = {"a",    "a*", "abc", "adam.txt", "@foo", "foo", "-x",
+                           "[ab]", "b",  "b c", "bxc",      "q\"t", "qxt"};
+  // Pattern of the random-file token and the file it chooses (the first match by name).
+  const std::vector<std::pair<QString, QString>> choices = {
+      {"a?", "a*"}, {"@f*", "@foo"}, {"-?", "-x"}, {"[*", "[ab]"}, {"b?c", "b c"}, {"q?t", "q\"t"}};
+  const TRandomIndex before = RandomIndexSource();
+  RandomIndexSource() = [](int) { return 0; };
+  Scheduler.Clock = [] { return At(2026, 12, 6, 22, 50); };
+  // Listings as one readable line each.
+  auto listed = [](const QString &folder) {
+    return QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name).join(" | ").toStdString();
+  };
+  int n = 0;
+  for (const QString command : {"COPY", "MOVE", "DELETE", "RENAME"})
+    for (const auto &[pattern, chosen] : choices) {
+      const QString base = P(QString::number(++n)), src = base + "/src", ziel = base + "/ziel";
+      ASSERT_TRUE(QDir().mkpath(src) && QDir().mkpath(ziel));
+      for (const QString &name : all)
+        WriteBytes(src + "/" + name, name.toUtf8());
+      QString action = "%" + command + " %RANDFILE" + src + "/" + pattern + "%";
+      action += command == "RENAME" ? " " + base + "/neu" : command == "DELETE" ? "" : " " + ziel;
+      TActionEntry entry = NewActionEntry(tpDaily, At(2026, 12, 1, 8, 0), action);
+      Scheduler.ExecuteAction(entry);
+
+      const std::string where = action.toStdString();
+      QStringList left = all;
+      if (command != "COPY")
+        left.removeOne(chosen);
+      left.sort();
+      EXPECT_EQ(listed(src), left.join(" | ").toStdString()) << where;
+      const bool copied = command == "COPY" || command == "MOVE";
+      EXPECT_EQ(listed(ziel), copied ? chosen.toStdString() : std::string()) << where;
+      if (copied) {
+        EXPECT_EQ(ReadBytes(ziel + "/" + chosen), chosen.toUtf8()) << where;
+      }
+      EXPECT_EQ(ReadBytes(base + "/neu"), command == "RENAME" ? chosen.toUtf8() : QByteArray())
+          << where;
+    }
+  RandomIndexSource() = before;
   EXPECT_TRUE(Sink.Messages.empty());
 }
 
