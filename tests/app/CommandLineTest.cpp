@@ -13,8 +13,9 @@ struct TRun {
   QString Out, Err;
 };
 
-// Runs the built tray program in a fresh HOME without a display.
-TRun RunTray(const QTemporaryDir &home, const QStringList &arguments) {
+// Runs the built tray program in a fresh HOME without a display (or with an X display name).
+TRun RunTray(const QTemporaryDir &home, const QStringList &arguments,
+             const QString &display = QString()) {
   QProcess process;
   QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
   env.insert(QStringLiteral("HOME"), home.path());
@@ -23,6 +24,8 @@ TRun RunTray(const QTemporaryDir &home, const QStringList &arguments) {
   env.remove(QStringLiteral("DISPLAY"));
   env.remove(QStringLiteral("WAYLAND_DISPLAY"));
   env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+  if (!display.isEmpty())
+    env.insert(QStringLiteral("DISPLAY"), display);
   process.setProcessEnvironment(env);
   process.setWorkingDirectory(home.path());
   process.start(QStringLiteral(KRONOLAB_PATH), arguments);
@@ -66,6 +69,22 @@ TEST(TrayProgramCommandLine, AnOptionItDoesNotKnowIsRefusedAndNeverBecomesAFile)
     EXPECT_EQ(run.Status, 2) << args.join(' ').toStdString();
     EXPECT_TRUE(run.Err.startsWith("kronolab: ")) << run.Err.toStdString();
     EXPECT_EQ(run.Err.count('\n'), 1);
+  }
+  EXPECT_EQ(Everything(home.path()), QStringList());
+}
+
+// Without a desktop, or with one it cannot reach, it says so in German, names the way without
+// one and ends with 1 before touching any file: no abort, no advice of Qt's to reinstall.
+TEST(TrayProgramCommandLine, WithoutADesktopItEndsWithOneAndPointsToTheCli) {
+  QTemporaryDir home;
+  for (const QString &display : {QString(), QStringLiteral(":4711")}) {
+    const TRun run = RunTray(home, {}, display);
+    EXPECT_EQ(run.Status, 1) << run.Err.toStdString();
+    EXPECT_TRUE(run.Err.startsWith("kronolab: Kronolab braucht eine Arbeitsfläche"))
+        << run.Err.toStdString();
+    EXPECT_TRUE(run.Err.contains("„kronolab-cli run“"));
+    EXPECT_EQ(run.Err.count('\n'), 1) << run.Err.toStdString();
+    EXPECT_EQ(run.Err.contains("„:4711“"), !display.isEmpty());
   }
   EXPECT_EQ(Everything(home.path()), QStringList());
 }
