@@ -126,6 +126,9 @@ public:
   // Each entry's LastDate becomes the later of its own and the journal's, so that a call
   // recorded before a crash is not made again.
   void MergeJournalLastDates();
+  // The same from a journal opened elsewhere (for reading, as list does), so that what is
+  // shown as the next run is one the scheduler will make.
+  void MergeJournalLastDates(const TRunJournal &journal);
   // The journal's id of every entry of the action list (0 for one it has never seen).
   std::vector<std::int64_t> JournalEntryIds() const;
   // After the user has set the list (the editor's OK, once saved): the journal starts each

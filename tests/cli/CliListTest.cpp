@@ -1,5 +1,7 @@
 #include "TestFiles.h"
+#include "TestHelpers.h"
 #include "cli/CliActionCommands.h"
+#include "core/Scheduler.h"
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -17,7 +19,8 @@ int List(const QStringList &args, TDateTime now, QString &out, QString &err) {
 
 // At Wednesday 2026-06-10 10:00: a daily entry not yet run today is overdue at 08:00, a weekly
 // one waits for Thursday, the start-up call of a frequency entry takes the last grid point, a
-// single call already made and a frequency of 0 are never due again.
+// single call already made and a frequency of 0 are never due again. Entries loaded without a
+// last run have never run.
 TEST(CliList, ShowsEachEntryWithItsLastRunAndNextDuePoint) {
   QTemporaryDir dir;
   const QString config = dir.filePath(QStringLiteral("k.ini"));
@@ -41,12 +44,36 @@ TEST(CliList, ShowsEachEntryWithItsLastRunAndNextDuePoint) {
                 "Nr\tZeitpunkt\tUhrzeit\tLetzter Lauf\tNächster Lauf\tAktion\n"
                 "1\tTäglich\t08:00:00\t2026-06-09 08:00:00.100\t2026-06-10 08:00:00.000\t\"Guten "
                 "Morgen\"\n"
-                "2\tDonnerstag\t12:30:00\t2026-06-04 12:30:00.000\t2026-06-11 12:30:00.000\tprog "
+                "2\tDonnerstag\t12:30:00\tnie\t2026-06-11 12:30:00.000\tprog "
                 "--weekly\n"
-                "3\tFrequenz\t21:00:00\t2026-06-09 21:00:00.000\t2026-06-10 09:00:00.000\t%COPY "
+                "3\tFrequenz\t21:00:00\tnie\t2026-06-10 09:00:00.000\t%COPY "
                 "/a/*.txt /b\n"
                 "4\t05.06.2026\t10:00:00\t2026-06-05 10:00:00.100\t-\teinmal\n"
-                "5\tFrequenz\t00:00:00\t2026-06-01 00:00:00.000\t-\tnie\tmit Tab\n"));
+                "5\tFrequenz\t00:00:00\tnie\t-\tnie\tmit Tab\n"));
+}
+
+// A call the journal recorded after the file was last saved (the scheduler was killed) moves
+// the last and next run on, as the scheduler's next start does; a new entry shows "nie".
+TEST(CliList, CallsOfTheJournalCountAndANewEntryNeverRan) {
+  QTemporaryDir dir;
+  const QString config = dir.filePath(QStringLiteral("plan.ini"));
+  // Daily at 08:00, last saved run on 5 December; once on 24 December 18:00, as created.
+  WriteBytes(config, "[General]\nCount=2\n[Action1]\nTimePoint=2\nFirstDate=46357.3333333333\n"
+                     "LastDate=46361.3333345\nAction=\"jeden Tag\"\n[Action2]\nTimePoint=1\n"
+                     "FirstDate=46380.75\nLastDate=46380.65\nAction=\"einmal\"\n");
+  TScheduler scheduler;
+  scheduler.Clock = [] { return At(2026, 12, 6, 9); };
+  scheduler.ConfigFileName = config;
+  scheduler.LoadConfiguration(config);
+  scheduler.OpenJournal();
+  scheduler.TimerTimer(); // today's 08:00 call, in the journal only
+  QString out, err;
+  ASSERT_EQ(List({config}, At(2026, 12, 6, 9, 30), out, err), 0) << err.toStdString();
+  EXPECT_EQ(out.section(u'\n', 2).toStdString(),
+            std::string("1\tTäglich\t08:00:00\t2026-12-06 08:00:00.100\t2026-12-07 "
+                        "08:00:00.000\t\"jeden Tag\"\n"
+                        "2\t24.12.2026\t18:00:00\tnie\t2026-12-24 18:00:00.000\t\"einmal\"\n"))
+      << out.toStdString();
 }
 
 TEST(CliList, BadUsageIsTwoAndAMissingFileIsOne) {
