@@ -1,6 +1,5 @@
 #include "actions/InternalCommands.h"
 #include "TestFiles.h"
-#include "TestHelpers.h"
 #include "actions/ActionsTestSupport.h"
 #include "actions/Placeholders.h"
 #include "base/Errors.h"
