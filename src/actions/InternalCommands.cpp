@@ -13,49 +13,62 @@ bool IsBlankOrControl(QChar c) {
   return c.unicode() <= 32;
 }
 
-void TrimStart(QString &text) {
-  qsizetype i = 0;
-  while (i < text.size() && IsBlankOrControl(text[i]))
-    ++i;
-  text.remove(0, i);
+qsizetype SkipBlanks(const QString &text, qsizetype pos) {
+  while (pos < text.size() && IsBlankOrControl(text[pos]))
+    ++pos;
+  return pos;
 }
 
-QString TakeToken(QString &text) {
+// Reads the token at pos and moves pos past it and the character that ended it.
+QString TakeToken(const QString &text, qsizetype &pos) {
   QString token;
-  if (text.startsWith(u'"')) {
+  if (text[pos] == u'"') {
     // Up to the closing quote; inside, backslashes before a quote count as on a command
     // line, so that a name quoted by QuoteCommandWord comes back whole.
-    TCommandLineReader reader(text, 1);
+    TCommandLineReader reader(text, pos + 1);
     QChar c;
     bool groupingQuote = false;
     while (reader.Next(c, groupingQuote) && !groupingQuote)
       token.append(c);
-    text.remove(0, reader.Position());
+    pos = reader.Position();
   } else {
-    qsizetype blank = text.indexOf(u' ');
-    token = text.left(blank < 0 ? text.size() : blank);
-    text.remove(0, blank < 0 ? text.size() : blank + 1);
+    const qsizetype blank = text.indexOf(u' ', pos);
+    const qsizetype end = blank < 0 ? text.size() : blank;
+    token = text.mid(pos, end - pos);
+    pos = blank < 0 ? end : end + 1;
   }
   return token;
 }
 
 } // namespace
 
-TCommandArguments SplitArguments(const QString &text) {
+TCommandArguments SplitArguments(const QString &text, const QList<bool> &chosen) {
   TCommandArguments result;
-  QString rest = text;
-  TrimStart(rest);
-  while (!rest.isEmpty() && IsBlankOrControl(rest.back()))
-    rest.chop(1);
-  if (rest.isEmpty())
+  qsizetype end = text.size();
+  while (end > 0 && IsBlankOrControl(text[end - 1]))
+    --end;
+  const QString rest = text.left(end);
+  // A token holding any character of a chosen name is taken whole as that name: the user's
+  // own text around it cannot turn it back into a pattern.
+  auto fromChosen = [&chosen](qsizetype from, qsizetype to) {
+    for (qsizetype i = from; i < to; ++i)
+      if (chosen.value(i))
+        return true;
+    return false;
+  };
+  qsizetype pos = SkipBlanks(rest, 0);
+  if (pos >= rest.size())
     return result;
-  result.First = TakeToken(rest);
-  TrimStart(rest);
-  if (rest.isEmpty())
+  qsizetype begin = pos;
+  result.First = TakeToken(rest, pos);
+  result.FirstChosen = fromChosen(begin, pos);
+  pos = SkipBlanks(rest, pos);
+  if (pos >= rest.size())
     return result;
-  result.Second = TakeToken(rest);
-  TrimStart(rest);
-  result.Remainder = rest;
+  begin = pos;
+  result.Second = TakeToken(rest, pos);
+  result.SecondChosen = fromChosen(begin, pos);
+  result.Remainder = rest.mid(SkipBlanks(rest, pos));
   return result;
 }
 
@@ -106,10 +119,14 @@ void ByteCopy(const QString &source, const QString &target) {
 
 } // namespace
 
-void RunCommand(const QString &text, const TCommandHost &host) {
+void RunCommand(const QString &text, const TCommandHost &host, const QList<bool> &chosen) {
   const TCommandText command = SplitCommandWord(text);
-  TCommandArguments args = SplitArguments(command.Arguments);
-  const QStringList names = ExpandFileArgument(args.First);
+  // The argument part is the tail of text, so its marks are the tail of chosen.
+  TCommandArguments args =
+      SplitArguments(command.Arguments, chosen.mid(text.size() - command.Arguments.size()));
+  // A chosen name is that one file whatever it holds: no pattern, no second random choice.
+  const QStringList names =
+      args.FirstChosen ? QStringList{args.First} : ExpandFileArgument(args.First);
   const QString &first = args.First, &second = args.Second;
   const bool noArguments = command.Arguments.isEmpty();
 

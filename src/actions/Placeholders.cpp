@@ -33,8 +33,9 @@ void ReplacePlaceholder(QString &text, const QString &placeholder, const QString
 namespace {
 
 // Replaces the random-file tokens; a percent sign of the pattern is written percentSign in
-// text (the stand-in the caller put there), and so is one of the chosen name.
-void ExpandTokens(QString &text, TChosenName form, const QString &percentSign) {
+// text (the stand-in the caller put there), and so is one of the chosen name. mask follows
+// text character for character and marks the inserted names.
+void ExpandTokens(QString &text, TChosenName form, const QString &percentSign, TChosenMask &mask) {
   static const QString token = QStringLiteral("%RANDFILE");
   qsizetype from = 0;
   for (;;) {
@@ -42,10 +43,12 @@ void ExpandTokens(QString &text, TChosenName form, const QString &percentSign) {
     if (p < 0)
       return;
     text.remove(p, token.size());
+    mask.remove(p, token.size());
     qsizetype close = text.indexOf(u'%', p);
     qsizetype end = close < 0 ? text.size() : close;
     QString pattern = text.mid(p, end - p);
     qsizetype tokenLength = end - p + (close < 0 ? 0 : 1);
+    mask.remove(p, tokenLength);
     if (pattern.isEmpty()) {
       text.remove(p, tokenLength);
       from = p;
@@ -59,9 +62,32 @@ void ExpandTokens(QString &text, TChosenName form, const QString &percentSign) {
     // A percent sign in the chosen name must survive the percent rule that follows.
     chosen.replace(QStringLiteral("%"), percentSign);
     text.replace(p, tokenLength, chosen);
+    mask.insert(p, chosen.size(), true);
     // Go on after the inserted name: a file name holding "%RANDFILE" is not a new token.
     from = p + chosen.size();
   }
+}
+
+// The percent rule; mask, when given, follows the text through it.
+QString ResolveMaskedPercentSigns(const QString &text, TChosenMask *mask) {
+  QString result;
+  result.reserve(text.size());
+  TChosenMask kept;
+  for (qsizetype i = 0; i < text.size(); ++i) {
+    if (text[i] != u'%') {
+      result.append(text[i]);
+    } else if (i + 1 < text.size() && text[i + 1] == u'%') {
+      result.append(u'%');
+      ++i;
+    } else {
+      continue;
+    }
+    if (mask)
+      kept.append(mask->value(i));
+  }
+  if (mask)
+    *mask = kept;
+  return result;
 }
 
 } // namespace
@@ -72,24 +98,15 @@ TChosenName ChosenNameForm(const QString &storedAction) {
 }
 
 void ExpandRandomFileTokens(QString &text, TChosenName form) {
-  ExpandTokens(text, form, QStringLiteral("%%"));
+  TChosenMask mask(text.size(), false);
+  ExpandTokens(text, form, QStringLiteral("%%"), mask);
 }
 
 QString ResolvePercentSigns(const QString &text) {
-  QString result;
-  result.reserve(text.size());
-  for (qsizetype i = 0; i < text.size(); ++i) {
-    if (text[i] != u'%') {
-      result.append(text[i]);
-    } else if (i + 1 < text.size() && text[i + 1] == u'%') {
-      result.append(u'%');
-      ++i;
-    }
-  }
-  return result;
+  return ResolveMaskedPercentSigns(text, nullptr);
 }
 
-void ExpandPlaceholders(QString &text, TDateTime now, TChosenName form) {
+void ExpandPlaceholders(QString &text, TDateTime now, TChosenName form, TChosenMask *chosen) {
   const TDateParts date = DecodeDate(now);
   const TTimeParts time = DecodeTime(now);
   const QString yyyy = QStringLiteral("%1").arg(date.Year, 4, 10, QLatin1Char('0'));
@@ -114,9 +131,12 @@ void ExpandPlaceholders(QString &text, TDateTime now, TChosenName form) {
     standIn = QChar(standIn.unicode() + 1);
   temp.replace(u'%', standIn);
   ReplacePlaceholder(text, QStringLiteral("%TEMP%"), temp);
-  ExpandTokens(text, form, QString(standIn));
-  text = ResolvePercentSigns(text);
+  TChosenMask mask(text.size(), false);
+  ExpandTokens(text, form, QString(standIn), mask);
+  text = ResolveMaskedPercentSigns(text, &mask);
   text.replace(standIn, u'%');
+  if (chosen)
+    *chosen = mask;
 }
 
 QStringList ExpandFileArgument(QString &argument) {

@@ -4,6 +4,7 @@
 
 #include "base/DateTime.h"
 
+#include <QList>
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -22,6 +23,10 @@ enum class TChosenName { AsText, AsWord };
 // an apostrophe), AsWord for a program call or an internal command.
 TChosenName ChosenNameForm(const QString &storedAction);
 
+// One flag per character of an expanded action text: true where the character belongs to a
+// name chosen at random, so that the internal commands can take that name as exactly one file.
+using TChosenMask = QList<bool>;
+
 // Replaces every occurrence of placeholder in text, in any case, by value.
 void ReplacePlaceholder(QString &text, const QString &placeholder, const QString &value);
 // Replaces every "%RANDFILE<pattern>%" token by one file chosen at random among the
@@ -32,8 +37,10 @@ void ExpandRandomFileTokens(QString &text, TChosenName form = TChosenName::AsTex
 QString ResolvePercentSigns(const QString &text);
 // Expands the date and time placeholders from the one moment now, then the temporary
 // folder, then the random-file tokens, then resolves the percent signs. The values put in
-// (the temporary folder, chosen names) keep their own percent signs.
-void ExpandPlaceholders(QString &text, TDateTime now, TChosenName form = TChosenName::AsText);
+// (the temporary folder, chosen names) keep their own percent signs. chosen, when given,
+// receives which characters of the result came from a random choice.
+void ExpandPlaceholders(QString &text, TDateTime now, TChosenName form = TChosenName::AsText,
+                        TChosenMask *chosen = nullptr);
 
 // The files a file argument names: a plain name gives itself; a pattern with '*' or '?'
 // gives every match (folder part in front), or itself when nothing matches; a pattern

@@ -13,6 +13,7 @@
 #include <QTranslator>
 #include <cstdio>
 #include <cstdlib>
+#include <vector>
 
 namespace {
 TSysTrayIconForm *Host = nullptr;
@@ -22,6 +23,61 @@ TSysTrayIconForm *Host = nullptr;
 void SaveWhenTheDisplayIsGone() {
   if (Host)
     Host->SaveOnExit();
+}
+
+// What Qt says while the application object is made: held back, so that Qt's English account
+// of a display it cannot reach does not stand before our German one.
+struct THeldMessage {
+  QtMsgType Type;
+  QByteArray Category;
+  QString Text;
+};
+std::vector<THeldMessage> HeldMessages;
+
+// Without a desktop Qt ends the program with abort() and the advice to reinstall it; nothing
+// is loaded or locked yet, so we end at once with the German reason instead.
+[[noreturn]] void EndWithoutDesktop() {
+  const QString display = qEnvironmentVariable("WAYLAND_DISPLAY").isEmpty()
+                              ? qEnvironmentVariable("DISPLAY")
+                              : qEnvironmentVariable("WAYLAND_DISPLAY");
+  const QString which = display.isEmpty()
+                            ? QStringLiteral("keine ist eingestellt (DISPLAY, WAYLAND_DISPLAY)")
+                            : QStringLiteral("„%1“ ist nicht erreichbar").arg(display);
+  const QString text =
+      QStringLiteral("kronolab: Kronolab braucht eine Arbeitsfläche (X11 oder Wayland), aber %1. "
+                     "Ohne Arbeitsfläche führt „kronolab-cli run“ die Aktionen aus.\n")
+          .arg(which);
+  std::fputs(text.toLocal8Bit().constData(), stderr);
+  std::fflush(stderr);
+  std::_Exit(1);
+}
+
+void HoldStartupMessage(QtMsgType type, const QMessageLogContext &context, const QString &text) {
+  if (type == QtFatalMsg)
+    EndWithoutDesktop();
+  HeldMessages.push_back({type, QByteArray(context.category), text});
+}
+
+// Tells the messages held while the application object was made, as Qt would have.
+void TellHeldMessages() {
+  for (const THeldMessage &held : HeldMessages) {
+    const QMessageLogger logger(nullptr, 0, nullptr, held.Category.constData());
+    switch (held.Type) {
+    case QtDebugMsg:
+      logger.debug("%s", qUtf8Printable(held.Text));
+      break;
+    case QtInfoMsg:
+      logger.info("%s", qUtf8Printable(held.Text));
+      break;
+    case QtCriticalMsg:
+      logger.critical("%s", qUtf8Printable(held.Text));
+      break;
+    default:
+      logger.warning("%s", qUtf8Printable(held.Text));
+      break;
+    }
+  }
+  HeldMessages.clear();
 }
 } // namespace
 
@@ -45,7 +101,10 @@ int main(int argc, char **argv) {
     break;
   }
 
+  const QtMessageHandler qtHandler = qInstallMessageHandler(HoldStartupMessage);
   TApplication app(argc, argv);
+  qInstallMessageHandler(qtHandler);
+  TellHeldMessages();
   // A size limit (ulimit -f) is then a save error that is told, not a silent kill.
   IgnoreFileSizeSignal();
   QApplication::setApplicationName(QStringLiteral("Kronolab"));

@@ -3,6 +3,7 @@
 #include "base/Errors.h"
 
 #include <QLocale>
+#include <cmath>
 
 QString CutActionText(const QString &text) {
   if (text.size() <= MaxActionLength)
@@ -24,6 +25,16 @@ TActionEntry NewActionEntry(TTimePoint kind, TDateTime firstDate, const QString 
   entry.LastDate = firstDate - 0.1;
   entry.Action = action;
   return entry;
+}
+
+bool NeverRun(const TActionEntry &entry) {
+  // A recorded call leaves LastDate at a due point plus RunMark; such a value is never within
+  // half a RunMark of the markers below (the file's 15 digits may move them by far less).
+  auto near = [](TDateTime a, TDateTime b) { return std::abs(a - b) < RunMark / 2; };
+  const TDateTime last = entry.LastDate, first = entry.FirstDate;
+  if (last <= 0 || near(last, first) || near(last, first - 0.1))
+    return true;
+  return (entry.TimePoint == tpFrequency || entry.TimePoint == tpOnce) && last < first;
 }
 
 QString TwoDigits(int n) {

@@ -60,6 +60,10 @@ struct TActionEntry {
 // A fresh entry as the editor creates it: LastDate lies 0.1 day before FirstDate, so a
 // tpOnce entry still runs at its FirstDate.
 TActionEntry NewActionEntry(TTimePoint kind, TDateTime firstDate, const QString &action);
+// True when entry's LastDate records no call: it still holds a value that only creating or
+// loading an entry gives (none, FirstDate, FirstDate - 0.1 day), or, for the kinds whose due
+// points never lie before FirstDate (tpFrequency, tpOnce), lies before its first point.
+bool NeverRun(const TActionEntry &entry);
 
 // n in decimal, with one "0" in front when it is below 10 (7 -> "07", 123 -> "123").
 QString TwoDigits(int n);

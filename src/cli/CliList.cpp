@@ -4,6 +4,7 @@
 
 #include "cli/CliConfig.h"
 #include "cli/CliDateTime.h"
+#include "core/RunJournal.h"
 #include "core/Scheduler.h"
 #include "platform/Clock.h"
 
@@ -32,6 +33,12 @@ int CliListAt(const QStringList &args, QTextStream &out, QTextStream &err, TDate
   TScheduler scheduler;
   if (!LoadCliConfiguration(QStringLiteral("list"), config, scheduler, err))
     return 1;
+  // Calls the journal recorded after the file was last saved count here as they do for the
+  // scheduler at its start, so that the next run shown is one it will really make. Without a
+  // readable journal the file's own last runs are all there is.
+  TRunJournal journal;
+  if (journal.OpenForReading(TRunJournal::FileNameFor(scheduler.ConfigFileName)))
+    scheduler.MergeJournalLastDates(journal);
 
   out << "Intervall: " << scheduler.Interval << " ms ("
       << MsToTimeText(static_cast<std::int64_t>(scheduler.Interval)) << ")\n";
@@ -41,7 +48,8 @@ int CliListAt(const QStringList &args, QTextStream &out, QTextStream &err, TDate
     const TActionEntry &entry = *scheduler.ActionList[i];
     const TDateTime next = TScheduler::NextDuePoint(entry, now);
     out << i + 1 << "\t" << TimePointText(entry.TimePoint, entry.FirstDate) << "\t"
-        << TimeText(entry.FirstDate) << "\t" << CliDateTimeText(entry.LastDate) << "\t"
+        << TimeText(entry.FirstDate) << "\t"
+        << (NeverRun(entry) ? QStringLiteral("nie") : CliDateTimeText(entry.LastDate)) << "\t"
         << (next == 0 ? QStringLiteral("-") : CliDateTimeText(next)) << "\t" << entry.Action.Text()
         << "\n";
   }

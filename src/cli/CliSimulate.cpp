@@ -14,6 +14,9 @@ namespace {
 
 // More ticks than this would run for hours and print without end; such a span is refused.
 constexpr long long MaxSimulatedTicks = 10000000;
+// A span with an "Alle" entry of a short frequency can make far more calls than anyone reads;
+// the listing stops after this many, with a note.
+constexpr long long MaxPrintedCalls = 10000;
 
 // A dry run carries out nothing, so what reaches the user is the due check's report of an
 // entry it passes over: one line on stderr.
@@ -98,6 +101,7 @@ int CliSimulate(const QStringList &args, QTextStream &out, QTextStream &err) {
   QHash<const TActionEntry *, int> numbers;
   for (int i = 0; i < scheduler.ActionList.Count(); ++i)
     numbers.insert(scheduler.ActionList[i], i + 1);
+  long long printed = 0;
   for (long long k = 0; k < ticks; ++k) {
     // From the start each time, in whole milliseconds, so that rounding does not add up
     // over a long span and a tick on a whole minute lies exactly on it.
@@ -108,6 +112,11 @@ int CliSimulate(const QStringList &args, QTextStream &out, QTextStream &err) {
     const int n = scheduler.DueList().Count();
     for (int i = 0; i < n; ++i) {
       TActionEntry &entry = *scheduler.DueEntry(i);
+      if (printed++ == MaxPrintedCalls) {
+        err << "simulate: nach " << MaxPrintedCalls << " Aufrufen angehalten (Takt " << tickText
+            << "); für die weiteren Aufrufe --from später setzen\n";
+        return 0;
+      }
       out << tickText << " " << CliDateTimeText(scheduler.DueList().Value<double>(i)) << " #"
           << numbers.value(&entry) << " " << entry.Action.Text() << "\n";
       TScheduler::TakeDueCall(entry);

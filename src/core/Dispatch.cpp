@@ -31,9 +31,10 @@ void TScheduler::ExecuteAction(TActionEntry &entry) {
   const TDateTime moment = Clock();
   // Outside the guard: an error here ends the tick and is reported there.
   QString text = stored;
+  TChosenMask chosen;
   try {
     // A chosen file name reaches a program or a command as one argument, a message as it is.
-    ExpandPlaceholders(text, moment, ChosenNameForm(stored));
+    ExpandPlaceholders(text, moment, ChosenNameForm(stored), &chosen);
   } catch (const std::exception &error) {
     FinishJournalCall(call, {TCallState::Failed, 0, 0, ErrorMessage(error), 0});
     throw;
@@ -53,7 +54,7 @@ void TScheduler::ExecuteAction(TActionEntry &entry) {
       ShowMessageWindow(QStringLiteral("Nachricht von ") + ApplicationTitle,
                         QStringLiteral("Nachricht vom ") + DateTimeText(moment), message);
     } else if (kind == u'%') {
-      RunInternalCommand(text);
+      RunInternalCommand(text, chosen);
     } else {
       LaunchProgram(QString(), text);
     }
@@ -72,7 +73,7 @@ void TScheduler::ExecuteAction(TActionEntry &entry) {
   FinishJournalCall(call, CollectedResult(kind));
 }
 
-void TScheduler::RunInternalCommand(const QString &text) {
+void TScheduler::RunInternalCommand(const QString &text, const QList<bool> &chosen) {
   TCommandHost host;
   host.ReportFailure = [this](const QString &message) {
     // Told at once as ever, and kept with the call in the journal.
@@ -82,7 +83,7 @@ void TScheduler::RunInternalCommand(const QString &text) {
   host.LaunchProgram = [this](const QString &folder, const QString &commandLine) {
     LaunchProgram(folder, commandLine);
   };
-  RunCommand(text, host);
+  RunCommand(text, host, chosen);
 }
 
 void TScheduler::LaunchProgram(const QString &folder, const QString &commandLine) {

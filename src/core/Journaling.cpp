@@ -42,13 +42,18 @@ void TScheduler::OpenJournal(const TRunJournalOptions &options) {
 }
 
 void TScheduler::MergeJournalLastDates() {
-  if (!FJournal || !FJournal->CanRead())
+  if (FJournal)
+    MergeJournalLastDates(*FJournal);
+}
+
+void TScheduler::MergeJournalLastDates(const TRunJournal &journal) {
+  if (!journal.CanRead())
     return;
   const std::vector<QString> keys = EntryKeys(Entries(ActionList));
   for (int i = 0; i < ActionList.Count(); ++i) {
     TActionEntry &entry = *ActionList[i];
     const std::optional<TDateTime> recorded =
-        FJournal->EntryLastDate(keys[static_cast<std::size_t>(i)]);
+        journal.EntryLastDate(keys[static_cast<std::size_t>(i)]);
     if (recorded && *recorded > entry.LastDate)
       entry.LastDate = *recorded;
   }

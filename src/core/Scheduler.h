@@ -99,8 +99,9 @@ public:
   void TimerTimer();
   // Carries out one entry of the action list (a message, an internal command or a program).
   void ExecuteAction(TActionEntry &entry);
-  // Runs an internal command (the expanded text without its leading percent sign).
-  void RunInternalCommand(const QString &text);
+  // Runs an internal command (the expanded text without its leading percent sign); chosen
+  // marks the characters of text that came from a random file choice (may be empty).
+  void RunInternalCommand(const QString &text, const QList<bool> &chosen = {});
   // Starts a program; folder (may be empty) becomes its working folder.
   void LaunchProgram(const QString &folder, const QString &commandLine);
   // Appends one line to the log file, creating the file when it is missing.
@@ -125,6 +126,9 @@ public:
   // Each entry's LastDate becomes the later of its own and the journal's, so that a call
   // recorded before a crash is not made again.
   void MergeJournalLastDates();
+  // The same from a journal opened elsewhere (for reading, as list does), so that what is
+  // shown as the next run is one the scheduler will make.
+  void MergeJournalLastDates(const TRunJournal &journal);
   // The journal's id of every entry of the action list (0 for one it has never seen).
   std::vector<std::int64_t> JournalEntryIds() const;
   // After the user has set the list (the editor's OK, once saved): the journal starts each

@@ -1,5 +1,7 @@
 #include "actions/InternalCommands.h"
+#include "TestFiles.h"
 #include "actions/ActionsTestSupport.h"
+#include "actions/Placeholders.h"
 #include "base/Errors.h"
 #include "core/Scheduler.h"
 #include "platform/Folders.h"
@@ -9,6 +11,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <utility>
 
 namespace {
 
@@ -165,6 +168,40 @@ TEST_F(Commands, ExecStartsProgramInItsFolderOrRaisesForMissingFolder) {
   EXPECT_EQ(CurrentFolder(), before);
   QFile::remove(out);
   EXPECT_THROW(Run("EXEC " + P("fehlt") + " " ARGECHO_PATH), EInOutError);
+  EXPECT_TRUE(Sink.Messages.empty());
+}
+
+// A name chosen at random is exactly that one file for COPY, MOVE, DELETE and RENAME, whatever
+// it holds: never expanded again as a pattern, never read as another random choice.
+TEST_F(Commands, AChosenNameIsThatOneFileForEveryCommand) {
+  const QStringList all = {"-x", "@foo", "[ab]", "a",   "a*",   "abc", "adam.txt",
+                           "b",  "b c",  "bxc",  "foo", "q\"t", "qxt"}; // sorted by name
+  // The token's pattern and the file it chooses (the first match by name).
+  const QList<QStringList> choices = {{"a?", "a*"},   {"@f*", "@foo"}, {"-?", "-x"},
+                                      {"[*", "[ab]"}, {"b?c", "b c"},  {"q?t", "q\"t"}};
+  const TRandomIndex before = std::exchange(RandomIndexSource(), [](int) { return 0; });
+  int n = 0;
+  for (const QString command : {"COPY", "MOVE", "DELETE", "RENAME"})
+    for (const QStringList &choice : choices) {
+      const QString base = P(QString::number(++n)), src = base + "/src/", ziel = base + "/ziel";
+      ASSERT_TRUE(QDir().mkpath(src) && QDir().mkpath(ziel));
+      for (const QString &name : all)
+        WriteBytes(src + name, name.toUtf8());
+      const QString target = command == "DELETE" ? "" : command == "RENAME" ? base + "/neu" : ziel;
+      TActionEntry entry = NewActionEntry(
+          tpDaily, 0, "%" + command + " %RANDFILE" + src + choice[0] + "% " + target);
+      Scheduler.ExecuteAction(entry);
+      SCOPED_TRACE(entry.Action.Text().toStdString());
+      const QString &chosen = choice[1];
+      const bool copied = command == "COPY" || command == "MOVE";
+      QStringList left = all;
+      left.removeAll(command == "COPY" ? QString() : chosen);
+      EXPECT_EQ(QDir(src).entryList(QDir::Files, QDir::Name), left);
+      EXPECT_EQ(QDir(ziel).entryList(QDir::Files), copied ? QStringList{chosen} : QStringList());
+      EXPECT_EQ(ReadBytes(copied ? ziel + "/" + chosen : base + "/neu"),
+                command == "DELETE" ? QByteArray() : chosen.toUtf8());
+    }
+  RandomIndexSource() = before;
   EXPECT_TRUE(Sink.Messages.empty());
 }
 

@@ -13,8 +13,9 @@ struct TRun {
   QString Out, Err;
 };
 
-// Runs the built tray program in a fresh HOME without a display.
-TRun RunTray(const QTemporaryDir &home, const QStringList &arguments) {
+// Runs the built tray program in a fresh HOME without a display (or with an X display name).
+TRun RunTray(const QTemporaryDir &home, const QStringList &arguments,
+             const QString &display = QString()) {
   QProcess process;
   QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
   env.insert(QStringLiteral("HOME"), home.path());
@@ -23,6 +24,8 @@ TRun RunTray(const QTemporaryDir &home, const QStringList &arguments) {
   env.remove(QStringLiteral("DISPLAY"));
   env.remove(QStringLiteral("WAYLAND_DISPLAY"));
   env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+  if (!display.isEmpty())
+    env.insert(QStringLiteral("DISPLAY"), display);
   process.setProcessEnvironment(env);
   process.setWorkingDirectory(home.path());
   process.start(QStringLiteral(KRONOLAB_PATH), arguments);
@@ -48,6 +51,7 @@ QStringList Everything(const QString &root) {
   return found;
 }
 
+// Without a display: help and version answer, a start ends with the reason; nothing is created.
 TEST(TrayProgramCommandLine, HelpAndVersionAnswerWithoutADisplayAndCreateNothing) {
   QTemporaryDir home;
   const TRun help = RunTray(home, {QStringLiteral("--help")});
@@ -56,6 +60,16 @@ TEST(TrayProgramCommandLine, HelpAndVersionAnswerWithoutADisplayAndCreateNothing
   const TRun version = RunTray(home, {QStringLiteral("--version")});
   EXPECT_EQ(version.Status, 0);
   EXPECT_EQ(version.Out, QStringLiteral("kronolab " KRONOLAB_VERSION "\n"));
+  // A start without a desktop, or with one out of reach, ends with 1 and the German reason:
+  // no abort, no advice of Qt's to reinstall.
+  for (const QString &display : {QString(), QStringLiteral(":4711")}) {
+    const TRun run = RunTray(home, {}, display);
+    EXPECT_EQ(run.Status, 1);
+    EXPECT_TRUE(run.Err.startsWith("kronolab: Kronolab braucht eine Arbeitsfläche") &&
+                run.Err.endsWith("führt „kronolab-cli run“ die Aktionen aus.\n") &&
+                run.Err.count('\n') == 1)
+        << run.Err.toStdString();
+  }
   EXPECT_EQ(Everything(home.path()), QStringList());
 }
 

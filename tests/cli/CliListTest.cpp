@@ -1,5 +1,7 @@
 #include "TestFiles.h"
+#include "TestHelpers.h"
 #include "cli/CliActionCommands.h"
+#include "core/Scheduler.h"
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -17,7 +19,8 @@ int List(const QStringList &args, TDateTime now, QString &out, QString &err) {
 
 // At Wednesday 2026-06-10 10:00: a daily entry not yet run today is overdue at 08:00, a weekly
 // one waits for Thursday, the start-up call of a frequency entry takes the last grid point, a
-// single call already made and a frequency of 0 are never due again.
+// single call already made and a frequency of 0 are never due again. Entries loaded without a
+// last run have never run.
 TEST(CliList, ShowsEachEntryWithItsLastRunAndNextDuePoint) {
   QTemporaryDir dir;
   const QString config = dir.filePath(QStringLiteral("k.ini"));
@@ -41,12 +44,31 @@ TEST(CliList, ShowsEachEntryWithItsLastRunAndNextDuePoint) {
                 "Nr\tZeitpunkt\tUhrzeit\tLetzter Lauf\tNächster Lauf\tAktion\n"
                 "1\tTäglich\t08:00:00\t2026-06-09 08:00:00.100\t2026-06-10 08:00:00.000\t\"Guten "
                 "Morgen\"\n"
-                "2\tDonnerstag\t12:30:00\t2026-06-04 12:30:00.000\t2026-06-11 12:30:00.000\tprog "
+                "2\tDonnerstag\t12:30:00\tnie\t2026-06-11 12:30:00.000\tprog "
                 "--weekly\n"
-                "3\tFrequenz\t21:00:00\t2026-06-09 21:00:00.000\t2026-06-10 09:00:00.000\t%COPY "
+                "3\tFrequenz\t21:00:00\tnie\t2026-06-10 09:00:00.000\t%COPY "
                 "/a/*.txt /b\n"
                 "4\t05.06.2026\t10:00:00\t2026-06-05 10:00:00.100\t-\teinmal\n"
-                "5\tFrequenz\t00:00:00\t2026-06-01 00:00:00.000\t-\tnie\tmit Tab\n"));
+                "5\tFrequenz\t00:00:00\tnie\t-\tnie\tmit Tab\n"));
+}
+
+// A call the journal recorded after the file was last saved (the scheduler was killed) moves
+// the last and next run on, as the scheduler's next start does.
+TEST(CliList, CallsOfTheJournalCount) {
+  QTemporaryDir dir;
+  const QString config = dir.filePath(QStringLiteral("plan.ini"));
+  WriteBytes(config, "[General]\nCount=1\n[Action1]\nTimePoint=2\nFirstDate=46357.3333333333\n"
+                     "LastDate=46361.3333345\nAction=\"jeden Tag\"\n"); // daily 08:00, run 5.12.
+  TScheduler scheduler;
+  scheduler.Clock = [] { return At(2026, 12, 6, 9); };
+  scheduler.ConfigFileName = config;
+  scheduler.LoadConfiguration(config);
+  scheduler.OpenJournal();
+  scheduler.TimerTimer(); // the call of 6 December 08:00, in the journal only
+  QString out, err;
+  ASSERT_EQ(List({config}, At(2026, 12, 6, 9, 30), out, err), 0) << err.toStdString();
+  EXPECT_TRUE(out.endsWith("\t2026-12-06 08:00:00.100\t2026-12-07 08:00:00.000\t\"jeden Tag\"\n"))
+      << out.toStdString();
 }
 
 TEST(CliList, BadUsageIsTwoAndAMissingFileIsOne) {

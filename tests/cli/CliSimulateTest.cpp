@@ -69,7 +69,7 @@ TEST(CliSimulate, TheBuiltProgramPrintsEveryCallOfTwoDaysMinuteByMinute) {
 }
 
 // An hourly entry last run at 09:00 with AllCalls, first ticked at 13:30: every missed hour as
-// a call of its own, oldest first, and nothing more at the following ticks.
+// a call of its own, oldest first, and nothing more at the following ticks; a long span stops.
 TEST(CliSimulate, AllCallsMakesUpEveryMissedGridPointInOrder) {
   QTemporaryDir dir;
   const QString config = dir.filePath(QStringLiteral("k.ini"));
@@ -86,6 +86,16 @@ TEST(CliSimulate, AllCallsMakesUpEveryMissedGridPointInOrder) {
                                 "2026-06-10 13:30:00.000 2026-06-10 11:00:00.000 #1 prog\n"
                                 "2026-06-10 13:30:00.000 2026-06-10 12:00:00.000 #1 prog\n"
                                 "2026-06-10 13:30:00.000 2026-06-10 13:00:00.000 #1 prog\n"));
+  // Over two years the listing stops after 10000 calls, with one German note.
+  out.clear();
+  ASSERT_EQ(Simulate({config, "--from", "2026-06-10 13:30:00", "--to", "2028-06-10 13:30:00",
+                      "--interval", "3600000"},
+                     out, err),
+            0);
+  EXPECT_EQ(out.count(u'\n'), 10000);
+  EXPECT_TRUE(err.startsWith("simulate: nach 10000 Aufrufen angehalten (Takt 2027-") &&
+              err.count(u'\n') == 1)
+      << err.toStdString();
 }
 
 // Nothing is carried out: the copy's files stay where they are and no log appears, though
