@@ -420,7 +420,7 @@ bool TRunJournal::CheckPlace(bool setAside) {
                                  "begonnen.")
                       .arg(QStringLiteral("%1"), QStringLiteral("%2"), reason)))
       continue;
-    FProblem = QStringLiteral("„%1“: %2").arg(file, reason);
+    FProblem = *suffix == 0 ? reason : QStringLiteral("„%1“: %2").arg(file, reason);
     return false;
   }
   return true;
