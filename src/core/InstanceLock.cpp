@@ -121,6 +121,9 @@ bool TInstanceLock::RunByAnother(const QString &file) const {
 void TInstanceLock::Refresh() {
   if (!FAcquired)
     return;
+  // Without requests nobody is answered; those who asked learn so from the close.
+  if (!AcceptRequests)
+    FClaim->AcceptCaller();
   QString reason;
   if (FData.Lock(FConfigFileName, reason) == TClaimResult::Failed)
     FError = LockFailure(FConfigFileName, reason);

@@ -10,6 +10,11 @@
 
 namespace {
 
+// Calls kept in memory for a journal that cannot be written; beyond, they go unrecorded.
+constexpr std::size_t MaxUnrecordedCalls = 20000;
+// What a tick spends on pruning the journal at most (a statement begun is finished).
+constexpr int JournalPruneStepMs = 20;
+
 std::vector<const TActionEntry *> Entries(const TXList<TActionEntry> &list) {
   std::vector<const TActionEntry *> entries;
   entries.reserve(static_cast<std::size_t>(list.Count()));
@@ -99,9 +104,29 @@ const std::vector<QString> &TScheduler::ListKeys() {
   return FKeys;
 }
 
+void TScheduler::JournalTickBegins() {
+  FTickCallsHeld = false;
+  if (!FJournal)
+    return;
+  FJournal->TickBegins();
+  while (!FUnrecordedCalls.empty()) {
+    const auto &[recorded, calls] = FUnrecordedCalls.front();
+    if (!FJournal->RecordUnrecordedCalls(calls, recorded))
+      return;
+    FUnrecordedCount -= calls.size();
+    FUnrecordedCalls.erase(FUnrecordedCalls.begin());
+  }
+}
+
+void TScheduler::JournalTickEnds(TDateTime now) {
+  if (FJournal)
+    FJournal->PruneStep(now, JournalPruneStepMs);
+}
+
 void TScheduler::RecordDueCalls(TDateTime now) {
   FTickCalls.clear();
   FTickCallsTaken = 0;
+  FTickCallsHeld = false;
   const int n = FDueList.Count();
   if (n == 0 || !FJournal)
     return;
@@ -129,6 +154,19 @@ void TScheduler::RecordDueCalls(TDateTime now) {
                      entry->Action, at + 1, FDueList.Value<double>(i)});
   }
   FTickCalls = FJournal->RecordCalls(calls, now);
+  if (!FTickCalls.empty())
+    return;
+  // Record first, then carry out: while another program holds the journal for a moment, the
+  // calls wait for the next tick rather than run without a record that a kill would need.
+  if (FJournal->HoldsCalls()) {
+    FTickCallsHeld = true;
+    return;
+  }
+  // The journal cannot be written for longer: the calls run, and are recorded once it can.
+  if (FUnrecordedCount + calls.size() <= MaxUnrecordedCalls) {
+    FUnrecordedCount += calls.size();
+    FUnrecordedCalls.emplace_back(now, std::move(calls));
+  }
 }
 
 void TScheduler::CloseTickCalls() {

@@ -2,10 +2,14 @@
 // earlier run left behind), the writes of the scheduler and the reads of the history.
 #include "core/RunJournal.h"
 
+#include "platform/FileOps.h"
+#include "platform/OwnFiles.h"
 #include "platform/Process.h"
+#include "storage/FileReports.h"
 
 #include <QDateTime>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
@@ -19,6 +23,7 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
+#include <limits>
 
 namespace {
 
@@ -40,6 +45,9 @@ constexpr int SqliteNotADatabase = 26;
 // Rows inserted by one statement when a tick records many calls.
 constexpr int InsertBatch = 64;
 
+// Results kept for a locked journal at most; more than a day of a busy list.
+constexpr std::size_t MaxWaitingResults = 20000;
+
 // Each journal has its own connection: several schedulers may live in one process.
 std::atomic<std::uint64_t> Connections{0};
 
@@ -58,6 +66,18 @@ int PrimaryCode(const QSqlError &error) {
 bool IsDamage(int code) {
   return code == SqliteCorrupt || code == SqliteNotADatabase;
 }
+
+bool IsLock(int code) {
+  return code == SqliteBusy || code == SqliteLocked;
+}
+
+// The smallest pruning statement: below it, a slow disk is slow for any size.
+constexpr int MinPruneBatch = 16;
+// What one pruning statement may take before the next ones delete fewer rows.
+constexpr int PruneStatementMs = 10;
+
+// The files SQLite opens for a journal, the journal itself first.
+const char *const JournalSuffixes[] = {"", "-wal", "-shm"};
 
 // Why a write failed, in the user's words.
 QString Reason(int code, const QString &text) {
@@ -253,6 +273,16 @@ struct TRunJournal::TImpl {
 
 enum class TRunJournal::TFileCheck { Ours, Empty, Damaged, Foreign, Newer, Unreadable };
 
+// A result that met another program's lock: a begin, a result or a program's end.
+struct TRunJournal::TWaitingResult {
+  enum { Begin, Finish, End } Kind = Begin;
+  std::int64_t Call = 0;
+  TDateTime Started = 0;
+  QString Command;
+  TCallResult Result;
+  TProgramEnd Ended;
+};
+
 TRunJournal::TRunJournal() : D(std::make_unique<TImpl>()) {
   FSession = static_cast<std::int64_t>(QRandomGenerator::system()->generate64() >> 1);
 }
@@ -328,15 +358,26 @@ bool TRunJournal::MoveAside(const QString &why) {
   Disconnect();
   const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
   QString aside = FFileName + QStringLiteral(".defekt-") + stamp;
-  for (int n = 2; QFile::exists(aside); ++n)
+  for (int n = 2; CheckOwnRegularFile(aside).Exists; ++n)
     aside = FFileName + QStringLiteral(".defekt-") + stamp + QStringLiteral("-%1").arg(n);
-  if (!QFile::rename(FFileName, aside))
+  // Renamed as they are, links and FIFOs too: nothing is opened or copied on the way. A
+  // FIFO may stand in for the write-ahead log alone.
+  const bool database = CheckOwnRegularFile(FFileName).Exists;
+  if (database && !RenameFile(FFileName, aside))
     return false;
-  // The write-ahead log goes with its file; the shared-memory index is rebuilt anyway.
-  QFile::rename(FFileName + QStringLiteral("-wal"), aside + QStringLiteral("-wal"));
-  QFile::remove(FFileName + QStringLiteral("-shm"));
-  Report(why.arg(FFileName, aside));
-  return true;
+  // The write-ahead log goes with its file; the shared-memory index is rebuilt anyway, but
+  // what is no file of ours there is set aside too, not deleted.
+  const QString shm = FFileName + QStringLiteral("-shm");
+  const bool wal = RenameFile(FFileName + QStringLiteral("-wal"), aside + QStringLiteral("-wal"));
+  const TOwnFileCheck index = CheckOwnRegularFile(shm);
+  const bool oddIndex = index.Exists && !index.Ok();
+  if (oddIndex ? !RenameFile(shm, aside + QStringLiteral("-shm"))
+               : !DeleteFile(shm) && index.Exists)
+    return false;
+  Report(why.arg(FFileName, database ? aside
+                            : wal    ? aside + QStringLiteral("-wal")
+                                     : aside + QStringLiteral("-shm")));
+  return database || wal || oddIndex;
 }
 
 bool TRunJournal::Open(const QString &fileName, TDateTime now, const TRunJournalOptions &options) {
@@ -347,22 +388,60 @@ bool TRunJournal::Open(const QString &fileName, TDateTime now, const TRunJournal
   FProblem.clear();
   FReported = false;
   FRetryAtMs = 0;
-  return OpenForWriting(true);
+  FLockedSinceMs = 0;
+  FHeldThisTick = false;
+  FWaiting.clear();
+  FPruning = false;
+  FPruneBatch = std::max(options.PruneBatch, MinPruneBatch);
+  FNextPruneAt = now;
+  if (!OpenForWriting(true))
+    return false;
+  // At start the old calls go at once: nothing waits for the first tick yet.
+  PruneStep(now, std::numeric_limits<int>::max());
+  return FWritable;
+}
+
+bool TRunJournal::CheckPlace(bool setAside) {
+  for (const char *suffix : JournalSuffixes) {
+    const QString file = FFileName + QString::fromLatin1(suffix);
+    const TOwnFileCheck check = CheckOwnRegularFile(file);
+    if (check.Ok())
+      continue;
+    const QString reason = FileResultReason(check);
+    if (check.Refusal == TFileRefusal::None) {
+      FProblem = reason;
+      return false;
+    }
+    // A FIFO would hold SQLite up for ever, a link lead our writes elsewhere: such a thing in
+    // the journal's place is no journal of ours.
+    if (setAside &&
+        MoveAside(QStringLiteral("Die Datei „%1“ ist kein Verlauf, den Kronolab schreiben kann "
+                                 "(%3); sie wurde als „%2“ beiseitegelegt und ein neuer Verlauf "
+                                 "begonnen.")
+                      .arg(QStringLiteral("%1"), QStringLiteral("%2"), reason)))
+      continue;
+    FProblem = *suffix == 0 ? reason : QStringLiteral("„%1“: %2").arg(file, reason);
+    return false;
+  }
+  return true;
 }
 
 bool TRunJournal::CreateOwnFile(const QString &fileName) {
-  QFile file(fileName);
-  if (file.open(QIODevice::WriteOnly) &&
-      file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner))
+  // Without following a link and without waiting on a FIFO put there meanwhile.
+  const TFileResult created = AppendOwnFile(fileName, QByteArray());
+  if (created.Ok())
     return true;
-  Failed(SqliteCantOpen, file.errorString());
+  Failed(-1, FileResultReason(created));
   return false;
 }
 
 void TRunJournal::FallBackToReading() {
   if (CanRead() && D->Value(QStringLiteral("PRAGMA user_version")).isValid())
     return;
-  if (!QFileInfo::exists(FFileName)) {
+  const QString problem = FProblem;
+  const bool usable = CheckPlace(false);
+  FProblem = problem;
+  if (!usable || !CheckOwnRegularFile(FFileName).Exists) {
     Disconnect();
     return;
   }
@@ -390,12 +469,16 @@ bool TRunJournal::OpenForWriting(bool firstOpen) {
 bool TRunJournal::OpenWritable(bool firstOpen) {
   // SQLite would open such a file for reading without a word and fail at the first write;
   // and it needs the folder for the -wal and -shm files.
-  const QFileInfo info(FFileName);
-  const QFileInfo folder(info.absolutePath());
+  const QFileInfo folder(QFileInfo(FFileName).absolutePath());
   if (!folder.isDir()) {
     Failed(SqliteCantOpen, QString());
     return false;
   }
+  if (!CheckPlace(true)) {
+    Failed(-1, FProblem);
+    return false;
+  }
+  const QFileInfo info(FFileName);
   if (!folder.isWritable() || (info.exists() && !info.isWritable())) {
     Failed(SqliteReadOnly, QString());
     return false;
@@ -492,20 +575,6 @@ bool TRunJournal::OpenWritable(bool firstOpen) {
       ok = D->Exec(fix);
     }
   }
-  if (ok && firstOpen) {
-    QSqlQuery prune(D->Db);
-    ok = D->Exec(QStringLiteral("BEGIN")) &&
-         prune.prepare(QStringLiteral("DELETE FROM calls WHERE id <= (SELECT max(id) FROM "
-                                      "calls) - ? AND recorded < ?"));
-    if (ok) {
-      prune.bindValue(0, static_cast<qlonglong>(FOptions.MaxCalls));
-      prune.bindValue(1, FOpenedAt - FOptions.MaxAgeDays);
-      ok = D->Exec(prune) &&
-           D->Exec(QStringLiteral("DELETE FROM entries WHERE key IS NULL AND NOT EXISTS "
-                                  "(SELECT 1 FROM calls WHERE entry_id = entries.id)")) &&
-           D->Exec(QStringLiteral("COMMIT"));
-    }
-  }
   ok = ok && Prepare();
   if (!ok) {
     const QSqlError error = D->Error;
@@ -527,10 +596,13 @@ bool TRunJournal::OpenForReading(const QString &fileName) {
   Close();
   FFileName = fileName;
   FProblem.clear();
-  if (!QFileInfo::exists(fileName)) {
+  if (!CheckOwnRegularFile(fileName).Exists) {
     FProblem = QStringLiteral("kein Verlauf vorhanden");
     return false;
   }
+  // A FIFO in its place would hold the reader up for ever.
+  if (!CheckPlace(false))
+    return false;
   if (!Connect(true)) {
     FProblem = Reason(PrimaryCode(D->Error), D->Error.text());
     return false;
@@ -579,6 +651,10 @@ void TRunJournal::Report(const QString &message) {
 }
 
 void TRunJournal::Failed(int code, const QString &text) {
+  if (IsLock(code)) {
+    Locked(code);
+    return;
+  }
   FWritable = false;
   FProblem = Reason(code, text);
   FRetryAtMs = SteadyMs() + FOptions.RetryPauseMs;
@@ -592,13 +668,45 @@ void TRunJournal::Failed(int code, const QString &text) {
              .arg(FFileName, FProblem));
 }
 
+void TRunJournal::Locked(int code) {
+  if (FLockedSinceMs == 0)
+    FLockedSinceMs = std::max<std::int64_t>(SteadyMs(), 1);
+  FHeldThisTick = true;
+  FProblem = Reason(code, QString());
+  // A backup's lock for a moment is no news; calls carried out without a record are.
+  if (HoldsCalls() || FReported)
+    return;
+  FReported = true;
+  Report(QStringLiteral("Der Verlauf \"%1\" kann nicht geschrieben werden: %2.\nKronolab führt "
+                        "die Aktionen weiter nach der Konfiguration aus; solange der Verlauf "
+                        "nicht geschrieben wird, kann ein Absturz einen Aufruf doppelt "
+                        "auslösen.")
+             .arg(FFileName, FProblem));
+}
+
+void TRunJournal::TickBegins() {
+  FHeldThisTick = false;
+}
+
+std::int64_t TRunJournal::LockedForMs() const {
+  return FLockedSinceMs == 0 ? 0 : std::max<std::int64_t>(SteadyMs() - FLockedSinceMs, 1);
+}
+
+bool TRunJournal::HoldsCalls() const {
+  return FLockedSinceMs != 0 && LockedForMs() < FOptions.LockPatienceMs;
+}
+
 void TRunJournal::Succeeded() {
   FReported = false;
   FProblem.clear();
+  FLockedSinceMs = 0;
   ++FGeneration;
 }
 
 bool TRunJournal::Ready() {
+  // One attempt a tick while another program holds the lock: each waits BusyTimeoutMs.
+  if (FHeldThisTick)
+    return false;
   if (FWritable)
     return true;
   if (FFileName.isEmpty() || FReadOnly || SteadyMs() < FRetryAtMs)
@@ -615,13 +723,15 @@ bool TRunJournal::Transaction(const std::function<bool()> &body, bool durable) {
       D->Exec(QStringLiteral("PRAGMA synchronous=FULL"));
     // Plain statements rather than QSqlDatabase::transaction(): their errors keep SQLite's
     // result code, which tells a full disk from a lock.
-    bool ok = D->Exec(QStringLiteral("BEGIN")) && body() && D->Exec(QStringLiteral("COMMIT"));
+    bool ok = D->Exec(QStringLiteral("BEGIN")) && WriteWaitingResults() && body() &&
+              D->Exec(QStringLiteral("COMMIT"));
     const QSqlError error = D->Error;
     if (!ok)
       D->Exec(QStringLiteral("ROLLBACK"));
     if (durable)
       D->Exec(QStringLiteral("PRAGMA synchronous=NORMAL"));
     if (ok) {
+      FWaiting.clear();
       Succeeded();
       return true;
     }
@@ -804,63 +914,87 @@ std::int64_t TRunJournal::RecordManualCall(std::int64_t entryId, int entryNumber
   return id;
 }
 
+bool TRunJournal::WriteWaitingResults() {
+  for (const TWaitingResult &waiting : FWaiting) {
+    const bool ok = waiting.Kind == TWaitingResult::Begin
+                        ? WriteBegin(waiting.Call, waiting.Started, waiting.Command)
+                    : waiting.Kind == TWaitingResult::Finish
+                        ? WriteFinish(waiting.Call, waiting.Result)
+                        : WriteEnds({waiting.Ended});
+    if (!ok)
+      return false;
+  }
+  return true;
+}
+
+void TRunJournal::Wait(TWaitingResult waiting) {
+  // Only a lock is waited for; a bound keeps a lock that never ends from filling the memory.
+  if (FLockedSinceMs != 0 && FWaiting.size() < MaxWaitingResults)
+    FWaiting.push_back(std::move(waiting));
+}
+
+bool TRunJournal::WriteBegin(std::int64_t call, TDateTime started, const QString &command) {
+  D->BeginCall->bindValue(0, started);
+  D->BeginCall->bindValue(1, command);
+  D->BeginCall->bindValue(2, static_cast<qlonglong>(call));
+  return D->Exec(*D->BeginCall);
+}
+
 void TRunJournal::BeginCall(std::int64_t call, TDateTime started, const QString &command) {
   if (call == 0)
     return;
-  Transaction(
-      [&] {
-        D->BeginCall->bindValue(0, started);
-        D->BeginCall->bindValue(1, command);
-        D->BeginCall->bindValue(2, static_cast<qlonglong>(call));
-        return D->Exec(*D->BeginCall);
-      },
-      false);
+  if (!Transaction([&] { return WriteBegin(call, started, command); }, false))
+    Wait({TWaitingResult::Begin, call, started, command, {}, {}});
 }
 
 void TRunJournal::FinishCall(std::int64_t call, const TCallResult &result) {
   if (call == 0)
     return;
-  Transaction(
-      [&] {
-        QSqlQuery &finish = *D->FinishCall;
-        finish.bindValue(0, static_cast<int>(result.State));
-        finish.bindValue(1, result.ProcessId == 0 ? QVariant(QMetaType::fromType<qlonglong>())
-                                                  : QVariant(qlonglong(result.ProcessId)));
-        finish.bindValue(2, result.Code);
-        finish.bindValue(3, result.DurationMs < 0 ? QVariant(QMetaType::fromType<qlonglong>())
-                                                  : QVariant(qlonglong(result.DurationMs)));
-        finish.bindValue(4, result.Detail);
-        finish.bindValue(5, CountsAsFailure(result.State, result.Code) ? 1 : 0);
-        finish.bindValue(6, static_cast<qlonglong>(call));
-        return D->Exec(finish);
-      },
-      false);
+  if (!Transaction([&] { return WriteFinish(call, result); }, false))
+    Wait({TWaitingResult::Finish, call, 0, {}, result, {}});
+}
+
+bool TRunJournal::WriteFinish(std::int64_t call, const TCallResult &result) {
+  QSqlQuery &finish = *D->FinishCall;
+  finish.bindValue(0, static_cast<int>(result.State));
+  finish.bindValue(1, result.ProcessId == 0 ? QVariant(QMetaType::fromType<qlonglong>())
+                                            : QVariant(qlonglong(result.ProcessId)));
+  finish.bindValue(2, result.Code);
+  finish.bindValue(3, result.DurationMs < 0 ? QVariant(QMetaType::fromType<qlonglong>())
+                                            : QVariant(qlonglong(result.DurationMs)));
+  finish.bindValue(4, result.Detail);
+  finish.bindValue(5, CountsAsFailure(result.State, result.Code) ? 1 : 0);
+  finish.bindValue(6, static_cast<qlonglong>(call));
+  return D->Exec(finish);
 }
 
 void TRunJournal::ProgramsEnded(const std::vector<TProgramEnd> &ends) {
   if (ends.empty())
     return;
-  Transaction(
-      [&] {
-        QSqlQuery update(D->Db);
-        if (!update.prepare(QStringLiteral("UPDATE calls SET state = ?, code = ?, duration_ms = "
-                                           "?, failed = ? WHERE id = ?"))) {
-          D->Error = update.lastError();
-          return false;
-        }
-        for (const TProgramEnd &end : ends) {
-          const TCallState state = end.Signaled ? TCallState::Signaled : TCallState::Exited;
-          update.bindValue(0, static_cast<int>(state));
-          update.bindValue(1, end.Code);
-          update.bindValue(2, static_cast<qlonglong>(end.RunMs));
-          update.bindValue(3, CountsAsFailure(state, end.Code) ? 1 : 0);
-          update.bindValue(4, static_cast<qlonglong>(end.Call));
-          if (!D->Exec(update))
-            return false;
-        }
-        return true;
-      },
-      false);
+  if (Transaction([&] { return WriteEnds(ends); }, false))
+    return;
+  for (const TProgramEnd &end : ends)
+    Wait({TWaitingResult::End, end.Call, 0, {}, {}, end});
+}
+
+bool TRunJournal::WriteEnds(const std::vector<TProgramEnd> &ends) {
+  QSqlQuery update(D->Db);
+  if (!update.prepare(QStringLiteral("UPDATE calls SET state = ?, code = ?, duration_ms = "
+                                     "?, failed = ? WHERE id = ?"))) {
+    D->Error = update.lastError();
+    return false;
+  }
+  for (const TProgramEnd &end : ends) {
+    const TCallState state = end.Signaled ? TCallState::Signaled : TCallState::Exited;
+    update.bindValue(0, static_cast<int>(state));
+    update.bindValue(1, end.Code);
+    update.bindValue(2, static_cast<qlonglong>(end.RunMs));
+    update.bindValue(3, CountsAsFailure(state, end.Code) ? 1 : 0);
+    update.bindValue(4, static_cast<qlonglong>(end.Call));
+    if (!D->Exec(update))
+      return false;
+  }
+  return true;
 }
 
 void TRunJournal::WithdrawCalls(const std::vector<std::int64_t> &calls,
@@ -991,4 +1125,83 @@ std::optional<TCallRecord> TRunJournal::LastCall(std::int64_t entryId) const {
 
 std::int64_t TRunJournal::CallCount() const {
   return CanRead() ? D->Value(QStringLiteral("SELECT count(*) FROM calls")).toLongLong() : 0;
+}
+
+void TRunJournal::PruneStep(TDateTime now, int budgetMs) {
+  if (!FWritable || FHeldThisTick)
+    return;
+  if (!FPruning) {
+    // A clock set back by more than a day must not put the next pass off for as long.
+    if (now < FNextPruneAt && FNextPruneAt - now <= 1)
+      return;
+    const QVariant newest = D->Value(QStringLiteral("SELECT max(id) FROM calls"));
+    if (!newest.isValid())
+      return;
+    FPruneUpToId = newest.toLongLong() - FOptions.MaxCalls;
+    FPruneBefore = now - FOptions.MaxAgeDays;
+    FPruning = true;
+  }
+  QElapsedTimer spent;
+  spent.start();
+  for (;;) {
+    QElapsedTimer took;
+    took.start();
+    const int batch = FPruneBatch;
+    int deleted = 0;
+    const bool ok = Transaction(
+        [&] {
+          QSqlQuery prune(D->Db);
+          // In id order from the oldest, so that each statement finds its rows at once.
+          if (!prune.prepare(QStringLiteral("DELETE FROM calls WHERE id IN (SELECT id FROM calls "
+                                            "WHERE id <= ? AND recorded < ? ORDER BY id "
+                                            "LIMIT ?)"))) {
+            D->Error = prune.lastError();
+            return false;
+          }
+          prune.bindValue(0, static_cast<qlonglong>(FPruneUpToId));
+          prune.bindValue(1, FPruneBefore);
+          prune.bindValue(2, batch);
+          if (!D->Exec(prune))
+            return false;
+          deleted = prune.numRowsAffected();
+          if (deleted >= batch)
+            return true;
+          // The last statement of the pass: entries renamed away whose calls are all gone.
+          return D->Exec(QStringLiteral("DELETE FROM entries WHERE key IS NULL AND NOT EXISTS "
+                                        "(SELECT 1 FROM calls WHERE entry_id = entries.id)"));
+        },
+        false);
+    if (!ok)
+      return; // tried again at the next step
+    // A slow statement is halved, so that a step stays short however slow the disk.
+    if (took.elapsed() > PruneStatementMs)
+      FPruneBatch = std::max(batch / 2, MinPruneBatch);
+    if (deleted < batch) {
+      FPruning = false;
+      FNextPruneAt = now + 1;
+      return;
+    }
+    if (spent.elapsed() >= budgetMs)
+      return;
+  }
+}
+
+bool TRunJournal::RecordUnrecordedCalls(const std::vector<TDueCall> &calls, TDateTime recorded) {
+  if (calls.empty())
+    return true;
+  const std::vector<std::int64_t> ids = RecordCalls(calls, recorded);
+  if (ids.size() != calls.size())
+    return false;
+  TCallResult unknown;
+  unknown.State = TCallState::Unknown;
+  unknown.Detail = QStringLiteral("ausgeführt, als der Verlauf nicht geschrieben werden konnte; "
+                                  "das Ergebnis ist nicht bekannt");
+  return Transaction(
+      [&] {
+        for (const std::int64_t id : ids)
+          if (!WriteFinish(id, unknown))
+            return false;
+        return true;
+      },
+      false);
 }

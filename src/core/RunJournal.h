@@ -84,13 +84,20 @@ struct TBaselineEntry {
 
 // Limits and patience of a journal; the defaults are the program's.
 struct TRunJournalOptions {
-  // Pruned at opening: calls beyond the newest MaxCalls that are also older than MaxAgeDays.
+  // Pruned at opening and then once a day: calls beyond the newest MaxCalls that are also
+  // older than MaxAgeDays.
   std::int64_t MaxCalls = 100000;
   double MaxAgeDays = 180;
-  // After a failed write, writes are skipped this long before the next attempt.
+  // After a failed write (but for a lock), writes are skipped this long before the next
+  // attempt.
   int RetryPauseMs = 30000;
   // How long a write waits for a lock another program holds.
   int BusyTimeoutMs = 200;
+  // How long a lock of another program may hold the scheduler's calls back; after that they
+  // are carried out without a record (and the user is told so).
+  int LockPatienceMs = 60000;
+  // Rows one pruning statement deletes at most at first; it shrinks when a step is slow.
+  int PruneBatch = 512;
 };
 
 // The identities of a list of entries, in list order. An entry is the same entry across
@@ -135,6 +142,19 @@ public:
   // Counts the changes made through this journal, so that a window can see when to reload.
   std::uint64_t Generation() const { return FGeneration; }
 
+  // A new tick begins: a write that met another program's lock is tried again now, and not
+  // before, so that one lock holds up no tick more than once.
+  void TickBegins();
+  // How long another program's lock has kept the journal from being written (0: not locked).
+  std::int64_t LockedForMs() const;
+  // Whether the calls of a tick wait for the lock rather than being carried out unrecorded.
+  bool HoldsCalls() const;
+  // Prunes old calls once a day (the first pass at Open), a few hundred rows to a statement,
+  // for about budgetMs at most per step; what is left is pruned at the next step.
+  void PruneStep(TDateTime now, int budgetMs);
+  // Whether a pass of pruning has begun and not yet ended.
+  bool Pruning() const { return FPruning; }
+
   // The id of the entry with key, 0 when the journal has none.
   std::int64_t FindEntry(const QString &key) const;
   // The id of the entry with key, created when missing; 0 when it cannot be written.
@@ -161,6 +181,9 @@ public:
     std::int64_t RunMs = 0;
   };
   void ProgramsEnded(const std::vector<TProgramEnd> &ends);
+  // Calls carried out without a record (the journal could not be written then): recorded
+  // as done with an unknown result, so that they count as made. Whether that worked.
+  bool RecordUnrecordedCalls(const std::vector<TDueCall> &calls, TDateTime recorded);
   // Calls recorded by the last RecordCalls that the tick did not get to and that come again
   // later: their records go, and the entries with the given keys take the given LastDates.
   void WithdrawCalls(const std::vector<std::int64_t> &calls,
@@ -177,6 +200,7 @@ public:
 
 private:
   struct TImpl;
+  struct TWaitingResult;
   enum class TFileCheck;
   bool OpenForWriting(bool firstOpen);
   bool OpenWritable(bool firstOpen);
@@ -187,6 +211,19 @@ private:
   bool Connect(bool readOnly);
   void Disconnect();
   TFileCheck CheckFile();
+  // Whether the journal's files are regular files of ours (looked at without opening them
+  // blocking); what is not is set aside when setAside, otherwise refused. False with the
+  // reason in FProblem when the journal cannot be opened.
+  bool CheckPlace(bool setAside);
+  // Another program holds a lock: nothing is written until the next tick.
+  void Locked(int code);
+  // Writes the results that waited for a lock, inside a running transaction.
+  bool WriteWaitingResults();
+  void Wait(TWaitingResult waiting);
+  // The statements of BeginCall, FinishCall and ProgramsEnded, inside a running transaction.
+  bool WriteBegin(std::int64_t call, TDateTime started, const QString &command);
+  bool WriteFinish(std::int64_t call, const TCallResult &result);
+  bool WriteEnds(const std::vector<TProgramEnd> &ends);
   bool MoveAside(const QString &why);
   bool Prepare();
   bool Ready();
@@ -210,6 +247,18 @@ private:
   bool FWritable = false;
   bool FReadOnly = false;
   std::int64_t FRetryAtMs = 0;
+  // Since when another program's lock has kept writes out (0: not locked), and whether the
+  // rest of this tick waits.
+  std::int64_t FLockedSinceMs = 0;
+  bool FHeldThisTick = false;
+  // Results of calls that met a lock, written with the next transaction.
+  std::vector<TWaitingResult> FWaiting;
+  // The pass of pruning under way: its bounds, and when the next pass is due.
+  bool FPruning = false;
+  std::int64_t FPruneUpToId = 0;
+  TDateTime FPruneBefore = 0;
+  TDateTime FNextPruneAt = 0;
+  int FPruneBatch = 512;
   std::int64_t FSession = 0;
   std::uint64_t FGeneration = 0;
 };

@@ -166,6 +166,11 @@ private:
   // The journal's side of a tick and of a call.
   void RecordDueCalls(TDateTime now);
   void CloseTickCalls();
+  // Before a tick's first write: a journal locked at the last tick is tried again, and calls
+  // made without a record are recorded now if it can be written.
+  void JournalTickBegins();
+  // After a tick's calls: a step of the daily pruning.
+  void JournalTickEnds(TDateTime now);
   void NoteProcessEnds();
   void BeginJournalCall(std::int64_t call, TDateTime moment, const QString &command);
   void FinishJournalCall(std::int64_t call, TCallResult result);
@@ -178,6 +183,11 @@ private:
   // The calls of the running tick in DueList order, and how many of them were handed on.
   std::vector<std::int64_t> FTickCalls;
   std::size_t FTickCallsTaken = 0;
+  // The tick's calls wait for a journal that another program locks for a moment.
+  bool FTickCallsHeld = false;
+  // Calls carried out while the journal could not be written, each batch with its "now".
+  std::vector<std::pair<TDateTime, std::vector<TDueCall>>> FUnrecordedCalls;
+  std::size_t FUnrecordedCount = 0;
   // What the action being carried out gave so far.
   QStringList FCallFailures;
   std::int64_t FCallProcessId = 0;

@@ -19,8 +19,10 @@ void TScheduler::TimerTimer() {
   spent.start();
   int dispatched = 0;
   bool collected = false;
+  TDateTime now = 0;
   try {
-    const TDateTime now = Clock();
+    now = Clock();
+    JournalTickBegins();
     ReapFinishedProcesses();
     NoteProcessEnds();
     if (OnTick)
@@ -29,7 +31,8 @@ void TScheduler::TimerTimer() {
     collected = true;
     // Recorded before anything is carried out: a crash from here on never repeats a call.
     RecordDueCalls(now);
-    const int n = FDueList.Count();
+    // Calls held back for a locked journal come again at the next tick.
+    const int n = FTickCallsHeld ? 0 : FDueList.Count();
     // The count is taken once; the bound on the current count only guards against a list
     // that something during an action has emptied. A tick that has used its time leaves the
     // remaining calls to the next one.
@@ -50,4 +53,6 @@ void TScheduler::TimerTimer() {
   if (collected)
     KeepUndispatchedCalls(dispatched);
   CloseTickCalls();
+  if (collected)
+    JournalTickEnds(now);
 }

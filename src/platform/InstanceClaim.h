@@ -17,7 +17,8 @@ QString ConfigFileKey(const QString &fileName);
 
 // A name held by this process until Release or its end, also a crash: on Linux an abstract
 // local socket bound to it, which lies in no folder, so neither the runtime folder nor HOME
-// makes two names of one.
+// makes two names of one. Any user may bind such a name; one held by another user is passed
+// over (the peer's credentials tell), so the lock on the file is what decides.
 class TNameClaim {
 public:
   TNameClaim() = default;
@@ -25,16 +26,18 @@ public:
   TNameClaim(const TNameClaim &) = delete;
   TNameClaim &operator=(const TNameClaim &) = delete;
 
-  // Takes name. With listen, later starts may connect and talk (AcceptCaller then hands out
-  // their connections); without, their connection is refused at once. On Failed, error holds
-  // the step and the system's reason.
+  // Takes name, or the first of its alternatives that no other user holds. HeldElsewhere only
+  // when a process of our own user holds it; Taken without holding anything (Held false) when
+  // other users hold them all. With listen, later starts may talk (AcceptCaller then hands out
+  // their connections); without, their connections are closed unanswered at AcceptCaller. On
+  // Failed, error holds the step and the system's reason.
   TClaimResult Take(const QString &name, bool listen, QString &error);
   void Release();
   bool Held() const { return FFd >= 0; }
   // The descriptor to watch for callers while held with listen; -1 otherwise.
   int ListeningDescriptor() const { return FListening ? FFd : -1; }
-  // The connection of one waiting caller that runs as our user (others are turned away), or
-  // -1 when none waits. The caller owns the descriptor.
+  // The connection of one waiting caller that runs as our user (others are turned away, and
+  // all when held without listen), or -1 when none waits. The caller owns the descriptor.
   int AcceptCaller();
 
 private:

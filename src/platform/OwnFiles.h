@@ -42,6 +42,16 @@ struct TOwnFileContents : TFileResult {
 // while it is read, so that neither a FIFO nor /dev/zero can hold us up.
 TOwnFileContents ReadOwnFile(const QString &path, std::int64_t maxBytes);
 
+// What CheckOwnRegularFile found at a path.
+struct TOwnFileCheck : TFileResult {
+  bool Exists = false; // something is there, whatever it is
+};
+
+// Whether path is a regular file of ours, looked at without following a symbolic link and
+// without blocking, for a file handed on to code that opens it blocking (SQLite): a FIFO there
+// would hold that code up for ever. A missing file is no error (Exists false).
+TOwnFileCheck CheckOwnRegularFile(const QString &path);
+
 // Appends bytes to path, creating it with mode 0600 when it is missing. Refuses a symbolic
 // link (the last component is never followed), anything but a regular file (a FIFO neither
 // blocks nor is written) and a file of another user.

@@ -297,6 +297,33 @@ TEST_F(CliProcess, ThreeEntriesAtOnePointRunInOneTick) {
   EXPECT_GT(saved.ActionList[0]->LastDate, 46000);
 }
 
+// A FIFO in the journal's place: run sets it aside with a German message and goes on (its call
+// made and recorded), and history over a FIFO ends at once, saying why.
+TEST_F(CliProcess, AFifoAsJournalNeitherHoldsUpRunNorHistory) {
+  WriteBytes(Config, Configuration({Ready}, 50));
+  const QString journal = Dir.filePath(QStringLiteral("k.sqlite"));
+  ASSERT_EQ(mkfifo(journal.toUtf8().constData(), 0600), 0);
+  QProcess *run = nullptr;
+  Run(run, {QStringLiteral("run"), Config, QStringLiteral("--ticks"), QStringLiteral("2")});
+  EXPECT_EQ(run->exitCode(), 0);
+  const QString out = QString::fromUtf8(run->readAllStandardOutput());
+  EXPECT_TRUE(out.contains(u"bereit") && out.contains(u"beiseitegelegt")) << out.toStdString();
+  QProcess *history = nullptr;
+  Run(history, {QStringLiteral("history"), Config});
+  EXPECT_EQ(history->exitCode(), 0);
+  const QByteArray lines = history->readAllStandardOutput();
+  EXPECT_EQ(lines.count('\n'), 1);
+  EXPECT_TRUE(lines.contains("bereit")) << lines.toStdString();
+
+  for (const char *suffix : {"", "-wal", "-shm"})
+    QFile::remove(journal + QString::fromLatin1(suffix));
+  ASSERT_EQ(mkfifo(journal.toUtf8().constData(), 0600), 0);
+  Run(history, {QStringLiteral("history"), Config});
+  EXPECT_EQ(history->exitCode(), 1);
+  const QString why = QString::fromUtf8(history->readAllStandardError());
+  EXPECT_TRUE(why.contains(u"keine gewöhnliche Datei")) << why.toStdString();
+}
+
 // A timer of interval 0 never fires: "--ticks" does not wait for ticks that never come.
 TEST_F(CliProcess, IntervalZeroWithTicksEnds) {
   WriteBytes(Config, Configuration({Ready}, 0));

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThread>
 #include <atomic>
@@ -87,6 +88,43 @@ TEST_F(InstanceLock, ASecondStartForTheSameFileHandsOverAndDoesNotRun) {
   // Another configuration runs a scheduler of its own.
   TInstanceLock other(Dir.filePath(QStringLiteral("anders.ini")));
   EXPECT_TRUE(other.TryAcquire(TInstanceLock::ShowEditorRequest));
+}
+
+// Another user ("nobody") binds our scheduler's name first and answers "ok" as if it were
+// ours. We still become the file's scheduler, a second start of ours hands over to us (not to
+// the impostor), a quiet run (kronolab-cli run) is found too, and only our run counts as one.
+TEST_F(InstanceLock, AnotherUserHoldingTheNameNeitherStopsNorPosesAsOurScheduler) {
+  const QString runuser = QStandardPaths::findExecutable(QStringLiteral("runuser"));
+  if (geteuid() != 0 || runuser.isEmpty())
+    GTEST_SKIP() << "needs root and runuser to act as a second user";
+  QProcess impostor;
+  impostor.start(runuser, {QStringLiteral("-u"), QStringLiteral("nobody"), QStringLiteral("--"),
+                           QStringLiteral(HOLDNAME_PATH), TInstanceLock::ClaimName(Config)});
+  ASSERT_TRUE(impostor.waitForReadyRead(30000)) << impostor.readAllStandardError().toStdString();
+  ASSERT_EQ(impostor.readLine().trimmed(), "bereit");
+  EXPECT_FALSE(TInstanceLock(Dir.filePath(QStringLiteral("anders.ini"))).RunByAnother(Config));
+  {
+    TRunningHolder first(Config);
+    ASSERT_TRUE(first.Acquired);
+    TInstanceLock second(Config);
+    EXPECT_FALSE(second.TryAcquire(TInstanceLock::ShowEditorRequest));
+    EXPECT_TRUE(second.HandedOver());
+    for (int i = 0; i < 1000 && first.Requests == 0; ++i)
+      QThread::msleep(10);
+    EXPECT_EQ(first.Requests, 1);
+    EXPECT_TRUE(TInstanceLock(Dir.filePath(QStringLiteral("anders.ini"))).RunByAnother(Config));
+  }
+  {
+    TInstanceLock quiet(Config);
+    quiet.AcceptRequests = false;
+    ASSERT_TRUE(quiet.TryAcquire({}));
+    TInstanceLock second(Config);
+    EXPECT_FALSE(second.TryAcquire(TInstanceLock::ShowEditorRequest, 200));
+    EXPECT_FALSE(second.HandedOver());
+    EXPECT_TRUE(second.ErrorText().isEmpty());
+  }
+  impostor.closeWriteChannel();
+  EXPECT_TRUE(impostor.waitForFinished(30000));
 }
 
 // A symbolic link, a hard link from another folder and a file that does not exist yet: each

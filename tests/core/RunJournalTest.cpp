@@ -524,34 +524,118 @@ TEST_F(Journal, AFullDiskNeverStopsTheSchedulerAndIsToldOnce) {
       << messages[0].toStdString();
 }
 
-TEST_F(Journal, ALockHeldByAnotherProgramDelaysATickBrieflyAndIsToldOnce) {
-  auto scheduler =
-      Start({Frequency(QStringLiteral("\"Takt\""), Now - 1, Second, false)}, {100000, 180, 0, 200});
-  {
-    QSqlDatabase other =
-        QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("locker"));
-    other.setDatabaseName(JournalFile());
-    ASSERT_TRUE(other.open());
-    QSqlQuery lock(other);
-    ASSERT_TRUE(lock.exec(QStringLiteral("BEGIN EXCLUSIVE")));
-    QElapsedTimer timer;
-    timer.start();
-    for (int i = 0; i < 3; ++i) {
-      scheduler->TimerTimer();
-      Now += Second;
+// Another program (a backup) locks the journal for five ticks of a one-second entry that
+// makes every call. Within the patience the calls wait and nothing is told; the scheduler is
+// killed meanwhile, and the next start makes each second once, recorded. Without patience the
+// calls run during the lock, the user is told once, and they are recorded once it is free.
+TEST_F(Journal, ALockOfAnotherProgramHoldsTheCallsUntilFreeAndNoCallIsMadeTwice) {
+  for (const int patienceMs : {60000, 0}) {
+    SCOPED_TRACE(patienceMs);
+    for (const char *suffix : {"", "-wal", "-shm"})
+      QFile::remove(JournalFile() + QString::fromLatin1(suffix));
+    Sink.Messages.clear();
+    Now = At(2026, 12, 6, 13, 30, 0, 500);
+    TRunJournalOptions options;
+    options.LockPatienceMs = patienceMs;
+    auto scheduler =
+        Start({Frequency(QStringLiteral("\"Takt\""), At(2026, 12, 6, 13, 29, 58), Second, true)},
+              options);
+    int whileLocked = 0;
+    {
+      QSqlDatabase other =
+          QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("locker"));
+      other.setDatabaseName(JournalFile());
+      ASSERT_TRUE(other.open());
+      ASSERT_TRUE(QSqlQuery(other).exec(QStringLiteral("BEGIN EXCLUSIVE")));
+      for (int tick = 0; tick < 5; ++tick, Now += Second)
+        scheduler->TimerTimer();
+      whileLocked = ShownMessages();
+      QSqlQuery(other).exec(QStringLiteral("ROLLBACK"));
+      other.close();
     }
-    EXPECT_LT(timer.elapsed(), 3000);
-    EXPECT_EQ(ShownMessages(), 3);
-    ASSERT_EQ(JournalMessages().size(), 1);
-    EXPECT_TRUE(JournalMessages()[0].contains(QStringLiteral("gesperrt")));
-    QSqlQuery(other).exec(QStringLiteral("ROLLBACK"));
-    other.close();
+    QSqlDatabase::removeDatabase(QStringLiteral("locker"));
+    if (patienceMs > 0) {
+      EXPECT_EQ(whileLocked, 0);
+      EXPECT_TRUE(JournalMessages().isEmpty());
+      scheduler.reset(); // killed: nothing saved
+      scheduler = Start({}, options);
+    } else {
+      EXPECT_EQ(whileLocked, 6);
+      ASSERT_EQ(JournalMessages().size(), 1);
+      EXPECT_TRUE(JournalMessages()[0].contains(QStringLiteral("gesperrt")));
+    }
+    scheduler->TimerTimer();
+    // Every second from the first due point to now, once each, made and recorded.
+    const std::vector<TCallRecord> calls = CallsOf(*scheduler);
+    ASSERT_EQ(calls.size(), 7u);
+    EXPECT_EQ(ShownMessages(), 7);
+    for (std::size_t i = 0; i < calls.size(); ++i) {
+      EXPECT_NEAR(calls[i].Due, At(2026, 12, 6, 13, 29, 59) + static_cast<double>(i) * Second,
+                  MsTolerance)
+          << i;
+      const bool madeLocked = patienceMs == 0 && i < 6;
+      EXPECT_EQ(calls[i].State, madeLocked ? TCallState::Unknown : TCallState::Done) << i;
+    }
   }
-  QSqlDatabase::removeDatabase(QStringLiteral("locker"));
-  // Free again: the next tick is recorded, without another message.
-  scheduler->TimerTimer();
-  EXPECT_EQ(CallsOf(*scheduler).size(), 1u);
-  EXPECT_EQ(JournalMessages().size(), 1);
+}
+
+// A FIFO, a link or a FIFO for the write-ahead log in the journal's place: the scheduler sets
+// it aside untouched (a link's target keeps its bytes), says so in German, and records its
+// calls in a new journal.
+TEST_F(Journal, AFifoOrLinkInTheJournalsPlaceIsSetAsideAndTheSchedulerGoesOn) {
+  const QString target = Dir.filePath(QStringLiteral("fremd.db"));
+  const struct {
+    const char *Suffix;
+    bool Link;
+  } cases[] = {{"", false}, {"", true}, {"-wal", false}};
+  for (const auto &c : cases) {
+    SCOPED_TRACE(std::string(c.Suffix) + (c.Link ? " link" : " fifo"));
+    for (const QString &name :
+         QDir(Dir.path())
+             .entryList({QStringLiteral("kronolab.sqlite*")}, QDir::AllEntries | QDir::System))
+      QFile::remove(Dir.filePath(name));
+    Sink.Messages.clear();
+    const QByteArray place = (JournalFile() + QString::fromLatin1(c.Suffix)).toUtf8();
+    WriteBytes(target, "fremde Daten");
+    if (c.Link)
+      ASSERT_EQ(symlink(target.toUtf8().constData(), place.constData()), 0);
+    else
+      ASSERT_EQ(mkfifo(place.constData(), 0600), 0);
+    auto scheduler = Start({AtStart(QStringLiteral("\"weiter\""))});
+    scheduler->TimerTimer();
+    EXPECT_EQ(ShownMessages(), 1);
+    EXPECT_EQ(CallsOf(*scheduler).size(), 1u);
+    ASSERT_EQ(JournalMessages().size(), 1);
+    EXPECT_TRUE(JournalMessages()[0].contains(QStringLiteral("beiseitegelegt")))
+        << JournalMessages()[0].toStdString();
+    const QStringList aside = QDir(Dir.path())
+                                  .entryList({QStringLiteral("kronolab.sqlite.defekt-*")},
+                                             QDir::AllEntries | QDir::System);
+    struct stat info {};
+    const QString moved = Dir.filePath(aside.filter(QString::fromLatin1(c.Suffix)).value(0));
+    ASSERT_EQ(lstat(moved.toUtf8().constData(), &info), 0) << aside.join(u' ').toStdString();
+    EXPECT_TRUE(c.Link ? S_ISLNK(info.st_mode) : S_ISFIFO(info.st_mode));
+    EXPECT_EQ(ReadBytes(target), "fremde Daten");
+  }
+}
+
+// Old calls go while the scheduler runs: once a day, a bounded number of rows at a time.
+TEST_F(Journal, PruningWhileRunningGoesInSmallStepsOnceADay) {
+  TRunJournal journal;
+  ASSERT_TRUE(journal.Open(JournalFile(), Now, {10, 1, 30000, 200, 60000, 100}));
+  const std::vector<TDueCall> calls(1000, {QStringLiteral("k"), QStringLiteral("a"), 1, Now});
+  ASSERT_EQ(journal.RecordCalls(calls, Now).size(), 1000u);
+  // Not yet a day after the start's pruning, then a day later, and again the same day.
+  for (const double day : {0.9, 2.0, 2.5}) {
+    std::int64_t before = journal.CallCount(), steps = 0;
+    do {
+      journal.PruneStep(Now + day, 0);
+      EXPECT_LE(before - journal.CallCount(), 100) << day;
+      before = journal.CallCount();
+    } while (journal.Pruning() && ++steps < 100);
+    EXPECT_EQ(journal.CallCount(), day == 0.9 ? 1000 : 10) << day;
+    EXPECT_GE(steps, day == 2.0 ? 9 : 0) << day;
+  }
 }
 
 TEST_F(Journal, TheJournalsFilesAreTheUsersAloneAndEachSchedulerKeepsItsOwn) {

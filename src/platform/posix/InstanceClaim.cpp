@@ -56,6 +56,29 @@ bool PeerIsOwnUser(int fd) {
   return getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &size) == 0 && peer.uid == geteuid();
 }
 
+// An abstract name lies in no folder: any user may bind ours first. The names after the first
+// are tried in turn, so that such a user keeps neither our scheduler from its own nor a later
+// start from finding it.
+constexpr int NameAlternatives = 8;
+
+QString Alternative(const QString &name, int k) {
+  return k == 0 ? name : name + QStringLiteral("-%1").arg(k + 1);
+}
+
+// A connection to the holder of name when that runs as our user (our holders always listen,
+// so a name that refuses connections is held by someone else); -1 otherwise.
+int ConnectOwnHolder(const QString &name) {
+  const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+  if (fd < 0)
+    return -1;
+  sockaddr_un address{};
+  const socklen_t size = AbstractAddress(name, address);
+  if (connect(fd, reinterpret_cast<const sockaddr *>(&address), size) == 0 && PeerIsOwnUser(fd))
+    return fd;
+  close(fd);
+  return -1;
+}
+
 } // namespace
 
 QString ConfigFileKey(const QString &fileName) {
@@ -83,17 +106,31 @@ TClaimResult TNameClaim::Take(const QString &name, bool listen, QString &error) 
     error = SystemReason("socket", errno);
     return TClaimResult::Failed;
   }
-  sockaddr_un address{};
-  const socklen_t size = AbstractAddress(name, address);
-  if (bind(fd, reinterpret_cast<const sockaddr *>(&address), size) != 0) {
+  for (int k = 0; k < NameAlternatives; ++k) {
+    sockaddr_un address{};
+    const socklen_t size = AbstractAddress(Alternative(name, k), address);
+    if (bind(fd, reinterpret_cast<const sockaddr *>(&address), size) == 0)
+      break;
     const int reason = errno;
-    close(fd);
-    if (reason == EADDRINUSE)
+    if (reason != EADDRINUSE) {
+      close(fd);
+      error = SystemReason("bind", reason);
+      return TClaimResult::Failed;
+    }
+    if (const int holder = ConnectOwnHolder(Alternative(name, k)); holder >= 0) {
+      close(holder);
+      close(fd);
       return TClaimResult::HeldElsewhere;
-    error = SystemReason("bind", reason);
-    return TClaimResult::Failed;
+    }
+    if (k == NameAlternatives - 1) {
+      // Every name is held by other users: the lock on the file decides alone.
+      close(fd);
+      return TClaimResult::Taken;
+    }
   }
-  if (listen && ::listen(fd, 8) != 0) {
+  // Always listening, also when no request is answered: a later start of ours then learns
+  // from the connection's credentials that the holder is our own.
+  if (::listen(fd, 8) != 0) {
     error = SystemReason("listen", errno);
     close(fd);
     return TClaimResult::Failed;
@@ -111,14 +148,15 @@ void TNameClaim::Release() {
 }
 
 int TNameClaim::AcceptCaller() {
-  if (!FListening)
+  if (FFd < 0)
     return -1;
   for (;;) {
     const int fd = accept4(FFd, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
     if (fd < 0)
       return -1;
     // The name is visible to every user of the machine; only our own may ask us anything.
-    if (PeerIsOwnUser(fd))
+    // Without requests, callers only fill the queue: they learn "no answer" from the close.
+    if (FListening && PeerIsOwnUser(fd))
       return fd;
     close(fd);
   }
@@ -194,18 +232,16 @@ TClaimResult TFileDataLock::Lock(const QString &path, QString &error) {
 }
 
 QByteArray AskNameHolder(const QString &name, const QByteArray &request, int timeoutMs) {
-  const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+  // The first name held by our own user; one held by another user is never asked.
+  int fd = -1;
+  for (int k = 0; k < NameAlternatives && fd < 0; ++k)
+    fd = ConnectOwnHolder(Alternative(name, k));
   if (fd < 0)
     return {};
   struct TClose {
     int Fd;
     ~TClose() { close(Fd); }
   } closer{fd};
-  sockaddr_un address{};
-  const socklen_t size = AbstractAddress(name, address);
-  // A holder that takes no requests refuses at once; a full queue is no answer either.
-  if (connect(fd, reinterpret_cast<const sockaddr *>(&address), size) != 0 || !PeerIsOwnUser(fd))
-    return {};
   const QByteArray line = request + '\n';
   if (send(fd, line.constData(), static_cast<std::size_t>(line.size()), MSG_NOSIGNAL) !=
       line.size())

@@ -154,6 +154,51 @@ TOwnFileContents ReadOwnFile(const QString &path, std::int64_t maxBytes) {
   return contents;
 }
 
+TOwnFileCheck CheckOwnRegularFile(const QString &path) {
+  TOwnFileCheck check;
+  const QByteArray native = Native(path);
+  struct stat st {};
+  if (lstat(native.constData(), &st) != 0) {
+    if (errno != ENOENT && errno != ENOTDIR) {
+      check.Exists = true;
+      check.Error = errno;
+    }
+    return check;
+  }
+  check.Exists = true;
+  // Not opened at all unless it looks like a regular file: opening a device may do something.
+  if (S_ISLNK(st.st_mode)) {
+    check.Refusal = TFileRefusal::Link;
+    return check;
+  }
+  if (!S_ISREG(st.st_mode)) {
+    check.Refusal = TFileRefusal::NotRegular;
+    return check;
+  }
+  // Opened to see that what is there now is still that file; non-blocking and not through a
+  // link, in case either was put in its place since the look.
+  const int fd =
+      open(native.constData(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0) {
+    const int error = errno;
+    if (error == ELOOP)
+      check.Refusal = TFileRefusal::Link;
+    else if (error == ENOENT)
+      check.Exists = false;
+    else
+      check.Error = error;
+    return check;
+  }
+  if (fstat(fd, &st) != 0)
+    check.Error = errno;
+  else if (!S_ISREG(st.st_mode))
+    check.Refusal = TFileRefusal::NotRegular;
+  else if (st.st_uid != geteuid())
+    check.Refusal = TFileRefusal::ForeignOwner;
+  close(fd);
+  return check;
+}
+
 TFileResult AppendOwnFile(const QString &path, const QByteArray &bytes) {
   TFileResult result;
   const QByteArray native = Native(path);
