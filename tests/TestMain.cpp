@@ -1,10 +1,11 @@
-// The one main of every test program: German texts and Berlin time, as our users have them,
-// whatever the machine running the tests is set to.
+// The one main of every test program: German texts for our own date and time displays. The
+// locale of the C library and the time zone are left as the environment sets them, so the
+// suite meets a decimal comma and daylight saving where users do; a test that needs a certain
+// zone or clock change sets TZ itself.
 #include <QCoreApplication>
 #include <QLocale>
 #include <cstdio>
 #include <cstdlib>
-#include <ctime>
 #include <gtest/gtest.h>
 
 #ifdef KRONOLAB_TEST_GUI
@@ -12,8 +13,6 @@
 #endif
 
 int main(int argc, char **argv) {
-  setenv("TZ", "Europe/Berlin", 0);
-  tzset();
   ::testing::InitGoogleTest(&argc, argv);
 #ifdef KRONOLAB_TEST_GUI
   // Windows are tested on a real X server (tests/xdisplay.sh starts one for each test), where

@@ -13,8 +13,9 @@
 #include <QThread>
 #include <functional>
 
-// Runs the event loop until condition holds or ms have passed; whether it holds.
-inline bool WaitUntil(const std::function<bool()> &condition, int ms = 5000) {
+// Runs the event loop until condition holds or ms have passed; whether it holds. The default
+// deadline is one that only a fault reaches, however busy the machine.
+inline bool WaitUntil(const std::function<bool()> &condition, int ms = 30000) {
   QElapsedTimer timer;
   timer.start();
   while (!condition()) {

@@ -23,11 +23,12 @@ public:
   }
 };
 
-// The lines ArgEcho wrote to file, waiting up to five seconds for them; empty on time-out.
+// The lines ArgEcho wrote to file, waiting up to 30 seconds for them (a busy machine may be
+// slow to start it); empty on time-out.
 inline QStringList WaitForEcho(const QString &file) {
   QElapsedTimer timer;
   timer.start();
-  while (timer.elapsed() < 5000) {
+  while (timer.elapsed() < 30000) {
     QFile f(file);
     if (f.open(QIODevice::ReadOnly))
       return QString::fromUtf8(f.readAll()).split(u'\n', Qt::SkipEmptyParts);

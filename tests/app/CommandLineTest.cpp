@@ -30,7 +30,7 @@ TRun RunTray(const QTemporaryDir &home, const QStringList &arguments,
   process.setWorkingDirectory(home.path());
   process.start(QStringLiteral(KRONOLAB_PATH), arguments);
   TRun run;
-  if (!process.waitForFinished(10000)) {
+  if (!process.waitForFinished(30000)) {
     process.kill();
     process.waitForFinished();
     return run;

@@ -66,17 +66,17 @@ protected:
     program.setProcessEnvironment(env);
     program.setProcessChannelMode(QProcess::ForwardedChannels);
     program.start(QStringLiteral(KRONOLAB_PATH), {Config});
-    ASSERT_TRUE(program.waitForStarted(10000));
+    ASSERT_TRUE(program.waitForStarted(30000));
   }
   void StartProgram() {
     StartProgram(Program);
-    ASSERT_TRUE(WaitUntil([&] { return QFileInfo(Ran).isDir(); }, 20000))
+    ASSERT_TRUE(WaitUntil([&] { return QFileInfo(Ran).isDir(); }, 60000))
         << "the start action did not run";
   }
 
   // Milliseconds from now until the program has ended (waiting up to limit), or -1. It must
   // end as a program does, not by a crash.
-  qint64 MsUntilEnded(int limit = 10000) {
+  qint64 MsUntilEnded(int limit = 30000) {
     QElapsedTimer timer;
     timer.start();
     if (!WaitUntil([&] { return Program.state() == QProcess::NotRunning; }, limit))
@@ -102,16 +102,25 @@ protected:
                                 X.Display);
     return ids.isEmpty() ? QStringList() : ids.split(u'\n');
   }
+  // How many windows of the program are on screen (a menu is one).
+  qsizetype ProgramWindows() const {
+    const QString ids = XDoTool({QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                                 QStringLiteral("--pid"), QString::number(Program.processId())},
+                                X.Display);
+    return ids.isEmpty() ? 0 : ids.split(u'\n').size();
+  }
   // The window shown in place of the tray icon (titled like the program), or empty.
   QString FallbackWindow() const { return Windows(QStringLiteral("Kronolab")).value(0); }
 
   // Opens the menu with a right click at (x, y) of window and chooses "&Beenden" by its key.
   void ChooseBeenden(const QString &window, int x, int y) {
+    const qsizetype windows = ProgramWindows();
     XDoTool({QStringLiteral("mousemove"), QStringLiteral("--window"), window, QString::number(x),
              QString::number(y), QStringLiteral("click"), QStringLiteral("3")},
             X.Display);
-    // The menu takes the keyboard once it is open; its mnemonic ends the program.
-    Pause(300);
+    // The menu takes the keyboard once it is open (a window more of the program's); its
+    // mnemonic ends the program.
+    WaitUntil([&] { return ProgramWindows() > windows; });
     XDoTool({QStringLiteral("key"), QStringLiteral("b")}, X.Display);
   }
 
@@ -213,7 +222,7 @@ TEST_F(TrayProgram, ATrayThatComesLaterTakesTheIconAndTheWindowComesBackWhenItGo
       << "the icon did not move into the new tray";
 
   X.StopTray();
-  EXPECT_TRUE(WaitUntil([&] { return !FallbackWindow().isEmpty(); }, 8000))
+  EXPECT_TRUE(WaitUntil([&] { return !FallbackWindow().isEmpty(); }))
       << "no window after the tray went";
 
   ASSERT_TRUE(X.StartTray());
@@ -267,7 +276,7 @@ TEST_F(TrayProgram, TermEndsAlsoWhileTheEditorIsOpen) {
   // A second start hands over to the running one, which opens its editor.
   QProcess second;
   StartProgram(second);
-  ASSERT_TRUE(second.waitForFinished(10000));
+  ASSERT_TRUE(second.waitForFinished(30000));
   ASSERT_TRUE(WaitUntil([&] {
     return !XDoTool({QStringLiteral("search"), QStringLiteral("--onlyvisible"),
                      QStringLiteral("--name"), QStringLiteral("^Kronolab -- ")},

@@ -57,13 +57,13 @@ TEST(JournalCrash, KilledAtRandomAndRestartedTheSchedulerNeverMakesAGridPointTwi
     QProcess scheduler;
     scheduler.setStandardOutputFile(QProcess::nullDevice());
     scheduler.start(QStringLiteral(KRONOLAB_CLI_PROGRAM), {QStringLiteral("run"), config});
-    ASSERT_TRUE(scheduler.waitForStarted(10000));
+    ASSERT_TRUE(scheduler.waitForStarted(30000));
     // At a random moment, also while it starts up, records or carries out a call.
     scheduler.waitForFinished(lifetimeMs(random));
     ASSERT_EQ(scheduler.state(), QProcess::Running)
         << scheduler.readAllStandardError().toStdString();
     kill(static_cast<pid_t>(scheduler.processId()), SIGKILL);
-    ASSERT_TRUE(scheduler.waitForFinished(10000));
+    ASSERT_TRUE(scheduler.waitForFinished(30000));
     ++kills;
   }
 

@@ -81,7 +81,7 @@ TEST_F(InstanceLock, ASecondStartForTheSameFileHandsOverAndDoesNotRun) {
   EXPECT_FALSE(second.TryAcquire(TInstanceLock::ShowEditorRequest));
   EXPECT_TRUE(second.HandedOver());
   EXPECT_TRUE(second.ErrorText().isEmpty());
-  for (int i = 0; i < 100 && first.Requests == 0; ++i)
+  for (int i = 0; i < 3000 && first.Requests == 0; ++i)
     QThread::msleep(10);
   EXPECT_EQ(first.Requests, 1);
 

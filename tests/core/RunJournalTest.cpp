@@ -228,7 +228,7 @@ TEST_F(Journal, ProgramsAreRecordedWithProcessIdEndAndDurationOrTheirStartError)
                           AtStart(QStringLiteral("/kein/ordner/programm"), 3)});
   scheduler->TimerTimer();
   std::vector<TCallRecord> calls;
-  for (int i = 0; i < 500; ++i) {
+  for (int i = 0; i < 3000; ++i) {
     calls = CallsOf(*scheduler);
     if (calls.size() == 4 && std::none_of(calls.begin(), calls.end(), [](const TCallRecord &c) {
           return c.State == TCallState::Running;

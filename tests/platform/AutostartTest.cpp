@@ -50,7 +50,7 @@ TEST_F(Autostart, SwitchingOnWritesAPrivateEntryForTheProgramAndOffRemovesIt) {
   if (!validator.isEmpty()) {
     QProcess check;
     check.start(validator, {file});
-    ASSERT_TRUE(check.waitForFinished(10000));
+    ASSERT_TRUE(check.waitForFinished(30000));
     EXPECT_EQ(check.exitCode(), 0) << check.readAllStandardOutput().toStdString();
     EXPECT_TRUE(check.readAllStandardOutput().trimmed().isEmpty());
   }

@@ -4,6 +4,7 @@
 #include "platform/Folders.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <cerrno>
@@ -86,7 +87,7 @@ TEST_F(Launch, StartsInGivenFolderOwnSessionWithoutOurDescriptors) {
 TEST_F(Launch, FinishedProgramsAreReapedAndLeaveNoZombie) {
   ASSERT_GT(LaunchProcess(QString(), QStringLiteral(ARGECHO_PATH)), ExecStartedAbove);
   ASSERT_FALSE(WaitForEcho(Out).isEmpty());
-  for (int i = 0; i < 500 && UnreapedProcessCount() > 0; ++i) {
+  for (int i = 0; i < 3000 && UnreapedProcessCount() > 0; ++i) {
     ReapFinishedProcesses();
     usleep(10000);
   }
@@ -219,16 +220,22 @@ TEST_F(Launch, MissingWorkingFolderRaisesAndStartsNothing) {
 // stays that of the program even when it is collected a second later.
 TEST(ProcessEnd, StatusSignalAndRunTimeOfEachProgramAreKeptUntilTaken) {
   std::int64_t slow = 0, killed = 0;
+  QElapsedTimer sinceStart;
+  sinceStart.start();
   ASSERT_GT(LaunchProcess(QString(), QStringLiteral("/bin/sh -c \"sleep 0.2; exit 7\""), &slow),
             ExecStartedAbove);
   ASSERT_GT(LaunchProcess(QString(), QStringLiteral("/bin/sh -c \"kill -KILL $$\""), &killed),
             ExecStartedAbove);
   EXPECT_GT(slow, 0);
   EXPECT_NE(slow, killed);
-  EXPECT_FALSE(TakeProcessEnd(slow).has_value()); // still running
-  usleep(1200000);
+  // Still running, as far as a busy machine lets us look in time.
+  if (sinceStart.elapsed() < 150) {
+    EXPECT_FALSE(TakeProcessEnd(slow).has_value());
+  }
+  // Collected long after its end: the run time must not include the wait.
+  usleep(3000000);
   std::optional<TProcessEnd> end;
-  for (int i = 0; i < 400 && !end; ++i) {
+  for (int i = 0; i < 3000 && !end; ++i) {
     end = TakeProcessEnd(slow);
     if (!end)
       usleep(10000);
@@ -237,7 +244,7 @@ TEST(ProcessEnd, StatusSignalAndRunTimeOfEachProgramAreKeptUntilTaken) {
   EXPECT_FALSE(end->Signaled);
   EXPECT_EQ(end->Code, 7);
   EXPECT_GE(end->RunMs, 200);
-  EXPECT_LT(end->RunMs, 1000);
+  EXPECT_LT(end->RunMs, 2500);
   EXPECT_FALSE(TakeProcessEnd(slow).has_value()); // taken once only
 
   ReapFinishedProcesses();

@@ -2,6 +2,7 @@
 #include "storage/XIniFile.h"
 
 #include "TestFiles.h"
+#include "Unprivileged.h"
 #include <QDir>
 #include <QFile>
 #include <QFileDevice>
@@ -236,31 +237,35 @@ TEST_F(IniFile, AFolderThatDoesNotExistRaisesOnFlushAndStaysDirty) {
   EXPECT_TRUE(ini.Dirty());
 }
 
+// The save runs as an unprivileged user: root writes into a read-only folder all the same.
 TEST_F(IniFile, AFailedSaveInAReadOnlyFolderLeavesTheOldFileByteIdentical) {
   const QString folder = FTemp.filePath(QStringLiteral("nurlesen"));
   ASSERT_TRUE(QDir().mkdir(folder));
   const QString path = folder + QStringLiteral("/test.ini");
   const QByteArray original = "[S]\r\nk=1\r\n\r\n";
   WriteBytes(path, original);
-  QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
-  {
-    QFile writable(folder + QStringLiteral("/probe"));
-    if (writable.open(QIODevice::WriteOnly)) { // running as root: permissions do not bind
-      writable.remove();
-      QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                        QFileDevice::ExeOwner);
-      GTEST_SKIP() << "folder permissions are not enforced for this user";
-    }
-  }
-  {
-    TXIniFile ini(path);
-    ini.WriteInteger(QStringLiteral("S"), QStringLiteral("k"), 2);
-    EXPECT_THROW(ini.UpdateFile(), EInOutError);
-    EXPECT_TRUE(ini.Dirty());
-  }
-  EXPECT_EQ(ReadBytes(path), original);
+  const int outcome = RunUnprivileged(
+      [&] {
+        if (!QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::ExeOwner))
+          return 10;
+        TXIniFile ini(path);
+        ini.WriteInteger(QStringLiteral("S"), QStringLiteral("k"), 2);
+        try {
+          ini.UpdateFile();
+          return 1;
+        } catch (const EInOutError &) {
+          return ini.Dirty() ? 0 : 2;
+        }
+      },
+      {FTemp.path(), folder, path});
   QFile::setPermissions(folder,
                         QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+  ASSERT_NE(outcome, NotUnprivileged) << "cannot become an unprivileged user";
+  EXPECT_NE(outcome, 10) << "cannot make the folder read-only";
+  EXPECT_NE(outcome, 1) << "the save raised nothing";
+  EXPECT_NE(outcome, 2) << "a failed save left the file clean";
+  EXPECT_EQ(outcome, 0);
+  EXPECT_EQ(ReadBytes(path), original);
 }
 
 TEST_F(IniFile, AWriteThatFailsPartWayLeavesTheOldFileByteIdentical) {

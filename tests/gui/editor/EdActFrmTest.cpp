@@ -365,7 +365,7 @@ TEST(ProgramFileFilter, ProgrammeShowsFoldersAndExecutablesAlleShowsEverything) 
   bool loaded = false;
   QObject::connect(&files, &QFileSystemModel::directoryLoaded, [&] { loaded = true; });
   const QModelIndex root = files.setRootPath(dir.path());
-  ASSERT_TRUE(QTest::qWaitFor([&] { return loaded && files.rowCount(root) == 3; }, 5000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return loaded && files.rowCount(root) == 3; }, 30000));
   TProgramFileFilter filter;
   filter.setSourceModel(&files);
   auto shown = [&] {

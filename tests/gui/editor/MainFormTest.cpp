@@ -518,7 +518,9 @@ TEST_F(MainForm, ACutActionShowsItsWholeTextAsTooltip) {
                      "\"/media/anna/USB-Stick/Sicherung/Berichte-%FULLDAY%\" & <mehr>");
   Open({Daily(longAction, At(2026, 1, 1, 8)), Daily(QStringLiteral("xterm"), At(2026, 1, 1, 9))});
   ShowActive();
-  QTest::qWait(50); // the action column takes its width once the layout has settled
+  // The action column takes its width once the layout has settled.
+  EXPECT_TRUE(QTest::qWaitFor(
+      [&] { return Form.ActionsGrid->CellTextCut(TMainForm::ColAction, 1); }, 30000));
   QWidget *viewport = Form.ActionsGrid->viewport();
   const auto tipAt = [&](int row) {
     const QRect cell =
@@ -550,8 +552,10 @@ TEST_F(MainForm, TheActionColumnTakesTheSpareWidthAndNothingElseIsCut) {
   };
   for (const int width : {Form.width(), Form.width() + 400, Form.width() + 100}) {
     Form.resize(width, Form.height());
-    QTest::qWait(50);
-    EXPECT_NEAR(grid->ColWidths(TMainForm::ColAction), spare(), 4) << width;
+    // The columns follow once the layout has settled.
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return std::abs(grid->ColWidths(TMainForm::ColAction) - spare()) <= 4; }, 30000))
+        << width << ": " << grid->ColWidths(TMainForm::ColAction) << " vs " << spare();
   }
   EXPECT_GE(grid->ColWidths(TMainForm::ColAction), 300);
   for (int col : {TMainForm::ColTimePoint, TMainForm::ColTime, TMainForm::ColNextRun}) {
