@@ -17,7 +17,7 @@ struct TDueLikeList : TGeneralList {
 std::string Contents(const TGeneralList &list) {
   std::string text;
   for (int i = 0; i < list.Count(); ++i)
-    text += std::to_string(list.Value<double>(i)).substr(0, 3) + "/" +
+    text += QString::number(list.Value<double>(i), 'f', 1).toStdString() + "/" +
             static_cast<char>(const_cast<TGeneralList &>(list).GetData(i)) + " ";
   return text;
 }
