@@ -106,6 +106,8 @@ bool Skipped(TDateTime point, const std::vector<TWallGap> &gaps, std::size_t &ga
 // The index of the first grid point at or after k that the local clock shows.
 double FirstShownPoint(const TActionEntry &entry, double k) {
   const TDateTime point = entry.FirstDate + k * entry.Freq;
+  if (!LocalInstantsOf(point).empty())
+    return k; // nearly always: the gaps need not be looked for
   std::size_t gap = 0;
   for (const std::vector<TWallGap> gaps = SkippedWallTimes(point, point + 1);
        Skipped(entry.FirstDate + k * entry.Freq, gaps, gap);)
@@ -116,6 +118,8 @@ double FirstShownPoint(const TActionEntry &entry, double k) {
 // The index of the last grid point from k back to from that the local clock shows; below
 // from when there is none.
 double LastShownPoint(const TActionEntry &entry, double from, double k) {
+  if (!LocalInstantsOf(entry.FirstDate + k * entry.Freq).empty())
+    return k;
   const std::vector<TWallGap> gaps =
       SkippedWallTimes(entry.FirstDate + from * entry.Freq, entry.FirstDate + k * entry.Freq);
   for (auto gap = gaps.rbegin(); gap != gaps.rend() && k >= from; ++gap) {
@@ -167,14 +171,15 @@ TRelived RelivedPoints(const TActionEntry &entry, const TMoment &now) {
   return relived;
 }
 
-TDateTime NextDuePointOf(const TActionEntry &entry, const TMoment &now) {
+// moment is now's instant when the caller knows it; else the first showing of now is taken.
+TDateTime NextDuePointOf(const TActionEntry &entry, TDateTime now, const TMoment *moment) {
   if (entry.TimePoint == tpFrequency) {
     if (entry.DueFlag)
       return FrequencyGridPoint(entry, now);
     if (entry.Freq <= 0)
       return 0;
-    if (now.Wall > entry.FirstDate && entry.LastDate > now.Wall + RunMark) {
-      const TRelived relived = RelivedPoints(entry, now);
+    if (now > entry.FirstDate && entry.LastDate > now + RunMark) {
+      const TRelived relived = RelivedPoints(entry, moment ? *moment : TMoment(now));
       if (relived.First <= relived.Last)
         return entry.FirstDate + (entry.AllCalls ? relived.First : relived.Last) * entry.Freq;
       const TDateTime next = entry.FirstDate + (relived.Last + 1) * entry.Freq;
@@ -380,11 +385,21 @@ void TScheduler::KeepUndispatchedCalls(int from) {
   }
 }
 
+TDateTime TScheduler::NextDuePoint(const TActionEntry &entry, TDateTime now) {
+  if (!DueCheckFault(entry).isEmpty() || !InCalendar(now))
+    return 0;
+  try {
+    return NextDuePointOf(entry, now, nullptr);
+  } catch (const std::exception &) {
+    return 0; // shown as never; the due check reports the entry
+  }
+}
+
 TDateTime TScheduler::NextDuePoint(const TActionEntry &entry, const TMoment &now) {
   if (!DueCheckFault(entry).isEmpty() || !InCalendar(now.Wall))
     return 0;
   try {
-    return NextDuePointOf(entry, now);
+    return NextDuePointOf(entry, now.Wall, &now);
   } catch (const std::exception &) {
     return 0; // shown as never; the due check reports the entry
   }

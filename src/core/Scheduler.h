@@ -90,6 +90,8 @@ public:
   // at the next tick when overdue), without changing anything; 0 when the entry will never
   // be due again by time (or cannot be checked at all). Raises nothing.
   static TDateTime NextDuePoint(const TActionEntry &entry, const TMoment &now);
+  // The same for a wall-clock now alone, taken as its first showing where that matters.
+  static TDateTime NextDuePoint(const TActionEntry &entry, TDateTime now);
   // Why the due check cannot work with entry (a date outside the calendar, a frequency that is
   // no number); empty when it can.
   static QString DueCheckFault(const TActionEntry &entry);
