@@ -53,6 +53,9 @@ struct TActionEntry {
   TDateTime LastDate = 0;   // due point of the last recorded call plus RunMark
   TActionText Action;       // what is to be done, at most MaxActionLength characters
   bool DueFlag = false;     // run time only: dispatch this entry in the current tick
+  // Run time only: the instant (UTC ms) of the tick that recorded the last call, which tells
+  // the two occurrences of a repeated wall-clock time apart; 0 when unknown.
+  std::int64_t LastCallUtcMs = 0;
 
   bool operator==(const TActionEntry &other) const = default;
 };

@@ -1,11 +1,17 @@
 #include "cli/CliDateTime.h"
 
+// Date and time are read and written apart: a local date-time in the skipped spring hour is
+// no valid QDateTime, yet it is a due point the scheduler can hold and the user can name.
 bool ParseCliDateTime(QString text, TDateTime &value) {
   text.replace(u'T', u' ');
-  for (const char *format : {"yyyy-MM-dd HH:mm:ss.zzz", "yyyy-MM-dd HH:mm:ss"}) {
-    const QDateTime moment = QDateTime::fromString(text, QString::fromLatin1(format));
-    if (moment.isValid()) {
-      value = DateTimeFromQDateTime(moment);
+  const qsizetype blank = text.indexOf(u' ');
+  if (blank < 0)
+    return false;
+  const QDate date = QDate::fromString(text.left(blank), QStringLiteral("yyyy-MM-dd"));
+  for (const char *format : {"HH:mm:ss.zzz", "HH:mm:ss"}) {
+    const QTime time = QTime::fromString(text.mid(blank + 1), QString::fromLatin1(format));
+    if (date.isValid() && time.isValid()) {
+      value = DateTimeFromQDateTime(QDateTime(date, time));
       return true;
     }
   }
@@ -13,5 +19,7 @@ bool ParseCliDateTime(QString text, TDateTime &value) {
 }
 
 QString CliDateTimeText(TDateTime value) {
-  return QDateTimeFromDateTime(value).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"));
+  const QDateTime moment = QDateTimeFromDateTime(value);
+  return moment.date().toString(QStringLiteral("yyyy-MM-dd")) + u' ' +
+         moment.time().toString(QStringLiteral("HH:mm:ss.zzz"));
 }

@@ -6,6 +6,7 @@
 #include "cli/CliDateTime.h"
 #include "core/MessageSink.h"
 #include "core/Scheduler.h"
+#include "platform/Clock.h"
 
 #include <QHash>
 #include <cmath>
@@ -73,7 +74,13 @@ int CliSimulate(const QStringList &args, QTextStream &out, QTextStream &err) {
           << "\" (YYYY-MM-DD hh:mm:ss[.zzz])\n";
       return 2;
     }
-  const long long spanMs = std::llround((to - from) * MSecsPerDay);
+  // Ticks follow real elapsed time, so a span across a change of daylight saving shows what
+  // the clock shows: the repeated hour twice, the skipped one not at all. A --to that the
+  // clock shows twice means its later showing, so that the span holds both.
+  const TMoment start(from);
+  const std::vector<std::int64_t> toInstants = LocalInstantsOf(to);
+  const long long spanMs =
+      (toInstants.empty() ? TMoment(to).UtcMs : toInstants.back()) - start.UtcMs;
   if (spanMs < 0) {
     err << "simulate: --to liegt vor --from\n";
     return 2;
@@ -105,10 +112,10 @@ int CliSimulate(const QStringList &args, QTextStream &out, QTextStream &err) {
   for (long long k = 0; k < ticks; ++k) {
     // From the start each time, in whole milliseconds, so that rounding does not add up
     // over a long span and a tick on a whole minute lies exactly on it.
-    const TDateTime tick = from + static_cast<double>(k * interval) / MSecsPerDay;
+    const TMoment tick = MomentAt(start.UtcMs + k * interval);
     scheduler.Clock = [tick] { return tick; };
     scheduler.CollectDueActions(tick); // raises nothing; reports an unfit entry once
-    const QString tickText = CliDateTimeText(tick);
+    const QString tickText = CliDateTimeText(tick.Wall);
     const int n = scheduler.DueList().Count();
     for (int i = 0; i < n; ++i) {
       TActionEntry &entry = *scheduler.DueEntry(i);

@@ -3,6 +3,7 @@
 #include "core/Scheduler.h"
 
 #include "base/Errors.h"
+#include "platform/Clock.h"
 
 #include <QElapsedTimer>
 #include <algorithm>
@@ -92,16 +93,105 @@ TDateTime FrequencyGridPoint(const TActionEntry &entry, TDateTime now) {
   return entry.FirstDate + WholeIntervals(now, entry.FirstDate, entry.Freq) * entry.Freq;
 }
 
-TDateTime NextDuePointOf(const TActionEntry &entry, TDateTime now) {
+// Grid points and gaps agree to half a millisecond: both are sums of doubles.
+constexpr double HalfMs = 0.5 / MSecsPerDay;
+
+// Whether point lies in one of the gaps, which are in order; gap moves on with ascending points.
+bool Skipped(TDateTime point, const std::vector<TWallGap> &gaps, std::size_t &gap) {
+  while (gap < gaps.size() && gaps[gap].To - HalfMs <= point)
+    ++gap;
+  return gap < gaps.size() && point >= gaps[gap].From - HalfMs;
+}
+
+// The index of the first grid point at or after k that the local clock shows.
+double FirstShownPoint(const TActionEntry &entry, double k) {
+  const TDateTime point = entry.FirstDate + k * entry.Freq;
+  if (!LocalInstantsOf(point).empty())
+    return k; // nearly always: the gaps need not be looked for
+  std::size_t gap = 0;
+  for (const std::vector<TWallGap> gaps = SkippedWallTimes(point, point + 1);
+       Skipped(entry.FirstDate + k * entry.Freq, gaps, gap);)
+    k = std::max(k + 1, std::ceil((gaps[gap].To - HalfMs - entry.FirstDate) / entry.Freq));
+  return k;
+}
+
+// The index of the last grid point from k back to from that the local clock shows; below
+// from when there is none.
+double LastShownPoint(const TActionEntry &entry, double from, double k) {
+  if (!LocalInstantsOf(entry.FirstDate + k * entry.Freq).empty())
+    return k;
+  const std::vector<TWallGap> gaps =
+      SkippedWallTimes(entry.FirstDate + from * entry.Freq, entry.FirstDate + k * entry.Freq);
+  for (auto gap = gaps.rbegin(); gap != gaps.rend() && k >= from; ++gap) {
+    const TDateTime point = entry.FirstDate + k * entry.Freq;
+    if (point >= gap->From - HalfMs && point < gap->To - HalfMs)
+      k = std::min(k - 1, std::ceil((gap->From - HalfMs - entry.FirstDate) / entry.Freq) - 1);
+  }
+  return k;
+}
+
+// A frequency entry whose LastDate lies ahead of the wall clock has seen the clock go back
+// behind its last call: the repeated autumn hour, a clock set back, or a start inside the
+// repeated hour. Its grid points from First to Last (the latest not after now) are shown a
+// second time since that call and not yet called there; none when First > Last. SetBack:
+// the last call cannot be placed before now on the local time line (the system clock itself
+// went back, or the call's instant is unknown and its wall-clock time is still to come), so
+// no point before now counts as shown again.
+struct TRelived {
+  double First = 0;
+  double Last = 0;
+  bool SetBack = false;
+};
+
+TRelived RelivedPoints(const TActionEntry &entry, const TMoment &now) {
+  TRelived relived;
+  relived.Last = WholeIntervals(now.Wall, entry.FirstDate, entry.Freq);
+  relived.First = relived.Last + 1;
+  std::int64_t lastCall = entry.LastCallUtcMs;
+  if (lastCall == 0)
+    lastCall = LatestInstantOf(entry.LastDate - RunMark, now.UtcMs).value_or(0);
+  if (lastCall == 0 || lastCall > now.UtcMs) {
+    relived.SetBack = true;
+    return relived;
+  }
+  const auto shownSince = [&](double k) {
+    const std::optional<std::int64_t> shown =
+        LatestInstantOf(entry.FirstDate + k * entry.Freq, now.UtcMs);
+    return shown && *shown > lastCall;
+  };
+  if (!shownSince(relived.Last))
+    return relived;
+  // Behind now the instants grow with the points: halve towards the oldest one shown since.
+  double low = -1, high = relived.Last;
+  while (high - low > 1) {
+    const double middle = std::floor(low + (high - low) / 2);
+    (shownSince(middle) ? high : low) = middle;
+  }
+  relived.First = high;
+  return relived;
+}
+
+// moment is now's instant when the caller knows it; else the first showing of now is taken.
+TDateTime NextDuePointOf(const TActionEntry &entry, TDateTime now, const TMoment *moment) {
   if (entry.TimePoint == tpFrequency) {
     if (entry.DueFlag)
       return FrequencyGridPoint(entry, now);
     if (entry.Freq <= 0)
       return 0;
+    if (now > entry.FirstDate && entry.LastDate > now + RunMark) {
+      const TRelived relived = RelivedPoints(entry, moment ? *moment : TMoment(now));
+      if (relived.First <= relived.Last)
+        return entry.FirstDate + (entry.AllCalls ? relived.First : relived.Last) * entry.Freq;
+      const TDateTime next = entry.FirstDate + (relived.Last + 1) * entry.Freq;
+      return InCalendar(next) ? next : 0;
+    }
     const double e = WholeIntervals(entry.LastDate, entry.FirstDate, entry.Freq);
     const TDateTime oldest = entry.FirstDate + std::max(e + 1, 0.0) * entry.Freq;
-    if (oldest > now || now <= entry.FirstDate)
-      return InCalendar(oldest) ? oldest : 0;
+    if (oldest > now || now <= entry.FirstDate) {
+      const TDateTime shown =
+          entry.FirstDate + FirstShownPoint(entry, std::max(e + 1, 0.0)) * entry.Freq;
+      return InCalendar(shown) ? shown : 0;
+    }
     // Overdue: made up at the next tick, every call from the oldest with AllCalls, else
     // the latest grid point alone.
     return entry.AllCalls ? oldest : FrequencyGridPoint(entry, now);
@@ -159,7 +249,7 @@ void TScheduler::ReportEntryFault(int n, const TActionEntry &entry, const QStrin
                          .arg(entry.Action.Text(), reason));
 }
 
-void TScheduler::CollectDueActions(TDateTime now) {
+void TScheduler::CollectDueActions(const TMoment &now) {
   FDueList.Clear();
   FCatchUps.clear();
   // Entries that left the list take their reports with them.
@@ -171,6 +261,38 @@ void TScheduler::CollectDueActions(TDateTime now) {
   spent.start();
   double catchUpCalls = 0;
   bool outOfTime = false;
+  // Grid points from..to of a frequency entry as calls of their own, oldest first, leaving out
+  // those the clock never shows; each entry makes at least one call per tick, the rest waits
+  // while time or room is short. LastDate becomes the last point taken.
+  const auto addCatchUp = [&](TActionEntry &entry, double from, double to, TDateTime oldLastDate) {
+    const TDateTime firstPoint = entry.FirstDate + from * entry.Freq;
+    const double reach = std::min(to, from + 2 * MaxCatchUpCallsPerTick);
+    const std::vector<TWallGap> gaps =
+        SkippedWallTimes(firstPoint, entry.FirstDate + reach * entry.Freq);
+    std::size_t gap = 0;
+    bool added = false;
+    double k = from;
+    for (; k <= to; ++k) {
+      if (added && (catchUpCalls >= MaxCatchUpCallsPerTick || outOfTime))
+        break;
+      const TDateTime point = entry.FirstDate + k * entry.Freq;
+      if (Skipped(point, gaps, gap)) {
+        // On to the first point after the gap.
+        k = std::max(k, std::ceil((gaps[gap].To - HalfMs - entry.FirstDate) / entry.Freq) - 1);
+        continue;
+      }
+      AddDuePoint(point, &entry);
+      added = true;
+      if (static_cast<long long>(++catchUpCalls) % CallsPerClockRead == 0)
+        outOfTime = spent.elapsed() >= TickTimeBudgetMs;
+    }
+    FCatchUps[&entry] = {oldLastDate, firstPoint};
+    const TDateTime last = entry.FirstDate + (k - 1) * entry.Freq + RunMark;
+    entry.LastDate = entry.LastDate > now.Wall + RunMark ? last : std::max(entry.LastDate, last);
+    if (added)
+      entry.LastCallUtcMs = now.UtcMs;
+    entry.DueFlag = false;
+  };
   for (int i = 0; i < ActionList.Count(); ++i) {
     TActionEntry &entry = *ActionList[i];
     const QString fault = DueCheckFault(entry);
@@ -182,38 +304,47 @@ void TScheduler::CollectDueActions(TDateTime now) {
     try {
       TDateTime t = entry.FirstDate;
       if (entry.TimePoint == tpFrequency) {
-        if (now > entry.FirstDate && entry.Freq > 0) {
+        // The point a flagged call records: the current period's, or a later decision's.
+        TDateTime flagged = FrequencyGridPoint(entry, now);
+        if (now.Wall > entry.FirstDate && entry.Freq > 0) {
           const double d = WholeIntervals(now, entry.FirstDate, entry.Freq);
           const double e = WholeIntervals(entry.LastDate, entry.FirstDate, entry.Freq);
-          if (e < d) {
-            if (!entry.AllCalls) {
-              t = entry.FirstDate + d * entry.Freq;
+          if (entry.LastDate > now.Wall + RunMark) {
+            const TRelived relived = RelivedPoints(entry, now);
+            if (relived.SetBack) {
+              // The grid goes on from here: each point is called as the clock reaches it again.
+              entry.LastDate = entry.FirstDate + d * entry.Freq + RunMark;
+            } else if (relived.First <= d && entry.AllCalls) {
+              const TDateTime firstPoint = entry.FirstDate + relived.First * entry.Freq;
+              // Undispatched calls go back to the grid before the first of them.
+              addCatchUp(entry, relived.First, d, firstPoint - entry.Freq / 2);
+            } else if (relived.First <= d) {
+              entry.LastDate = flagged;
               entry.DueFlag = true;
-            } else {
-              // Every grid point k >= 0 after the last recorded run, oldest first; each entry
-              // makes at least one call per tick, the rest waits while time or room is short.
-              const double from = std::max(e, -1.0) + 1;
-              double k = from;
-              const TDateTime firstPoint = entry.FirstDate + from * entry.Freq;
-              for (; k <= d; ++k) {
-                if (k > from && (catchUpCalls >= MaxCatchUpCallsPerTick || outOfTime))
-                  break;
-                AddDuePoint(entry.FirstDate + k * entry.Freq, &entry);
-                if (static_cast<long long>(++catchUpCalls) % CallsPerClockRead == 0)
-                  outOfTime = spent.elapsed() >= TickTimeBudgetMs;
+            }
+          } else if (e < d) {
+            if (!entry.AllCalls) {
+              // The latest point after the last run that the clock has shown.
+              const double k =
+                  LastShownPoint(entry, std::max(e + 1, d - std::ceil(1 / entry.Freq)), d);
+              if (k > e) {
+                flagged = entry.FirstDate + k * entry.Freq;
+                entry.DueFlag = true;
+              } else {
+                entry.LastDate = entry.FirstDate + d * entry.Freq + RunMark; // none shown
               }
-              FCatchUps[&entry] = {entry.LastDate, firstPoint};
-              entry.LastDate =
-                  std::max(entry.LastDate, entry.FirstDate + (k - 1) * entry.Freq + RunMark);
-              entry.DueFlag = false;
+            } else {
+              // Every grid point k >= 0 after the last recorded run, oldest first.
+              addCatchUp(entry, std::max(e, -1.0) + 1, d, entry.LastDate);
             }
           }
         }
         if (entry.DueFlag) {
           // Dispatched by its flag (or by time without AllCalls): record the current grid
           // point, and never move LastDate back before a run that already happened.
-          t = FrequencyGridPoint(entry, now);
+          t = flagged;
           entry.LastDate = std::max(entry.LastDate, t + RunMark);
+          entry.LastCallUtcMs = now.UtcMs;
           AddDuePoint(t, &entry);
         }
         continue;
@@ -225,6 +356,7 @@ void TScheduler::CollectDueActions(TDateTime now) {
       }
       if (entry.DueFlag) {
         entry.LastDate = t + RunMark;
+        entry.LastCallUtcMs = now.UtcMs;
         AddDuePoint(t, &entry);
       }
     } catch (const std::exception &error) {
@@ -257,7 +389,17 @@ TDateTime TScheduler::NextDuePoint(const TActionEntry &entry, TDateTime now) {
   if (!DueCheckFault(entry).isEmpty() || !InCalendar(now))
     return 0;
   try {
-    return NextDuePointOf(entry, now);
+    return NextDuePointOf(entry, now, nullptr);
+  } catch (const std::exception &) {
+    return 0; // shown as never; the due check reports the entry
+  }
+}
+
+TDateTime TScheduler::NextDuePoint(const TActionEntry &entry, const TMoment &now) {
+  if (!DueCheckFault(entry).isEmpty() || !InCalendar(now.Wall))
+    return 0;
+  try {
+    return NextDuePointOf(entry, now.Wall, &now);
   } catch (const std::exception &) {
     return 0; // shown as never; the due check reports the entry
   }

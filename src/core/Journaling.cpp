@@ -57,10 +57,15 @@ void TScheduler::MergeJournalLastDates(const TRunJournal &journal) {
   const std::vector<QString> keys = EntryKeys(Entries(ActionList));
   for (int i = 0; i < ActionList.Count(); ++i) {
     TActionEntry &entry = *ActionList[i];
-    const std::optional<TDateTime> recorded =
-        journal.EntryLastDate(keys[static_cast<std::size_t>(i)]);
+    const QString &key = keys[static_cast<std::size_t>(i)];
+    const std::optional<TDateTime> recorded = journal.EntryLastDate(key);
     if (recorded && *recorded > entry.LastDate)
       entry.LastDate = *recorded;
+    // Every call is in the journal before it is made, so its last one is the entry's last,
+    // whichever LastDate is later: inside the repeated autumn hour the wall-clock values
+    // cannot tell which of two equal times that call was made at, the instant can.
+    if (const std::optional<std::int64_t> instant = journal.EntryLastCallUtc(key))
+      entry.LastCallUtcMs = *instant;
   }
 }
 
@@ -123,7 +128,7 @@ void TScheduler::JournalTickEnds(TDateTime now) {
     FJournal->PruneStep(now, JournalPruneStepMs);
 }
 
-void TScheduler::RecordDueCalls(TDateTime now) {
+void TScheduler::RecordDueCalls(const TMoment &now) {
   FTickCalls.clear();
   FTickCallsTaken = 0;
   FTickCallsHeld = false;

@@ -145,7 +145,8 @@ const char *const Schema[] = {
     " code INTEGER,"
     " duration_ms INTEGER,"
     " detail TEXT,"
-    " failed INTEGER NOT NULL DEFAULT 0)",
+    " failed INTEGER NOT NULL DEFAULT 0,"
+    " utc_ms INTEGER)", // the instant of the recording tick; NULL in calls of version 1
     "CREATE INDEX calls_by_entry ON calls(entry_id, id)",
     "CREATE INDEX calls_failed ON calls(id) WHERE failed = 1",
     "CREATE INDEX calls_failed_by_entry ON calls(entry_id, id) WHERE failed = 1",
@@ -546,6 +547,10 @@ bool TRunJournal::OpenWritable(bool firstOpen) {
          D->Exec(QStringLiteral("COMMIT"));
   }
   // Later layouts migrate here, one version after the other.
+  if (ok && !created && D->Value(QStringLiteral("PRAGMA user_version")).toInt() < 2)
+    ok = D->Exec(QStringLiteral("BEGIN")) &&
+         D->Exec(QStringLiteral("ALTER TABLE calls ADD COLUMN utc_ms INTEGER")) &&
+         D->Exec(QStringLiteral("PRAGMA user_version=2")) && D->Exec(QStringLiteral("COMMIT"));
   if (ok) {
     // What an earlier run left open: never begun, begun without a result, a program whose
     // end nobody saw. Our own open calls (a reopening after a failure) stay as they are.
@@ -624,14 +629,14 @@ bool TRunJournal::OpenForReading(const QString &fileName) {
 
 bool TRunJournal::Prepare() {
   const QString insert = QStringLiteral("INSERT INTO calls(session, entry_id, entry_number, "
-                                        "action, manual, due, recorded, state) VALUES");
-  const QString row = QStringLiteral("(?, ?, ?, ?, 0, ?, ?, 0)");
+                                        "action, manual, due, recorded, utc_ms, state) VALUES");
+  const QString row = QStringLiteral("(?, ?, ?, ?, 0, ?, ?, ?, 0)");
   D->InsertCall = D->Prepared(insert + row);
   QStringList rows;
   for (int r = 0; r < InsertBatch; ++r)
     rows.append(row);
   D->InsertCalls = D->Prepared(insert + rows.join(u','));
-  D->InsertManualCall = D->Prepared(insert + QStringLiteral("(?, ?, ?, ?, 1, NULL, ?, 0)"));
+  D->InsertManualCall = D->Prepared(insert + QStringLiteral("(?, ?, ?, ?, 1, NULL, ?, NULL, 0)"));
   D->RaiseLastDate = D->Prepared(QStringLiteral(
       "UPDATE entries SET last_date = max(coalesce(last_date, -1e300), ?) WHERE id = ?"));
   D->FindEntry = D->Prepared(QStringLiteral("SELECT id FROM entries WHERE key = ?"));
@@ -806,6 +811,18 @@ std::optional<TDateTime> TRunJournal::EntryLastDate(const QString &key) const {
   return query.value(0).toDouble();
 }
 
+std::optional<std::int64_t> TRunJournal::EntryLastCallUtc(const QString &key) const {
+  if (!CanRead())
+    return std::nullopt;
+  QSqlQuery query(D->Db);
+  query.prepare(QStringLiteral("SELECT utc_ms FROM calls WHERE entry_id = (SELECT id FROM "
+                               "entries WHERE key = ?) AND manual = 0 ORDER BY id DESC LIMIT 1"));
+  query.bindValue(0, key);
+  if (!query.exec() || !query.next() || query.value(0).isNull())
+    return std::nullopt;
+  return query.value(0).toLongLong();
+}
+
 std::int64_t TRunJournal::EntryInTransaction(const QString &key, const QString &action) {
   std::int64_t entry = D->EntryIds.value(key, 0);
   if (entry != 0)
@@ -828,7 +845,7 @@ std::int64_t TRunJournal::EntryInTransaction(const QString &key, const QString &
 }
 
 std::vector<std::int64_t> TRunJournal::RecordCalls(const std::vector<TDueCall> &calls,
-                                                   TDateTime now) {
+                                                   const TMoment &now) {
   std::vector<std::int64_t> ids;
   if (calls.empty())
     return ids;
@@ -861,13 +878,14 @@ std::vector<std::int64_t> TRunJournal::RecordCalls(const std::vector<TDueCall> &
           const std::size_t rows = batch ? InsertBatch : 1;
           for (std::size_t r = 0; r < rows; ++r) {
             const TDueCall &call = calls[i + r];
-            const int at = static_cast<int>(r) * 6;
+            const int at = static_cast<int>(r) * 7;
             insert.bindValue(at, static_cast<qlonglong>(FSession));
             insert.bindValue(at + 1, static_cast<qlonglong>(entries[i + r]));
             insert.bindValue(at + 2, call.EntryNumber);
             insert.bindValue(at + 3, call.Action);
             insert.bindValue(at + 4, call.Due);
-            insert.bindValue(at + 5, now);
+            insert.bindValue(at + 5, now.Wall);
+            insert.bindValue(at + 6, static_cast<qlonglong>(now.UtcMs));
           }
           if (!D->Exec(insert))
             return false;
@@ -1186,7 +1204,8 @@ void TRunJournal::PruneStep(TDateTime now, int budgetMs) {
   }
 }
 
-bool TRunJournal::RecordUnrecordedCalls(const std::vector<TDueCall> &calls, TDateTime recorded) {
+bool TRunJournal::RecordUnrecordedCalls(const std::vector<TDueCall> &calls,
+                                        const TMoment &recorded) {
   if (calls.empty())
     return true;
   const std::vector<std::int64_t> ids = RecordCalls(calls, recorded);

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "base/ActionEntry.h"
+#include "platform/Clock.h"
 
 #include <QString>
 #include <QVariant>
@@ -119,7 +120,7 @@ public:
   // The journal beside a configuration file: same folder and base name, extension ".sqlite".
   static QString FileNameFor(const QString &configFileName);
   // The version of the journal's layout that this program writes.
-  static constexpr int SchemaVersion = 1;
+  static constexpr int SchemaVersion = 2;
 
   // Opens the journal for the scheduler, creating it when missing: marks the calls that an
   // earlier run left open, then prunes. A damaged or foreign file is moved aside and a new
@@ -164,10 +165,14 @@ public:
   // The LastDate the journal holds for key: its last recorded call's due point plus the run
   // mark, or what the editor saved since.
   std::optional<TDateTime> EntryLastDate(const QString &key) const;
+  // The instant (UTC ms) of the tick that recorded the last scheduled call of the entry with
+  // key; none when unknown (no call, or one recorded by a version that kept no instants).
+  std::optional<std::int64_t> EntryLastCallUtc(const QString &key) const;
 
-  // Records the calls of one tick in one transaction, synced to disk before it returns; the
-  // ids of the calls in their order, or nothing when the journal cannot be written.
-  std::vector<std::int64_t> RecordCalls(const std::vector<TDueCall> &calls, TDateTime now);
+  // Records the calls of one tick in one transaction, synced to disk before it returns, each
+  // with the tick's wall-clock time and instant; the ids of the calls in their order, or
+  // nothing when the journal cannot be written.
+  std::vector<std::int64_t> RecordCalls(const std::vector<TDueCall> &calls, const TMoment &now);
   // Records a call the user asked for; its id, or 0.
   std::int64_t RecordManualCall(std::int64_t entryId, int entryNumber, const QString &action,
                                 TDateTime now);
@@ -183,7 +188,7 @@ public:
   void ProgramsEnded(const std::vector<TProgramEnd> &ends);
   // Calls carried out without a record (the journal could not be written then): recorded
   // as done with an unknown result, so that they count as made. Whether that worked.
-  bool RecordUnrecordedCalls(const std::vector<TDueCall> &calls, TDateTime recorded);
+  bool RecordUnrecordedCalls(const std::vector<TDueCall> &calls, const TMoment &recorded);
   // Calls recorded by the last RecordCalls that the tick did not get to and that come again
   // later: their records go, and the entries with the given keys take the given LastDates.
   void WithdrawCalls(const std::vector<std::int64_t> &calls,

@@ -5,6 +5,7 @@
 
 #include "base/ActionEntry.h"
 #include "core/RunJournal.h"
+#include "platform/Clock.h"
 #include "storage/FileReports.h"
 #include "storage/XLists.h"
 
@@ -53,8 +54,9 @@ public:
 
   // Not owned. Without a sink, messages are dropped.
   TMessageSink *MessageSink = nullptr;
-  // The clock the tick and the dispatcher read; the wall clock unless a test sets another.
-  std::function<TDateTime()> Clock;
+  // The clock the tick and the dispatcher read; the system's unless a test sets another. A
+  // clock that gives wall-clock values alone stands for the first instant each is shown.
+  std::function<TMoment()> Clock;
   // Called by each tick with its "now" before the due check (the tray program renews its
   // moon icon here).
   std::function<void(TDateTime now)> OnTick;
@@ -78,13 +80,17 @@ public:
   // Appends a copy of entry (DueFlag as SuddenStart); the new entry.
   TActionEntry *AddAction(const TActionEntry &entry);
 
-  // The due check: records runs in LastDate, sets DueFlag and fills DueList for now. Entries
-  // due at the same point are all in DueList, in list order. Raises nothing: an entry it
-  // cannot check is passed over and reported once (HandleAppException) while the others go on.
-  void CollectDueActions(TDateTime now);
-  // The due point that CollectDueActions would dispatch next for entry, at or after now,
-  // without changing anything; 0 when the entry will never be due again by time (or cannot
-  // be checked at all). Raises nothing.
+  // The due check: records runs in LastDate (and the instant in LastCallUtcMs), sets DueFlag
+  // and fills DueList for now. Entries due at the same point are all in DueList, in list
+  // order. Raises nothing: an entry it cannot check is passed over and reported once
+  // (HandleAppException) while the others go on. The instant of now tells a wall-clock time
+  // lived a second time (the autumn hour, a clock set back) from the first.
+  void CollectDueActions(const TMoment &now);
+  // The due point that CollectDueActions would dispatch next for entry, at or after now (or
+  // at the next tick when overdue), without changing anything; 0 when the entry will never
+  // be due again by time (or cannot be checked at all). Raises nothing.
+  static TDateTime NextDuePoint(const TActionEntry &entry, const TMoment &now);
+  // The same for a wall-clock now alone, taken as its first showing where that matters.
   static TDateTime NextDuePoint(const TActionEntry &entry, TDateTime now);
   // Why the due check cannot work with entry (a date outside the calendar, a frequency that is
   // no number); empty when it can.
@@ -164,7 +170,7 @@ private:
   void ReportEntryFault(int n, const TActionEntry &entry, const QString &reason);
   bool FaultReported(const TActionEntry &entry) const;
   // The journal's side of a tick and of a call.
-  void RecordDueCalls(TDateTime now);
+  void RecordDueCalls(const TMoment &now);
   void CloseTickCalls();
   // Before a tick's first write: a journal locked at the last tick is tried again, and calls
   // made without a record are recorded now if it can be written.
@@ -186,7 +192,7 @@ private:
   // The tick's calls wait for a journal that another program locks for a moment.
   bool FTickCallsHeld = false;
   // Calls carried out while the journal could not be written, each batch with its "now".
-  std::vector<std::pair<TDateTime, std::vector<TDueCall>>> FUnrecordedCalls;
+  std::vector<std::pair<TMoment, std::vector<TDueCall>>> FUnrecordedCalls;
   std::size_t FUnrecordedCount = 0;
   // What the action being carried out gave so far.
   QStringList FCallFailures;

@@ -19,7 +19,7 @@ void TScheduler::TimerTimer() {
   spent.start();
   int dispatched = 0;
   bool collected = false;
-  TDateTime now = 0;
+  TMoment now;
   try {
     now = Clock();
     JournalTickBegins();

@@ -1,3 +1,4 @@
+#include "RunCli.h"
 #include "TestFiles.h"
 #include "cli/CliActionCommands.h"
 
@@ -197,3 +198,37 @@ TEST(CliSimulate, AMissingOrUnreadableConfigurationExitsWithOneNamingIt) {
 }
 
 } // namespace
+
+// The built program with TZ=Europe/Berlin across both changes of 2026, ticking every real
+// minute: a 10-minute entry from 01:00 (with and without "Alle") calls on through the repeated
+// autumn hour (16 calls in 165 minutes) and never in the skipped spring hour (10 in 105); a
+// daily entry at 02:30 runs once each day.
+TEST(CliSimulate, TicksInRealTimeAcrossDaylightSavingChanges) {
+  QTemporaryDir dir;
+  const QString config = dir.filePath(QStringLiteral("k.ini"));
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert(QStringLiteral("TZ"), QStringLiteral("Europe/Berlin"));
+  for (const auto &[first, from, to, calls] :
+       {std::tuple{"4.63200416666667E+0004", "2026-10-25 01:00:00", "2026-10-25 02:45:00", 16},
+        std::tuple{"4.61100416666667E+0004", "2026-03-29 01:00:00", "2026-03-29 03:45:00", 10}}) {
+    const QByteArray entry = QByteArray("TimePoint=0\nFreq= 6.94444444444444E-0003\nFirstDate= ") +
+                             first + "\nAction=prog\n";
+    WriteBytes(config, "[General]\nCount=3\n[Action1]\n" + entry + "[Action2]\nAllCalls=1\n" +
+                           entry +
+                           "[Action3]\nTimePoint=2\nFirstDate= 4.60231041666667E+0004\n"
+                           "LastDate= 4.60231041666667E+0004\nAction=daily\n");
+    const TCliRun run =
+        RunCli({QStringLiteral("simulate"), config, QStringLiteral("--from"), from,
+                QStringLiteral("--to"), to, QStringLiteral("--interval"), QStringLiteral("60000")},
+               {}, env);
+    EXPECT_EQ(run.Status, 0) << run.Err.toStdString();
+    QStringList due[4]; // the due points' times of each entry
+    for (const QString &line : run.Out.split(u'\n'))
+      if (const QStringList f = line.split(u' '); f.size() == 6)
+        due[f[4].mid(1).toInt() & 3].append(f[3].left(5));
+    EXPECT_EQ(due[1].size(), calls) << due[1].join(u' ').toStdString();
+    EXPECT_EQ(due[2], due[1]); // "Alle" makes up nothing the clock did not show
+    EXPECT_EQ(due[1].count(QStringLiteral("02:00")), calls == 16 ? 2 : 0);
+    EXPECT_EQ(due[3], QStringList{QStringLiteral("02:30")});
+  }
+}
