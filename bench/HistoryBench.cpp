@@ -1,6 +1,6 @@
 // Opening the history window over a journal of 100 000 calls: the window, its filter and
 // the first page of calls, shown and painted.
-#include "core/RunJournal.h"
+#include "core/journal/RunJournal.h"
 #include "gui/editor/HistoryForm.h"
 #include "gui/editor/HistoryModel.h"
 

@@ -4,7 +4,8 @@
 #    the command-line tool run without a window system);
 #  - a file of the moon pictures (src/gui/moon/MoonPicture.*) includes a Widgets header;
 #  - a folder includes a folder above it: app, cli > gui/tray > gui/editor, gui/about >
-#    gui/moon, gui/message > gui/widgets > core > actions, storage, moon > platform > base.
+#    gui/moon, gui/message > gui/widgets > core > core/journal > actions, storage, moon >
+#    platform > base.
 #    The command-line tool may use the moon pictures' one header.
 # Run with -DSRC_DIR=<src> -DENGINE_SOURCES=<file> -DQT_GUI_DIR=<dir> -DQT_WIDGETS_DIR=<dir>.
 
@@ -29,6 +30,8 @@ set(rank_gui/moon 6)
 set(rank_gui/message 6)
 set(rank_gui/widgets 5)
 set(rank_core 4)
+# The journal serves the scheduler and knows nothing of it (ranks compare as numbers).
+set(rank_core/journal 3.5)
 set(rank_actions 3)
 set(rank_storage 3)
 set(rank_moon 3)

@@ -4,7 +4,7 @@
 
 #include "cli/CliConfig.h"
 #include "cli/CliDateTime.h"
-#include "core/RunJournal.h"
+#include "core/journal/RunJournal.h"
 #include "core/Scheduler.h"
 #include "platform/Clock.h"
 

@@ -3,6 +3,7 @@
 // the editor's OK, and "Jetzt ausführen".
 #include "core/Scheduler.h"
 
+#include "core/BusyScope.h"
 #include "platform/Process.h"
 
 #include <QHash>
@@ -259,11 +260,7 @@ TManualRun TScheduler::RunNow(const TActionEntry &entry, std::int64_t journalId,
   // Not inside a tick: its dispatch would be interleaved with this one.
   if (FTickBusy)
     return run;
-  FTickBusy = true;
-  struct TClearBusy {
-    bool &Flag;
-    ~TClearBusy() { Flag = false; }
-  } clearBusy{FTickBusy};
+  const TBusyScope busy(FTickBusy);
   if (FJournal) {
     if (journalId == 0)
       journalId = FJournal->NewEntry(entry.Action);

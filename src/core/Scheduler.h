@@ -4,7 +4,7 @@
 #pragma once
 
 #include "base/ActionEntry.h"
-#include "core/RunJournal.h"
+#include "core/journal/RunJournal.h"
 #include "platform/Clock.h"
 #include "storage/FileReports.h"
 #include "storage/XLists.h"

@@ -2,6 +2,7 @@
 // time budget.
 #include "core/Scheduler.h"
 
+#include "core/BusyScope.h"
 #include "platform/Process.h"
 
 #include <QElapsedTimer>
@@ -10,11 +11,7 @@
 void TScheduler::TimerTimer() {
   if (FTickBusy)
     return; // dropped, not queued
-  FTickBusy = true;
-  struct TClearBusy {
-    bool &Flag;
-    ~TClearBusy() { Flag = false; }
-  } clearBusy{FTickBusy};
+  const TBusyScope busy(FTickBusy);
   QElapsedTimer spent;
   spent.start();
   int dispatched = 0;

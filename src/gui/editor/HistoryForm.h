@@ -3,7 +3,7 @@
 // opens it on its own, the editor over itself; both hand in how to carry an action out now.
 #pragma once
 
-#include "core/RunJournal.h"
+#include "core/journal/RunJournal.h"
 
 #include <QDialog>
 #include <cstdint>

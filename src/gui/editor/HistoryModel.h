@@ -3,7 +3,7 @@
 // once. The journal belongs to the scheduler; the model only reads it.
 #pragma once
 
-#include "core/RunJournal.h"
+#include "core/journal/RunJournal.h"
 
 #include <QAbstractTableModel>
 #include <vector>

@@ -2,9 +2,13 @@
 // configuration. A call is committed, synced to disk, when the due check records it and
 // before it is carried out; what became of it is added as soon as it is known. TScheduler
 // owns the journal it writes; the history window and kronolab-cli history read through one.
+// Its files: JournalFile and JournalOpen (the file), JournalSchema (the layout),
+// JournalTransaction (failures and locks), JournalWrites and JournalRemoval (the writes),
+// JournalEntries and JournalReads (entries and history).
 #pragma once
 
 #include "base/ActionEntry.h"
+#include "core/journal/JournalValues.h"
 #include "platform/Clock.h"
 
 #include <QString>
@@ -15,73 +19,6 @@
 #include <optional>
 #include <utility>
 #include <vector>
-
-// What became of a call. The numbers are stored in the journal and never change meaning.
-enum class TCallState : int {
-  Recorded = 0,   // committed by the due check, not yet begun
-  NotStarted = 1, // never begun: the scheduler ended first, or an error ended the tick
-  Begun = 2,      // being carried out
-  Done = 3,       // message shown, internal command done, or nothing to do
-  Failed = 4,     // could not be carried out (Detail says why)
-  Running = 5,    // program started (ProcessId), its end not yet seen
-  Exited = 6,     // program ended with exit status Code
-  Signaled = 7,   // program ended by signal Code
-  Unknown = 8,    // the scheduler ended while carrying it out, or before the program ended
-};
-
-// One call as the journal holds it.
-struct TCallRecord {
-  std::int64_t Id = 0;
-  std::int64_t EntryId = 0;
-  // The entry's number in the action list when it was called (1 = first).
-  int EntryNumber = 0;
-  // The stored action text, before placeholder expansion.
-  QString Action;
-  // The expanded text that was carried out (empty until begun).
-  QString Command;
-  // Carried out at the user's request ("Jetzt ausführen"), outside the schedule.
-  bool Manual = false;
-  TDateTime Due = 0;            // the call's own due point; 0 for a manual call
-  TDateTime Started = 0;        // when it was carried out; 0 when it never was
-  std::int64_t DurationMs = -1; // -1 while unknown
-  TCallState State = TCallState::Recorded;
-  std::int64_t ProcessId = 0;
-  int Code = 0; // exit status or signal number
-  QString Detail;
-  bool Failed = false;
-};
-
-// Which calls a history shows: all, one entry's, failures only.
-struct TCallFilter {
-  std::int64_t EntryId = 0; // 0: every entry
-  bool FailedOnly = false;
-};
-
-// What carrying out a call gave, as the dispatcher hands it to the journal.
-struct TCallResult {
-  TCallState State = TCallState::Done;
-  std::int64_t ProcessId = 0;
-  int Code = 0;
-  QString Detail;
-  std::int64_t DurationMs = -1;
-};
-
-// One call the due check has put into DueList.
-struct TDueCall {
-  QString Key; // the entry's identity (EntryKeys)
-  QString Action;
-  int EntryNumber = 0;
-  TDateTime Due = 0;
-};
-
-// What the journal should start an entry from after the user has set the list.
-struct TBaselineEntry {
-  QString Key;
-  QString Action;
-  TDateTime LastDate = 0;
-  // The journal's entry it was edited from, so that its history stays with it; 0 for none.
-  std::int64_t EntryId = 0;
-};
 
 // Limits and patience of a journal; the defaults are the program's.
 struct TRunJournalOptions {
@@ -207,8 +144,26 @@ private:
   struct TImpl;
   struct TWaitingResult;
   enum class TFileCheck;
+
+  // Opening for writing, in the order its steps run.
   bool OpenForWriting(bool firstOpen);
   bool OpenWritable(bool firstOpen);
+  // A folder and a file of ours that we may write, the file created when missing.
+  bool ClaimPlace();
+  // Connected to a file that is ours; what is damaged or foreign is set aside once and a new
+  // file begun in its place.
+  bool ConnectToOurs(bool firstOpen);
+  // A journal of a newer version is read, never written.
+  void KeepNewerUnchanged();
+  bool BeginAnew(TFileCheck check);
+  bool UseWriteAheadLog();
+  // Brings the layout to SchemaVersion: created in a new file, migrated step by step in an
+  // older one.
+  bool CreateOrMigrate();
+  bool CreateSchema();
+  // Closes the calls an earlier run left open, as not begun or of unknown outcome.
+  bool CloseEarlierCalls();
+  void RestrictSideFiles();
   void FallBackToReading();
   // Creates an empty file only the user may read and write (before SQLite makes it with
   // the umask's mode).
@@ -220,8 +175,25 @@ private:
   // blocking); what is not is set aside when setAside, otherwise refused. False with the
   // reason in FProblem when the journal cannot be opened.
   bool CheckPlace(bool setAside);
+  bool MoveAside(const QString &why);
+
   // Another program holds a lock: nothing is written until the next tick.
   void Locked(int code);
+  void Failed(int code, const QString &text);
+  void Succeeded();
+  void Report(const QString &message);
+  bool Ready();
+  bool Transaction(const std::function<bool()> &body, bool durable);
+  // One attempt at body between BEGIN and COMMIT; on failure rolled back, with the failure
+  // that undid it in the connection's error.
+  bool RunTransaction(const std::function<bool()> &body, bool durable);
+
+  // The steps of RecordCalls inside its transaction: each call's entry, the calls' rows (their
+  // ids), each entry's LastDate raised to its latest call.
+  bool CallEntries(const std::vector<TDueCall> &calls, std::vector<std::int64_t> &entries);
+  bool InsertCallRows(const std::vector<TDueCall> &calls, const std::vector<std::int64_t> &entries,
+                      const TMoment &now, std::vector<std::int64_t> &ids);
+  bool RaiseLastDates(const std::vector<TDueCall> &calls, const std::vector<std::int64_t> &entries);
   // Writes the results that waited for a lock, inside a running transaction.
   bool WriteWaitingResults();
   void Wait(TWaitingResult waiting);
@@ -229,19 +201,16 @@ private:
   bool WriteBegin(std::int64_t call, TDateTime started, const QString &command);
   bool WriteFinish(std::int64_t call, const TCallResult &result);
   bool WriteEnds(const std::vector<TProgramEnd> &ends);
-  bool MoveAside(const QString &why);
-  bool Prepare();
-  bool Ready();
-  bool Transaction(const std::function<bool()> &body, bool durable);
   // A new entry with key (a null key: without identity) in a transaction of its own; its id,
   // or 0.
   std::int64_t InsertEntry(const QVariant &key, const QString &action);
   // The id of the entry with key inside a running transaction, created when missing; 0 on
   // failure.
   std::int64_t EntryInTransaction(const QString &key, const QString &action);
-  void Failed(int code, const QString &text);
-  void Succeeded();
-  void Report(const QString &message);
+  // Sets the bounds of a pass of pruning; false when none is due or the journal cannot say.
+  bool BeginPrunePass(TDateTime now);
+  // Deletes up to batch old calls (and, at the pass's end, the entries left without calls).
+  bool PruneOneBatch(int batch, int &deleted);
 
   std::unique_ptr<TImpl> D;
   QString FFileName;

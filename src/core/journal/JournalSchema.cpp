@@ -1,0 +1,89 @@
+// The journal's layout: the tables of a new journal, and the steps that bring the layout of
+// an older version up to SchemaVersion.
+#include "core/journal/RunJournalImpl.h"
+
+#include <QStringList>
+#include <iterator>
+
+using namespace JournalDetail;
+
+namespace {
+
+// The statements of a new journal at SchemaVersion.
+QStringList CreationStatements() {
+  return {
+      QStringLiteral("CREATE TABLE entries("
+                     " id INTEGER PRIMARY KEY,"
+                     " key TEXT UNIQUE," // NULL once the entry has been renamed away
+                     " action TEXT NOT NULL,"
+                     " last_date REAL)"),
+      QStringLiteral("CREATE TABLE calls("
+                     " id INTEGER PRIMARY KEY,"
+                     " session INTEGER NOT NULL,"
+                     " entry_id INTEGER NOT NULL,"
+                     " entry_number INTEGER NOT NULL,"
+                     " action TEXT NOT NULL,"
+                     " manual INTEGER NOT NULL,"
+                     " due REAL,"
+                     " recorded REAL NOT NULL,"
+                     " started REAL,"
+                     " command TEXT,"
+                     " state INTEGER NOT NULL,"
+                     " pid INTEGER,"
+                     " code INTEGER,"
+                     " duration_ms INTEGER,"
+                     " detail TEXT,"
+                     " failed INTEGER NOT NULL DEFAULT 0,"
+                     // the instant of the recording tick; NULL in calls of version 1
+                     " utc_ms INTEGER)"),
+      QStringLiteral("CREATE INDEX calls_by_entry ON calls(entry_id, id)"),
+      QStringLiteral("CREATE INDEX calls_failed ON calls(id) WHERE failed = 1"),
+      QStringLiteral("CREATE INDEX calls_failed_by_entry ON calls(entry_id, id) WHERE failed = 1"),
+      // The calls that a start-up after a crash has to close.
+      QStringLiteral("CREATE INDEX calls_open ON calls(state) WHERE state IN (%1, %2, %3)")
+          .arg(StateSql(TCallState::Recorded), StateSql(TCallState::Begun),
+               StateSql(TCallState::Running)),
+  };
+}
+
+// What brings a journal of version To - 1 to version To, one migration after the other; a
+// new layout adds its step here and raises SchemaVersion.
+struct TMigration {
+  int To;
+  const char *Statement;
+};
+constexpr TMigration Migrations[] = {
+    {2, "ALTER TABLE calls ADD COLUMN utc_ms INTEGER"},
+};
+static_assert(Migrations[std::size(Migrations) - 1].To == TRunJournal::SchemaVersion,
+              "the last migration reaches the version this program writes");
+
+} // namespace
+
+bool TRunJournal::CreateOrMigrate() {
+  const int version = D->Value(QStringLiteral("PRAGMA user_version")).toInt();
+  if (version == 0)
+    return CreateSchema();
+  for (const TMigration &migration : Migrations) {
+    if (migration.To <= version)
+      continue;
+    // Each step commits on its own, so that an interrupted migration resumes where it
+    // stopped.
+    if (!D->Exec(QStringLiteral("BEGIN")) || !D->Exec(QString::fromLatin1(migration.Statement)) ||
+        !D->Exec(QStringLiteral("PRAGMA user_version=%1").arg(migration.To)) ||
+        !D->Exec(QStringLiteral("COMMIT")))
+      return false;
+  }
+  return true;
+}
+
+bool TRunJournal::CreateSchema() {
+  if (!D->Exec(QStringLiteral("BEGIN")))
+    return false;
+  for (const QString &statement : CreationStatements())
+    if (!D->Exec(statement))
+      return false;
+  return D->Exec(QStringLiteral("PRAGMA application_id=%1").arg(ApplicationId)) &&
+         D->Exec(QStringLiteral("PRAGMA user_version=%1").arg(SchemaVersion)) &&
+         D->Exec(QStringLiteral("COMMIT"));
+}
