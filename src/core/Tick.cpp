@@ -2,8 +2,6 @@
 // time budget.
 #include "core/Scheduler.h"
 
-#include "platform/Process.h"
-
 #include <QElapsedTimer>
 #include <exception>
 
@@ -23,7 +21,7 @@ void TScheduler::TimerTimer() {
   try {
     now = Clock();
     JournalTickBegins();
-    ReapFinishedProcesses();
+    FPlatform.ReapFinishedProcesses();
     NoteProcessEnds();
     if (OnTick)
       OnTick(now);
