@@ -2,8 +2,6 @@
 
 #include "actions/Placeholders.h"
 #include "base/Errors.h"
-#include "platform/FileOps.h"
-#include "platform/Folders.h"
 #include "platform/PathSyntax.h"
 #include "platform/Process.h"
 
@@ -90,7 +88,7 @@ void TransferFiles(const TCommandHost &host, const QStringList &names, const QSt
     host.ReportFailure(verb + QStringLiteral(" von ") + from + QStringLiteral(" nach ") + to +
                        QStringLiteral(" mißlungen!"));
   };
-  if (IsFolder(second)) {
+  if (host.Platform->IsFolder(second)) {
     const QString folder = WithTrailingSeparator(second);
     for (const QString &name : names) {
       const QString target = folder + FileNamePart(name);
@@ -102,9 +100,9 @@ void TransferFiles(const TCommandHost &host, const QStringList &names, const QSt
   }
 }
 
-void ByteCopy(const QString &source, const QString &target) {
+void ByteCopy(TPlatform &platform, const QString &source, const QString &target) {
   TCopyFailure failure = TCopyFailure::None;
-  if (CopyFileReplacing(source, target, &failure))
+  if (platform.CopyFileReplacing(source, target, &failure))
     return;
   switch (failure) {
   case TCopyFailure::OpenSource:
@@ -120,37 +118,42 @@ void ByteCopy(const QString &source, const QString &target) {
 } // namespace
 
 void RunCommand(const QString &text, const TCommandHost &host, const QList<bool> &chosen) {
+  TPlatform &platform = *host.Platform;
   const TCommandText command = SplitCommandWord(text);
   // The argument part is the tail of text, so its marks are the tail of chosen.
   TCommandArguments args =
       SplitArguments(command.Arguments, chosen.mid(text.size() - command.Arguments.size()));
   // A chosen name is that one file whatever it holds: no pattern, no second random choice.
   const QStringList names =
-      args.FirstChosen ? QStringList{args.First} : ExpandFileArgument(args.First);
+      args.FirstChosen ? QStringList{args.First} : ExpandFileArgument(args.First, platform);
   const QString &first = args.First, &second = args.Second;
   const bool noArguments = command.Arguments.isEmpty();
 
   if (command.Word == u"COPY") {
     if (first != second && !noArguments)
       TransferFiles(host, names, first, second, QStringLiteral("Kopieren"),
-                    [](const QString &a, const QString &b) { return CopyFileReplacing(a, b); });
+                    [&platform](const QString &a, const QString &b) {
+                      return platform.CopyFileReplacing(a, b, nullptr);
+                    });
   } else if (command.Word == u"MOVE") {
     if (first != second && !noArguments)
       TransferFiles(host, names, first, second, QStringLiteral("Verschieben"),
-                    [](const QString &a, const QString &b) { return MoveFileNoReplace(a, b); });
+                    [&platform](const QString &a, const QString &b) {
+                      return platform.MoveFileNoReplace(a, b);
+                    });
   } else if (command.Word == u"LZHCOPY") {
     if (first != second && !noArguments)
-      ByteCopy(first, second);
+      ByteCopy(platform, first, second);
   } else if (command.Word == u"DELETE") {
     if (!noArguments)
       for (const QString &name : names)
-        DeleteFile(name);
+        platform.DeleteFile(name);
   } else if (command.Word == u"RENAME") {
     if (first != second && !noArguments)
-      RenameFile(first, second);
+      platform.RenameFile(first, second);
   } else if (command.Word == u"MKDIR") {
     if (!noArguments)
-      CreateFolder(first);
+      platform.CreateFolder(first);
   } else if (command.Word == u"EXEC") {
     // The program lost its quotes in the splitting; a name with blanks or quotes gets them
     // back, so the launch takes it as one word.

@@ -3,6 +3,8 @@
 // user what fails.
 #pragma once
 
+#include "platform/Platform.h"
+
 #include <QList>
 #include <QString>
 #include <functional>
@@ -33,6 +35,8 @@ struct TCommandHost {
   std::function<void(const QString &message)> ReportFailure;
   // Starts a program for EXEC; folder (may be empty) becomes its working folder.
   std::function<void(const QString &folder, const QString &commandLine)> LaunchProgram;
+  // Where the files are searched, copied, moved and deleted; not owned.
+  TPlatform *Platform = &SystemPlatform();
 };
 
 // Carries out an expanded command text without its leading percent sign; chosen marks its

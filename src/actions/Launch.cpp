@@ -1,10 +1,9 @@
 #include "actions/Launch.h"
 
-#include "platform/Process.h"
-
-QString StartProgram(const QString &folder, const QString &commandLine, std::int64_t *processId) {
+QString StartProgram(const QString &folder, const QString &commandLine, std::int64_t *processId,
+                     TPlatform &platform) {
   // The working folder goes to the child directly; ours never changes.
-  switch (LaunchProcess(folder, commandLine, processId)) {
+  switch (platform.LaunchProcess(folder, commandLine, processId)) {
   case ExecOutOfResources:
     return QStringLiteral("Evt. zuwenig Speicher oder Resourcen verfügbar !");
   case ExecFileNotFound:

@@ -1,8 +1,6 @@
 #include "actions/Placeholders.h"
 
 #include "base/ActionEntry.h"
-#include "platform/DirSearch.h"
-#include "platform/Folders.h"
 #include "platform/PathSyntax.h"
 #include "platform/Process.h"
 
@@ -35,7 +33,8 @@ namespace {
 // Replaces the random-file tokens; a percent sign of the pattern is written percentSign in
 // text (the stand-in the caller put there), and so is one of the chosen name. mask follows
 // text character for character and marks the inserted names.
-void ExpandTokens(QString &text, TChosenName form, const QString &percentSign, TChosenMask &mask) {
+void ExpandTokens(QString &text, TChosenName form, const QString &percentSign, TChosenMask &mask,
+                  TPlatform &platform) {
   static const QString token = QStringLiteral("%RANDFILE");
   qsizetype from = 0;
   for (;;) {
@@ -57,7 +56,7 @@ void ExpandTokens(QString &text, TChosenName form, const QString &percentSign, T
     pattern.replace(percentSign, QStringLiteral("%"));
     if (!pattern.startsWith(RandomChoicePrefix))
       pattern.prepend(RandomChoicePrefix);
-    ExpandFileArgument(pattern);
+    ExpandFileArgument(pattern, platform);
     QString chosen = form == TChosenName::AsWord ? QuoteCommandWord(pattern) : pattern;
     // A percent sign in the chosen name must survive the percent rule that follows.
     chosen.replace(QStringLiteral("%"), percentSign);
@@ -97,16 +96,17 @@ TChosenName ChosenNameForm(const QString &storedAction) {
                                                                          : TChosenName::AsWord;
 }
 
-void ExpandRandomFileTokens(QString &text, TChosenName form) {
+void ExpandRandomFileTokens(QString &text, TChosenName form, TPlatform &platform) {
   TChosenMask mask(text.size(), false);
-  ExpandTokens(text, form, QStringLiteral("%%"), mask);
+  ExpandTokens(text, form, QStringLiteral("%%"), mask, platform);
 }
 
 QString ResolvePercentSigns(const QString &text) {
   return ResolveMaskedPercentSigns(text, nullptr);
 }
 
-void ExpandPlaceholders(QString &text, TDateTime now, TChosenName form, TChosenMask *chosen) {
+void ExpandPlaceholders(QString &text, TDateTime now, TChosenName form, TChosenMask *chosen,
+                        TPlatform &platform) {
   const TDateParts date = DecodeDate(now);
   const TTimeParts time = DecodeTime(now);
   const QString yyyy = QStringLiteral("%1").arg(date.Year, 4, 10, QLatin1Char('0'));
@@ -125,21 +125,21 @@ void ExpandPlaceholders(QString &text, TDateTime now, TChosenName form, TChosenM
   // The percent signs of inserted values are held as a stand-in character until the percent
   // rule is done, so that neither that rule nor the end of a random-file pattern takes them
   // for the action's own: a character of the private use area that the texts do not hold.
-  QString temp = TempFolder();
+  QString temp = platform.TempFolder();
   QChar standIn(0xE000);
   while (text.contains(standIn) || temp.contains(standIn))
     standIn = QChar(standIn.unicode() + 1);
   temp.replace(u'%', standIn);
   ReplacePlaceholder(text, QStringLiteral("%TEMP%"), temp);
   TChosenMask mask(text.size(), false);
-  ExpandTokens(text, form, QString(standIn), mask);
+  ExpandTokens(text, form, QString(standIn), mask, platform);
   text = ResolveMaskedPercentSigns(text, &mask);
   text.replace(standIn, u'%');
   if (chosen)
     *chosen = mask;
 }
 
-QStringList ExpandFileArgument(QString &argument) {
+QStringList ExpandFileArgument(QString &argument, TPlatform &platform) {
   const bool random = argument.startsWith(RandomChoicePrefix);
   if (!random && !argument.contains(u'*') && !argument.contains(u'?'))
     return {argument};
@@ -147,7 +147,7 @@ QStringList ExpandFileArgument(QString &argument) {
     argument.remove(0, 1);
   const QString folder = FolderPart(argument);
   QStringList names;
-  for (const QString &name : FindEntries(folder, FileNamePart(argument)))
+  for (const QString &name : platform.FindEntries(folder, FileNamePart(argument)))
     names.append(folder + name);
   if (names.isEmpty())
     names.append(argument);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "base/DateTime.h"
+#include "platform/Platform.h"
 
 #include <QList>
 #include <QString>
@@ -32,7 +33,9 @@ void ReplacePlaceholder(QString &text, const QString &placeholder, const QString
 // Replaces every "%RANDFILE<pattern>%" token by one file chosen at random among the
 // pattern's matches (the pattern itself when nothing matches); an empty pattern vanishes.
 // A percent sign in the chosen name is doubled, so that it survives ResolvePercentSigns.
-void ExpandRandomFileTokens(QString &text, TChosenName form = TChosenName::AsText);
+// platform (here and below) is where folders are searched and the temporary folder asked.
+void ExpandRandomFileTokens(QString &text, TChosenName form = TChosenName::AsText,
+                            TPlatform &platform = SystemPlatform());
 // Resolves percent signs: "%%" becomes "%", every other "%" is removed.
 QString ResolvePercentSigns(const QString &text);
 // Expands the date and time placeholders from the one moment now, then the temporary
@@ -40,10 +43,10 @@ QString ResolvePercentSigns(const QString &text);
 // (the temporary folder, chosen names) keep their own percent signs. chosen, when given,
 // receives which characters of the result came from a random choice.
 void ExpandPlaceholders(QString &text, TDateTime now, TChosenName form = TChosenName::AsText,
-                        TChosenMask *chosen = nullptr);
+                        TChosenMask *chosen = nullptr, TPlatform &platform = SystemPlatform());
 
 // The files a file argument names: a plain name gives itself; a pattern with '*' or '?'
 // gives every match (folder part in front), or itself when nothing matches; a pattern
 // after RandomChoicePrefix gives one random match and argument becomes that name. A bare
 // pattern searches the current folder and gives bare names.
-QStringList ExpandFileArgument(QString &argument);
+QStringList ExpandFileArgument(QString &argument, TPlatform &platform = SystemPlatform());

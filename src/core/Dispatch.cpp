@@ -34,7 +34,7 @@ void TScheduler::ExecuteAction(TActionEntry &entry) {
   TChosenMask chosen;
   try {
     // A chosen file name reaches a program or a command as one argument, a message as it is.
-    ExpandPlaceholders(text, moment, ChosenNameForm(stored), &chosen);
+    ExpandPlaceholders(text, moment, ChosenNameForm(stored), &chosen, FPlatform);
   } catch (const std::exception &error) {
     FinishJournalCall(call, {TCallState::Failed, 0, 0, ErrorMessage(error), 0});
     throw;
@@ -83,12 +83,13 @@ void TScheduler::RunInternalCommand(const QString &text, const QList<bool> &chos
   host.LaunchProgram = [this](const QString &folder, const QString &commandLine) {
     LaunchProgram(folder, commandLine);
   };
+  host.Platform = &FPlatform;
   RunCommand(text, host, chosen);
 }
 
 void TScheduler::LaunchProgram(const QString &folder, const QString &commandLine) {
   std::int64_t processId = 0;
-  const QString failure = StartProgram(folder, commandLine, &processId);
+  const QString failure = StartProgram(folder, commandLine, &processId, FPlatform);
   if (failure.isEmpty()) {
     FCallProcessId = processId;
     return;

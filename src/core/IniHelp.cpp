@@ -21,13 +21,13 @@ QString ProgramFilePath() {
 
 // The folder that stands for "APPDATA" on this system: APPDATA, else XDG_CONFIG_HOME, else
 // ~/.config (created when missing); empty when none of them is known.
-QString PerUserBase() {
-  QString base = qEnvironmentVariable("APPDATA");
+QString PerUserBase(TPlatform &platform) {
+  QString base = platform.EnvironmentValue(QStringLiteral("APPDATA"));
   if (base.isEmpty())
-    base = qEnvironmentVariable("XDG_CONFIG_HOME");
+    base = platform.EnvironmentValue(QStringLiteral("XDG_CONFIG_HOME"));
   if (base.isEmpty()) {
     // Without a home folder there is no per-user place: the file beside the program serves.
-    const QString home = qEnvironmentVariable("HOME");
+    const QString home = platform.EnvironmentValue(QStringLiteral("HOME"));
     if (home.isEmpty())
       return {};
     base = home + QStringLiteral("/.config");
@@ -44,7 +44,7 @@ void MakeFolder(const QString &path) {
 
 } // namespace
 
-QString ConfigFileLocation() {
+QString ConfigFileLocation(TPlatform &platform) {
   if (!CachedLocation.isEmpty())
     return CachedLocation;
   const QFileInfo program(ProgramFilePath());
@@ -53,7 +53,7 @@ QString ConfigFileLocation() {
   CachedLocation = besideProgram;
   if (QFileInfo::exists(besideProgram))
     return CachedLocation;
-  const QString appData = PerUserBase();
+  const QString appData = PerUserBase(platform);
   if (appData.isEmpty())
     return CachedLocation;
   QString folder = appData;

@@ -23,8 +23,9 @@ QString NotSavedForAnotherSchedulerText(const QString &file) {
       .arg(file);
 }
 
-TInstanceLock::TInstanceLock(const QString &configFileName, QObject *parent)
-    : QObject(parent), FConfigFileName(configFileName) {
+TInstanceLock::TInstanceLock(const QString &configFileName, QObject *parent, TPlatform &platform)
+    : QObject(parent), FPlatform(platform), FConfigFileName(configFileName),
+      FClaim(platform.NewNameClaim()), FData(platform.NewFileDataLock()) {
   FRefreshTimer.setInterval(RefreshMs);
   connect(&FRefreshTimer, &QTimer::timeout, this, &TInstanceLock::Refresh);
 }
@@ -33,8 +34,8 @@ TInstanceLock::~TInstanceLock() {
   delete FNotifier; // before its socket closes with the claim
 }
 
-QString TInstanceLock::ClaimName(const QString &configFileName) {
-  return QStringLiteral("kronolab-") + ConfigFileKey(configFileName);
+QString TInstanceLock::ClaimName(const QString &configFileName, TPlatform &platform) {
+  return QStringLiteral("kronolab-") + platform.ConfigFileKey(configFileName);
 }
 
 bool TInstanceLock::TryAcquire(const QByteArray &request, int timeoutMs) {
@@ -42,12 +43,12 @@ bool TInstanceLock::TryAcquire(const QByteArray &request, int timeoutMs) {
   FError.clear();
   if (FAcquired)
     return true;
-  const QString name = ClaimName(FConfigFileName);
+  const QString name = Name(FConfigFileName);
   QString reason;
   switch (FClaim->Take(name, AcceptRequests, reason)) {
   case TClaimResult::HeldElsewhere:
     if (!request.isEmpty())
-      FHandedOver = AskNameHolder(name, request, timeoutMs) == "ok";
+      FHandedOver = FPlatform.AskNameHolder(name, request, timeoutMs) == "ok";
     return false;
   case TClaimResult::Failed:
     FError = LockFailure(FConfigFileName, reason);
@@ -57,7 +58,7 @@ bool TInstanceLock::TryAcquire(const QByteArray &request, int timeoutMs) {
   }
   // Reached through a hard link from another folder, the file has another name: its data is
   // locked by the scheduler that runs it.
-  switch (FData.Lock(FConfigFileName, reason)) {
+  switch (FData->Lock(FConfigFileName, reason)) {
   case TClaimResult::HeldElsewhere:
     FClaim->Release();
     return false;
@@ -80,16 +81,16 @@ bool TInstanceLock::Follow(const QString &newFile) {
     return TryAcquire({});
   }
   QString reason;
-  const bool sameName = ClaimName(newFile) == ClaimName(FConfigFileName);
-  auto claim = std::make_unique<TNameClaim>();
+  const bool sameName = Name(newFile) == Name(FConfigFileName);
+  std::unique_ptr<TNameClaim> claim = FPlatform.NewNameClaim();
   if (!sameName) {
-    const TClaimResult taken = claim->Take(ClaimName(newFile), AcceptRequests, reason);
+    const TClaimResult taken = claim->Take(Name(newFile), AcceptRequests, reason);
     if (taken == TClaimResult::Failed)
       FError = LockFailure(newFile, reason);
     if (taken != TClaimResult::Taken)
       return false;
   }
-  const TClaimResult locked = FData.Lock(newFile, reason);
+  const TClaimResult locked = FData->Lock(newFile, reason);
   if (locked == TClaimResult::Failed)
     FError = LockFailure(newFile, reason);
   if (locked != TClaimResult::Taken)
@@ -105,17 +106,15 @@ bool TInstanceLock::Follow(const QString &newFile) {
 }
 
 bool TInstanceLock::RunByAnother(const QString &file) const {
-  if (FAcquired && ClaimName(file) == ClaimName(FConfigFileName))
+  if (FAcquired && Name(file) == Name(FConfigFileName))
     return false;
   QString reason;
-  TNameClaim name;
-  if (name.Take(ClaimName(file), false, reason) == TClaimResult::HeldElsewhere)
+  if (FPlatform.NewNameClaim()->Take(Name(file), false, reason) == TClaimResult::HeldElsewhere)
     return true;
   // A hard link to our own file carries the lock we hold.
-  if (FAcquired && FData.Locks(file))
+  if (FAcquired && FData->Locks(file))
     return false;
-  TFileDataLock data;
-  return data.Lock(file, reason) == TClaimResult::HeldElsewhere;
+  return FPlatform.NewFileDataLock()->Lock(file, reason) == TClaimResult::HeldElsewhere;
 }
 
 void TInstanceLock::Refresh() {
@@ -125,7 +124,7 @@ void TInstanceLock::Refresh() {
   if (!AcceptRequests)
     FClaim->AcceptCaller();
   QString reason;
-  if (FData.Lock(FConfigFileName, reason) == TClaimResult::Failed)
+  if (FData->Lock(FConfigFileName, reason) == TClaimResult::Failed)
     FError = LockFailure(FConfigFileName, reason);
 }
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "platform/InstanceClaim.h"
+#include "platform/Platform.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -24,12 +25,14 @@ public:
   // The request a second tray program sends: open the editor.
   static constexpr const char *ShowEditorRequest = "show-editor";
 
-  explicit TInstanceLock(const QString &configFileName, QObject *parent = nullptr);
+  // platform (not owned) outlives the lock and hands out its claims.
+  explicit TInstanceLock(const QString &configFileName, QObject *parent = nullptr,
+                         TPlatform &platform = SystemPlatform());
   ~TInstanceLock() override;
 
   // The name under which the scheduler of a configuration file is found: the same for every
   // path, link or mount that reaches the file, and for every runtime folder.
-  static QString ClaimName(const QString &configFileName);
+  static QString ClaimName(const QString &configFileName, TPlatform &platform = SystemPlatform());
 
   // Whether the holder answers later starts (it then needs a running event loop); set before
   // TryAcquire. Without, later starts are refused at once and hand nothing over.
@@ -69,9 +72,12 @@ private:
   void AcceptCallers();
   void Answer(int socketDescriptor);
 
+  QString Name(const QString &configFileName) const { return ClaimName(configFileName, FPlatform); }
+
+  TPlatform &FPlatform;
   QString FConfigFileName;
-  std::unique_ptr<TNameClaim> FClaim = std::make_unique<TNameClaim>();
-  TFileDataLock FData;
+  std::unique_ptr<TNameClaim> FClaim;
+  std::unique_ptr<TFileDataLock> FData;
   QSocketNotifier *FNotifier = nullptr;
   QTimer FRefreshTimer{this}; // a child, so that it moves with the lock to another thread
   bool FAcquired = false;

@@ -4,7 +4,6 @@
 #include "core/Scheduler.h"
 
 #include "core/BusyScope.h"
-#include "platform/Process.h"
 
 #include <QHash>
 #include <QSet>
@@ -210,8 +209,8 @@ void TScheduler::NoteProcessEnds() {
   if (FRunningCalls.empty())
     return;
   std::vector<TRunJournal::TProgramEnd> ends;
-  std::erase_if(FRunningCalls, [&ends](const std::pair<std::int64_t, std::int64_t> &running) {
-    const std::optional<TProcessEnd> end = TakeProcessEnd(running.first);
+  std::erase_if(FRunningCalls, [this, &ends](const std::pair<std::int64_t, std::int64_t> &running) {
+    const std::optional<TProcessEnd> end = FPlatform.TakeProcessEnd(running.first);
     if (!end)
       return false;
     ends.push_back({running.second, end->Signaled, end->Code, end->RunMs});

@@ -1,9 +1,7 @@
 #include "core/Scheduler.h"
 
-#include "platform/Clock.h"
-#include "platform/Process.h"
-
-TScheduler::TScheduler() : Clock([] { return Now(); }) {
+TScheduler::TScheduler(TPlatform &platform)
+    : Clock([&platform] { return platform.NowMoment(); }), FPlatform(platform) {
   ActionList.FreeMode = fmFreeMem;
   FDueList.SetSorted(true);
   FDueList.Duplicates = true; // entries due at the same point all run in that tick
@@ -11,7 +9,7 @@ TScheduler::TScheduler() : Clock([] { return Now(); }) {
 
 TScheduler::~TScheduler() {
   // Programs that ended since the last tick still get their result into the journal.
-  ReapFinishedProcesses();
+  FPlatform.ReapFinishedProcesses();
   NoteProcessEnds();
 }
 

@@ -6,6 +6,7 @@
 #include "base/ActionEntry.h"
 #include "core/journal/RunJournal.h"
 #include "platform/Clock.h"
+#include "platform/Platform.h"
 #include "storage/FileReports.h"
 #include "storage/XLists.h"
 
@@ -34,7 +35,8 @@ struct TManualRun {
 // The scheduler: the action list, the due check, dispatch, the log and the configuration.
 class TScheduler {
 public:
-  TScheduler();
+  // platform is not owned and outlives the scheduler; its clock is the default Clock.
+  explicit TScheduler(TPlatform &platform = SystemPlatform());
   ~TScheduler();
   TScheduler(const TScheduler &) = delete;
   TScheduler &operator=(const TScheduler &) = delete;
@@ -54,7 +56,7 @@ public:
 
   // Not owned. Without a sink, messages are dropped.
   TMessageSink *MessageSink = nullptr;
-  // The clock the tick and the dispatcher read; the system's unless a test sets another. A
+  // The clock the tick and the dispatcher read; the platform's unless a test sets another. A
   // clock that gives wall-clock values alone stands for the first instant each is shown.
   std::function<TMoment()> Clock;
   // Called by each tick with its "now" before the due check (the tray program renews its
@@ -154,7 +156,11 @@ public:
   void HandleAppException(const std::exception &error);
   void HandleAppException(const QString &message);
 
+  // The operating system's services this scheduler uses.
+  TPlatform &Platform() const { return FPlatform; }
+
 private:
+  TPlatform &FPlatform;
   // Where an entry's catch-up calls of this tick began, so that those the tick does not get
   // to are made again at the next one.
   struct TCatchUp {

@@ -3,7 +3,6 @@
 #include "core/Scheduler.h"
 
 #include "core/BusyScope.h"
-#include "platform/Process.h"
 
 #include <QElapsedTimer>
 #include <exception>
@@ -20,7 +19,7 @@ void TScheduler::TimerTimer() {
   try {
     now = Clock();
     JournalTickBegins();
-    ReapFinishedProcesses();
+    FPlatform.ReapFinishedProcesses();
     NoteProcessEnds();
     if (OnTick)
       OnTick(now);

@@ -18,11 +18,12 @@ QString ConfigFileKey(const QString &fileName);
 // A name held by this process until Release or its end, also a crash: on Linux an abstract
 // local socket bound to it, which lies in no folder, so neither the runtime folder nor HOME
 // makes two names of one. Any user may bind such a name; one held by another user is passed
-// over (the peer's credentials tell), so the lock on the file is what decides.
+// over (the peer's credentials tell), so the lock on the file is what decides. Virtual, so that
+// a platform of tests may hand out claims of its own.
 class TNameClaim {
 public:
   TNameClaim() = default;
-  ~TNameClaim();
+  virtual ~TNameClaim();
   TNameClaim(const TNameClaim &) = delete;
   TNameClaim &operator=(const TNameClaim &) = delete;
 
@@ -31,14 +32,14 @@ public:
   // other users hold them all. With listen, later starts may talk (AcceptCaller then hands out
   // their connections); without, their connections are closed unanswered at AcceptCaller. On
   // Failed, error holds the step and the system's reason.
-  TClaimResult Take(const QString &name, bool listen, QString &error);
-  void Release();
-  bool Held() const { return FFd >= 0; }
+  virtual TClaimResult Take(const QString &name, bool listen, QString &error);
+  virtual void Release();
+  virtual bool Held() const { return FFd >= 0; }
   // The descriptor to watch for callers while held with listen; -1 otherwise.
-  int ListeningDescriptor() const { return FListening ? FFd : -1; }
+  virtual int ListeningDescriptor() const { return FListening ? FFd : -1; }
   // The connection of one waiting caller that runs as our user (others are turned away, and
   // all when held without listen), or -1 when none waits. The caller owns the descriptor.
-  int AcceptCaller();
+  virtual int AcceptCaller();
 
 private:
   int FFd = -1;
@@ -48,21 +49,22 @@ private:
 // An exclusive lock on the data of the file at a path, however it is reached (hard links
 // too). Where there is nothing to lock (no regular file there yet, one we may not read, a
 // file system without such locks) it holds nothing and says Taken: the name claim guards.
+// Virtual as TNameClaim.
 class TFileDataLock {
 public:
   TFileDataLock() = default;
-  ~TFileDataLock();
+  virtual ~TFileDataLock();
   TFileDataLock(const TFileDataLock &) = delete;
   TFileDataLock &operator=(const TFileDataLock &) = delete;
 
   // Locks the file now at path and then lets go of the one locked before (if it is the same
   // file, it is kept). HeldElsewhere or Failed keep the old lock.
-  TClaimResult Lock(const QString &path, QString &error);
-  void Release();
+  virtual TClaimResult Lock(const QString &path, QString &error);
+  virtual void Release();
   // Whether the file now at path is the one whose data this object locks.
-  bool Locks(const QString &path) const;
+  virtual bool Locks(const QString &path) const;
   // Whether a file's data is locked now.
-  bool Holding() const { return FFd >= 0; }
+  virtual bool Holding() const { return FFd >= 0; }
 
 private:
   int FFd = -1;

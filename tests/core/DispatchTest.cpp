@@ -1,5 +1,7 @@
+#include "TestFiles.h"
 #include "TestHelpers.h"
 #include "actions/ActionsTestSupport.h"
+#include "core/FakePlatform.h"
 #include "core/Scheduler.h"
 
 #include <QDir>
@@ -13,12 +15,13 @@ namespace {
 class Dispatch : public ::testing::Test {
 protected:
   QTemporaryDir Dir;
-  TScheduler Scheduler;
+  TFakePlatform Platform;
+  TScheduler Scheduler{Platform};
   TRecordingSink Sink;
   TDateTime Moment = At(2026, 12, 6, 22, 50, 0);
   void SetUp() override {
     Scheduler.MessageSink = &Sink;
-    Scheduler.Clock = [this] { return Moment; };
+    Platform.Moment = Moment;
     Scheduler.LogFileName = Dir.filePath("kronolab.log");
   }
   TActionEntry Entry(const QString &action) {
@@ -84,26 +87,23 @@ TEST_F(Dispatch, UnwritableLogAndFailingActionAreReportedNamingTheStoredText) {
 
 TEST_F(Dispatch, StartFailuresShowTheFourMessagesAndStillLog) {
   Scheduler.Logging = true;
-  QFile text(Dir.filePath("text.exe"));
-  ASSERT_TRUE(text.open(QIODevice::WriteOnly));
-  text.close();
-  const QStringList lines = {"kronolab-no-such-program-xyz /x", Dir.filePath("nix/prog"),
-                             Dir.filePath("text.exe")};
-  for (const QString &line : lines) {
-    TActionEntry e = Entry(line);
+  Platform.LaunchResults = {ExecOutOfResources, ExecFileNotFound, ExecPathNotFound, ExecBadFormat};
+  for (int i = 0; i < 4; ++i) {
+    TActionEntry e = Entry("prog /x");
     Scheduler.ExecuteAction(e);
   }
-  ASSERT_EQ(Sink.Messages.size(), 3u);
-  EXPECT_EQ(Sink.Messages[0].Header,
-            "Fehler bei Ausführung von \"kronolab-no-such-program-xyz /x\"");
-  EXPECT_EQ(Sink.Messages[0].Message, "Datei nicht gefunden !");
-  EXPECT_EQ(Sink.Messages[1].Message, "Pfad nicht gefunden !");
-  EXPECT_EQ(Sink.Messages[2].Message, "Fehler in Exe-Datei !");
-  EXPECT_EQ(Log().count("\r\n"), 3);
+  ASSERT_EQ(Sink.Messages.size(), 4u);
+  EXPECT_EQ(Sink.Messages[0].Header, "Fehler bei Ausführung von \"prog /x\"");
+  EXPECT_EQ(Sink.Messages[0].Message, "Evt. zuwenig Speicher oder Resourcen verfügbar !");
+  EXPECT_EQ(Sink.Messages[1].Message, "Datei nicht gefunden !");
+  EXPECT_EQ(Sink.Messages[2].Message, "Pfad nicht gefunden !");
+  EXPECT_EQ(Sink.Messages[3].Message, "Fehler in Exe-Datei !");
+  EXPECT_EQ(Log().count("\r\n"), 4);
 }
 
-// Shell syntax in an action text is never interpreted: the named program gets it verbatim.
+// Shell syntax in an action text is never interpreted: the real program gets it verbatim.
 TEST_F(Dispatch, ShellSyntaxReachesTheProgramAsLiteralArguments) {
+  TScheduler real;
   const QString out = Dir.filePath("echo.txt");
   qputenv("ARGECHO_OUT", out.toUtf8());
   const QString victim = Dir.filePath("victim");
@@ -112,7 +112,7 @@ TEST_F(Dispatch, ShellSyntaxReachesTheProgramAsLiteralArguments) {
   f.close();
   TActionEntry e = Entry(ARGECHO_PATH " ; rm -rf " + victim + " $(touch " + Dir.filePath("x") +
                          ") `id` | cat > " + Dir.filePath("y") + " && echo");
-  Scheduler.ExecuteAction(e);
+  real.ExecuteAction(e);
   QStringList lines = WaitForEcho(out);
   ASSERT_FALSE(lines.isEmpty());
   EXPECT_EQ(lines.mid(3),
@@ -222,20 +222,15 @@ TEST_F(Dispatch, AHugeCatchUpEndsTheTickInTime) {
 // A file chosen at random whose name holds blanks and quotes reaches the program as exactly
 // one argument, and a message shows it as it is.
 TEST_F(Dispatch, AChosenFileIsOneArgumentOfTheProgram) {
-  const QString out = Dir.filePath("echo.txt");
-  qputenv("ARGECHO_OUT", out.toUtf8());
   ASSERT_TRUE(QDir(Dir.path()).mkdir("wahl"));
   for (const QString &name : {QStringLiteral("a --evil b"), QStringLiteral("x\\\" y\\")}) {
-    QFile::remove(out);
     const QString chosen = Dir.filePath("wahl/") + name;
-    QFile file(chosen);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.close();
+    WriteBytes(chosen, "");
     TActionEntry call = Entry(ARGECHO_PATH " -v %RANDFILE" + Dir.filePath("wahl/*") + "% ende");
     Scheduler.ExecuteAction(call);
-    const QStringList lines = WaitForEcho(out);
-    ASSERT_GE(lines.size(), 3);
-    EXPECT_EQ(lines.mid(3), (QStringList{"arg=-v", "arg=" + chosen, "arg=ende"}));
+    ASSERT_FALSE(Platform.Launches.empty());
+    EXPECT_EQ(ProgramAndArguments(Platform.Launches.back().CommandLine),
+              (QStringList{ARGECHO_PATH, "-v", chosen, "ende"}));
     TActionEntry message = Entry("\"Heute: %RANDFILE" + Dir.filePath("wahl/*") + "%\"");
     Scheduler.ExecuteAction(message);
     ASSERT_FALSE(Sink.Messages.empty());

@@ -4,16 +4,15 @@
 #include "TestFiles.h"
 #include "TestHelpers.h"
 #include "actions/ActionsTestSupport.h"
+#include "core/FakePlatform.h"
 #include "core/Scheduler.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QProcess>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTemporaryDir>
-#include <QThread>
 #include <gtest/gtest.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
@@ -48,8 +47,9 @@ protected:
   // A scheduler as start-up makes it: the configuration (entries saved into it first when
   // given), then the journal and its LastDates.
   std::unique_ptr<TScheduler> Start(const std::vector<TActionEntry> &entries = {},
-                                    const TRunJournalOptions &options = {}) {
-    auto scheduler = std::make_unique<TScheduler>();
+                                    const TRunJournalOptions &options = {},
+                                    TPlatform &platform = SystemPlatform()) {
+    auto scheduler = std::make_unique<TScheduler>(platform);
     scheduler->MessageSink = &Sink;
     scheduler->Clock = [this] { return Now; };
     scheduler->ConfigFileName = Config();
@@ -222,29 +222,21 @@ TEST_F(Journal, TheEditorsBaselineDecidesForEditedEntriesWhichKeepTheirHistory) 
 }
 
 TEST_F(Journal, ProgramsAreRecordedWithProcessIdEndAndDurationOrTheirStartError) {
-  auto scheduler = Start({AtStart(QStringLiteral("/bin/sh -c \"sleep 0.3\""), 0),
-                          AtStart(QStringLiteral("/bin/sh -c \"exit 3\""), 1),
-                          AtStart(QStringLiteral("/bin/sh -c \"kill -TERM $$\""), 2),
-                          AtStart(QStringLiteral("/kein/ordner/programm"), 3)});
-  scheduler->TimerTimer();
-  std::vector<TCallRecord> calls;
-  for (int i = 0; i < 3000; ++i) {
-    calls = CallsOf(*scheduler);
-    if (calls.size() == 4 && std::none_of(calls.begin(), calls.end(), [](const TCallRecord &c) {
-          return c.State == TCallState::Running;
-        }))
-      break;
-    QThread::msleep(10);
-    Now += 0.01 * Second;
-    scheduler->TimerTimer();
-  }
+  TFakePlatform platform;
+  platform.LaunchResults = {101, 102, 103, ExecPathNotFound};
+  platform.Ends = {
+      {101, {101, false, 0, 300}}, {102, {102, false, 3, 5}}, {103, {103, true, 15, 5}}};
+  auto scheduler =
+      Start({AtStart("a", 0), AtStart("b", 1), AtStart("c", 2), AtStart("d", 3)}, {}, platform);
+  scheduler->TimerTimer(); // starts them
+  scheduler->TimerTimer(); // sees them ended
+  const std::vector<TCallRecord> calls = CallsOf(*scheduler);
   ASSERT_EQ(calls.size(), 4u);
   EXPECT_EQ(calls[0].State, TCallState::Exited);
   EXPECT_EQ(calls[0].Code, 0);
   EXPECT_FALSE(calls[0].Failed);
-  EXPECT_GT(calls[0].ProcessId, 0);
-  EXPECT_GE(calls[0].DurationMs, 300);
-  EXPECT_LT(calls[0].DurationMs, 5000);
+  EXPECT_EQ(calls[0].ProcessId, 101);
+  EXPECT_EQ(calls[0].DurationMs, 300);
   EXPECT_EQ(CallResultText(calls[1]), QStringLiteral("Beendet mit Status 3"));
   EXPECT_TRUE(calls[1].Failed);
   EXPECT_EQ(CallResultText(calls[2]), QStringLiteral("Abgebrochen durch Signal 15 (SIGTERM)"));

@@ -1,0 +1,64 @@
+// A platform for tests of the engine's decisions: the clock is a value the test sets, program
+// starts are recorded and answered as the test chooses (and end when the test says), and a copy
+// can fail at a chosen step. Everything else is the system's, so files stay real.
+#pragma once
+
+#include "platform/Platform.h"
+
+#include <deque>
+#include <map>
+#include <vector>
+
+// The system's platform with the clock, program starts and copies in the test's hands.
+class TFakePlatform : public TPlatformWrapper {
+public:
+  // One program start as the engine asked for it.
+  struct TLaunch {
+    QString Folder, CommandLine;
+  };
+
+  // What the clock shows.
+  TMoment Moment;
+  // Every start, oldest first.
+  std::vector<TLaunch> Launches;
+  // The results of the next starts, in order (a value above ExecStartedAbove is the started
+  // program's process id); once they are used up, each start succeeds as process 1000 + n.
+  std::deque<int> LaunchResults;
+  // The ends TakeProcessEnd hands out, each once, by process id.
+  std::map<std::int64_t, TProcessEnd> Ends;
+  // Every copy fails at this step (None: copies are real).
+  TCopyFailure CopyFailure = TCopyFailure::None;
+
+  TMoment NowMoment() override { return Moment; }
+
+  bool CopyFileReplacing(const QString &source, const QString &target,
+                         TCopyFailure *failure) override {
+    if (CopyFailure == TCopyFailure::None)
+      return TPlatformWrapper::CopyFileReplacing(source, target, failure);
+    if (failure)
+      *failure = CopyFailure;
+    return false;
+  }
+
+  int LaunchProcess(const QString &folder, const QString &commandLine,
+                    std::int64_t *processId) override {
+    Launches.push_back({folder, commandLine});
+    int result = 1000 + static_cast<int>(Launches.size());
+    if (!LaunchResults.empty()) {
+      result = LaunchResults.front();
+      LaunchResults.pop_front();
+    }
+    if (result > ExecStartedAbove && processId)
+      *processId = result;
+    return result;
+  }
+  void ReapFinishedProcesses() override {}
+  std::optional<TProcessEnd> TakeProcessEnd(std::int64_t processId) override {
+    const auto end = Ends.find(processId);
+    if (end == Ends.end())
+      return std::nullopt;
+    const TProcessEnd taken = end->second;
+    Ends.erase(end);
+    return taken;
+  }
+};
