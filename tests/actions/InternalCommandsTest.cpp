@@ -55,7 +55,7 @@ protected:
   QTemporaryDir Dir;
   TScheduler Scheduler;
   TRecordingSink Sink;
-  void SetUp() override { Scheduler.MessageSink = &Sink; }
+  void SetUp() override { Scheduler.SetMessageSink(&Sink); }
   QString P(const QString &name) { return Dir.filePath(name); }
   void Write(const QString &name, const QByteArray &bytes) {
     QFile f(P(name));
