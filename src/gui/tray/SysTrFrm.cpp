@@ -94,7 +94,7 @@ void TSysTrayIconForm::InstallDefaultSeams() {
     const bool accepted = form.exec() == QDialog::Accepted;
     if (accepted) {
       // A file loaded or saved under another name becomes the configuration file with OK.
-      session.ConfigFileName = form.ConfigFileName;
+      session.ConfigFileName = form.ConfigFileName();
       session.Rows = form.Rows();
       session.IntervalMs =
           static_cast<std::uint64_t>(form.IntervalMs()); // digits only: never below 0

@@ -418,8 +418,8 @@ TEST_F(TrayHost, AListLoadedInTheEditorBecomesTheConfigurationOnlyWithOK) {
     QTimer::singleShot(0, [&] {
       auto *form = qobject_cast<TMainForm *>(QApplication::activeModalWidget());
       ASSERT_NE(form, nullptr);
-      form->ChooseFile = [&](bool, const QString &, const QString &) { return other; };
-      QTest::mouseClick(form->OpenBtn, Qt::LeftButton);
+      form->Seams().ChooseFile = [&](bool, const QString &, const QString &) { return other; };
+      QTest::mouseClick(form->OpenBtn(), Qt::LeftButton);
       if (!ok)
         QTimer::singleShot(0, [&] {
           auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
@@ -427,7 +427,7 @@ TEST_F(TrayHost, AListLoadedInTheEditorBecomesTheConfigurationOnlyWithOK) {
           asked.append(box->text());
           QTest::mouseClick(box->button(QMessageBox::Yes), Qt::LeftButton);
         });
-      QTest::mouseClick(ok ? form->OKBtn : form->CancelBtn, Qt::LeftButton);
+      QTest::mouseClick(ok ? form->OKBtn() : form->CancelBtn(), Qt::LeftButton);
     });
     host->Einstellungen1()->trigger();
     return asked;
@@ -616,12 +616,11 @@ TEST_F(TrayHost, TheEditorWindowTakesTheListAndHandsItBack) {
     ASSERT_NE(form, nullptr);
     seen.append(form->windowTitle());
     seen.append(QString::number(form->Rows().size()));
-    form->MessageBox = [](QMessageBox::Icon, const QString &, QMessageBox::StandardButtons) {
-      return QMessageBox::Ok;
-    };
-    form->ActionsGrid->SetRow(1);
+    form->Seams().MessageBox = [](QMessageBox::Icon, const QString &,
+                                  QMessageBox::StandardButtons) { return QMessageBox::Ok; };
+    form->ActionsGrid()->SetRow(1);
     form->DeleteBtnClick();
-    form->TimerEdit->SetText(QStringLiteral("00:00:02"));
+    form->TimerEdit()->SetText(QStringLiteral("00:00:02"));
     form->accept();
   });
   host->Einstellungen1()->trigger();
@@ -674,17 +673,17 @@ TEST_F(TrayHost, JetztAusfuehrenInTheEditorRunsTheRowAndMarksAFailure) {
   QTimer::singleShot(0, [&] {
     auto *form = qobject_cast<TMainForm *>(QApplication::activeModalWidget());
     ASSERT_NE(form, nullptr);
-    form->ActionsGrid->SetRow(1);
-    form->RunNowBtn->click();
-    form->ActionsGrid->SetRow(2);
-    form->RunNowItem->trigger();
+    form->ActionsGrid()->SetRow(1);
+    form->RunNowBtn()->click();
+    form->ActionsGrid()->SetRow(2);
+    form->RunNowItem()->trigger();
     for (int row = 1; row <= 2; ++row) {
-      tips.append(form->ActionsGrid->item(row - 1, TMainForm::ColAction)->toolTip());
+      tips.append(form->ActionsGrid()->item(row - 1, TMainForm::ColAction)->toolTip());
       shownLastRuns.push_back(form->Rows()[static_cast<std::size_t>(row - 1)].Entry.LastDate);
     }
-    marked = !form->ActionsGrid->item(1, TMainForm::ColTimePoint)->icon().isNull() &&
-             form->ActionsGrid->item(0, TMainForm::ColTimePoint)->icon().isNull();
-    EXPECT_FALSE(form->Modified);
+    marked = !form->ActionsGrid()->item(1, TMainForm::ColTimePoint)->icon().isNull() &&
+             form->ActionsGrid()->item(0, TMainForm::ColTimePoint)->icon().isNull();
+    EXPECT_FALSE(form->Modified());
     form->reject();
   });
   host->Einstellungen1()->trigger();
