@@ -165,7 +165,7 @@ private:
   void Guarded(const std::function<void()> &handler);
   std::vector<TActionEntry> Entries() const;
 
-  // The parts of BuildControls, in their order.
+  // The steps of BuildControls, in their order.
   void CreateButtons();
   void PlaceButtons();
   void ChainTabOrder();
