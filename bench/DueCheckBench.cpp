@@ -68,7 +68,7 @@ void BM_CatchUpOnOnePoint(benchmark::State &state) {
   entry.FirstDate = 46000;
   entry.LastDate = 45999;
   entry.Action = QStringLiteral("prog");
-  scheduler.TickTimeBudgetMs = 60000; // the count ends the tick here, not the clock
+  scheduler.SetTickTimeBudgetMs(60000); // the count ends the tick here, not the clock
   for (auto _ : state) {
     state.PauseTiming();
     scheduler.SetActions({entry});

@@ -47,9 +47,9 @@ void BM_LoadConfiguration(benchmark::State &state) {
   TScheduler scheduler;
   for (auto _ : state) {
     scheduler.LoadConfiguration(file);
-    benchmark::DoNotOptimize(scheduler.ActionList.Count());
+    benchmark::DoNotOptimize(scheduler.ActionList().Count());
   }
-  state.counters["actions"] = scheduler.ActionList.Count();
+  state.counters["actions"] = scheduler.ActionList().Count();
 }
 BENCHMARK(BM_LoadConfiguration)->Unit(benchmark::kMillisecond);
 
@@ -107,7 +107,7 @@ void BM_SaveConfigurationAfterOneChange(benchmark::State &state) {
   const QString &file = BigConfiguration();
   TScheduler scheduler;
   scheduler.LoadConfiguration(file);
-  TActionEntry &entry = *scheduler.ActionList[ActionCount / 2];
+  TActionEntry &entry = *scheduler.ActionList()[ActionCount / 2];
   for (auto _ : state) {
     entry.LastDate += 1; // a new run each round, so the file must be written
     scheduler.SaveConfiguration(file);

@@ -46,10 +46,10 @@ void BM_TickNothingDue(benchmark::State &state) {
   QTemporaryDir dir(BenchFolder() + QStringLiteral("/kronolab-bench-XXXXXX"));
   TScheduler scheduler;
   TNoSink sink;
-  scheduler.MessageSink = &sink;
+  scheduler.SetMessageSink(&sink);
   const TDateTime now = 46364.5;
-  scheduler.Clock = [now] { return now; };
-  scheduler.ConfigFileName = dir.filePath(QStringLiteral("kronolab.ini"));
+  scheduler.SetClock([now] { return now; });
+  scheduler.SetConfigFileName(dir.filePath(QStringLiteral("kronolab.ini")));
   scheduler.SetActions(QuietList(static_cast<int>(state.range(0)), now));
   if (state.range(1) != 0)
     scheduler.OpenJournal();
@@ -66,10 +66,10 @@ void BM_TickWithOneCall(benchmark::State &state) {
   QTemporaryDir dir(BenchFolder() + QStringLiteral("/kronolab-bench-XXXXXX"));
   TScheduler scheduler;
   TNoSink sink;
-  scheduler.MessageSink = &sink;
+  scheduler.SetMessageSink(&sink);
   TDateTime now = 46364.5 + 0.5 * Second;
-  scheduler.Clock = [&now] { return now; };
-  scheduler.ConfigFileName = dir.filePath(QStringLiteral("kronolab.ini"));
+  scheduler.SetClock([&now] { return now; });
+  scheduler.SetConfigFileName(dir.filePath(QStringLiteral("kronolab.ini")));
   TActionEntry entry = NewActionEntry(tpFrequency, 46364, QStringLiteral("\"Takt\""));
   entry.Freq = Second;
   entry.LastDate = now - Second;

@@ -62,12 +62,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
   try {
     scheduler.LoadConfiguration(fileName);
   } catch (const EInOutError &) {
-    if (scheduler.ActionList.Count() != 0)
+    if (scheduler.ActionList().Count() != 0)
       std::abort();
     return 0;
   }
-  for (int i = 0; i < scheduler.ActionList.Count(); ++i) {
-    const TActionEntry &entry = *scheduler.ActionList[i];
+  for (int i = 0; i < scheduler.ActionList().Count(); ++i) {
+    const TActionEntry &entry = *scheduler.ActionList()[i];
     // The loader keeps only entries with a date and an action, each within its limit.
     if (entry.FirstDate == 0 || entry.Action.IsEmpty() ||
         entry.Action.Text().size() > MaxActionLength || entry.DueFlag != entry.SuddenStart)

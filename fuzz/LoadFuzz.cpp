@@ -34,9 +34,9 @@ void Require(bool condition) {
 
 // Every value of a loaded entry lies where the load promises it.
 void CheckLoaded(const TScheduler &scheduler) {
-  Require(scheduler.Interval <= MaxIntervalMs);
-  for (int i = 0; i < scheduler.ActionList.Count(); ++i) {
-    const TActionEntry &entry = *scheduler.ActionList[i];
+  Require(scheduler.Interval() <= MaxIntervalMs);
+  for (int i = 0; i < scheduler.ActionList().Count(); ++i) {
+    const TActionEntry &entry = *scheduler.ActionList()[i];
     Require(entry.FirstDate != 0 && IsEncodableDateTime(entry.FirstDate));
     Require(IsEncodableDateTime(entry.LastDate) || IsEncodableDateTime(entry.LastDate - RunMark));
     Require(entry.Freq == 0 || (entry.Freq >= 1 / MSecsPerDay && entry.Freq <= 3652058));
@@ -51,7 +51,7 @@ bool Load(TScheduler &scheduler, const QString &fileName, TLoadReport &report) {
     report = scheduler.LoadConfiguration(fileName);
     return true;
   } catch (const EInOutError &) {
-    Require(scheduler.ActionList.Count() == 0);
+    Require(scheduler.ActionList().Count() == 0);
     return false;
   }
 }
@@ -80,8 +80,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 
   // Moments around the first entry and fixed ones across a month, a leap day and a year end.
   std::vector<TDateTime> moments = {46000.5, 46022.999, 46082.25, 46387.0};
-  if (scheduler.ActionList.Count() > 0) {
-    const TDateTime first = scheduler.ActionList[0]->FirstDate;
+  if (scheduler.ActionList().Count() > 0) {
+    const TDateTime first = scheduler.ActionList()[0]->FirstDate;
     for (const double offset : {0.0, 1.0 / 86400, 1.5, 400.0})
       if (IsEncodableDateTime(first + offset))
         moments.push_back(first + offset);
@@ -105,11 +105,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
   Require(Load(reloaded, saved, again));
   // Our own file loads back whole and without a word of complaint.
   Require(again.IsEmpty());
-  Require(reloaded.ActionList.Count() == scheduler.ActionList.Count());
-  Require(reloaded.Interval == scheduler.Interval);
-  for (int i = 0; i < scheduler.ActionList.Count(); ++i) {
-    const TActionEntry &a = *scheduler.ActionList[i];
-    const TActionEntry &b = *reloaded.ActionList[i];
+  Require(reloaded.ActionList().Count() == scheduler.ActionList().Count());
+  Require(reloaded.Interval() == scheduler.Interval());
+  for (int i = 0; i < scheduler.ActionList().Count(); ++i) {
+    const TActionEntry &a = *scheduler.ActionList()[i];
+    const TActionEntry &b = *reloaded.ActionList()[i];
     Require(a.TimePoint == b.TimePoint && a.AllCalls == b.AllCalls && a.Action == b.Action);
     Require(Near(a.Freq, b.Freq) && Near(a.FirstDate, b.FirstDate) && Near(a.LastDate, b.LastDate));
   }

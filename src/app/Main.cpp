@@ -152,7 +152,7 @@ int main(int argc, char **argv) {
       if (request == TInstanceLock::ShowEditorRequest)
         host.HandOverRequest();
     };
-    host.Seams.FollowConfigFile = [&lock](const QString &newFile) {
+    host.Seams().FollowConfigFile = [&lock](const QString &newFile) {
       if (lock->Follow(newFile))
         return QString();
       if (!lock->ErrorText().isEmpty())
@@ -162,7 +162,7 @@ int main(int argc, char **argv) {
                             "bleibt \"%2\".")
           .arg(newFile, lock->ConfigFileName());
     };
-    host.Seams.RunByAnother = [&lock](const QString &file) { return lock->RunByAnother(file); };
+    host.Seams().RunByAnother = [&lock](const QString &file) { return lock->RunByAnother(file); };
   }
   // Ending any other way than "&Beenden" must not lose the runs recorded since the last save,
   // and no open window or question may keep the program from ending.

@@ -42,16 +42,16 @@ bool LoadCliConfiguration(const QString &command, const QString &given, TSchedul
     return false;
   }
   TLoadMessageSink sink(command, err);
-  TMessageSink *const previous = scheduler.MessageSink;
-  scheduler.MessageSink = &sink;
+  TMessageSink *const previous = scheduler.MessageSink();
+  scheduler.SetMessageSink(&sink);
   bool loaded = true;
   try {
-    scheduler.ConfigFileName = fileName;
+    scheduler.SetConfigFileName(fileName);
     scheduler.LoadConfiguration(fileName);
   } catch (const std::exception &error) {
     err << command << ": " << ErrorMessage(error) << "\n";
     loaded = false;
   }
-  scheduler.MessageSink = previous;
+  scheduler.SetMessageSink(previous);
   return loaded;
 }

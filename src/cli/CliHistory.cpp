@@ -68,13 +68,13 @@ int CliHistory(const QStringList &args, QTextStream &out, QTextStream &err) {
   TScheduler scheduler;
   if (!LoadCliConfiguration(QStringLiteral("history"), config, scheduler, err))
     return 1;
-  if (action > scheduler.ActionList.Count()) {
+  if (action > scheduler.ActionList().Count()) {
     err << "history: --action " << action << ": die Konfiguration hat "
-        << scheduler.ActionList.Count() << " Aktionen\n";
+        << scheduler.ActionList().Count() << " Aktionen\n";
     return 2;
   }
 
-  const QString fileName = TRunJournal::FileNameFor(scheduler.ConfigFileName);
+  const QString fileName = TRunJournal::FileNameFor(scheduler.ConfigFileName());
   TRunJournal journal;
   if (!journal.OpenForReading(fileName)) {
     // A configuration that never ran has no history: nothing to print.
@@ -85,8 +85,8 @@ int CliHistory(const QStringList &args, QTextStream &out, QTextStream &err) {
   }
   if (action > 0) {
     std::vector<const TActionEntry *> entries;
-    for (int i = 0; i < scheduler.ActionList.Count(); ++i)
-      entries.push_back(scheduler.ActionList[i]);
+    for (int i = 0; i < scheduler.ActionList().Count(); ++i)
+      entries.push_back(scheduler.ActionList()[i]);
     filter.EntryId = journal.FindEntry(EntryKeys(entries)[static_cast<std::size_t>(action - 1)]);
     if (filter.EntryId == 0)
       return 0;

@@ -37,15 +37,15 @@ int CliListAt(const QStringList &args, QTextStream &out, QTextStream &err, TDate
   // scheduler at its start, so that the next run shown is one it will really make. Without a
   // readable journal the file's own last runs are all there is.
   TRunJournal journal;
-  if (journal.OpenForReading(TRunJournal::FileNameFor(scheduler.ConfigFileName)))
+  if (journal.OpenForReading(TRunJournal::FileNameFor(scheduler.ConfigFileName())))
     scheduler.MergeJournalLastDates(journal);
 
-  out << "Intervall: " << scheduler.Interval << " ms ("
-      << MsToTimeText(static_cast<std::int64_t>(scheduler.Interval)) << ")\n";
+  out << "Intervall: " << scheduler.Interval() << " ms ("
+      << MsToTimeText(static_cast<std::int64_t>(scheduler.Interval())) << ")\n";
   // Tab-separated so that scripts can cut columns; the action last, as it may hold tabs.
   out << "Nr\tZeitpunkt\tUhrzeit\tLetzter Lauf\tNächster Lauf\tAktion\n";
-  for (int i = 0; i < scheduler.ActionList.Count(); ++i) {
-    const TActionEntry &entry = *scheduler.ActionList[i];
+  for (int i = 0; i < scheduler.ActionList().Count(); ++i) {
+    const TActionEntry &entry = *scheduler.ActionList()[i];
     const TDateTime next = TScheduler::NextDuePoint(entry, now);
     out << i + 1 << "\t" << TimePointText(entry.TimePoint, entry.FirstDate) << "\t"
         << TimeText(entry.FirstDate) << "\t"

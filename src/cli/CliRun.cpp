@@ -78,31 +78,31 @@ int CliRun(const QStringList &args, QTextStream &out, QTextStream &err) {
   const QStringList files = read.Positionals;
   TScheduler scheduler;
   TStdoutSink sink(out);
-  scheduler.MessageSink = &sink;
+  scheduler.SetMessageSink(&sink);
   try {
     // The same file-name rules as the tray program's start.
     const TStartupFiles names = StartupFileNames(files, QDir::currentPath());
-    scheduler.ConfigFileName = names.ConfigFileName;
-    scheduler.LogFileName = names.LogFileName;
+    scheduler.SetConfigFileName(names.ConfigFileName);
+    scheduler.SetLogFileName(names.LogFileName);
   } catch (const std::exception &error) {
     err << "run: " << ErrorMessage(error) << "\n";
     return 1;
   }
   // One scheduler per configuration file, whether tray program or this command. Without an
   // event loop it cannot answer a later start, so that one is refused at once.
-  TInstanceLock lock(scheduler.ConfigFileName);
+  TInstanceLock lock(scheduler.ConfigFileName());
   lock.AcceptRequests = false;
   if (!lock.TryAcquire({})) {
     if (!lock.ErrorText().isEmpty())
       err << "run: " << lock.ErrorText() << "\n";
     else
-      err << "run: " << scheduler.ConfigFileName
+      err << "run: " << scheduler.ConfigFileName()
           << ": Kronolab läuft schon für diese Konfiguration\n";
     return 1;
   }
-  RemoveStaleSaveFiles(scheduler.ConfigFileName);
+  RemoveStaleSaveFiles(scheduler.ConfigFileName());
   try {
-    scheduler.LoadConfiguration(scheduler.ConfigFileName);
+    scheduler.LoadConfiguration(scheduler.ConfigFileName());
   } catch (const std::exception &error) {
     err << "run: " << ErrorMessage(error) << "\n";
     return 1;
@@ -112,7 +112,7 @@ int CliRun(const QStringList &args, QTextStream &out, QTextStream &err) {
   scheduler.MergeJournalLastDates();
 
   HoldExitSignals();
-  if (scheduler.Interval == 0) {
+  if (scheduler.Interval() == 0) {
     // A timer of interval 0 never fires: no tick will ever come.
     err << "run: Intervall 0 in der Konfiguration, der Zeitgeber feuert nie\n";
     err.flush();
@@ -126,14 +126,14 @@ int CliRun(const QStringList &args, QTextStream &out, QTextStream &err) {
       scheduler.TimerTimer();
       lock.Refresh(); // another program may have saved a new file in its place
       out.flush();
-      if (++done == ticks || WaitForNextTick(started, scheduler.Interval))
+      if (++done == ticks || WaitForNextTick(started, scheduler.Interval()))
         break;
     }
   }
   ReleaseExitSignals();
 
   try {
-    scheduler.SaveConfiguration(scheduler.ConfigFileName);
+    scheduler.SaveConfiguration(scheduler.ConfigFileName());
   } catch (const std::exception &error) {
     err << "run: " << ErrorMessage(error) << "\n";
     return 1;

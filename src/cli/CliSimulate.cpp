@@ -88,11 +88,11 @@ int CliSimulate(const QStringList &args, QTextStream &out, QTextStream &err) {
 
   TScheduler scheduler;
   TErrorLineSink sink(err);
-  scheduler.MessageSink = &sink;
+  scheduler.SetMessageSink(&sink);
   if (!LoadCliConfiguration(QStringLiteral("simulate"), config, scheduler, err))
     return 1;
   if (interval == 0)
-    interval = scheduler.Interval;
+    interval = scheduler.Interval();
   if (interval == 0) {
     // The tray program's timer never fires at interval 0: nothing would ever run.
     err << "simulate: Intervall 0 in der Konfiguration, der Zeitgeber feuert nie\n";
@@ -106,14 +106,14 @@ int CliSimulate(const QStringList &args, QTextStream &out, QTextStream &err) {
   }
 
   QHash<const TActionEntry *, int> numbers;
-  for (int i = 0; i < scheduler.ActionList.Count(); ++i)
-    numbers.insert(scheduler.ActionList[i], i + 1);
+  for (int i = 0; i < scheduler.ActionList().Count(); ++i)
+    numbers.insert(scheduler.ActionList()[i], i + 1);
   long long printed = 0;
   for (long long k = 0; k < ticks; ++k) {
     // From the start each time, in whole milliseconds, so that rounding does not add up
     // over a long span and a tick on a whole minute lies exactly on it.
     const TMoment tick = MomentAt(start.UtcMs + k * interval);
-    scheduler.Clock = [tick] { return tick; };
+    scheduler.SetClock([tick] { return tick; });
     scheduler.CollectDueActions(tick); // raises nothing; reports an unfit entry once
     const QString tickText = CliDateTimeText(tick.Wall);
     const int n = scheduler.DueList().Count();

@@ -20,13 +20,14 @@ TLoadReport TScheduler::LoadConfiguration(const QString &fileName) {
   // write the empty list over the configuration).
   TScheduleIniFile ini(fileName);
   FDueList.Clear(); // its references would dangle once the old entries are gone
-  ActionList.Clear();
+  FActionList.Clear();
+  ++FListGeneration;
   TLoadReport report;
   report.FileName = QFileInfo(fileName).absoluteFilePath();
-  Logging = ini.ReadBool(General, QStringLiteral("Logging"), false);
-  NoShiftReaction = ini.ReadBool(General, QStringLiteral("NoShiftReaction"), true);
-  DesktopNotifications = ini.ReadBool(General, QStringLiteral("DesktopNotifications"), true);
-  Interval = static_cast<unsigned>(ReadInterval(ini, report));
+  FLogging = ini.ReadBool(General, QStringLiteral("Logging"), false);
+  FNoShiftReaction = ini.ReadBool(General, QStringLiteral("NoShiftReaction"), true);
+  FDesktopNotifications = ini.ReadBool(General, QStringLiteral("DesktopNotifications"), true);
+  FInterval = static_cast<unsigned>(ReadInterval(ini, report));
   const int count = ini.ReadInteger(General, QStringLiteral("Count"), 0);
   const std::vector<int> sections = ActionSectionNumbers(ini, count);
   for (const int n : sections) {
@@ -46,7 +47,7 @@ TLoadReport TScheduler::LoadConfiguration(const QString &fileName) {
   // A file none of whose actions could be read is more likely one we misunderstand than an
   // empty plan: saving the empty list over it would lose every action for good.
   FWithheldFile.clear();
-  report.Withheld = !sections.empty() && ActionList.Count() == 0;
+  report.Withheld = !sections.empty() && FActionList.Count() == 0;
   if (report.Withheld)
     FWithheldFile = report.FileName;
   // One message for the whole load, however many values were wrong.
@@ -61,14 +62,14 @@ void TScheduler::SaveConfiguration(const QString &fileName) {
     throw EInOutError(UnusableFileText(FWithheldFile, reason), reason);
   }
   TScheduleIniFile ini(fileName);
-  ini.WriteBool(General, QStringLiteral("Logging"), Logging);
-  ini.WriteBool(General, QStringLiteral("NoShiftReaction"), NoShiftReaction);
-  ini.WriteInteger(General, QStringLiteral("Interval"), static_cast<int>(Interval));
-  ini.WriteInteger(General, QStringLiteral("Count"), ActionList.Count());
+  ini.WriteBool(General, QStringLiteral("Logging"), FLogging);
+  ini.WriteBool(General, QStringLiteral("NoShiftReaction"), FNoShiftReaction);
+  ini.WriteInteger(General, QStringLiteral("Interval"), static_cast<int>(FInterval));
+  ini.WriteInteger(General, QStringLiteral("Count"), FActionList.Count());
   // Our own addition, after the keys every older file has.
-  ini.WriteBool(General, QStringLiteral("DesktopNotifications"), DesktopNotifications);
-  for (int i = 0; i < ActionList.Count(); ++i)
-    WriteActionEntry(ini, ActionSection(i + 1), *ActionList[i], TSectionKeyOrder::Configuration);
+  ini.WriteBool(General, QStringLiteral("DesktopNotifications"), FDesktopNotifications);
+  for (int i = 0; i < FActionList.Count(); ++i)
+    WriteActionEntry(ini, ActionSection(i + 1), *FActionList[i], TSectionKeyOrder::Configuration);
   // Flushed here so that a write error reaches the caller (the destructor swallows it).
   ini.UpdateFile();
 }

@@ -51,14 +51,14 @@ void TScheduler::ExecuteAction(TActionEntry &entry) {
       QString message = text.mid(1);
       if (message.endsWith(u'"'))
         message.chop(1);
-      ShowMessageWindow(QStringLiteral("Nachricht von ") + ApplicationTitle,
+      ShowMessageWindow(QStringLiteral("Nachricht von ") + FApplicationTitle,
                         QStringLiteral("Nachricht vom ") + DateTimeText(moment), message);
     } else if (kind == u'%') {
       RunInternalCommand(text, chosen);
     } else {
       LaunchProgram(QString(), text);
     }
-    if (Logging)
+    if (FLogging)
       WriteLogLine(DateTimeText(moment) + QStringLiteral(" ; ") + FCurrentAction.Action.Text() +
                    QStringLiteral(" ;") + DateTimeText(FCurrentAction.FirstDate) +
                    QStringLiteral(" ; ") + DateTimeText(FCurrentAction.LastDate));
@@ -103,20 +103,20 @@ void TScheduler::WriteLogLine(const QString &line) {
   // Appending creates the file (0600) when it is missing; an existing log is never truncated.
   // A link, a FIFO or another user's file in its place is refused rather than written.
   TFileResult result;
-  if (LogFileName.isEmpty())
+  if (FLogFileName.isEmpty())
     result.Error = ENOENT;
   else
-    result = AppendOwnFile(LogFileName, (line + QStringLiteral("\r\n")).toUtf8());
+    result = AppendOwnFile(FLogFileName, (line + QStringLiteral("\r\n")).toUtf8());
   if (!result.Ok()) {
     const QString reason = FileResultReason(result);
-    throw EInOutError(LogWriteErrorText(LogFileName, reason), reason);
+    throw EInOutError(LogWriteErrorText(FLogFileName, reason), reason);
   }
 }
 
 void TScheduler::ShowMessageWindow(const QString &caption, const QString &header,
                                    const QString &message) {
-  if (MessageSink)
-    MessageSink->Show(caption, header, message);
+  if (FMessageSink)
+    FMessageSink->Show(caption, header, message);
 }
 
 void TScheduler::HandleAppException(const std::exception &error) {

@@ -255,7 +255,7 @@ void TScheduler::CollectDueActions(const TMoment &now) {
   // Entries that left the list take their reports with them.
   std::erase_if(FReportedFaults, [this](const auto &fault) {
     int index = 0;
-    return !ActionList.Find(fault.first, index);
+    return !FActionList.Find(fault.first, index);
   });
   QElapsedTimer spent;
   spent.start();
@@ -284,7 +284,7 @@ void TScheduler::CollectDueActions(const TMoment &now) {
       AddDuePoint(point, &entry);
       added = true;
       if (static_cast<long long>(++catchUpCalls) % CallsPerClockRead == 0)
-        outOfTime = spent.elapsed() >= TickTimeBudgetMs;
+        outOfTime = spent.elapsed() >= FTickTimeBudgetMs;
     }
     FCatchUps[&entry] = {oldLastDate, firstPoint};
     const TDateTime last = entry.FirstDate + (k - 1) * entry.Freq + RunMark;
@@ -293,8 +293,8 @@ void TScheduler::CollectDueActions(const TMoment &now) {
       entry.LastCallUtcMs = now.UtcMs;
     entry.DueFlag = false;
   };
-  for (int i = 0; i < ActionList.Count(); ++i) {
-    TActionEntry &entry = *ActionList[i];
+  for (int i = 0; i < FActionList.Count(); ++i) {
+    TActionEntry &entry = *FActionList[i];
     const QString fault = DueCheckFault(entry);
     if (!fault.isEmpty()) {
       ReportEntryFault(i + 1, entry, fault);

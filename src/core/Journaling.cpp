@@ -31,9 +31,9 @@ QStringView RuleOf(const QString &key) {
 } // namespace
 
 void TScheduler::OpenJournal(const TRunJournalOptions &options) {
-  if (ConfigFileName.isEmpty())
+  if (FConfigFileName.isEmpty())
     return;
-  const QString fileName = TRunJournal::FileNameFor(ConfigFileName);
+  const QString fileName = TRunJournal::FileNameFor(FConfigFileName);
   if (FJournal && FJournal->FileName() == fileName)
     return;
   NoteProcessEnds();
@@ -41,7 +41,7 @@ void TScheduler::OpenJournal(const TRunJournalOptions &options) {
   FKeyedEntries.clear();
   FJournal = std::make_unique<TRunJournal>();
   FJournal->OnProblem = [this](const QString &message) {
-    ShowMessageWindow(ApplicationTitle, QStringLiteral("Verlauf"), message);
+    ShowMessageWindow(FApplicationTitle, QStringLiteral("Verlauf"), message);
   };
   FJournal->Open(fileName, Clock(), options);
 }
@@ -54,9 +54,9 @@ void TScheduler::MergeJournalLastDates() {
 void TScheduler::MergeJournalLastDates(const TRunJournal &journal) {
   if (!journal.CanRead())
     return;
-  const std::vector<QString> keys = EntryKeys(Entries(ActionList));
-  for (int i = 0; i < ActionList.Count(); ++i) {
-    TActionEntry &entry = *ActionList[i];
+  const std::vector<QString> keys = EntryKeys(Entries(FActionList));
+  for (int i = 0; i < FActionList.Count(); ++i) {
+    TActionEntry &entry = *FActionList[i];
     const QString &key = keys[static_cast<std::size_t>(i)];
     const std::optional<TDateTime> recorded = journal.EntryLastDate(key);
     if (recorded && *recorded > entry.LastDate)
@@ -70,10 +70,10 @@ void TScheduler::MergeJournalLastDates(const TRunJournal &journal) {
 }
 
 std::vector<std::int64_t> TScheduler::JournalEntryIds() const {
-  std::vector<std::int64_t> ids(static_cast<std::size_t>(ActionList.Count()), 0);
+  std::vector<std::int64_t> ids(static_cast<std::size_t>(FActionList.Count()), 0);
   if (!FJournal)
     return ids;
-  const std::vector<QString> keys = EntryKeys(Entries(ActionList));
+  const std::vector<QString> keys = EntryKeys(Entries(FActionList));
   for (std::size_t i = 0; i < keys.size(); ++i)
     ids[i] = FJournal->FindEntry(keys[i]);
   return ids;
@@ -82,28 +82,28 @@ std::vector<std::int64_t> TScheduler::JournalEntryIds() const {
 void TScheduler::JournalBaseline(const std::vector<std::int64_t> &editedFrom) {
   if (!FJournal)
     return;
-  const std::vector<QString> keys = EntryKeys(Entries(ActionList));
+  const std::vector<QString> keys = EntryKeys(Entries(FActionList));
   std::vector<TBaselineEntry> entries;
   QSet<std::int64_t> taken;
-  for (int i = 0; i < ActionList.Count(); ++i) {
+  for (int i = 0; i < FActionList.Count(); ++i) {
     const auto index = static_cast<std::size_t>(i);
     std::int64_t from = index < editedFrom.size() ? editedFrom[index] : 0;
     // One history cannot go to two entries.
     if (from != 0 && taken.contains(from))
       from = 0;
     taken.insert(from);
-    entries.push_back({keys[index], ActionList[i]->Action, ActionList[i]->LastDate, from});
+    entries.push_back({keys[index], FActionList[i]->Action, FActionList[i]->LastDate, from});
   }
   FJournal->Baseline(entries);
   FKeyedEntries.clear();
 }
 
 const std::vector<QString> &TScheduler::ListKeys() {
-  bool same = FKeyedEntries.size() == static_cast<std::size_t>(ActionList.Count());
-  for (int i = 0; same && i < ActionList.Count(); ++i)
-    same = FKeyedEntries[static_cast<std::size_t>(i)] == ActionList[i];
+  bool same = FKeyedEntries.size() == static_cast<std::size_t>(FActionList.Count());
+  for (int i = 0; same && i < FActionList.Count(); ++i)
+    same = FKeyedEntries[static_cast<std::size_t>(i)] == FActionList[i];
   if (!same) {
-    FKeyedEntries = Entries(ActionList);
+    FKeyedEntries = Entries(FActionList);
     FKeys = EntryKeys(FKeyedEntries);
   }
   return FKeys;
@@ -283,10 +283,11 @@ TManualRun TScheduler::RunNow(const TActionEntry &entry, std::int64_t journalId,
 }
 
 TManualRun TScheduler::RunNow(int index) {
-  if (index < 0 || index >= ActionList.Count())
+  if (index < 0 || index >= FActionList.Count())
     return {};
   std::int64_t id = 0;
   if (FJournal)
-    id = FJournal->EntryFor(ListKeys()[static_cast<std::size_t>(index)], ActionList[index]->Action);
-  return RunNow(*ActionList[index], id, index + 1);
+    id =
+        FJournal->EntryFor(ListKeys()[static_cast<std::size_t>(index)], FActionList[index]->Action);
+  return RunNow(*FActionList[index], id, index + 1);
 }

@@ -1,8 +1,11 @@
 #include "core/Scheduler.h"
 
+#include "platform/Clock.h"
+#include "platform/Process.h"
+
 TScheduler::TScheduler(TPlatform &platform)
-    : Clock([&platform] { return platform.NowMoment(); }), FPlatform(platform) {
-  ActionList.FreeMode = fmFreeMem;
+    : FPlatform(platform), FClock([&platform] { return platform.NowMoment(); }) {
+  FActionList.FreeMode = fmFreeMem;
   FDueList.SetSorted(true);
   FDueList.Duplicates = true; // entries due at the same point all run in that tick
 }
@@ -19,22 +22,23 @@ TActionEntry *TScheduler::DueEntry(int i) {
 
 void TScheduler::SetActions(const std::vector<TActionEntry> &entries) {
   FDueList.Clear(); // its references would dangle once the old entries are gone
-  ActionList.Clear();
+  FActionList.Clear();
+  ++FListGeneration;
   for (const TActionEntry &entry : entries)
     AddAction(entry);
 }
 
 std::vector<TActionEntry> TScheduler::Actions() const {
   std::vector<TActionEntry> copies;
-  copies.reserve(static_cast<std::size_t>(ActionList.Count()));
-  for (int i = 0; i < ActionList.Count(); ++i)
-    copies.push_back(*ActionList[i]);
+  copies.reserve(static_cast<std::size_t>(FActionList.Count()));
+  for (int i = 0; i < FActionList.Count(); ++i)
+    copies.push_back(*FActionList[i]);
   return copies;
 }
 
 TActionEntry *TScheduler::AddAction(const TActionEntry &entry) {
   auto *copy = new TActionEntry(entry);
   copy->DueFlag = copy->SuddenStart;
-  ActionList.Add(copy);
+  FActionList.Add(copy);
   return copy;
 }

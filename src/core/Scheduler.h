@@ -4,6 +4,7 @@
 #pragma once
 
 #include "base/ActionEntry.h"
+#include "core/EditorSession.h"
 #include "core/journal/RunJournal.h"
 #include "platform/Clock.h"
 #include "platform/Platform.h"
@@ -42,30 +43,76 @@ public:
   TScheduler &operator=(const TScheduler &) = delete;
 
   // The actions in the user's order; owns its entries.
-  TXList<TActionEntry> ActionList;
-  bool Logging = false;
-  bool NoShiftReaction = true;
+  TXList<TActionEntry> &ActionList() { return FActionList; }
+  const TXList<TActionEntry> &ActionList() const { return FActionList; }
+  // Whether each call is written to the log file.
+  bool Logging() const { return FLogging; }
+  void SetLogging(bool on) { FLogging = on; }
+  // Whether the Shift key at start is ignored (true) or pauses the scheduler.
+  bool NoShiftReaction() const { return FNoShiftReaction; }
+  void SetNoShiftReaction(bool on) { FNoShiftReaction = on; }
   // Messages and errors also go to the desktop's notifications (the tray's menu switch).
-  bool DesktopNotifications = true;
+  bool DesktopNotifications() const { return FDesktopNotifications; }
+  void SetDesktopNotifications(bool on) { FDesktopNotifications = on; }
   // Timer interval in milliseconds; 0 means the timer never fires.
-  unsigned Interval = 1000;
-  QString ConfigFileName;
-  QString LogFileName;
+  unsigned Interval() const { return FInterval; }
+  void SetInterval(unsigned ms) { FInterval = ms; }
+  // The configuration and log files this scheduler runs on.
+  const QString &ConfigFileName() const { return FConfigFileName; }
+  void SetConfigFileName(const QString &fileName) { FConfigFileName = fileName; }
+  const QString &LogFileName() const { return FLogFileName; }
+  void SetLogFileName(const QString &fileName) { FLogFileName = fileName; }
   // The application title, shown in the caption of message actions.
-  QString ApplicationTitle = QStringLiteral("Kronolab");
+  const QString &ApplicationTitle() const { return FApplicationTitle; }
+  void SetApplicationTitle(const QString &title) { FApplicationTitle = title; }
 
   // Not owned. Without a sink, messages are dropped.
-  TMessageSink *MessageSink = nullptr;
-  // The clock the tick and the dispatcher read; the platform's unless a test sets another. A
-  // clock that gives wall-clock values alone stands for the first instant each is shown.
-  std::function<TMoment()> Clock;
+  TMessageSink *MessageSink() const { return FMessageSink; }
+  void SetMessageSink(TMessageSink *sink) { FMessageSink = sink; }
+  // "Now" as the tick and the dispatcher read it.
+  TMoment Clock() const { return FClock(); }
+  // The clock to read; the platform's unless a test sets another. A clock that gives
+  // wall-clock values alone stands for the first instant each is shown.
+  void SetClock(std::function<TMoment()> clock) { FClock = std::move(clock); }
   // Called by each tick with its "now" before the due check (the tray program renews its
   // moon icon here).
-  std::function<void(TDateTime now)> OnTick;
+  void SetOnTick(std::function<void(TDateTime now)> onTick) { FOnTick = std::move(onTick); }
   // How long one tick may spend making up missed calls (in the due check, and again in the
   // dispatch) before it leaves the rest to the following ticks, so that the timer, signals and
   // windows are answered whatever the file holds. The first call of a tick always runs.
-  int TickTimeBudgetMs = 250;
+  int TickTimeBudgetMs() const { return FTickTimeBudgetMs; }
+  void SetTickTimeBudgetMs(int ms) { FTickTimeBudgetMs = ms; }
+  // Counts replacements of the action list, so that copies handed out can tell whether the
+  // entries they came from are still the list's.
+  std::uint64_t ListGeneration() const { return FListGeneration; }
+
+  // Paused: the host's timer stops until the user resumes.
+  bool Paused() const { return FPaused; }
+  void SetPaused(bool paused) { FPaused = paused; }
+  // The interval the host's timer runs at; 0 (no ticks) while paused or without one.
+  unsigned TimerInterval() const;
+  // The Shift key held at start pauses the scheduler unless NoShiftReaction; then the user
+  // is told why nothing runs. True when it paused.
+  bool PauseForShiftAtStart(bool shiftHeld);
+
+  // Copies of the list for an editor, with their journal ids, the interval and the file.
+  TListEditSession BeginListEdit() const;
+  // The editor's OK: the configuration follows the chosen file unless follow (which moves
+  // the one-scheduler lock; may be empty) gives the German reason why not, the journal
+  // follows it, an interval of 0 becomes one minute, the rows replace the list keeping runs
+  // recorded meanwhile, the list is saved and the journal starts from it. Raises nothing: a
+  // failed save is reported through the sink.
+  TEditorOutcome TakeEditorSession(const TListEditSession &session,
+                                   const std::function<QString(const QString &)> &follow);
+  // The menu's "Aktionen laden": the file replaces list and settings as LoadConfiguration
+  // does, and its entries take over the runs the journal knows.
+  TLoadReport LoadActionFile(const QString &fileName);
+  // The menu's "Aktionen sichern": false, after telling the sink, when runByAnother says
+  // another scheduler runs the file; raises EInOutError as SaveConfiguration.
+  bool SaveActionFile(const QString &fileName,
+                      const std::function<bool(const QString &)> &runByAnother);
+  // Saves into ConfigFileName; nothing without one. Raises EInOutError as the other.
+  void SaveConfiguration();
 
   // The calls of the last due check: (due point, TActionEntry*) ascending; valid for one tick.
   const TGeneralList &DueList() const { return FDueList; }
@@ -149,6 +196,8 @@ public:
   TManualRun RunNow(const TActionEntry &entry, std::int64_t journalId, int entryNumber);
   // The same for the action list's entry at index.
   TManualRun RunNow(int index);
+  // The same for the entry the journal knows as entryId; not done when the list has none.
+  TManualRun RunNowByJournalId(std::int64_t entryId);
 
   // Hands a message to the sink.
   void ShowMessageWindow(const QString &caption, const QString &header, const QString &message);
@@ -188,6 +237,24 @@ private:
   void FinishJournalCall(std::int64_t call, TCallResult result);
   TCallResult CollectedResult(QChar kind) const;
   const std::vector<QString> &ListKeys();
+  // The editor's rows as entries, with the journal id each was edited from.
+  std::vector<TActionEntry> EditedEntries(const TListEditSession &session, bool sameJournal,
+                                          std::vector<std::int64_t> &editedFrom) const;
+
+  TXList<TActionEntry> FActionList;
+  bool FLogging = false;
+  bool FNoShiftReaction = true;
+  bool FDesktopNotifications = true;
+  unsigned FInterval = 1000;
+  QString FConfigFileName;
+  QString FLogFileName;
+  QString FApplicationTitle = QStringLiteral("Kronolab");
+  TMessageSink *FMessageSink = nullptr;
+  std::function<TMoment()> FClock;
+  std::function<void(TDateTime now)> FOnTick;
+  int FTickTimeBudgetMs = 250;
+  std::uint64_t FListGeneration = 0;
+  bool FPaused = false;
 
   std::unique_ptr<TRunJournal> FJournal;
   // The journal's call that the next ExecuteAction carries out (0: none).

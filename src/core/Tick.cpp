@@ -21,8 +21,8 @@ void TScheduler::TimerTimer() {
     JournalTickBegins();
     FPlatform.ReapFinishedProcesses();
     NoteProcessEnds();
-    if (OnTick)
-      OnTick(now);
+    if (FOnTick)
+      FOnTick(now);
     CollectDueActions(now);
     collected = true;
     // Recorded before anything is carried out: a crash from here on never repeats a call.
@@ -33,7 +33,7 @@ void TScheduler::TimerTimer() {
     // that something during an action has emptied. A tick that has used its time leaves the
     // remaining calls to the next one.
     while (dispatched < n && dispatched < FDueList.Count() &&
-           (dispatched == 0 || spent.elapsed() < TickTimeBudgetMs)) {
+           (dispatched == 0 || spent.elapsed() < FTickTimeBudgetMs)) {
       TActionEntry &entry = *DueEntry(dispatched);
       const auto index = static_cast<std::size_t>(dispatched);
       FPendingCall = index < FTickCalls.size() ? FTickCalls[index] : 0;

@@ -57,7 +57,7 @@ protected:
   TFakePlatform Platform;
   TScheduler Scheduler{Platform};
   TRecordingSink Sink;
-  void SetUp() override { Scheduler.MessageSink = &Sink; }
+  void SetUp() override { Scheduler.SetMessageSink(&Sink); }
   QString P(const QString &name) { return Dir.filePath(name); }
   void Write(const QString &name, const QByteArray &bytes) {
     QFile f(P(name));

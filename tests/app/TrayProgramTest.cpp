@@ -91,8 +91,8 @@ protected:
     TScheduler saved;
     saved.LoadConfiguration(Config);
     // The run of a once-only entry is recorded as its due point plus the run mark.
-    return saved.ActionList.Count() == 1 &&
-           std::abs(saved.ActionList[0]->LastDate - (73000 + RunMark)) < RunMark / 2;
+    return saved.ActionList().Count() == 1 &&
+           std::abs(saved.ActionList()[0]->LastDate - (73000 + RunMark)) < RunMark / 2;
   }
 
   // The visible top-level windows titled exactly title.
@@ -253,7 +253,7 @@ TEST_F(TrayProgram, ShiftAtTheStartPausesAndSaysSo) {
   // Saved with the switch as it was and no run recorded.
   TScheduler saved;
   saved.LoadConfiguration(Config);
-  EXPECT_FALSE(saved.NoShiftReaction);
+  EXPECT_FALSE(saved.NoShiftReaction());
   EXPECT_FALSE(SavedTheRun());
 }
 

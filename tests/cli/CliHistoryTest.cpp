@@ -18,8 +18,8 @@ protected:
     ASSERT_TRUE(Dir.isValid());
     Config = Dir.filePath(QStringLiteral("plan.ini"));
     TScheduler scheduler;
-    scheduler.Clock = [] { return At(2026, 12, 6, 9); };
-    scheduler.ConfigFileName = Config;
+    scheduler.SetClock([] { return At(2026, 12, 6, 9); });
+    scheduler.SetConfigFileName(Config);
     TActionEntry message = NewActionEntry(tpDaily, At(2026, 12, 1, 8), QStringLiteral("\"eins\""));
     TActionEntry program =
         NewActionEntry(tpDaily, At(2026, 12, 1, 8, 30), QStringLiteral("kronolab-kein-programm"));

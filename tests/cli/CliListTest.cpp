@@ -60,8 +60,8 @@ TEST(CliList, CallsOfTheJournalCount) {
   WriteBytes(config, "[General]\nCount=1\n[Action1]\nTimePoint=2\nFirstDate=46357.3333333333\n"
                      "LastDate=46361.3333345\nAction=\"jeden Tag\"\n"); // daily 08:00, run 5.12.
   TScheduler scheduler;
-  scheduler.Clock = [] { return At(2026, 12, 6, 9); };
-  scheduler.ConfigFileName = config;
+  scheduler.SetClock([] { return At(2026, 12, 6, 9); });
+  scheduler.SetConfigFileName(config);
   scheduler.LoadConfiguration(config);
   scheduler.OpenJournal();
   scheduler.TimerTimer(); // the call of 6 December 08:00, in the journal only

@@ -192,8 +192,8 @@ TEST_F(CliProcess, ASecondSchedulerIsRefusedAtOnceThroughEveryWayToTheFile) {
   EXPECT_EQ(holder->exitCode(), 0) << holder->readAllStandardError().toStdString();
   TScheduler saved;
   saved.LoadConfiguration(Config);
-  ASSERT_EQ(saved.ActionList.Count(), 1);
-  EXPECT_NEAR(saved.ActionList[0]->LastDate, 46000 + RunMark, 1e-9);
+  ASSERT_EQ(saved.ActionList().Count(), 1);
+  EXPECT_NEAR(saved.ActionList()[0]->LastDate, 46000 + RunMark, 1e-9);
   // Once it has ended, the file is free again.
   QProcess *next = nullptr;
   Run(next, {QStringLiteral("run"), hardLink, QStringLiteral("--ticks"), QStringLiteral("0")});
@@ -245,8 +245,8 @@ TEST_F(CliProcess, ATinyFrequencyStillAnswersSigtermWithinASecondAndSaves) {
     EXPECT_EQ(run->exitCode(), 0) << run->readAllStandardError().toStdString();
     TScheduler saved;
     saved.LoadConfiguration(Config);
-    ASSERT_GE(saved.ActionList.Count(), 1);
-    EXPECT_NEAR(saved.ActionList[0]->LastDate, 46000 + RunMark, 1e-9) << freq.toStdString();
+    ASSERT_GE(saved.ActionList().Count(), 1);
+    EXPECT_NEAR(saved.ActionList()[0]->LastDate, 46000 + RunMark, 1e-9) << freq.toStdString();
   }
 }
 
@@ -276,8 +276,8 @@ TEST_F(CliProcess, TheTrayProgramAlsoAnswersSigtermWithinASecondAndSaves) {
   EXPECT_EQ(run->exitStatus(), QProcess::NormalExit);
   TScheduler saved;
   saved.LoadConfiguration(Config);
-  ASSERT_GE(saved.ActionList.Count(), 1);
-  EXPECT_NEAR(saved.ActionList[0]->LastDate, 46000 + RunMark, 1e-9);
+  ASSERT_GE(saved.ActionList().Count(), 1);
+  EXPECT_NEAR(saved.ActionList()[0]->LastDate, 46000 + RunMark, 1e-9);
 }
 
 // Three daily entries at one point run in the first tick, in list order, and all three runs
@@ -303,10 +303,10 @@ TEST_F(CliProcess, ThreeEntriesAtOnePointRunInOneTick) {
   EXPECT_EQ(ReadBytes(Dir.filePath(QStringLiteral("k.log"))).count("\r\n"), 3);
   TScheduler saved;
   saved.LoadConfiguration(Config);
-  ASSERT_EQ(saved.ActionList.Count(), 3);
+  ASSERT_EQ(saved.ActionList().Count(), 3);
   for (int i = 0; i < 3; ++i)
-    EXPECT_EQ(saved.ActionList[i]->LastDate, saved.ActionList[0]->LastDate);
-  EXPECT_GT(saved.ActionList[0]->LastDate, 46000);
+    EXPECT_EQ(saved.ActionList()[i]->LastDate, saved.ActionList()[0]->LastDate);
+  EXPECT_GT(saved.ActionList()[0]->LastDate, 46000);
 }
 
 // A FIFO in the journal's place: run sets it aside with a German message and goes on (its call
@@ -484,10 +484,10 @@ TEST_F(CliProcess, AGermanLocaleKeepsEveryActionAcrossRestartsOfBothPrograms) {
   EXPECT_FALSE(saved.contains(',')) << saved.constData();
   TScheduler reloaded;
   reloaded.LoadConfiguration(Config);
-  ASSERT_EQ(reloaded.ActionList.Count(), 3) << saved.constData();
-  EXPECT_DOUBLE_EQ(reloaded.ActionList[1]->FirstDate, 46000.375);
-  EXPECT_DOUBLE_EQ(reloaded.ActionList[2]->Freq, 0.5);
-  EXPECT_GT(reloaded.ActionList[0]->LastDate, 46000);
+  ASSERT_EQ(reloaded.ActionList().Count(), 3) << saved.constData();
+  EXPECT_DOUBLE_EQ(reloaded.ActionList()[1]->FirstDate, 46000.375);
+  EXPECT_DOUBLE_EQ(reloaded.ActionList()[2]->Freq, 0.5);
+  EXPECT_GT(reloaded.ActionList()[0]->LastDate, 46000);
   QProcess *list = nullptr;
   RunWith(list, {QStringLiteral("list"), Config}, german);
   const QString listed = QString::fromUtf8(list->readAllStandardOutput());

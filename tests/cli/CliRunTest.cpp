@@ -42,8 +42,8 @@ TEST(CliRun, TicksCopyTheFilesLogTheActionAndSaveTheNewLastRun) {
   // The run is recorded: LastDate is FirstDate plus the run mark, read back as saved.
   TScheduler reloaded;
   reloaded.LoadConfiguration(config);
-  ASSERT_EQ(reloaded.ActionList.Count(), 1);
-  EXPECT_NEAR(reloaded.ActionList[0]->LastDate, 46000 + RunMark, 1e-9);
+  ASSERT_EQ(reloaded.ActionList().Count(), 1);
+  EXPECT_NEAR(reloaded.ActionList()[0]->LastDate, 46000 + RunMark, 1e-9);
 }
 
 TEST(CliRun, AnUnreadableConfigurationExitsWithOne) {

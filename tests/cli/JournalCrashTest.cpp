@@ -40,8 +40,8 @@ TEST(JournalCrash, KilledAtRandomAndRestartedTheSchedulerNeverMakesAGridPointTwi
     TScheduler writer;
     writer.SetActions({EverySecond(QStringLiteral("\"nur der letzte\""), first, false),
                        EverySecond(QStringLiteral("%MKDIR %1/alle").arg(dir.path()), first, true)});
-    writer.Interval = 100;
-    writer.Logging = true;
+    writer.SetInterval(100);
+    writer.SetLogging(true);
     writer.SaveConfiguration(config);
   }
 

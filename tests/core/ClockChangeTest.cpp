@@ -90,8 +90,8 @@ TEST(ClockChange, ARestartAfterACrashInsideTheRepeatedHourCallsNothingTwice) {
   for (int i = 1; i <= 175; ++i) {
     if (i == 1 || i == 116) { // started, and again at 02:26:30 the second time after a crash
       scheduler = std::make_unique<TScheduler>();
-      scheduler->Clock = [&now] { return now; };
-      scheduler->ConfigFileName = dir.filePath(QStringLiteral("k.ini"));
+      scheduler->SetClock([&now] { return now; });
+      scheduler->SetConfigFileName(dir.filePath(QStringLiteral("k.ini")));
       // As the configuration saved before holds it.
       scheduler->SetActions(
           {{tpFrequency, false, false, 10 * Minute, At(2026, 1, 1), from, {"\"x\""}}});

@@ -48,18 +48,18 @@ TEST_F(Configuration, RoundTripKeepsEveryFieldAndTheSettings) {
   a.LastDate = 45124.125;
   a.Action = QStringLiteral("%Nachricht Grüße");
   FScheduler.AddAction(a);
-  FScheduler.Logging = true;
-  FScheduler.NoShiftReaction = false;
-  FScheduler.Interval = 250;
+  FScheduler.SetLogging(true);
+  FScheduler.SetNoShiftReaction(false);
+  FScheduler.SetInterval(250);
   FScheduler.SaveConfiguration(Path());
 
   TScheduler loaded;
   loaded.LoadConfiguration(Path());
-  EXPECT_TRUE(loaded.Logging);
-  EXPECT_FALSE(loaded.NoShiftReaction);
-  EXPECT_EQ(loaded.Interval, 250u);
-  ASSERT_EQ(loaded.ActionList.Count(), 1);
-  const TActionEntry &b = *loaded.ActionList[0];
+  EXPECT_TRUE(loaded.Logging());
+  EXPECT_FALSE(loaded.NoShiftReaction());
+  EXPECT_EQ(loaded.Interval(), 250u);
+  ASSERT_EQ(loaded.ActionList().Count(), 1);
+  const TActionEntry &b = *loaded.ActionList()[0];
   EXPECT_EQ(b.TimePoint, tpFrequency);
   EXPECT_TRUE(b.SuddenStart);
   EXPECT_TRUE(b.DueFlag);
@@ -71,18 +71,18 @@ TEST_F(Configuration, RoundTripKeepsEveryFieldAndTheSettings) {
 }
 
 TEST_F(Configuration, AMissingFileLoadsEmptyWithDefaultSettings) {
-  FScheduler.Logging = true;
-  FScheduler.NoShiftReaction = false;
-  FScheduler.Interval = 5;
+  FScheduler.SetLogging(true);
+  FScheduler.SetNoShiftReaction(false);
+  FScheduler.SetInterval(5);
   TActionEntry old;
   old.FirstDate = 1;
   old.Action = QStringLiteral("x");
   FScheduler.AddAction(old);
   FScheduler.LoadConfiguration(Path());
-  EXPECT_EQ(FScheduler.ActionList.Count(), 0);
-  EXPECT_FALSE(FScheduler.Logging);
-  EXPECT_TRUE(FScheduler.NoShiftReaction);
-  EXPECT_EQ(FScheduler.Interval, 1000u);
+  EXPECT_EQ(FScheduler.ActionList().Count(), 0);
+  EXPECT_FALSE(FScheduler.Logging());
+  EXPECT_TRUE(FScheduler.NoShiftReaction());
+  EXPECT_EQ(FScheduler.Interval(), 1000u);
   EXPECT_FALSE(QFile::exists(Path()));
 }
 
@@ -91,10 +91,10 @@ TEST_F(Configuration, ABadSectionIsSkippedAndTheRestRenumberedWhileStaleSections
                      "[Action2]\nAction=zwei\n[Action3]\nFirstDate=3\nAction=drei\n"
                      "[Action4]\nFirstDate=4\nAction=vier\n[Fremd]\n; bleibt\n");
   FScheduler.LoadConfiguration(Path());
-  ASSERT_EQ(FScheduler.ActionList.Count(), 2);
-  EXPECT_EQ(FScheduler.ActionList[0]->Action.Text(), QStringLiteral("eins"));
-  EXPECT_EQ(FScheduler.ActionList[1]->Action.Text(), QStringLiteral("drei"));
-  EXPECT_EQ(FScheduler.ActionList[1]->LastDate, 3); // defaults to FirstDate
+  ASSERT_EQ(FScheduler.ActionList().Count(), 2);
+  EXPECT_EQ(FScheduler.ActionList()[0]->Action.Text(), QStringLiteral("eins"));
+  EXPECT_EQ(FScheduler.ActionList()[1]->Action.Text(), QStringLiteral("drei"));
+  EXPECT_EQ(FScheduler.ActionList()[1]->LastDate, 3); // defaults to FirstDate
 
   FScheduler.SaveConfiguration(Path());
   const QString text = QString::fromUtf8(ReadBytes(Path()));
@@ -105,14 +105,14 @@ TEST_F(Configuration, ABadSectionIsSkippedAndTheRestRenumberedWhileStaleSections
 
   TScheduler again;
   again.LoadConfiguration(Path());
-  EXPECT_EQ(again.ActionList.Count(), 2);
+  EXPECT_EQ(again.ActionList().Count(), 2);
 }
 
 TEST_F(Configuration, AnOldDateKeyFillsFirstDateAndStaysOnSave) {
   WriteBytes(Path(), "[General]\nCount=1\n[Action1]\nDate=45000.5\nAction=a\n");
   FScheduler.LoadConfiguration(Path());
-  ASSERT_EQ(FScheduler.ActionList.Count(), 1);
-  EXPECT_EQ(FScheduler.ActionList[0]->FirstDate, 45000.5);
+  ASSERT_EQ(FScheduler.ActionList().Count(), 1);
+  EXPECT_EQ(FScheduler.ActionList()[0]->FirstDate, 45000.5);
   FScheduler.SaveConfiguration(Path());
   const QString text = QString::fromUtf8(ReadBytes(Path()));
   EXPECT_TRUE(text.contains(QStringLiteral("Date=45000.5\r\n")));
@@ -123,7 +123,7 @@ TEST_F(Configuration, EntriesWithoutDateOrActionAreDropped) {
   WriteBytes(Path(), "[General]\nCount=2\n[Action1]\nFirstDate=2\nAction=\n"
                      "[Action2]\nFirstDate=0\nDate=0\nAction=b\n");
   FScheduler.LoadConfiguration(Path());
-  EXPECT_EQ(FScheduler.ActionList.Count(), 0);
+  EXPECT_EQ(FScheduler.ActionList().Count(), 0);
 }
 
 TEST_F(Configuration, LongActionsAreCutAndTimePointKeepsItsLowByte) {
@@ -131,9 +131,9 @@ TEST_F(Configuration, LongActionsAreCutAndTimePointKeepsItsLowByte) {
   WriteBytes(Path(),
              "[General]\nCount=1\n[Action1]\nTimePoint=258\nFirstDate=1\nAction=" + action + "\n");
   FScheduler.LoadConfiguration(Path());
-  ASSERT_EQ(FScheduler.ActionList.Count(), 1);
-  EXPECT_EQ(FScheduler.ActionList[0]->Action.Text().size(), 255);
-  EXPECT_EQ(FScheduler.ActionList[0]->TimePoint, tpDaily);
+  ASSERT_EQ(FScheduler.ActionList().Count(), 1);
+  EXPECT_EQ(FScheduler.ActionList()[0]->Action.Text().size(), 255);
+  EXPECT_EQ(FScheduler.ActionList()[0]->TimePoint, tpDaily);
 }
 
 TEST_F(Configuration, SavingFiveOverEightLeavesTheStaleSectionsButLoadsFive) {
@@ -151,7 +151,7 @@ TEST_F(Configuration, SavingFiveOverEightLeavesTheStaleSectionsButLoadsFive) {
   EXPECT_TRUE(QString::fromUtf8(ReadBytes(Path())).contains(QStringLiteral("[Action8]")));
   TScheduler loaded;
   loaded.LoadConfiguration(Path());
-  EXPECT_EQ(loaded.ActionList.Count(), 5);
+  EXPECT_EQ(loaded.ActionList().Count(), 5);
 }
 
 TEST_F(Configuration, SavingTwiceWithoutChangesLeavesTheFileUntouched) {
@@ -179,11 +179,11 @@ TEST_F(Configuration, AFailedSaveRaisesAndAFailedLoadKeepsTheList) {
   e.FirstDate = 1;
   e.Action = QStringLiteral("x");
   FScheduler.AddAction(e);
-  FScheduler.Interval = 77;
+  FScheduler.SetInterval(77);
   EXPECT_THROW(FScheduler.LoadConfiguration(Path()), EInOutError);
-  ASSERT_EQ(FScheduler.ActionList.Count(), 1);
-  EXPECT_EQ(FScheduler.ActionList[0]->Action.Text(), QStringLiteral("x"));
-  EXPECT_EQ(FScheduler.Interval, 77u);
+  ASSERT_EQ(FScheduler.ActionList().Count(), 1);
+  EXPECT_EQ(FScheduler.ActionList()[0]->Action.Text(), QStringLiteral("x"));
+  EXPECT_EQ(FScheduler.Interval(), 77u);
 }
 
 } // namespace
@@ -211,8 +211,8 @@ TEST_F(Configuration, AHugeCountLoadsOnlyTheSectionsPresentInNumberOrder) {
   WriteBytes(Path(), "[General]\nCount=1\n[Action2]\nFirstDate=46000\nAction=zwei\n"
                      "[Action1]\nFirstDate=46000\nAction=eins\n");
   FScheduler.LoadConfiguration(Path());
-  ASSERT_EQ(FScheduler.ActionList.Count(), 1);
-  EXPECT_EQ(FScheduler.ActionList[0]->Action.Text(), QStringLiteral("eins"));
+  ASSERT_EQ(FScheduler.ActionList().Count(), 1);
+  EXPECT_EQ(FScheduler.ActionList()[0]->Action.Text(), QStringLiteral("eins"));
 }
 
 } // namespace

@@ -20,9 +20,9 @@ protected:
   TRecordingSink Sink;
   TDateTime Moment = At(2026, 12, 6, 22, 50, 0);
   void SetUp() override {
-    Scheduler.MessageSink = &Sink;
+    Scheduler.SetMessageSink(&Sink);
     Platform.Moment = Moment;
-    Scheduler.LogFileName = Dir.filePath("kronolab.log");
+    Scheduler.SetLogFileName(Dir.filePath("kronolab.log"));
   }
   TActionEntry Entry(const QString &action) {
     TActionEntry e = NewActionEntry(tpDaily, At(2026, 12, 1, 8, 0, 0), action);
@@ -31,7 +31,7 @@ protected:
     return e;
   }
   QString Log() {
-    QFile f(Scheduler.LogFileName);
+    QFile f(Scheduler.LogFileName());
     return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
   }
 };
@@ -51,17 +51,17 @@ TEST_F(Dispatch, MessageActionsAndTheirQuotes) {
 }
 
 TEST_F(Dispatch, EmptyAndVanishingActionsDoNothing) {
-  Scheduler.Logging = true;
+  Scheduler.SetLogging(true);
   TActionEntry empty = Entry(""), percent = Entry("%");
   Scheduler.ExecuteAction(empty);
   Scheduler.ExecuteAction(percent);
   EXPECT_FALSE(empty.DueFlag);
   EXPECT_TRUE(Sink.Messages.empty());
-  EXPECT_FALSE(QFile::exists(Scheduler.LogFileName));
+  EXPECT_FALSE(QFile::exists(Scheduler.LogFileName()));
 }
 
 TEST_F(Dispatch, LogFileIsCreatedThenAppendedInTheLineFormat) {
-  Scheduler.Logging = true;
+  Scheduler.SetLogging(true);
   TActionEntry e = Entry("%TEMP%");
   Scheduler.ExecuteAction(e);
   Scheduler.ExecuteAction(e);
@@ -72,8 +72,8 @@ TEST_F(Dispatch, LogFileIsCreatedThenAppendedInTheLineFormat) {
 }
 
 TEST_F(Dispatch, UnwritableLogAndFailingActionAreReportedNamingTheStoredText) {
-  Scheduler.Logging = true;
-  Scheduler.LogFileName = Dir.filePath("nofolder/kronolab.log");
+  Scheduler.SetLogging(true);
+  Scheduler.SetLogFileName(Dir.filePath("nofolder/kronolab.log"));
   TActionEntry e = Entry("\"Hallo %DAY%\"");
   Scheduler.ExecuteAction(e);
   ASSERT_EQ(Sink.Messages.size(), 2u);
@@ -86,7 +86,7 @@ TEST_F(Dispatch, UnwritableLogAndFailingActionAreReportedNamingTheStoredText) {
 }
 
 TEST_F(Dispatch, StartFailuresShowTheFourMessagesAndStillLog) {
-  Scheduler.Logging = true;
+  Scheduler.SetLogging(true);
   Platform.LaunchResults = {ExecOutOfResources, ExecFileNotFound, ExecPathNotFound, ExecBadFormat};
   for (int i = 0; i < 4; ++i) {
     TActionEntry e = Entry("prog /x");
@@ -125,7 +125,7 @@ TEST_F(Dispatch, ShellSyntaxReachesTheProgramAsLiteralArguments) {
 }
 
 TEST_F(Dispatch, TickRunsDueEntriesInOrderAndAFailureDoesNotStopTheNext) {
-  Scheduler.Logging = true;
+  Scheduler.SetLogging(true);
   QFile src(Dir.filePath("a.txt"));
   ASSERT_TRUE(src.open(QIODevice::WriteOnly));
   src.write("a");
@@ -143,7 +143,7 @@ TEST_F(Dispatch, TickRunsDueEntriesInOrderAndAFailureDoesNotStopTheNext) {
     first += 1.0 / 1440;
   }
   std::vector<TDateTime> hooked;
-  Scheduler.OnTick = [&](TDateTime now) { hooked.push_back(now); };
+  Scheduler.SetOnTick([&](TDateTime now) { hooked.push_back(now); });
   Scheduler.TimerTimer();
   EXPECT_EQ(hooked, std::vector<TDateTime>{Moment});
   ASSERT_EQ(Sink.Messages.size(), 1u);
@@ -155,11 +155,11 @@ TEST_F(Dispatch, TickRunsDueEntriesInOrderAndAFailureDoesNotStopTheNext) {
 
 TEST_F(Dispatch, BusyTickReturnsAtOnceAndEscapingErrorClearsBusy) {
   int hooks = 0;
-  Scheduler.OnTick = [&](TDateTime) {
+  Scheduler.SetOnTick([&](TDateTime) {
     ++hooks;
     Scheduler.TimerTimer(); // nested: dropped
     throw std::runtime_error("Mond kaputt");
-  };
+  });
   Scheduler.TimerTimer();
   EXPECT_EQ(hooks, 1);
   EXPECT_FALSE(Scheduler.TickBusy());
@@ -171,7 +171,7 @@ TEST_F(Dispatch, BusyTickReturnsAtOnceAndEscapingErrorClearsBusy) {
 // at all each tick carries out one call; over the ticks every call runs once, in due order,
 // catch-up calls as well as flagged ones.
 TEST_F(Dispatch, ATickOutOfTimeLeavesTheRestToTheNextTicks) {
-  Scheduler.TickTimeBudgetMs = 0;
+  Scheduler.SetTickTimeBudgetMs(0);
   TActionEntry hourly = Entry("\"stündlich\"");
   hourly.TimePoint = tpFrequency;
   hourly.FirstDate = Moment - 3.0 / 24; // 19:50; calls due at 20:50, 21:50 and 22:50
@@ -195,7 +195,7 @@ TEST_F(Dispatch, ATickOutOfTimeLeavesTheRestToTheNextTicks) {
       order.append(Sink.Messages.back().Message);
   }
   EXPECT_EQ(order, (QStringList{"stündlich", "stündlich", "einmal", "stündlich"}));
-  EXPECT_NEAR(Scheduler.ActionList[0]->LastDate, Moment + RunMark, 1e-9);
+  EXPECT_NEAR(Scheduler.ActionList()[0]->LastDate, Moment + RunMark, 1e-9);
 }
 
 // An interval of a few microseconds and every missed call wanted: a million calls a tick

@@ -31,7 +31,7 @@ protected:
     entry.LastDate = last;
     entry.Freq = freq;
     entry.AllCalls = allCalls;
-    entry.Action = QStringLiteral("\"Aktion %1\"").arg(Scheduler.ActionList.Count() + 1);
+    entry.Action = QStringLiteral("\"Aktion %1\"").arg(Scheduler.ActionList().Count() + 1);
     return Scheduler.AddAction(entry);
   }
 
@@ -356,7 +356,7 @@ TEST_F(DueCheck, HugeCatchUpIsSpreadOverTicksWithoutLosingCalls) {
 // entry is reported once, not at every tick.
 TEST_F(DueCheck, ImpossibleValuesNeverStopTheOthersAndAreReportedOnce) {
   TRecordingSink sink;
-  Scheduler.MessageSink = &sink;
+  Scheduler.SetMessageSink(&sink);
   const double nan = std::numeric_limits<double>::quiet_NaN();
   const double inf = std::numeric_limits<double>::infinity();
   const TDateTime eight = At(2026, 12, 8, 8);
@@ -376,8 +376,8 @@ TEST_F(DueCheck, ImpossibleValuesNeverStopTheOthersAndAreReportedOnce) {
   Add(tpFrequency, eight, eight - 0.1, 1e-9, false);
   TActionEntry *good = Add(tpDaily, At(2026, 1, 1, 9), 0);
   const TDateTime now = At(2026, 12, 8, 9, 0, 1);
-  for (int i = 0; i < Scheduler.ActionList.Count(); ++i)
-    EXPECT_NO_THROW(TScheduler::NextDuePoint(*Scheduler.ActionList[i], now)) << i;
+  for (int i = 0; i < Scheduler.ActionList().Count(); ++i)
+    EXPECT_NO_THROW(TScheduler::NextDuePoint(*Scheduler.ActionList()[i], now)) << i;
   std::vector<TCall> calls;
   ASSERT_NO_THROW(calls = Tick(now));
   EXPECT_TRUE(std::any_of(calls.begin(), calls.end(),
@@ -391,7 +391,7 @@ TEST_F(DueCheck, ImpossibleValuesNeverStopTheOthersAndAreReportedOnce) {
   for (const TCall &call : calls)
     EXPECT_TRUE(std::isfinite(call.DuePoint));
   // A mended entry that breaks again is told again.
-  TActionEntry *broken = Scheduler.ActionList[0];
+  TActionEntry *broken = Scheduler.ActionList()[0];
   broken->FirstDate = eight;
   Tick(now + 2 * Second);
   broken->FirstDate = nan;

@@ -16,7 +16,7 @@ class LoadContract : public ::testing::Test {
 protected:
   void SetUp() override {
     ASSERT_TRUE(FTemp.isValid());
-    FScheduler.MessageSink = &FSink;
+    FScheduler.SetMessageSink(&FSink);
   }
   QString Path() const { return FTemp.filePath(QStringLiteral("kronolab.ini")); }
   // Writes a configuration of the given action sections (Count set to their number).
@@ -40,11 +40,11 @@ TEST_F(LoadContract, AnImpossibleDateDropsOnlyItsEntryWithOneMessage) {
                  QStringLiteral("TimePoint=2\r\nFirstDate=1e999\r\nAction=unendlich"),
                  QStringLiteral("TimePoint=2\r\nFirstDate=46000.75\r\nAction=nachher")});
   FScheduler.LoadConfiguration(Path());
-  ASSERT_EQ(FScheduler.ActionList.Count(), 3);
-  EXPECT_EQ(FScheduler.ActionList[0]->Action.Text(), QStringLiteral("vorher"));
+  ASSERT_EQ(FScheduler.ActionList().Count(), 3);
+  EXPECT_EQ(FScheduler.ActionList()[0]->Action.Text(), QStringLiteral("vorher"));
   // A wrong FirstDate counts as a missing one, so the old "Date" stands in.
-  EXPECT_EQ(FScheduler.ActionList[1]->FirstDate, 46001.5);
-  EXPECT_EQ(FScheduler.ActionList[2]->Action.Text(), QStringLiteral("nachher"));
+  EXPECT_EQ(FScheduler.ActionList()[1]->FirstDate, 46001.5);
+  EXPECT_EQ(FScheduler.ActionList()[2]->Action.Text(), QStringLiteral("nachher"));
 
   ASSERT_EQ(FSink.Messages.size(), 1u);
   const QString &text = FSink.Messages[0].Message;
@@ -62,7 +62,7 @@ TEST_F(LoadContract, AnImpossibleDateDropsOnlyItsEntryWithOneMessage) {
   // Nothing past the load meets the bad value: the due check and the next due point work.
   FScheduler.CollectDueActions(46002.5);
   EXPECT_EQ(FScheduler.DueList().Count(), 1);
-  EXPECT_GT(TScheduler::NextDuePoint(*FScheduler.ActionList[2], 46002.5), 46002.5);
+  EXPECT_GT(TScheduler::NextDuePoint(*FScheduler.ActionList()[2], 46002.5), 46002.5);
 }
 
 // Frequencies below a millisecond would ask for millions of calls a tick; negative, absurdly
@@ -79,11 +79,11 @@ TEST_F(LoadContract, FrequenciesOutsideOneMillisecondTo9999YearsBecomeZero) {
   sections.append(QStringLiteral("Freq=3650\r\nFirstDate=46000\r\nAction=zehnjahre"));
   WriteSections(sections);
   FScheduler.LoadConfiguration(Path());
-  ASSERT_EQ(FScheduler.ActionList.Count(), bad.size() + 2);
+  ASSERT_EQ(FScheduler.ActionList().Count(), bad.size() + 2);
   for (int i = 0; i < bad.size(); ++i)
-    EXPECT_EQ(FScheduler.ActionList[i]->Freq, 0) << bad[i].toStdString();
-  EXPECT_NEAR(FScheduler.ActionList[5]->Freq, 1 / MSecsPerDay, 1e-20);
-  EXPECT_EQ(FScheduler.ActionList[6]->Freq, 3650);
+    EXPECT_EQ(FScheduler.ActionList()[i]->Freq, 0) << bad[i].toStdString();
+  EXPECT_NEAR(FScheduler.ActionList()[5]->Freq, 1 / MSecsPerDay, 1e-20);
+  EXPECT_EQ(FScheduler.ActionList()[6]->Freq, 3650);
   ASSERT_EQ(FSink.Messages.size(), 1u);
   for (const QString &freq : bad)
     EXPECT_TRUE(FSink.Messages[0].Message.contains(QStringLiteral("Freq=") + freq))
@@ -107,9 +107,9 @@ TEST_F(LoadContract, IntervalAndLastDateFallBackToTheirDefaults) {
                   QStringLiteral("Interval=%1\r\n").arg(QLatin1String(interval)));
     FScheduler.LoadConfiguration(Path());
     const bool good = QByteArray(interval) == "0" || QByteArray(interval) == "359999000";
-    EXPECT_EQ(FScheduler.Interval, good ? QByteArray(interval).toUInt() : 1000u);
-    ASSERT_EQ(FScheduler.ActionList.Count(), 1);
-    EXPECT_EQ(FScheduler.ActionList[0]->LastDate, 46000.5);
+    EXPECT_EQ(FScheduler.Interval(), good ? QByteArray(interval).toUInt() : 1000u);
+    ASSERT_EQ(FScheduler.ActionList().Count(), 1);
+    EXPECT_EQ(FScheduler.ActionList()[0]->LastDate, 46000.5);
     ASSERT_EQ(FSink.Messages.size(), 1u);
     EXPECT_EQ(FSink.Messages[0].Message.contains(QStringLiteral("[General]: Interval=")), !good);
     EXPECT_TRUE(FSink.Messages[0].Message.contains(
@@ -126,15 +126,15 @@ TEST_F(LoadContract, ARunRecordedAtTheCalendarsLastMomentLoadsBackSilently) {
   FScheduler.LoadConfiguration(Path());
   FScheduler.CollectDueActions(46000.5);
   ASSERT_EQ(FScheduler.DueList().Count(), 1);
-  const TDateTime recorded = FScheduler.ActionList[0]->LastDate;
+  const TDateTime recorded = FScheduler.ActionList()[0]->LastDate;
   EXPECT_FALSE(IsEncodableDateTime(recorded));
   FScheduler.SaveConfiguration(Path());
   TScheduler reloaded;
-  reloaded.MessageSink = &FSink;
+  reloaded.SetMessageSink(&FSink);
   reloaded.LoadConfiguration(Path());
   EXPECT_TRUE(FSink.Messages.empty());
-  ASSERT_EQ(reloaded.ActionList.Count(), 1);
-  EXPECT_NEAR(reloaded.ActionList[0]->LastDate, recorded, 1e-8);
+  ASSERT_EQ(reloaded.ActionList().Count(), 1);
+  EXPECT_NEAR(reloaded.ActionList()[0]->LastDate, recorded, 1e-8);
 }
 
 // A good file says nothing; a file of thousands of bad entries says it in one message that
@@ -149,7 +149,7 @@ TEST_F(LoadContract, AGoodFileTellsNothingAndManyBadEntriesMakeOneShortMessage) 
     sections.append(QStringLiteral("FirstDate=1e15\r\nAction=schlecht"));
   WriteSections(sections);
   FScheduler.LoadConfiguration(Path());
-  EXPECT_EQ(FScheduler.ActionList.Count(), 0);
+  EXPECT_EQ(FScheduler.ActionList().Count(), 0);
   ASSERT_EQ(FSink.Messages.size(), 1u);
   EXPECT_LT(FSink.Messages[0].Message.size(), 4000);
   EXPECT_TRUE(FSink.Messages[0].Message.contains(
@@ -165,8 +165,8 @@ TEST_F(LoadContract, AFileWithDecimalCommasLoadsWholeAndIsSavedWithPoints) {
                  QStringLiteral("TimePoint=2\r\nFirstDate= 4.60003750000000E+0004\r\nAction=b")});
   FScheduler.LoadConfiguration(Path());
   EXPECT_TRUE(FSink.Messages.empty());
-  ASSERT_EQ(FScheduler.ActionList.Count(), 2);
-  const TActionEntry &hourly = *FScheduler.ActionList[0];
+  ASSERT_EQ(FScheduler.ActionList().Count(), 2);
+  const TActionEntry &hourly = *FScheduler.ActionList()[0];
   EXPECT_DOUBLE_EQ(hourly.FirstDate, 46364.375);
   EXPECT_DOUBLE_EQ(hourly.LastDate, 46364.5);
   EXPECT_NEAR(hourly.Freq, 1.0 / 24, 1e-15);

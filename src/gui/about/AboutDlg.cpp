@@ -153,6 +153,26 @@ TAboutBox::TAboutBox(const QString &configFileName, QWidget *parent)
   panel->setFrameStyle(QFrame::Panel | QFrame::Raised);
   panel->setGeometry(8, 8, 323, 222);
 
+  CreateTexts(panel, font);
+  CreatePages(panel);
+  CreateSystemPage(configFileName, font);
+
+  OKButton = new QPushButton(QStringLiteral("OK"), this);
+  OKButton->setGeometry(132, 240, 75, 25);
+  OKButton->setDefault(true);
+  connect(OKButton, &QPushButton::clicked, this, &QDialog::accept);
+
+  AboutTimer.setInterval(100);
+  connect(&AboutTimer, &QTimer::timeout, this, &TAboutBox::AboutTimerTimer);
+  AboutTimer.start();
+
+  // The dialog sees the keys first, whichever control has the focus.
+  installEventFilter(this);
+  for (QWidget *child : findChildren<QWidget *>())
+    child->installEventFilter(this);
+}
+
+void TAboutBox::CreateTexts(QWidget *panel, const QFont &font) {
   ProductName = NewLabel(panel, QCoreApplication::applicationName(), QRect(160, 8, 156, 28));
   QFont big = font;
   big.setPixelSize(20);
@@ -196,7 +216,9 @@ TAboutBox::TAboutBox(const QString &configFileName, QWidget *parent)
   TimeStamp->setGeometry(160, 186, 156, 16);
   TimeStamp->SetFile(QCoreApplication::applicationFilePath(), TTimeStampLabel::dtString);
   TimeStamp->hide();
+}
 
+void TAboutBox::CreatePages(QWidget *panel) {
   Notebook = new QStackedWidget(panel);
   Notebook->setGeometry(8, 8, 145, 180);
   Scroller = new TScroller(panel);
@@ -212,7 +234,9 @@ TAboutBox::TAboutBox(const QString &configFileName, QWidget *parent)
   ProgramIcon->setAlignment(Qt::AlignCenter);
   RegisterProgramPictures();
   ProgramIcon->setPixmap(QPixmap(QStringLiteral(":/kronolab/kronolab.png")));
+}
 
+void TAboutBox::CreateSystemPage(const QString &configFileName, const QFont &font) {
   // Page "System".
   SystemPage = AddNotebookPage();
   SystemPage->setObjectName(QStringLiteral("System"));
@@ -236,20 +260,6 @@ TAboutBox::TAboutBox(const QString &configFileName, QWidget *parent)
   IniLabel->setText(QFileInfo(configFileName).fileName());
   IniLabel->setToolTip(configFileName);
   IniLabel->OnDblClick = [this] { IniLabelDblClick(); };
-
-  OKButton = new QPushButton(QStringLiteral("OK"), this);
-  OKButton->setGeometry(132, 240, 75, 25);
-  OKButton->setDefault(true);
-  connect(OKButton, &QPushButton::clicked, this, &QDialog::accept);
-
-  AboutTimer.setInterval(100);
-  connect(&AboutTimer, &QTimer::timeout, this, &TAboutBox::AboutTimerTimer);
-  AboutTimer.start();
-
-  // The dialog sees the keys first, whichever control has the focus.
-  installEventFilter(this);
-  for (QWidget *child : findChildren<QWidget *>())
-    child->installEventFilter(this);
 }
 
 void TAboutBox::SetWebAddress(const QString &address) {

@@ -113,6 +113,11 @@ protected:
   bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+  // The constructor's steps: the product texts and links on the panel, the picture pages
+  // with their scroller, the page of system information.
+  void CreateTexts(QWidget *panel, const QFont &font);
+  void CreatePages(QWidget *panel);
+  void CreateSystemPage(const QString &configFileName, const QFont &font);
   void FormShow();
   void ScrollerClick();
   void LinkLabelClick(const QLabel *label);

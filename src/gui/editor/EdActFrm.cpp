@@ -97,7 +97,28 @@ TEditActionDlg::TEditActionDlg(QWidget *parent) : QDialog(parent) {
   setWindowTitle(QStringLiteral("Aktion editieren"));
   setFont(DesktopFont(13));
   setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+  CreateTimeControls();
+  // Right column: the calendar and the kind's text for its date.
+  Calendar = new TCalendar(this);
+  Calendar->setFont(DesktopFont(11)); // compact, so six weeks fit beside the left column
+  DateLabel = new QLabel(this);
+  DateLabel->setAlignment(Qt::AlignCenter);
 
+  CreateActionControls();
+  Arrange();
+  ChainTabOrder();
+  ChooseProgramFile = [this] { return AskForProgramFile(this); };
+  ShowHelp = [this](int topic) { ShowHelpTopic(topic, this); };
+  ShowInputError = [this](const QString &text) {
+    QMessageBox::warning(this, InputErrorCaption, text);
+  };
+
+  ConnectHandlers();
+  CalendarChange(); // the spin edits start at the calendar's date
+  OKBtn->setFocus();
+}
+
+void TEditActionDlg::CreateTimeControls() {
   // Left column: time, interval, last run, date spin edits, kinds.
   TimeEdit = new TMaskTimeEdit(this);
   TimeEdit->setToolTip(QStringLiteral("Uhrzeit der Aktion"));
@@ -130,20 +151,14 @@ TEditActionDlg::TEditActionDlg(QWidget *parent) : QDialog(parent) {
   const QStringList kinds = {QStringLiteral("Frequenz"),  QStringLiteral("Einmalig"),
                              QStringLiteral("Täglich"),   QStringLiteral("Wöchentlich"),
                              QStringLiteral("Monatlich"), QStringLiteral("Jährlich")};
-  QList<QRadioButton *> radios;
   for (int i = 0; i < kinds.size(); ++i) {
     auto *radio = new QRadioButton(kinds.at(i), TimePointsGroup);
     FTimePoints->addButton(radio, i);
-    radios.append(radio);
   }
-  radios.constFirst()->setChecked(true);
+  FTimePoints->button(0)->setChecked(true);
+}
 
-  // Right column: the calendar and the kind's text for its date.
-  Calendar = new TCalendar(this);
-  Calendar->setFont(DesktopFont(11)); // compact, so six weeks fit beside the left column
-  DateLabel = new QLabel(this);
-  DateLabel->setAlignment(Qt::AlignCenter);
-
+void TEditActionDlg::CreateActionControls() {
   // Bottom: start-up switch, action text with its aids, buttons.
   SuddenStartBox = new QCheckBox(QStringLiteral("Bei Programm&start"), this);
   SuddenStartBox->setToolTip(
@@ -175,25 +190,22 @@ TEditActionDlg::TEditActionDlg(QWidget *parent) : QDialog(parent) {
   OKBtn = new QPushButton(QStringLiteral("OK"), this);
   OKBtn->setDefault(true);
   HelpBtn = new QPushButton(QStringLiteral("&Hilfe"), this);
-  Arrange();
+}
 
+void TEditActionDlg::ChainTabOrder() {
   // Tab order: time, interval, Alle, reset, day, month, year, kinds, calendar, start-up
   // switch, action, commands, open, Abbruch, OK, Hilfe.
   QList<QWidget *> chain = {TimeEdit, FreqEdit,  AllCallsBox, EraseLastTimeBtn,
                             DayEdit,  MonthEdit, YearEdit};
-  for (QRadioButton *radio : radios)
+  for (QAbstractButton *radio : FTimePoints->buttons())
     chain.append(radio);
   chain.append(
       {Calendar, SuddenStartBox, ActionEdit, CommandBox, OpenBtn, CancelBtn, OKBtn, HelpBtn});
   for (qsizetype i = 1; i < chain.size(); ++i)
     setTabOrder(chain.at(i - 1), chain.at(i));
+}
 
-  ChooseProgramFile = [this] { return AskForProgramFile(this); };
-  ShowHelp = [this](int topic) { ShowHelpTopic(topic, this); };
-  ShowInputError = [this](const QString &text) {
-    QMessageBox::warning(this, InputErrorCaption, text);
-  };
-
+void TEditActionDlg::ConnectHandlers() {
   connect(OKBtn, &QPushButton::clicked, this, &QDialog::accept);
   connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
   connect(HelpBtn, &QPushButton::clicked, this, &TEditActionDlg::HelpBtnClick);
@@ -207,9 +219,6 @@ TEditActionDlg::TEditActionDlg(QWidget *parent) : QDialog(parent) {
   connect(Calendar, &TCalendar::Change, this, &TEditActionDlg::CalendarChange);
   // activated, not currentIndexChanged: only the user's pick writes into the text.
   connect(CommandBox, &QComboBox::activated, this, &TEditActionDlg::CommandBoxChange);
-
-  CalendarChange(); // the spin edits start at the calendar's date
-  OKBtn->setFocus();
 }
 
 void TEditActionDlg::Arrange() {

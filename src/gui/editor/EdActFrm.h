@@ -126,6 +126,12 @@ protected:
 
 private:
   // Places the controls; the rows below the last-run line move up while it is hidden.
+  // The constructor's steps: the time and date controls (left column), the action's
+  // controls and buttons (bottom), the tab order, the handlers.
+  void CreateTimeControls();
+  void CreateActionControls();
+  void ChainTabOrder();
+  void ConnectHandlers();
   void Arrange();
 
   QLabel *FTimeLabel = nullptr;

@@ -34,36 +34,7 @@ THistoryForm::THistoryForm(const TRunJournal *journal, QWidget *parent)
   FailedOnlyBox = new QCheckBox(QStringLiteral("Nur &Fehlschläge"), this);
 
   Model = new THistoryModel(journal, this);
-  CallsView = new QTableView(this);
-  CallsView->setModel(Model);
-  CallsView->setSelectionBehavior(QAbstractItemView::SelectRows);
-  CallsView->setSelectionMode(QAbstractItemView::SingleSelection);
-  CallsView->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  CallsView->setWordWrap(false);
-  CallsView->verticalHeader()->hide();
-  // Fixed row heights: the view need not measure rows it has not shown.
-  CallsView->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-  CallsView->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
-  CallsView->horizontalHeader()->setStretchLastSection(false);
-  CallsView->horizontalHeader()->setHighlightSections(false);
-  // Widths from the desktop's font, so that dates and durations are never cut; the action
-  // takes what is left, and its whole text is the cell's tooltip.
-  const QFontMetrics metrics = CallsView->fontMetrics();
-  const int pad = 2 * metrics.averageCharWidth();
-  const int dateWidth = metrics.horizontalAdvance(QStringLiteral("88.88.8888 88:88:88")) + pad;
-  const int widths[] = {dateWidth,
-                        dateWidth,
-                        metrics.horizontalAdvance(QStringLiteral("Nr.8888")) + pad,
-                        0,
-                        metrics.horizontalAdvance(QStringLiteral("Fehlgeschlagen: Datei nicht "
-                                                                 "gefunden !")) +
-                            pad + 24,
-                        metrics.horizontalAdvance(QStringLiteral("88 min 88 s")) + pad};
-  for (int col = 0; col < THistoryModel::ColumnCount; ++col)
-    if (widths[col] > 0)
-      CallsView->setColumnWidth(col, widths[col]);
-  CallsView->horizontalHeader()->setSectionResizeMode(THistoryModel::ColAction,
-                                                      QHeaderView::Stretch);
+  CreateCallsView();
 
   StatusLabel = new QLabel(this);
   StatusLabel->setWordWrap(true);
@@ -100,6 +71,39 @@ THistoryForm::THistoryForm(const TRunJournal *journal, QWidget *parent)
   SetActions({});
   FSeenGeneration = journal ? journal->Generation() : 0;
   ShowProblem();
+}
+
+void THistoryForm::CreateCallsView() {
+  CallsView = new QTableView(this);
+  CallsView->setModel(Model);
+  CallsView->setSelectionBehavior(QAbstractItemView::SelectRows);
+  CallsView->setSelectionMode(QAbstractItemView::SingleSelection);
+  CallsView->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  CallsView->setWordWrap(false);
+  CallsView->verticalHeader()->hide();
+  // Fixed row heights: the view need not measure rows it has not shown.
+  CallsView->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+  CallsView->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
+  CallsView->horizontalHeader()->setStretchLastSection(false);
+  CallsView->horizontalHeader()->setHighlightSections(false);
+  // Widths from the desktop's font, so that dates and durations are never cut; the action
+  // takes what is left, and its whole text is the cell's tooltip.
+  const QFontMetrics metrics = CallsView->fontMetrics();
+  const int pad = 2 * metrics.averageCharWidth();
+  const int dateWidth = metrics.horizontalAdvance(QStringLiteral("88.88.8888 88:88:88")) + pad;
+  const int widths[] = {dateWidth,
+                        dateWidth,
+                        metrics.horizontalAdvance(QStringLiteral("Nr.8888")) + pad,
+                        0,
+                        metrics.horizontalAdvance(QStringLiteral("Fehlgeschlagen: Datei nicht "
+                                                                 "gefunden !")) +
+                            pad + 24,
+                        metrics.horizontalAdvance(QStringLiteral("88 min 88 s")) + pad};
+  for (int col = 0; col < THistoryModel::ColumnCount; ++col)
+    if (widths[col] > 0)
+      CallsView->setColumnWidth(col, widths[col]);
+  CallsView->horizontalHeader()->setSectionResizeMode(THistoryModel::ColAction,
+                                                      QHeaderView::Stretch);
 }
 
 void THistoryForm::SetJournal(const TRunJournal *journal) {

@@ -60,6 +60,8 @@ public:
   void RefreshIfChanged();
 
 private:
+  // The table of calls, its columns as wide as their texts in the desktop's font.
+  void CreateCallsView();
   void UpdateButtons();
   void ShowProblem();
 

@@ -59,26 +59,26 @@ QToolButton *GlyphButton(QWidget *parent, QStyle::StandardPixmap glyph, const QS
 } // namespace
 
 TMainForm::TMainForm(QWidget *parent) : QDialog(parent) {
-  MessageBox = [this](QMessageBox::Icon icon, const QString &text,
-                      QMessageBox::StandardButtons buttons) {
+  FSeams.MessageBox = [this](QMessageBox::Icon icon, const QString &text,
+                             QMessageBox::StandardButtons buttons) {
     QMessageBox box(icon, ConfirmCaption, text, buttons, this);
     return static_cast<QMessageBox::StandardButton>(box.exec());
   };
-  ExecEditDialog = [](TEditActionDlg &dialog) { return dialog.exec(); };
-  ChooseFile = [this](bool save, const QString &title, const QString &preset) {
+  FSeams.ExecEditDialog = [](TEditActionDlg &dialog) { return dialog.exec(); };
+  FSeams.ChooseFile = [this](bool save, const QString &title, const QString &preset) {
     return ChooseActionFile(this, save, title, preset);
   };
-  ShowHelp = [this](int topic) { ShowHelpTopic(topic, this); };
-  ShowBigMoon = [this] {
+  FSeams.ShowHelp = [this](int topic) { ShowHelpTopic(topic, this); };
+  FSeams.ShowBigMoon = [this] {
     TLunaForm form(this);
     form.exec();
   };
-  Now = [] { return ::Now(); };
-  OnError = [](const std::exception &error) { ReportAppException(error); };
-  ShowInputError = [this](const QString &text) {
-    QMessageBox::warning(this, ApplicationTitle, text);
+  FSeams.Now = [] { return ::Now(); };
+  FSeams.OnError = [](const std::exception &error) { ReportAppException(error); };
+  FSeams.ShowInputError = [this](const QString &text) {
+    QMessageBox::warning(this, FApplicationTitle, text);
   };
-  ExecHistory = [](THistoryForm &form) { form.exec(); };
+  FSeams.ExecHistory = [](THistoryForm &form) { form.exec(); };
   BuildControls();
 }
 
@@ -89,151 +89,170 @@ void TMainForm::BuildControls() {
   setWindowFlag(Qt::WindowContextHelpButtonHint, false);
   setMinimumSize(ClientWidth - 120, 330);
 
-  ActionsGrid = new TStringAlignGrid(this);
-  ActionsGrid->SetColCount(4);
-  ActionsGrid->SetRowCount(2);
-  ActionsGrid->SetColWidth(ColAction, ActionWidth);
-  ActionsGrid->setSelectionBehavior(QAbstractItemView::SelectRows);
-  ActionsGrid->setSelectionMode(QAbstractItemView::SingleSelection);
-  ActionsGrid->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  ActionsGrid->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  ActionsGrid->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-  ActionsGrid->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
-  ActionsGrid->horizontalHeader()->setStretchLastSection(false);
+  FActionsGrid = new TStringAlignGrid(this);
+  FActionsGrid->SetColCount(4);
+  FActionsGrid->SetRowCount(2);
+  FActionsGrid->SetColWidth(ColAction, ActionWidth);
+  FActionsGrid->setSelectionBehavior(QAbstractItemView::SelectRows);
+  FActionsGrid->setSelectionMode(QAbstractItemView::SingleSelection);
+  FActionsGrid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  FActionsGrid->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  FActionsGrid->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  FActionsGrid->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+  FActionsGrid->horizontalHeader()->setStretchLastSection(false);
 
-  ButtonPanel = new QWidget(this);
-  ButtonPanel->setFixedWidth(PanelWidth);
-  ButtonPanel->installEventFilter(this);
+  FButtonPanel = new QWidget(this);
+  FButtonPanel->setFixedWidth(PanelWidth);
+  FButtonPanel->installEventFilter(this);
 
-  TimeLabel = new QLabel(QStringLiteral("00:00:00"), ButtonPanel);
-  DateLabel = new QLabel(QStringLiteral("000"), ButtonPanel);
-  Moon = new TMoon(ButtonPanel);
-  Moon->SetMoonSize(ms32);
-  Moon->setToolTip(QStringLiteral("Der Mond in groß"));
-  Moon->installEventFilter(this);
-  Label1 = new QLabel(QStringLiteral("&Intervall"), ButtonPanel);
-  TimerEdit = new TMaskTimeEdit(ButtonPanel);
-  TimerEdit->setToolTip(QStringLiteral("Aktualisierungsintervall"));
-  TimerEdit->DeleteKeyEnabled = false;
-  Label1->setBuddy(TimerEdit);
-
-  NewBtn = GlyphButton(ButtonPanel, QStyle::SP_FileIcon, QStringLiteral("Neue Aktion erstellen"));
-  EditBtn = GlyphButton(ButtonPanel, QStyle::SP_FileDialogDetailedView,
-                        QStringLiteral("Aktion bearbeiten"));
-  DeleteBtn = GlyphButton(ButtonPanel, QStyle::SP_TrashIcon, QStringLiteral("Aktion löschen"));
-  DeleteAllBtn = new QPushButton(QStringLiteral("&Alle löschen"), ButtonPanel);
-  DeleteAllBtn->setToolTip(QStringLiteral("Alle Aktionen löschen"));
-  OpenBtn = GlyphButton(ButtonPanel, QStyle::SP_DialogOpenButton,
-                        QStringLiteral("Aktionenliste hinzuladen"));
-  SaveBtn = GlyphButton(ButtonPanel, QStyle::SP_DialogSaveButton,
-                        QStringLiteral("Aktionenlisten sichern;\r\nWird bei \"Ok\" automatisch "
-                                       "durchgeführt."));
-  SaveAsBtn = GlyphButton(ButtonPanel, QStyle::SP_DriveFDIcon,
-                          QStringLiteral("Aktionenliste sichern unter"));
-  RunNowBtn = GlyphButton(ButtonPanel, QStyle::SP_MediaPlay, QStringLiteral("Jetzt ausführen"));
-  HistoryBtn =
-      GlyphButton(ButtonPanel, QStyle::SP_FileDialogContentsView, QStringLiteral("Verlauf"));
-  OKBtn = new QPushButton(style()->standardIcon(QStyle::SP_DialogOkButton), QStringLiteral("OK"),
-                          ButtonPanel);
-  OKBtn->setDefault(true);
-  CancelBtn = new QPushButton(style()->standardIcon(QStyle::SP_DialogCancelButton),
-                              QStringLiteral("Abbruch"), ButtonPanel);
-  HelpBtn = new QPushButton(style()->standardIcon(QStyle::SP_DialogHelpButton),
-                            QStringLiteral("&Hilfe"), ButtonPanel);
-
-  // The panel, top to bottom: clock, moon, interval, the action and file buttons, the
-  // dialog buttons at the foot.
-  constexpr int inner = PanelWidth - 8;
-  TimeLabel->setGeometry(4, 4, inner, 16);
-  DateLabel->setGeometry(4, 20, inner, 16);
-  TimeLabel->setAlignment(Qt::AlignHCenter);
-  DateLabel->setAlignment(Qt::AlignHCenter);
-  Moon->move((PanelWidth - 32) / 2, 40);
-  Label1->setGeometry(4, 78, inner, 16);
-  TimerEdit->setGeometry(4, 94, inner, 22);
-  NewBtn->setGeometry(4, 124, 27, 25);
-  EditBtn->setGeometry(35, 124, 27, 25);
-  DeleteBtn->setGeometry(66, 124, 27, 25);
-  DeleteAllBtn->setGeometry(4, 153, inner, 25);
-  OpenBtn->setGeometry(4, 186, 27, 25);
-  SaveBtn->setGeometry(35, 186, 27, 25);
-  SaveAsBtn->setGeometry(66, 186, 27, 25);
-  RunNowBtn->setGeometry(4, 215, 27, 25);
-  HistoryBtn->setGeometry(35, 215, 27, 25);
-  for (QToolButton *button :
-       {NewBtn, EditBtn, DeleteBtn, OpenBtn, SaveBtn, SaveAsBtn, RunNowBtn, HistoryBtn})
-    button->setIconSize(QSize(16, 16));
+  CreateButtons();
+  PlaceButtons();
 
   auto *layout = new QHBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->setSpacing(0);
-  layout->addWidget(ActionsGrid, 1);
-  layout->addWidget(ButtonPanel);
+  layout->addWidget(FActionsGrid, 1);
+  layout->addWidget(FButtonPanel);
 
-  QWidget::setTabOrder(TimerEdit, NewBtn);
-  QWidget::setTabOrder(NewBtn, EditBtn);
-  QWidget::setTabOrder(EditBtn, DeleteBtn);
-  QWidget::setTabOrder(DeleteBtn, DeleteAllBtn);
-  QWidget::setTabOrder(DeleteAllBtn, OpenBtn);
-  QWidget::setTabOrder(OpenBtn, SaveBtn);
-  QWidget::setTabOrder(SaveBtn, SaveAsBtn);
-  QWidget::setTabOrder(SaveAsBtn, RunNowBtn);
-  QWidget::setTabOrder(RunNowBtn, HistoryBtn);
-  QWidget::setTabOrder(HistoryBtn, OKBtn);
-  QWidget::setTabOrder(OKBtn, CancelBtn);
-  QWidget::setTabOrder(CancelBtn, HelpBtn);
+  ChainTabOrder();
+  FTimer = new QTimer(this);
+  FTimer->setInterval(100);
 
-  Timer = new QTimer(this);
-  Timer->setInterval(100);
-
-  const auto guard = [this](void (TMainForm::*handler)()) {
-    return [this, handler] { Guarded([this, handler] { (this->*handler)(); }); };
-  };
-  connect(Timer, &QTimer::timeout, this, guard(&TMainForm::TimerTimer));
-  connect(NewBtn, &QToolButton::clicked, this, guard(&TMainForm::NewBtnClick));
-  connect(EditBtn, &QToolButton::clicked, this, guard(&TMainForm::EditBtnClick));
-  connect(DeleteBtn, &QToolButton::clicked, this, guard(&TMainForm::DeleteBtnClick));
-  connect(DeleteAllBtn, &QPushButton::clicked, this, guard(&TMainForm::DeleteAllBtnClick));
-  connect(OpenBtn, &QToolButton::clicked, this, guard(&TMainForm::OpenBtnClick));
-  connect(SaveBtn, &QToolButton::clicked, this, guard(&TMainForm::SaveBtnClick));
-  connect(SaveAsBtn, &QToolButton::clicked, this, guard(&TMainForm::SaveAsBtnClick));
-  connect(RunNowBtn, &QToolButton::clicked, this, guard(&TMainForm::RunNowBtnClick));
-  connect(HistoryBtn, &QToolButton::clicked, this, guard(&TMainForm::HistoryBtnClick));
-  RowMenu = new QMenu(this);
-  RunNowItem = RowMenu->addAction(QStringLiteral("&Jetzt ausführen"));
-  EditItem = RowMenu->addAction(QStringLiteral("&Bearbeiten..."));
-  HistoryItem = RowMenu->addAction(QStringLiteral("&Verlauf..."));
-  connect(RunNowItem, &QAction::triggered, this, guard(&TMainForm::RunNowBtnClick));
-  connect(EditItem, &QAction::triggered, this, guard(&TMainForm::EditBtnClick));
-  connect(HistoryItem, &QAction::triggered, this, guard(&TMainForm::HistoryBtnClick));
-  ActionsGrid->setContextMenuPolicy(Qt::CustomContextMenu);
-  connect(ActionsGrid, &QWidget::customContextMenuRequested, this, [this](const QPoint &at) {
-    const QModelIndex cell = ActionsGrid->indexAt(at);
-    if (!cell.isValid())
-      return;
-    ActionsGrid->SetRow(cell.row() + 1);
-    const bool entry = RowEntry(cell.row() + 1) != nullptr;
-    RunNowItem->setEnabled(entry && RunNow);
-    HistoryItem->setEnabled(entry);
-    RowMenu->popup(ActionsGrid->viewport()->mapToGlobal(at));
-  });
-  connect(HelpBtn, &QPushButton::clicked, this, guard(&TMainForm::HelpBtnClick));
-  connect(ActionsGrid, &TStringAlignGrid::DblClick, this, guard(&TMainForm::ActionsGridDblClick));
-  connect(ActionsGrid, &TStringAlignGrid::KeyUp, this, [this](int key, Qt::KeyboardModifiers) {
-    Guarded([this, key] { ActionsGridKeyUp(key); });
-  });
-  connect(TimerEdit, &TMaskTimeEdit::Change, this, guard(&TMainForm::TimerEditChange));
-  connect(OKBtn, &QPushButton::clicked, this, &QDialog::accept);
-  connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
+  ConnectHandlers();
+  ConnectRowMenu();
 
   // The classic three headers are written when the window is shown.
-  ActionsGrid->SetCell(ColNextRun, 0, QStringLiteral("Nächste Ausführung"));
-  TimerEdit->SetText(MsToTimeText(1000));
+  FActionsGrid->SetCell(ColNextRun, 0, QStringLiteral("Nächste Ausführung"));
+  FTimerEdit->SetText(MsToTimeText(1000));
   FitColumns();
 }
 
+std::function<void()> TMainForm::Guard(void (TMainForm::*handler)()) {
+  return [this, handler] { Guarded([this, handler] { (this->*handler)(); }); };
+}
+
+void TMainForm::CreateButtons() {
+  FTimeLabel = new QLabel(QStringLiteral("00:00:00"), FButtonPanel);
+  FDateLabel = new QLabel(QStringLiteral("000"), FButtonPanel);
+  FMoon = new TMoon(FButtonPanel);
+  FMoon->SetMoonSize(ms32);
+  FMoon->setToolTip(QStringLiteral("Der Mond in groß"));
+  FMoon->installEventFilter(this);
+  FIntervalLabel = new QLabel(QStringLiteral("&Intervall"), FButtonPanel);
+  FTimerEdit = new TMaskTimeEdit(FButtonPanel);
+  FTimerEdit->setToolTip(QStringLiteral("Aktualisierungsintervall"));
+  FTimerEdit->DeleteKeyEnabled = false;
+  FIntervalLabel->setBuddy(FTimerEdit);
+
+  FNewBtn = GlyphButton(FButtonPanel, QStyle::SP_FileIcon, QStringLiteral("Neue Aktion erstellen"));
+  FEditBtn = GlyphButton(FButtonPanel, QStyle::SP_FileDialogDetailedView,
+                         QStringLiteral("Aktion bearbeiten"));
+  FDeleteBtn = GlyphButton(FButtonPanel, QStyle::SP_TrashIcon, QStringLiteral("Aktion löschen"));
+  FDeleteAllBtn = new QPushButton(QStringLiteral("&Alle löschen"), FButtonPanel);
+  FDeleteAllBtn->setToolTip(QStringLiteral("Alle Aktionen löschen"));
+  FOpenBtn = GlyphButton(FButtonPanel, QStyle::SP_DialogOpenButton,
+                         QStringLiteral("Aktionenliste hinzuladen"));
+  FSaveBtn = GlyphButton(FButtonPanel, QStyle::SP_DialogSaveButton,
+                         QStringLiteral("Aktionenlisten sichern;\r\nWird bei \"Ok\" automatisch "
+                                        "durchgeführt."));
+  FSaveAsBtn = GlyphButton(FButtonPanel, QStyle::SP_DriveFDIcon,
+                           QStringLiteral("Aktionenliste sichern unter"));
+  FRunNowBtn = GlyphButton(FButtonPanel, QStyle::SP_MediaPlay, QStringLiteral("Jetzt ausführen"));
+  FHistoryBtn =
+      GlyphButton(FButtonPanel, QStyle::SP_FileDialogContentsView, QStringLiteral("Verlauf"));
+  FOKBtn = new QPushButton(style()->standardIcon(QStyle::SP_DialogOkButton), QStringLiteral("OK"),
+                           FButtonPanel);
+  FOKBtn->setDefault(true);
+  FCancelBtn = new QPushButton(style()->standardIcon(QStyle::SP_DialogCancelButton),
+                               QStringLiteral("Abbruch"), FButtonPanel);
+  FHelpBtn = new QPushButton(style()->standardIcon(QStyle::SP_DialogHelpButton),
+                             QStringLiteral("&Hilfe"), FButtonPanel);
+}
+
+void TMainForm::PlaceButtons() {
+  // The panel, top to bottom: clock, moon, interval, the action and file buttons, the
+  // dialog buttons at the foot.
+  constexpr int inner = PanelWidth - 8;
+  FTimeLabel->setGeometry(4, 4, inner, 16);
+  FDateLabel->setGeometry(4, 20, inner, 16);
+  FTimeLabel->setAlignment(Qt::AlignHCenter);
+  FDateLabel->setAlignment(Qt::AlignHCenter);
+  FMoon->move((PanelWidth - 32) / 2, 40);
+  FIntervalLabel->setGeometry(4, 78, inner, 16);
+  FTimerEdit->setGeometry(4, 94, inner, 22);
+  FNewBtn->setGeometry(4, 124, 27, 25);
+  FEditBtn->setGeometry(35, 124, 27, 25);
+  FDeleteBtn->setGeometry(66, 124, 27, 25);
+  FDeleteAllBtn->setGeometry(4, 153, inner, 25);
+  FOpenBtn->setGeometry(4, 186, 27, 25);
+  FSaveBtn->setGeometry(35, 186, 27, 25);
+  FSaveAsBtn->setGeometry(66, 186, 27, 25);
+  FRunNowBtn->setGeometry(4, 215, 27, 25);
+  FHistoryBtn->setGeometry(35, 215, 27, 25);
+  for (QToolButton *button :
+       {FNewBtn, FEditBtn, FDeleteBtn, FOpenBtn, FSaveBtn, FSaveAsBtn, FRunNowBtn, FHistoryBtn})
+    button->setIconSize(QSize(16, 16));
+}
+
+void TMainForm::ChainTabOrder() {
+  QWidget::setTabOrder(FTimerEdit, FNewBtn);
+  QWidget::setTabOrder(FNewBtn, FEditBtn);
+  QWidget::setTabOrder(FEditBtn, FDeleteBtn);
+  QWidget::setTabOrder(FDeleteBtn, FDeleteAllBtn);
+  QWidget::setTabOrder(FDeleteAllBtn, FOpenBtn);
+  QWidget::setTabOrder(FOpenBtn, FSaveBtn);
+  QWidget::setTabOrder(FSaveBtn, FSaveAsBtn);
+  QWidget::setTabOrder(FSaveAsBtn, FRunNowBtn);
+  QWidget::setTabOrder(FRunNowBtn, FHistoryBtn);
+  QWidget::setTabOrder(FHistoryBtn, FOKBtn);
+  QWidget::setTabOrder(FOKBtn, FCancelBtn);
+  QWidget::setTabOrder(FCancelBtn, FHelpBtn);
+}
+
+void TMainForm::ConnectHandlers() {
+  connect(FTimer, &QTimer::timeout, this, Guard(&TMainForm::TimerTimer));
+  connect(FNewBtn, &QToolButton::clicked, this, Guard(&TMainForm::NewBtnClick));
+  connect(FEditBtn, &QToolButton::clicked, this, Guard(&TMainForm::EditBtnClick));
+  connect(FDeleteBtn, &QToolButton::clicked, this, Guard(&TMainForm::DeleteBtnClick));
+  connect(FDeleteAllBtn, &QPushButton::clicked, this, Guard(&TMainForm::DeleteAllBtnClick));
+  connect(FOpenBtn, &QToolButton::clicked, this, Guard(&TMainForm::OpenBtnClick));
+  connect(FSaveBtn, &QToolButton::clicked, this, Guard(&TMainForm::SaveBtnClick));
+  connect(FSaveAsBtn, &QToolButton::clicked, this, Guard(&TMainForm::SaveAsBtnClick));
+  connect(FRunNowBtn, &QToolButton::clicked, this, Guard(&TMainForm::RunNowBtnClick));
+  connect(FHistoryBtn, &QToolButton::clicked, this, Guard(&TMainForm::HistoryBtnClick));
+  connect(FHelpBtn, &QPushButton::clicked, this, Guard(&TMainForm::HelpBtnClick));
+  connect(FActionsGrid, &TStringAlignGrid::DblClick, this, Guard(&TMainForm::ActionsGridDblClick));
+  connect(FActionsGrid, &TStringAlignGrid::KeyUp, this, [this](int key, Qt::KeyboardModifiers) {
+    Guarded([this, key] { ActionsGridKeyUp(key); });
+  });
+  connect(FTimerEdit, &TMaskTimeEdit::Change, this, Guard(&TMainForm::TimerEditChange));
+  connect(FOKBtn, &QPushButton::clicked, this, &QDialog::accept);
+  connect(FCancelBtn, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+void TMainForm::ConnectRowMenu() {
+  FRowMenu = new QMenu(this);
+  FRunNowItem = FRowMenu->addAction(QStringLiteral("&Jetzt ausführen"));
+  FEditItem = FRowMenu->addAction(QStringLiteral("&Bearbeiten..."));
+  FHistoryItem = FRowMenu->addAction(QStringLiteral("&Verlauf..."));
+  connect(FRunNowItem, &QAction::triggered, this, Guard(&TMainForm::RunNowBtnClick));
+  connect(FEditItem, &QAction::triggered, this, Guard(&TMainForm::EditBtnClick));
+  connect(FHistoryItem, &QAction::triggered, this, Guard(&TMainForm::HistoryBtnClick));
+  FActionsGrid->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(FActionsGrid, &QWidget::customContextMenuRequested, this, [this](const QPoint &at) {
+    const QModelIndex cell = FActionsGrid->indexAt(at);
+    if (!cell.isValid())
+      return;
+    FActionsGrid->SetRow(cell.row() + 1);
+    const bool entry = RowEntry(cell.row() + 1) != nullptr;
+    FRunNowItem->setEnabled(entry && FSeams.RunNow);
+    FHistoryItem->setEnabled(entry);
+    FRowMenu->popup(FActionsGrid->viewport()->mapToGlobal(at));
+  });
+}
+
 void TMainForm::FitColumns() {
-  const QFontMetrics metrics = ActionsGrid->fontMetrics();
+  const QFontMetrics metrics = FActionsGrid->fontMetrics();
   const auto widest = [&metrics](const QStringList &texts) {
     int width = 0;
     for (const QString &text : texts)
@@ -256,11 +275,11 @@ void TMainForm::FitColumns() {
   // so the action column keeps its room.
   const int timePointWidth = std::max(TimePointWidth, widest(timePoints));
   const int timeWidth = std::max(TimeWidth, widest({TimeText(late)}));
-  const int nextRunWidth = std::max(ActionsGrid->horizontalHeader()->sectionSizeHint(ColNextRun),
+  const int nextRunWidth = std::max(FActionsGrid->horizontalHeader()->sectionSizeHint(ColNextRun),
                                     widest({DateTimeText(late)}));
-  ActionsGrid->SetColWidth(ColTimePoint, timePointWidth);
-  ActionsGrid->SetColWidth(ColTime, timeWidth);
-  ActionsGrid->SetColWidth(ColNextRun, nextRunWidth);
+  FActionsGrid->SetColWidth(ColTimePoint, timePointWidth);
+  FActionsGrid->SetColWidth(ColTime, timeWidth);
+  FActionsGrid->SetColWidth(ColNextRun, nextRunWidth);
   resize(ClientWidth + (timePointWidth - TimePointWidth) + (timeWidth - TimeWidth) + nextRunWidth,
          ClientHeight);
 }
@@ -269,19 +288,19 @@ void TMainForm::Guarded(const std::function<void()> &handler) {
   try {
     handler();
   } catch (const std::exception &error) {
-    if (OnError)
-      OnError(error);
+    if (FSeams.OnError)
+      FSeams.OnError(error);
   }
 }
 
 TMainForm::TRowEntryPtr TMainForm::RowEntry(int row) const {
-  if (row < 1 || row >= ActionsGrid->RowCount())
+  if (row < 1 || row >= FActionsGrid->RowCount())
     return nullptr;
-  return ActionsGrid->Objects(ColTime, row).value<TRowEntryPtr>();
+  return FActionsGrid->Objects(ColTime, row).value<TRowEntryPtr>();
 }
 
 void TMainForm::SetRowEntry(int row, const TRowEntryPtr &entry) {
-  ActionsGrid->SetObject(ColTime, row, entry ? QVariant::fromValue(entry) : QVariant());
+  FActionsGrid->SetObject(ColTime, row, entry ? QVariant::fromValue(entry) : QVariant());
 }
 
 void TMainForm::ShowRow(int row) {
@@ -289,10 +308,10 @@ void TMainForm::ShowRow(int row) {
   if (!entry)
     return;
   const TActionEntry &e = entry->Row.Entry;
-  ActionsGrid->SetCell(ColTime, row, TimeText(e.FirstDate));
-  ActionsGrid->SetCell(ColTimePoint, row, TimePointText(e.TimePoint, e.FirstDate));
-  ActionsGrid->SetCell(ColAction, row, e.Action);
-  ShowNextRun(row, Now());
+  FActionsGrid->SetCell(ColTime, row, TimeText(e.FirstDate));
+  FActionsGrid->SetCell(ColTimePoint, row, TimePointText(e.TimePoint, e.FirstDate));
+  FActionsGrid->SetCell(ColAction, row, e.Action);
+  ShowNextRun(row, FSeams.Now());
   ShowMark(row);
 }
 
@@ -300,15 +319,15 @@ void TMainForm::ShowNextRun(int row, TDateTime now) {
   const TRowEntryPtr entry = RowEntry(row);
   const TDateTime next = entry ? TScheduler::NextDuePoint(entry->Row.Entry, now) : 0;
   // A dash for an entry that will not run again by time.
-  ActionsGrid->SetCell(ColNextRun, row,
-                       !entry      ? QString()
-                       : next == 0 ? QStringLiteral("–")
-                                   : DateTimeText(next));
+  FActionsGrid->SetCell(ColNextRun, row,
+                        !entry      ? QString()
+                        : next == 0 ? QStringLiteral("–")
+                                    : DateTimeText(next));
 }
 
 void TMainForm::LoadSession(const TEditorSession &session) {
-  ActionsGrid->SetRowCount(1); // drops whatever rows were there
-  ActionsGrid->SetRowCount(std::max<int>(2, static_cast<int>(session.Copies.size()) + 1));
+  FActionsGrid->SetRowCount(1); // drops whatever rows were there
+  FActionsGrid->SetRowCount(std::max<int>(2, static_cast<int>(session.Copies.size()) + 1));
   for (int i = 0; i < static_cast<int>(session.Copies.size()); ++i) {
     auto entry = std::make_shared<TRowEntry>();
     entry->Row.Entry = session.Copies[static_cast<std::size_t>(i)];
@@ -317,18 +336,18 @@ void TMainForm::LoadSession(const TEditorSession &session) {
       entry->Row.JournalId = session.JournalIds[static_cast<std::size_t>(i)];
     SetRowEntry(i + 1, entry);
   }
-  Journal = session.Journal;
-  RunNow = session.RunNow;
-  RunByAnother = session.RunByAnother;
-  for (int row = 1; row < ActionsGrid->RowCount(); ++row)
+  FSeams.Journal = session.Journal;
+  FSeams.RunNow = session.RunNow;
+  FSeams.RunByAnother = session.RunByAnother;
+  for (int row = 1; row < FActionsGrid->RowCount(); ++row)
     ShowRow(row);
-  ConfigFileName = session.ConfigFileName;
-  TimerEdit->SetText(MsToTimeText(static_cast<std::int64_t>(session.IntervalMs)));
+  FConfigFileName = session.ConfigFileName;
+  FTimerEdit->SetText(MsToTimeText(static_cast<std::int64_t>(session.IntervalMs)));
 }
 
 std::vector<TEditorRow> TMainForm::Rows() const {
   std::vector<TEditorRow> rows;
-  for (int row = 1; row < ActionsGrid->RowCount(); ++row)
+  for (int row = 1; row < FActionsGrid->RowCount(); ++row)
     if (const TRowEntryPtr entry = RowEntry(row))
       rows.push_back(entry->Row);
   return rows;
@@ -342,33 +361,33 @@ std::vector<TActionEntry> TMainForm::Entries() const {
 }
 
 std::int64_t TMainForm::IntervalMs() const {
-  return TimeTextToMs(TimerEdit->Text());
+  return TimeTextToMs(FTimerEdit->Text());
 }
 
 void TMainForm::UpdateCaption() {
-  setWindowTitle(ApplicationTitle + QStringLiteral(" -- ") + ConfigFileName);
+  setWindowTitle(FApplicationTitle + QStringLiteral(" -- ") + FConfigFileName);
 }
 
 void TMainForm::ClearActions() {
-  ActionsGrid->SetRowCount(2);
-  ActionsGrid->ClearRow(1);
+  FActionsGrid->SetRowCount(2);
+  FActionsGrid->ClearRow(1);
   ShowMarks();
-  Modified = true;
+  FModified = true;
 }
 
 void TMainForm::ShowClock() {
-  const TDateTime now = Now();
-  TimeLabel->setText(TimeText(TimeOf(now)));
+  const TDateTime now = FSeams.Now();
+  FTimeLabel->setText(TimeText(TimeOf(now)));
   // The moon shows the day at midnight: worked out again only when the day changes.
-  if (Moon->Date() != DateOf(now))
-    Moon->SetDate(DateOf(now));
-  DateLabel->setText(DateText(Moon->Date()));
+  if (FMoon->Date() != DateOf(now))
+    FMoon->SetDate(DateOf(now));
+  FDateLabel->setText(DateText(FMoon->Date()));
   // The next runs change at most once a second.
-  const QString second = TimeLabel->text();
+  const QString second = FTimeLabel->text();
   if (second != FClockSecond) {
     FClockSecond = second;
     // Results arrive with the ticks, so the marks follow once a second too.
-    for (int row = 1; row < ActionsGrid->RowCount(); ++row) {
+    for (int row = 1; row < FActionsGrid->RowCount(); ++row) {
       ShowNextRun(row, now);
       ShowMark(row);
     }
@@ -378,17 +397,17 @@ void TMainForm::ShowClock() {
 void TMainForm::FormShow() {
   FClockSecond.clear();
   ShowClock();
-  ActionsGrid->SetDefaultRowHeight(QFontMetrics(ActionsGrid->font()).height() + 6);
-  ActionsGrid->SetCell(ColTimePoint, 0, QStringLiteral("Datum"));
-  ActionsGrid->SetCell(ColTime, 0, QStringLiteral("Zeitpunkt"));
-  ActionsGrid->SetCell(ColAction, 0, QStringLiteral("Vorgang"));
+  FActionsGrid->SetDefaultRowHeight(QFontMetrics(FActionsGrid->font()).height() + 6);
+  FActionsGrid->SetCell(ColTimePoint, 0, QStringLiteral("Datum"));
+  FActionsGrid->SetCell(ColTime, 0, QStringLiteral("Zeitpunkt"));
+  FActionsGrid->SetCell(ColAction, 0, QStringLiteral("Vorgang"));
   UpdateCaption();
   raise();
   activateWindow();
-  OKBtn->setFocus();
-  Timer->start();
+  FOKBtn->setFocus();
+  FTimer->start();
   FormResize();
-  Modified = false;
+  FModified = false;
 }
 
 void TMainForm::showEvent(QShowEvent *event) {
@@ -398,11 +417,11 @@ void TMainForm::showEvent(QShowEvent *event) {
 
 void TMainForm::FormResize() {
   // Our fourth column keeps its width; the action column takes what is left.
-  const int width = ActionsGrid->ClientWidth() - 4 * ActionsGrid->GridLineWidth() -
-                    ActionsGrid->ColWidths(ColTimePoint) - ActionsGrid->ColWidths(ColTime) -
-                    ActionsGrid->ColWidths(ColNextRun);
+  const int width = FActionsGrid->ClientWidth() - 4 * FActionsGrid->GridLineWidth() -
+                    FActionsGrid->ColWidths(ColTimePoint) - FActionsGrid->ColWidths(ColTime) -
+                    FActionsGrid->ColWidths(ColNextRun);
   if (width > 0)
-    ActionsGrid->SetColWidth(ColAction, width);
+    FActionsGrid->SetColWidth(ColAction, width);
 }
 
 void TMainForm::resizeEvent(QResizeEvent *event) {
@@ -418,21 +437,21 @@ void TMainForm::TimerTimer() {
 void TMainForm::NewBtnClick() {
   TEditActionDlg dialog(this);
   dialog.SetLastRunVisible(false);
-  const TDateTime now = Now();
+  const TDateTime now = FSeams.Now();
   const TTimeParts t = DecodeTime(now);
   // Numbers without leading zeros: the field aligns them itself.
   dialog.TimeEdit->SetText(QStringLiteral("%1:%2:%3").arg(t.Hour).arg(t.Minute).arg(t.Second));
   dialog.Calendar->SetCalendarDate(DateOf(now));
   dialog.SetTimePointIndex(tpFrequency);
   dialog.ActionEdit->clear();
-  if (ExecEditDialog(dialog) != QDialog::Accepted)
+  if (FSeams.ExecEditDialog(dialog) != QDialog::Accepted)
     return;
 
   int row = 1;
-  while (row < ActionsGrid->RowCount() && RowEntry(row))
+  while (row < FActionsGrid->RowCount() && RowEntry(row))
     ++row;
-  if (row == ActionsGrid->RowCount())
-    ActionsGrid->SetRowCount(row + 1);
+  if (row == FActionsGrid->RowCount())
+    FActionsGrid->SetRowCount(row + 1);
 
   const auto kind = static_cast<TTimePoint>(dialog.TimePointIndex());
   auto entry = std::make_shared<TRowEntry>();
@@ -446,16 +465,16 @@ void TMainForm::NewBtnClick() {
   e.SuddenStart = dialog.SuddenStartBox->isChecked();
   SetRowEntry(row, entry);
   ShowRow(row);
-  Modified = true;
+  FModified = true;
 }
 
 void TMainForm::EditBtnClick() {
-  if (ActionsGrid->RowCount() > 1 && ActionsGrid->Row() >= 1)
+  if (FActionsGrid->RowCount() > 1 && FActionsGrid->Row() >= 1)
     ActionsGridDblClick();
 }
 
 void TMainForm::ActionsGridDblClick() {
-  const int row = ActionsGrid->Row();
+  const int row = FActionsGrid->Row();
   const TRowEntryPtr entry = RowEntry(row);
   if (!entry) {
     NewBtnClick();
@@ -472,7 +491,7 @@ void TMainForm::ActionsGridDblClick() {
   dialog.Calendar->SetCalendarDate(DateOf(e.FirstDate));
   dialog.SetTimePointIndex(std::min<int>(e.TimePoint, tpYearly));
   dialog.ActionEdit->setText(e.Action);
-  if (ExecEditDialog(dialog) != QDialog::Accepted)
+  if (FSeams.ExecEditDialog(dialog) != QDialog::Accepted)
     return;
 
   e.FirstDate = ComposeDateTime(dialog.Calendar->CalendarDate(), TimeFieldValue(*dialog.TimeEdit));
@@ -489,30 +508,30 @@ void TMainForm::ActionsGridDblClick() {
   e.TimePoint = static_cast<TTimePoint>(dialog.TimePointIndex());
   e.Action = dialog.ActionEdit->text();
   ShowRow(row);
-  Modified = true;
+  FModified = true;
 }
 
 bool TMainForm::Ask(const QString &text, QMessageBox::Icon icon,
                     QMessageBox::StandardButtons buttons, QMessageBox::StandardButton yes) {
-  return MessageBox(icon, text, buttons) == yes;
+  return FSeams.MessageBox(icon, text, buttons) == yes;
 }
 
 void TMainForm::DeleteBtnClick() {
-  const int row = ActionsGrid->Row();
+  const int row = FActionsGrid->Row();
   if (!RowEntry(row))
     return;
   if (!Ask(QStringLiteral("Wollen Sie die ausgewählte Aktion wirklich löschen ?"),
            QMessageBox::Warning, QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Ok))
     return;
-  if (ActionsGrid->RowCount() > 2) {
-    for (int r = row; r < ActionsGrid->RowCount() - 1; ++r)
-      ActionsGrid->CopyRow(r + 1, r);
-    ActionsGrid->SetRowCount(ActionsGrid->RowCount() - 1);
+  if (FActionsGrid->RowCount() > 2) {
+    for (int r = row; r < FActionsGrid->RowCount() - 1; ++r)
+      FActionsGrid->CopyRow(r + 1, r);
+    FActionsGrid->SetRowCount(FActionsGrid->RowCount() - 1);
   } else {
-    ActionsGrid->ClearRow(row);
+    FActionsGrid->ClearRow(row);
   }
   ShowMarks();
-  Modified = true;
+  FModified = true;
 }
 
 void TMainForm::DeleteAllBtnClick() {
@@ -536,45 +555,45 @@ void TMainForm::TimerEditChange() {
   if (FCorrecting)
     return;
   FCorrecting = true;
-  CorrectTimeField(*TimerEdit, false);
+  CorrectTimeField(*FTimerEdit, false);
   FCorrecting = false;
-  Modified = true;
+  FModified = true;
 }
 
 bool TMainForm::eventFilter(QObject *watched, QEvent *event) {
-  if (watched == Moon && event->type() == QEvent::MouseButtonDblClick) {
+  if (watched == FMoon && event->type() == QEvent::MouseButtonDblClick) {
     Guarded([this] { MoonDblClick(); });
     return true;
   }
-  if (watched == ButtonPanel && event->type() == QEvent::Resize) {
+  if (watched == FButtonPanel && event->type() == QEvent::Resize) {
     // The dialog buttons stand at the foot of the panel.
-    const int y = ButtonPanel->height();
-    HelpBtn->setGeometry(4, y - 29, PanelWidth - 8, 25);
-    CancelBtn->setGeometry(4, y - 58, PanelWidth - 8, 25);
-    OKBtn->setGeometry(4, y - 87, PanelWidth - 8, 25);
+    const int y = FButtonPanel->height();
+    FHelpBtn->setGeometry(4, y - 29, PanelWidth - 8, 25);
+    FCancelBtn->setGeometry(4, y - 58, PanelWidth - 8, 25);
+    FOKBtn->setGeometry(4, y - 87, PanelWidth - 8, 25);
   }
   return QDialog::eventFilter(watched, event);
 }
 
 void TMainForm::MoonDblClick() {
-  if (ShowBigMoon)
-    ShowBigMoon();
+  if (FSeams.ShowBigMoon)
+    FSeams.ShowBigMoon();
 }
 
 void TMainForm::HelpBtnClick() {
-  if (ShowHelp)
-    ShowHelp(HelpContext);
+  if (FSeams.ShowHelp)
+    FSeams.ShowHelp(HelpContext);
 }
 
 bool TMainForm::CheckInput() {
   try {
     IntervalMs();
   } catch (const EConvertError &) {
-    if (ShowInputError)
-      ShowInputError(QStringLiteral("Das Intervall \"%1\" ist keine Zeit der Form "
-                                    "Stunden:Minuten:Sekunden.")
-                         .arg(TimerEdit->Text()));
-    TimerEdit->setFocus(Qt::OtherFocusReason);
+    if (FSeams.ShowInputError)
+      FSeams.ShowInputError(QStringLiteral("Das Intervall \"%1\" ist keine Zeit der Form "
+                                           "Stunden:Minuten:Sekunden.")
+                                .arg(FTimerEdit->Text()));
+    FTimerEdit->setFocus(Qt::OtherFocusReason);
     return false;
   }
   return true;
@@ -586,11 +605,11 @@ void TMainForm::done(int result) {
   if (result == QDialog::Accepted && !CheckInput())
     return;
   // Cancel, Esc and the close box all end here; OK never asks.
-  if (result != QDialog::Accepted && Modified &&
+  if (result != QDialog::Accepted && FModified &&
       !Ask(QStringLiteral("Wollen Sie wirklich alle Änderungen verwerfen ?"), QMessageBox::Question,
            QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes))
     return;
-  Timer->stop();
+  FTimer->stop();
   QDialog::done(result);
 }
 
@@ -598,19 +617,19 @@ void TMainForm::AppendActionFile(const QString &fileName) {
   const TActionListContents contents = ReadActionListFile(fileName);
   // What the file held that no entry may hold has been replaced; the user learns which.
   if (!contents.Report.IsEmpty())
-    MessageBox(QMessageBox::Warning, contents.Report.Header() + u'\n' + contents.Report.Text(),
-               QMessageBox::Ok);
-  TimerEdit->SetText(MsToTimeText(contents.IntervalMs));
+    FSeams.MessageBox(QMessageBox::Warning,
+                      contents.Report.Header() + u'\n' + contents.Report.Text(), QMessageBox::Ok);
+  FTimerEdit->SetText(MsToTimeText(contents.IntervalMs));
   const int count = static_cast<int>(contents.Entries.size());
   if (count <= 0)
     return;
-  int rows = ActionsGrid->RowCount();
+  int rows = FActionsGrid->RowCount();
   // A grid showing only the placeholder row: its row is filled by the first new entry. The
   // row is asked for its entry rather than for its text, since an entry of an unknown kind
   // shows an empty time-point text and must not be overwritten.
   if (!RowEntry(1))
     --rows;
-  ActionsGrid->SetRowCount(rows + count);
+  FActionsGrid->SetRowCount(rows + count);
   for (int n = 1; n <= count; ++n) {
     auto entry = std::make_shared<TRowEntry>();
     entry->Row.Entry = contents.Entries[static_cast<std::size_t>(n - 1)];
@@ -621,53 +640,54 @@ void TMainForm::AppendActionFile(const QString &fileName) {
 
 bool TMainForm::SaveActionFile(const QString &fileName) {
   // That scheduler would write its own list over ours when it ends, and the edit were lost.
-  if (RunByAnother && RunByAnother(fileName)) {
-    MessageBox(QMessageBox::Warning, NotSavedForAnotherSchedulerText(fileName), QMessageBox::Ok);
+  if (FSeams.RunByAnother && FSeams.RunByAnother(fileName)) {
+    FSeams.MessageBox(QMessageBox::Warning, NotSavedForAnotherSchedulerText(fileName),
+                      QMessageBox::Ok);
     return false;
   }
-  WriteActionListFile(fileName, TimeTextToMs(TimerEdit->Text()), Entries());
+  WriteActionListFile(fileName, TimeTextToMs(FTimerEdit->Text()), Entries());
   return true;
 }
 
 void TMainForm::OpenBtnClick() {
-  const QString file = ChooseFile(false, QStringLiteral("Aktionen laden"), QString());
+  const QString file = FSeams.ChooseFile(false, QStringLiteral("Aktionen laden"), QString());
   if (file.isEmpty())
     return;
   AppendActionFile(file);
   // The file becomes the configuration only with OK; Abbruch asks, as after any change.
-  ConfigFileName = file;
+  FConfigFileName = file;
   UpdateCaption();
-  Modified = true;
+  FModified = true;
 }
 
 void TMainForm::SaveAsBtnClick() {
-  const QString file = ChooseFile(true, QStringLiteral("Aktionen sichern"), ConfigFileName);
+  const QString file = FSeams.ChooseFile(true, QStringLiteral("Aktionen sichern"), FConfigFileName);
   if (file.isEmpty() || !SaveActionFile(file))
     return;
-  ConfigFileName = file;
+  FConfigFileName = file;
   UpdateCaption();
-  Modified = true;
+  FModified = true;
 }
 
 void TMainForm::SaveBtnClick() {
-  SaveActionFile(ConfigFileName);
+  SaveActionFile(FConfigFileName);
 }
 
 void TMainForm::ShowMark(int row) {
-  if (row < 1 || row >= ActionsGrid->RowCount())
+  if (row < 1 || row >= FActionsGrid->RowCount())
     return;
   const TRowEntryPtr entry = RowEntry(row);
   std::optional<TCallRecord> last;
-  if (entry && Journal && entry->Row.JournalId != 0)
-    last = Journal->LastCall(entry->Row.JournalId);
+  if (entry && FSeams.Journal && entry->Row.JournalId != 0)
+    last = FSeams.Journal->LastCall(entry->Row.JournalId);
   const bool failed = last && last->Failed;
   const QString tip =
       failed ? QStringLiteral("Letzter Aufruf fehlgeschlagen (%1): %2")
                    .arg(last->Started != 0 ? DateTimeText(last->Started) : DateTimeText(last->Due),
                         CallResultText(*last))
              : QString();
-  for (int col = 0; col < ActionsGrid->ColCount(); ++col)
-    if (QTableWidgetItem *cell = ActionsGrid->item(row - 1, col)) {
+  for (int col = 0; col < FActionsGrid->ColCount(); ++col)
+    if (QTableWidgetItem *cell = FActionsGrid->item(row - 1, col)) {
       cell->setToolTip(tip);
       if (col == ColTimePoint)
         cell->setIcon(failed ? style()->standardIcon(QStyle::SP_MessageBoxWarning) : QIcon());
@@ -675,15 +695,15 @@ void TMainForm::ShowMark(int row) {
 }
 
 void TMainForm::ShowMarks() {
-  for (int row = 1; row < ActionsGrid->RowCount(); ++row)
+  for (int row = 1; row < FActionsGrid->RowCount(); ++row)
     ShowMark(row);
 }
 
 bool TMainForm::RunRow(int row) {
   const TRowEntryPtr entry = RowEntry(row);
-  if (!entry || !RunNow)
+  if (!entry || !FSeams.RunNow)
     return false;
-  const TManualRun run = RunNow(entry->Row.Entry, entry->Row.JournalId, row);
+  const TManualRun run = FSeams.RunNow(entry->Row.Entry, entry->Row.JournalId, row);
   // A new row gets its journal entry with its first call.
   if (run.EntryId != 0)
     entry->Row.JournalId = run.EntryId;
@@ -692,24 +712,24 @@ bool TMainForm::RunRow(int row) {
 }
 
 void TMainForm::RunNowBtnClick() {
-  RunRow(ActionsGrid->Row());
+  RunRow(FActionsGrid->Row());
 }
 
 void TMainForm::HistoryBtnClick() {
   std::vector<THistoryAction> actions;
-  for (int row = 1; row < ActionsGrid->RowCount(); ++row)
+  for (int row = 1; row < FActionsGrid->RowCount(); ++row)
     if (const TRowEntryPtr entry = RowEntry(row))
       actions.push_back({row, entry->Row.Entry.Action, entry->Row.JournalId});
-  THistoryForm form(Journal, this);
+  THistoryForm form(FSeams.Journal, this);
   form.SetActions(actions);
-  if (const TRowEntryPtr entry = RowEntry(ActionsGrid->Row()))
+  if (const TRowEntryPtr entry = RowEntry(FActionsGrid->Row()))
     form.SelectAction(entry->Row.JournalId);
   form.RunNow = [this](std::int64_t entryId) {
-    for (int row = 1; row < ActionsGrid->RowCount(); ++row)
+    for (int row = 1; row < FActionsGrid->RowCount(); ++row)
       if (const TRowEntryPtr entry = RowEntry(row); entry && entry->Row.JournalId == entryId)
         return RunRow(row);
     return false;
   };
-  ExecHistory(form);
+  FSeams.ExecHistory(form);
   ShowMarks();
 }

@@ -41,39 +41,53 @@ public:
   // The grid's columns; the first three are the classic ones, the fourth is ours.
   enum { ColTimePoint = 0, ColTime = 1, ColAction = 2, ColNextRun = 3 };
 
-  TStringAlignGrid *ActionsGrid = nullptr;
-  QWidget *ButtonPanel = nullptr;
-  QLabel *TimeLabel = nullptr;
-  QLabel *DateLabel = nullptr;
-  TMoon *Moon = nullptr;
-  QLabel *Label1 = nullptr;
-  TMaskTimeEdit *TimerEdit = nullptr;
-  QToolButton *NewBtn = nullptr;
-  QToolButton *EditBtn = nullptr;
-  QToolButton *DeleteBtn = nullptr;
-  QPushButton *DeleteAllBtn = nullptr;
-  QToolButton *OpenBtn = nullptr;
-  QToolButton *SaveBtn = nullptr;
-  QToolButton *SaveAsBtn = nullptr;
-  QPushButton *OKBtn = nullptr;
-  QPushButton *CancelBtn = nullptr;
-  QPushButton *HelpBtn = nullptr;
-  // "Jetzt ausführen" and the history of the selected row; the row's context menu offers
-  // both besides editing.
-  QToolButton *RunNowBtn = nullptr;
-  QToolButton *HistoryBtn = nullptr;
-  QMenu *RowMenu = nullptr;
-  QAction *RunNowItem = nullptr;
-  QAction *EditItem = nullptr;
-  QAction *HistoryItem = nullptr;
-  QTimer *Timer = nullptr;
+  // The grid of the entries, row 0 its header.
+  TStringAlignGrid *ActionsGrid() const { return FActionsGrid; }
+  // The interval field.
+  TMaskTimeEdit *TimerEdit() const { return FTimerEdit; }
+  // The buttons and the row menu's "Jetzt ausführen" that tests and the tray press.
+  QToolButton *DeleteBtn() const { return FDeleteBtn; }
+  QToolButton *OpenBtn() const { return FOpenBtn; }
+  QToolButton *RunNowBtn() const { return FRunNowBtn; }
+  QPushButton *OKBtn() const { return FOKBtn; }
+  QPushButton *CancelBtn() const { return FCancelBtn; }
+  QAction *RunNowItem() const { return FRunNowItem; }
 
   // The user changed something since the window was shown.
-  bool Modified = false;
+  bool Modified() const { return FModified; }
+  void SetModified(bool modified) { FModified = modified; }
   // The configuration file's full path; the load and save-as buttons replace it.
-  QString ConfigFileName;
-  // The first part of the caption.
-  QString ApplicationTitle = QStringLiteral("Kronolab");
+  const QString &ConfigFileName() const { return FConfigFileName; }
+
+  // The dialogs and the outside world, replaced by tests; LoadSession sets the session's.
+  struct TSeams {
+    // A modal question; returns the button pressed.
+    std::function<QMessageBox::StandardButton(QMessageBox::Icon icon, const QString &text,
+                                              QMessageBox::StandardButtons buttons)>
+        MessageBox;
+    // Shows the edit dialog modally; returns its result (QDialog::Accepted for OK).
+    std::function<int(TEditActionDlg &dialog)> ExecEditDialog;
+    // A file dialog; the chosen file or an empty text.
+    std::function<QString(bool save, const QString &title, const QString &preset)> ChooseFile;
+    std::function<void(int topic)> ShowHelp;
+    // Shows the big moon window modally.
+    std::function<void()> ShowBigMoon;
+    // The wall clock.
+    std::function<TDateTime()> Now;
+    // An error caught in a handler; by default the application's handler.
+    std::function<void(const std::exception &error)> OnError;
+    // Tells the user why OK cannot take the values; by default a warning box over the window.
+    std::function<void(const QString &text)> ShowInputError;
+    // Shows the history window modally.
+    std::function<void(THistoryForm &form)> ExecHistory;
+    // From the session: the run journal (rows whose last call failed are marked) and the
+    // scheduler's "Jetzt ausführen".
+    const TRunJournal *Journal = nullptr;
+    std::function<TManualRun(const TActionEntry &entry, std::int64_t journalId, int number)> RunNow;
+    // From the session: whether another scheduler runs a file (nothing is saved there).
+    std::function<bool(const QString &file)> RunByAnother;
+  };
+  TSeams &Seams() { return FSeams; }
 
   // Opening: one row per copy, in order (at least the placeholder row), and the interval.
   void LoadSession(const TEditorSession &session);
@@ -115,33 +129,6 @@ public:
   void RunNowBtnClick();
   void HistoryBtnClick();
 
-  // Seams: the dialogs and the outside world, replaced by tests.
-  // A modal question; returns the button pressed.
-  std::function<QMessageBox::StandardButton(QMessageBox::Icon icon, const QString &text,
-                                            QMessageBox::StandardButtons buttons)>
-      MessageBox;
-  // Shows the edit dialog modally; returns its result (QDialog::Accepted for OK).
-  std::function<int(TEditActionDlg &dialog)> ExecEditDialog;
-  // A file dialog; the chosen file or an empty text.
-  std::function<QString(bool save, const QString &title, const QString &preset)> ChooseFile;
-  std::function<void(int topic)> ShowHelp;
-  // Shows the big moon window modally.
-  std::function<void()> ShowBigMoon;
-  // The wall clock.
-  std::function<TDateTime()> Now;
-  // An error caught in a handler; by default the application's handler.
-  std::function<void(const std::exception &error)> OnError;
-  // Tells the user why OK cannot take the values; by default a warning box over the window.
-  std::function<void(const QString &text)> ShowInputError;
-  // Shows the history window modally.
-  std::function<void(THistoryForm &form)> ExecHistory;
-  // From the session: the run journal (rows whose last call failed are marked) and the
-  // scheduler's "Jetzt ausführen".
-  const TRunJournal *Journal = nullptr;
-  std::function<TManualRun(const TActionEntry &entry, std::int64_t journalId, int number)> RunNow;
-  // From the session: whether another scheduler runs a file (nothing is saved there).
-  std::function<bool(const QString &file)> RunByAnother;
-
 protected:
   void showEvent(QShowEvent *event) override;
   void resizeEvent(QResizeEvent *event) override;
@@ -177,6 +164,49 @@ private:
   // Runs a handler; an error goes to OnError and the window stays open.
   void Guarded(const std::function<void()> &handler);
   std::vector<TActionEntry> Entries() const;
+
+  // The steps of BuildControls, in their order.
+  void CreateButtons();
+  void PlaceButtons();
+  void ChainTabOrder();
+  void ConnectHandlers();
+  void ConnectRowMenu();
+  // A slot that runs handler through Guarded.
+  std::function<void()> Guard(void (TMainForm::*handler)());
+
+  TStringAlignGrid *FActionsGrid = nullptr;
+  QWidget *FButtonPanel = nullptr;
+  QLabel *FTimeLabel = nullptr;
+  QLabel *FDateLabel = nullptr;
+  TMoon *FMoon = nullptr;
+  // The caption of the interval field.
+  QLabel *FIntervalLabel = nullptr;
+  TMaskTimeEdit *FTimerEdit = nullptr;
+  QToolButton *FNewBtn = nullptr;
+  QToolButton *FEditBtn = nullptr;
+  QToolButton *FDeleteBtn = nullptr;
+  QPushButton *FDeleteAllBtn = nullptr;
+  QToolButton *FOpenBtn = nullptr;
+  QToolButton *FSaveBtn = nullptr;
+  QToolButton *FSaveAsBtn = nullptr;
+  QPushButton *FOKBtn = nullptr;
+  QPushButton *FCancelBtn = nullptr;
+  QPushButton *FHelpBtn = nullptr;
+  // "Jetzt ausführen" and the history of the selected row; the row's context menu offers
+  // both besides editing.
+  QToolButton *FRunNowBtn = nullptr;
+  QToolButton *FHistoryBtn = nullptr;
+  QMenu *FRowMenu = nullptr;
+  QAction *FRunNowItem = nullptr;
+  QAction *FEditItem = nullptr;
+  QAction *FHistoryItem = nullptr;
+  QTimer *FTimer = nullptr;
+
+  bool FModified = false;
+  QString FConfigFileName;
+  // The first part of the caption.
+  const QString FApplicationTitle = QStringLiteral("Kronolab");
+  TSeams FSeams;
 
   bool FCorrecting = false;
   QString FClockSecond;

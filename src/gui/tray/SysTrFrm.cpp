@@ -19,8 +19,6 @@
 #include <algorithm>
 #include <cstdio>
 
-TSysTrayIconForm *SysTrayIconForm = nullptr;
-
 namespace {
 const QString AppTitle = QStringLiteral("Kronolab");
 const QString PausedSuffix = QStringLiteral(" (angehalten)");
@@ -51,17 +49,44 @@ QString ConfigWriteErrorText(const QString &configFileName, const QString &reaso
 TSysTrayIconForm::TSysTrayIconForm(const TStartupArgs &args,
                                    const std::function<void(TSysTrayIconForm &)> &seams)
     : QWidget(nullptr) {
-  SysTrayIconForm = this;
   setWindowTitle(AppTitle);
-  Seams.MessageBox = [](QMessageBox::Icon icon, const QString &text,
-                        QMessageBox::StandardButtons buttons) {
+  InstallDefaultSeams();
+  FTimer = new QTimer(this);
+  FTimer->setTimerType(Qt::CoarseTimer);
+  connect(FTimer, &QTimer::timeout, this, [this] { FScheduler.TimerTimer(); });
+  FTrayIcon = new TRxTrayIcon(this);
+  FTrayIcon->OnDblClick = [this] { TrayIconClick(); };
+  FTrayIcon->OnNoTrayArea = [this](const QString &message) {
+    FScheduler.ShowMessageWindow(AppTitle, QString(), message);
+  };
+  FTrayIcon->OnFallbackClosed = [this] { BeendenClick(); };
+  FMainMoon = new TMoon(this);
+  FMainMoon->SetMoonSize(ms64);
+  FMainMoon->hide();
+  BuildMenu();
+  FTrayIcon->SetPopupMenu(FPopupMenu);
+  FNotifier = new TDesktopNotifier(this);
+  FNotifier->OnActivated = [this] { FMessageForms.RaiseWindow(); };
+  FMessageForms.Notifier = FNotifier;
+  FMessageForms.NotificationIcon = [this] { return FMainMoon->IconImage(64); };
+  FScheduler.SetMessageSink(&FMessageForms);
+  FMessageForms.OnWindowClosed = [this] { HideTaskbarButton(); };
+  FScheduler.SetOnTick([this](TDateTime now) { IconStep(now); });
+  if (seams)
+    seams(*this);
+  FormCreate(args);
+}
+
+void TSysTrayIconForm::InstallDefaultSeams() {
+  FSeams.MessageBox = [](QMessageBox::Icon icon, const QString &text,
+                         QMessageBox::StandardButtons buttons) {
     QMessageBox box(icon, AppTitle, text, buttons);
     return static_cast<QMessageBox::StandardButton>(box.exec());
   };
-  Seams.ChooseFile = [this](bool save, const QString &title, const QString &preset) {
+  FSeams.ChooseFile = [this](bool save, const QString &title, const QString &preset) {
     return ChooseActionFile(this, save, title, preset);
   };
-  Seams.RunEditor = [](TEditorSession &session) {
+  FSeams.RunEditor = [](TEditorSession &session) {
     // A window of its own (no parent), so that it gets a task-bar entry.
     TMainForm form;
     form.LoadSession(session);
@@ -69,135 +94,104 @@ TSysTrayIconForm::TSysTrayIconForm(const TStartupArgs &args,
     const bool accepted = form.exec() == QDialog::Accepted;
     if (accepted) {
       // A file loaded or saved under another name becomes the configuration file with OK.
-      session.ConfigFileName = form.ConfigFileName;
+      session.ConfigFileName = form.ConfigFileName();
       session.Rows = form.Rows();
       session.IntervalMs =
           static_cast<std::uint64_t>(form.IntervalMs()); // digits only: never below 0
     }
     return accepted;
   };
-  Seams.ShowHelpContents = [] { ShowHelpTopic(0); };
-  Seams.ShowAboutBox = [this] {
-    TAboutBox box(Scheduler.ConfigFileName, this);
+  FSeams.ShowHelpContents = [] { ShowHelpTopic(0); };
+  FSeams.ShowAboutBox = [this] {
+    TAboutBox box(FScheduler.ConfigFileName(), this);
     box.SetMailAddress(QString::fromLatin1(KronolabMailAddress));
     box.AddInfoPages(TInfoAdds());
     box.exec();
   };
-  Seams.KeyboardModifiers = [] { return QGuiApplication::queryKeyboardModifiers(); };
+  FSeams.KeyboardModifiers = [] { return QGuiApplication::queryKeyboardModifiers(); };
   // Not quit(): that asks every window first, and one that refuses (a question box still
   // open) would keep the program running unseen.
-  Seams.Quit = [] { QCoreApplication::exit(0); };
-  Seams.FollowConfigFile = [](const QString &) { return QString(); };
-  Seams.RunByAnother = [](const QString &) { return false; };
-
-  Timer = new QTimer(this);
-  Timer->setTimerType(Qt::CoarseTimer);
-  connect(Timer, &QTimer::timeout, this, [this] { Scheduler.TimerTimer(); });
-  TrayIcon = new TRxTrayIcon(this);
-  TrayIcon->OnDblClick = [this] { TrayIconClick(); };
-  TrayIcon->OnNoTrayArea = [this](const QString &message) {
-    Scheduler.ShowMessageWindow(AppTitle, QString(), message);
-  };
-  TrayIcon->OnFallbackClosed = [this] { BeendenClick(); };
-  MainMoon = new TMoon(this);
-  MainMoon->SetMoonSize(ms64);
-  MainMoon->hide();
-  BuildMenu();
-  TrayIcon->SetPopupMenu(PopupMenu);
-  Notifier = new TDesktopNotifier(this);
-  Notifier->OnActivated = [this] { MessageForms.RaiseWindow(); };
-  MessageForms.Notifier = Notifier;
-  MessageForms.NotificationIcon = [this] { return MainMoon->IconImage(64); };
-  Scheduler.MessageSink = &MessageForms;
-  MessageForms.OnWindowClosed = [this] { HideTaskbarButton(); };
-  Scheduler.OnTick = [this](TDateTime now) { IconStep(now); };
-  if (seams)
-    seams(*this);
-  FormCreate(args);
+  FSeams.Quit = [] { QCoreApplication::exit(0); };
+  FSeams.FollowConfigFile = [](const QString &) { return QString(); };
+  FSeams.RunByAnother = [](const QString &) { return false; };
 }
 
 TSysTrayIconForm::~TSysTrayIconForm() {
-  // FormDestroy: the scheduler frees its lists; the tray icon leaves the notification area.
-  Timer->stop();
+  // The tray icon leaves the notification area before the scheduler frees its lists.
+  FTimer->stop();
   // The history window reads the scheduler's journal, which goes with us.
   delete FHistory.data();
-  TrayIcon->SetActive(false);
+  FTrayIcon->SetActive(false);
   if (auto *app = dynamic_cast<TApplication *>(QCoreApplication::instance()))
     app->OnException = nullptr;
-  if (SysTrayIconForm == this)
-    SysTrayIconForm = nullptr;
 }
 
 void TSysTrayIconForm::BuildMenu() {
-  PopupMenu = new QMenu(this);
+  FPopupMenu = new QMenu(this);
   auto item = [this](const QString &caption, void (TSysTrayIconForm::*handler)()) {
-    QAction *action = PopupMenu->addAction(caption);
+    QAction *action = FPopupMenu->addAction(caption);
     connect(action, &QAction::triggered, this, [this, handler] { (this->*handler)(); });
     return action;
   };
-  StoppedItem = PopupMenu->addAction(QStringLiteral("Programm an&gehalten"));
-  StoppedItem->setCheckable(true);
-  connect(StoppedItem, &QAction::triggered, this, [this] {
-    // The menu has flipped the check mark already; StoppedItemClick flips it itself.
-    StoppedItem->setChecked(!StoppedItem->isChecked());
-    StoppedItemClick();
-  });
-  Einstellungen1 = item(QStringLiteral("&Aktionen..."), &TSysTrayIconForm::TrayIconClick);
-  Verlauf1 = item(QStringLiteral("&Verlauf..."), &TSysTrayIconForm::Verlauf1Click);
-  PopupMenu->addSeparator(); // N2
-  AktionenLaden1 =
+  FMenu.StoppedItem = FPopupMenu->addAction(QStringLiteral("Programm an&gehalten"));
+  FMenu.StoppedItem->setCheckable(true);
+  // The menu has flipped the check mark already; StoppedItemClick sets it from the scheduler.
+  connect(FMenu.StoppedItem, &QAction::triggered, this, [this] { StoppedItemClick(); });
+  FMenu.Einstellungen1 = item(QStringLiteral("&Aktionen..."), &TSysTrayIconForm::TrayIconClick);
+  FMenu.Verlauf1 = item(QStringLiteral("&Verlauf..."), &TSysTrayIconForm::Verlauf1Click);
+  FPopupMenu->addSeparator();
+  FMenu.AktionenLaden1 =
       item(QStringLiteral("Aktionen &laden..."), &TSysTrayIconForm::AktionenLaden1Click);
-  Aktionensichern1 =
+  FMenu.Aktionensichern1 =
       item(QStringLiteral("Aktionen &sichern..."), &TSysTrayIconForm::Aktionensichern1Click);
-  PopupMenu->addSeparator(); // N3
-  StopperUmschaltermglichen1 = item(QStringLiteral("Stop per Umschalt bei Start ermöglichen"),
-                                    &TSysTrayIconForm::StopperUmschaltermglichen1Click);
-  StopperUmschaltermglichen1->setCheckable(true);
-  Protokollfuehren1 =
+  FPopupMenu->addSeparator();
+  FMenu.StopperUmschaltermglichen1 = item(QStringLiteral("Stop per Umschalt bei Start ermöglichen"),
+                                          &TSysTrayIconForm::StopperUmschaltermglichen1Click);
+  FMenu.StopperUmschaltermglichen1->setCheckable(true);
+  FMenu.Protokollfuehren1 =
       item(QStringLiteral("Protokoll führen"), &TSysTrayIconForm::Protokollfuehren1Click);
-  Protokollfuehren1->setCheckable(true);
-  DesktopNotifications1 = item(QStringLiteral("Desktop-Benachrichtigungen"),
-                               &TSysTrayIconForm::DesktopNotifications1Click);
-  DesktopNotifications1->setCheckable(true);
-  AutostartItem =
+  FMenu.Protokollfuehren1->setCheckable(true);
+  FMenu.DesktopNotifications1 = item(QStringLiteral("Desktop-Benachrichtigungen"),
+                                     &TSysTrayIconForm::DesktopNotifications1Click);
+  FMenu.DesktopNotifications1->setCheckable(true);
+  FMenu.AutostartItem =
       item(QStringLiteral("Beim Anmelden starten"), &TSysTrayIconForm::AutostartItemClick);
-  AutostartItem->setCheckable(true);
+  FMenu.AutostartItem->setCheckable(true);
   // The entry may have been written or removed outside the program meanwhile.
-  connect(PopupMenu, &QMenu::aboutToShow, this,
-          [this] { AutostartItem->setChecked(AutostartEnabled()); });
-  PopupMenu->addSeparator(); // Sep1
-  Beenden = item(QStringLiteral("&Beenden"), &TSysTrayIconForm::BeendenClick);
-  PopupMenu->addSeparator(); // N1
-  Hilfe1 = item(QStringLiteral("&Hilfe"), &TSysTrayIconForm::Hilfe1Click);
-  Info1 = item(QStringLiteral("&Info..."), &TSysTrayIconForm::Info1Click);
+  connect(FPopupMenu, &QMenu::aboutToShow, this,
+          [this] { FMenu.AutostartItem->setChecked(AutostartEnabled()); });
+  FPopupMenu->addSeparator();
+  FMenu.Beenden = item(QStringLiteral("&Beenden"), &TSysTrayIconForm::BeendenClick);
+  FPopupMenu->addSeparator();
+  FMenu.Hilfe1 = item(QStringLiteral("&Hilfe"), &TSysTrayIconForm::Hilfe1Click);
+  FMenu.Info1 = item(QStringLiteral("&Info..."), &TSysTrayIconForm::Info1Click);
 }
 
 void TSysTrayIconForm::Report(const std::exception &error) {
-  Scheduler.HandleAppException(error);
+  FScheduler.HandleAppException(error);
 }
 
 void TSysTrayIconForm::FormCreate(const TStartupArgs &args) {
-  PausedIcon = QIcon(QApplication::windowIcon());
-  TrayIcon->SetIcon(QIcon(QApplication::windowIcon()));
+  FPausedIcon = QIcon(QApplication::windowIcon());
+  FTrayIcon->SetIcon(QIcon(QApplication::windowIcon()));
   FShownIcon = QApplication::windowIcon();
-  TrayIcon->SetHint(AppTitle);
-  TrayIcon->SetActive(true);
+  FTrayIcon->SetHint(AppTitle);
+  FTrayIcon->SetActive(true);
   if (auto *app = dynamic_cast<TApplication *>(QCoreApplication::instance()))
     app->OnException = [this](const std::exception &error) { Report(error); };
   // The timer belongs to the host from its creation; ticks begin with the event loop.
   ApplyInterval();
   try {
     const TStartupFiles files = StartupFileNames(args.Arguments, args.CurrentFolder);
-    Scheduler.ConfigFileName = files.ConfigFileName;
-    Scheduler.LogFileName = files.LogFileName;
-    RemoveStaleSaveFiles(Scheduler.ConfigFileName);
-    Scheduler.LoadConfiguration(Scheduler.ConfigFileName);
-    ++FListGeneration;
+    FScheduler.SetConfigFileName(files.ConfigFileName);
+    FScheduler.SetLogFileName(files.LogFileName);
+    RemoveStaleSaveFiles(FScheduler.ConfigFileName());
+    FScheduler.LoadConfiguration(FScheduler.ConfigFileName());
     ShowSettings();
     OpenJournal();
-    Scheduler.MergeJournalLastDates();
+    FScheduler.MergeJournalLastDates();
     ApplyInterval();
-    IconStep(Scheduler.Clock());
+    IconStep(FScheduler.Clock());
   } catch (const std::exception &error) {
     Report(error);
   }
@@ -206,15 +200,8 @@ void TSysTrayIconForm::FormCreate(const TStartupArgs &args) {
 void TSysTrayIconForm::FormShow() {
   HideTaskbarButton();
   ShowSettings();
-  if (!Scheduler.NoShiftReaction && (Seams.KeyboardModifiers() & Qt::ShiftModifier)) {
-    StoppedItemClick();
-    // A start that silently does nothing looks broken: say why and how to go on.
-    Scheduler.ShowMessageWindow(
-        AppTitle, QString(),
-        QStringLiteral("Kronolab ist angehalten, weil beim Start die Umschalttaste gedrückt "
-                       "war. Bis Sie im Menü den Haken bei \"Programm angehalten\" entfernen, "
-                       "führt Kronolab keine Aktion aus."));
-  }
+  if (FScheduler.PauseForShiftAtStart(FSeams.KeyboardModifiers() & Qt::ShiftModifier))
+    ShowPauseState();
 }
 
 void TSysTrayIconForm::HideTaskbarButton() {
@@ -225,18 +212,18 @@ void TSysTrayIconForm::HideTaskbarButton() {
 }
 
 bool TSysTrayIconForm::Paused() const {
-  return StoppedItem->isChecked();
+  return FScheduler.Paused();
 }
 
 void TSysTrayIconForm::ApplyInterval() {
-  const unsigned interval = std::min<unsigned>(Scheduler.Interval, INT32_MAX);
-  if (interval == 0 || Paused()) {
-    Timer->stop();
-    Timer->setInterval(static_cast<int>(interval));
+  const auto interval = static_cast<int>(std::min<unsigned>(FScheduler.Interval(), INT32_MAX));
+  if (FScheduler.TimerInterval() == 0) {
+    FTimer->stop();
+    FTimer->setInterval(interval);
     return;
   }
-  if (!Timer->isActive() || Timer->interval() != static_cast<int>(interval))
-    Timer->start(static_cast<int>(interval));
+  if (!FTimer->isActive() || FTimer->interval() != interval)
+    FTimer->start(interval);
 }
 
 void TSysTrayIconForm::ShowIcon(const QIcon &icon) {
@@ -246,15 +233,15 @@ void TSysTrayIconForm::ShowIcon(const QIcon &icon) {
     FShownIcon = icon;
     QApplication::setWindowIcon(icon);
   }
-  TrayIcon->SetIcon(icon);
+  FTrayIcon->SetIcon(icon);
 }
 
 void TSysTrayIconForm::IconStep(TDateTime now) {
-  MainMoon->SetDate(now);
-  ShowIcon(MainMoon->GetIcon());
+  FMainMoon->SetDate(now);
+  ShowIcon(FMainMoon->GetIcon());
   // Each tick can move the next due point (a run recorded, an interval passed); a second is
   // as fine as the tooltip shows it, so shorter intervals need not work it out again.
-  if (!Paused() && (FHintGeneration != FListGeneration || FHintTime == 0 ||
+  if (!Paused() && (FHintGeneration != FScheduler.ListGeneration() || FHintTime == 0 ||
                     now - FHintTime >= 1000.0 / MSecsPerDay || now < FHintTime))
     ShowRunningHint(now);
 }
@@ -262,8 +249,8 @@ void TSysTrayIconForm::IconStep(TDateTime now) {
 QString TSysTrayIconForm::RunningHint(TDateTime now) const {
   const TActionEntry *next = nullptr;
   TDateTime nextPoint = 0;
-  for (int i = 0; i < Scheduler.ActionList.Count(); ++i) {
-    const TActionEntry *entry = Scheduler.ActionList[i];
+  for (int i = 0; i < FScheduler.ActionList().Count(); ++i) {
+    const TActionEntry *entry = FScheduler.ActionList()[i];
     const TDateTime point = TScheduler::NextDuePoint(*entry, now);
     if (point != 0 && (next == nullptr || point < nextPoint)) {
       next = entry;
@@ -283,32 +270,37 @@ QString TSysTrayIconForm::RunningHint(TDateTime now) const {
 
 void TSysTrayIconForm::ShowRunningHint(TDateTime now) {
   FHintTime = now;
-  FHintGeneration = FListGeneration;
-  TrayIcon->SetHint(RunningHint(now));
+  FHintGeneration = FScheduler.ListGeneration();
+  FTrayIcon->SetHint(RunningHint(now));
 }
 
 void TSysTrayIconForm::StoppedItemClick() {
-  StoppedItem->setChecked(!StoppedItem->isChecked());
+  FScheduler.SetPaused(!FScheduler.Paused());
+  ShowPauseState();
+}
+
+void TSysTrayIconForm::ShowPauseState() {
+  FMenu.StoppedItem->setChecked(Paused());
   ApplyInterval();
   if (Paused()) {
-    ShowIcon(PausedIcon);
-    TrayIcon->SetHint(AppTitle + PausedSuffix);
+    ShowIcon(FPausedIcon);
+    FTrayIcon->SetHint(AppTitle + PausedSuffix);
   } else {
-    ShowIcon(MainMoon->GetIcon());
-    ShowRunningHint(Scheduler.Clock());
+    ShowIcon(FMainMoon->GetIcon());
+    ShowRunningHint(FScheduler.Clock());
   }
 }
 
 void TSysTrayIconForm::ShowSettings() {
-  StopperUmschaltermglichen1->setChecked(!Scheduler.NoShiftReaction);
-  Protokollfuehren1->setChecked(Scheduler.Logging);
-  DesktopNotifications1->setChecked(Scheduler.DesktopNotifications);
-  Notifier->Enabled = Scheduler.DesktopNotifications;
-  AutostartItem->setChecked(AutostartEnabled());
+  FMenu.StopperUmschaltermglichen1->setChecked(!FScheduler.NoShiftReaction());
+  FMenu.Protokollfuehren1->setChecked(FScheduler.Logging());
+  FMenu.DesktopNotifications1->setChecked(FScheduler.DesktopNotifications());
+  FNotifier->Enabled = FScheduler.DesktopNotifications();
+  FMenu.AutostartItem->setChecked(AutostartEnabled());
 }
 
 void TSysTrayIconForm::DesktopNotifications1Click() {
-  Scheduler.DesktopNotifications = !Scheduler.DesktopNotifications;
+  FScheduler.SetDesktopNotifications(!FScheduler.DesktopNotifications());
   ShowSettings();
 }
 
@@ -316,9 +308,10 @@ void TSysTrayIconForm::AutostartItemClick() {
   try {
     // The entry starts this very program, with the files it was started with.
     QStringList arguments;
-    if (Scheduler.ConfigFileName != ConfigFileLocation() ||
-        Scheduler.LogFileName != ChangeFileExt(Scheduler.ConfigFileName, QStringLiteral(".log")))
-      arguments << Scheduler.ConfigFileName << Scheduler.LogFileName;
+    if (FScheduler.ConfigFileName() != ConfigFileLocation() ||
+        FScheduler.LogFileName() !=
+            ChangeFileExt(FScheduler.ConfigFileName(), QStringLiteral(".log")))
+      arguments << FScheduler.ConfigFileName() << FScheduler.LogFileName();
     SetAutostart(!AutostartEnabled(), QCoreApplication::applicationFilePath(), arguments);
   } catch (const std::exception &error) {
     Report(error);
@@ -327,13 +320,13 @@ void TSysTrayIconForm::AutostartItemClick() {
 }
 
 void TSysTrayIconForm::StopperUmschaltermglichen1Click() {
-  Scheduler.NoShiftReaction = !Scheduler.NoShiftReaction;
-  StopperUmschaltermglichen1->setChecked(!Scheduler.NoShiftReaction);
+  FScheduler.SetNoShiftReaction(!FScheduler.NoShiftReaction());
+  FMenu.StopperUmschaltermglichen1->setChecked(!FScheduler.NoShiftReaction());
 }
 
 void TSysTrayIconForm::Protokollfuehren1Click() {
   // Saved with the configuration, as every setting.
-  Scheduler.Logging = !Scheduler.Logging;
+  FScheduler.SetLogging(!FScheduler.Logging());
   ShowSettings();
 }
 
@@ -346,28 +339,13 @@ void TSysTrayIconForm::TrayIconClick() {
     }
     return;
   }
-  if (!Seams.RunEditor)
+  if (!FSeams.RunEditor)
     return;
-  TEditorSession session;
-  session.Copies = Scheduler.Actions();
-  session.IntervalMs = Scheduler.Interval;
-  session.ConfigFileName = Scheduler.ConfigFileName;
-  session.RunByAnother = Seams.RunByAnother;
-  session.Journal = Scheduler.Journal();
-  session.JournalIds = Scheduler.JournalEntryIds();
-  session.RunNow = [this](const TActionEntry &entry, std::int64_t journalId, int number) {
-    return Scheduler.RunNow(entry, journalId, number);
-  };
-  // Where each copy came from, to take over the runs that ticks record meanwhile.
-  std::vector<const TActionEntry *> origins;
-  for (int i = 0; i < Scheduler.ActionList.Count(); ++i)
-    origins.push_back(Scheduler.ActionList[i]);
-  const std::uint64_t generation = FListGeneration;
-
+  TEditorSession session = NewEditorSession();
   FOpenEditor = &session;
   bool accepted = false;
   try {
-    accepted = Seams.RunEditor(session);
+    accepted = FSeams.RunEditor(session);
   } catch (const std::exception &error) {
     FOpenEditor = nullptr;
     HideTaskbarButton();
@@ -375,74 +353,50 @@ void TSysTrayIconForm::TrayIconClick() {
     return;
   }
   FOpenEditor = nullptr;
+  if (accepted)
+    TakeEditorSession(session);
+  HideTaskbarButton();
+}
+
+TEditorSession TSysTrayIconForm::NewEditorSession() {
+  TEditorSession session;
+  static_cast<TListEditSession &>(session) = FScheduler.BeginListEdit();
+  session.RunByAnother = FSeams.RunByAnother;
+  session.Journal = FScheduler.Journal();
+  session.RunNow = [this](const TActionEntry &entry, std::int64_t journalId, int number) {
+    return FScheduler.RunNow(entry, journalId, number);
+  };
+  return session;
+}
+
+void TSysTrayIconForm::TakeEditorSession(const TEditorSession &session) {
   try {
-    if (accepted) {
-      const QString journalBefore =
-          Scheduler.Journal() ? Scheduler.Journal()->FileName() : QString();
-      // Another scheduler on the file the editor chose would run its calls twice: then the
-      // configuration stays where it was.
-      const QString refused = session.ConfigFileName == Scheduler.ConfigFileName
-                                  ? QString()
-                                  : Seams.FollowConfigFile(session.ConfigFileName);
-      if (refused.isEmpty())
-        Scheduler.ConfigFileName = session.ConfigFileName;
-      else
-        Scheduler.ShowMessageWindow(QStringLiteral("Fehler"), QString(), refused);
-      // The journal lies beside the configuration and follows it to another file.
-      OpenJournal();
-      const bool sameJournal =
-          Scheduler.Journal() && Scheduler.Journal()->FileName() == journalBefore;
-      Scheduler.Interval =
-          static_cast<unsigned>(std::min<std::uint64_t>(session.IntervalMs, UINT32_MAX));
-      if (Scheduler.Interval == 0) {
-        Seams.MessageBox(
-            QMessageBox::Warning,
-            QStringLiteral("Der Abfrage-Intervall ist unkorrekt angegeben und wird auf 1 "
-                           "Min eingestellt !"),
-            QMessageBox::Ok);
-        Scheduler.Interval = 60000;
-      }
-      ApplyInterval();
-      std::vector<TActionEntry> entries;
-      entries.reserve(session.Rows.size());
-      // The journal's ids are those of the journal the editor was opened with.
-      std::vector<std::int64_t> editedFrom;
-      for (const TEditorRow &row : session.Rows) {
-        editedFrom.push_back(sameJournal ? row.JournalId : 0);
-        TActionEntry entry = row.Entry;
-        // A run recorded by a tick while the editor was open is kept, unless the user set
-        // the last run himself.
-        if (!row.LastDateChanged && generation == FListGeneration && row.Origin >= 0 &&
-            static_cast<std::size_t>(row.Origin) < origins.size())
-          entry.LastDate =
-              std::max(entry.LastDate, origins[static_cast<std::size_t>(row.Origin)]->LastDate);
-        entries.push_back(entry);
-      }
-      Scheduler.SetActions(entries);
-      ++FListGeneration;
-      Scheduler.SaveConfiguration(Scheduler.ConfigFileName);
-      // Saved: from now on the journal starts each entry from what the editor gave it, so
-      // that a last run the user reset is not overruled by the journal at the next start.
-      Scheduler.JournalBaseline(editedFrom);
-      if (FHistory)
-        FHistory->SetActions(HistoryActions());
-    }
+    if (FScheduler.TakeEditorSession(session, FSeams.FollowConfigFile).IntervalCorrected)
+      FSeams.MessageBox(QMessageBox::Warning,
+                        QStringLiteral("Der Abfrage-Intervall ist unkorrekt angegeben und wird "
+                                       "auf 1 Min eingestellt !"),
+                        QMessageBox::Ok);
   } catch (const std::exception &error) {
     Report(error);
   }
-  HideTaskbarButton();
+  ApplyInterval();
+  ShowHistoryList();
+}
+
+void TSysTrayIconForm::ShowHistoryList() {
+  // The journal follows the configuration to another file; the entries are the new list's.
+  if (FHistory) {
+    FHistory->SetJournal(FScheduler.Journal());
+    FHistory->SetActions(HistoryActions());
+  }
 }
 
 void TSysTrayIconForm::AktionenLaden1Click() {
   try {
-    const QString file = Seams.ChooseFile(false, QStringLiteral("Aktionen laden"), QString());
+    const QString file = FSeams.ChooseFile(false, QStringLiteral("Aktionen laden"), QString());
     if (!file.isEmpty()) {
-      ++FListGeneration;
-      Scheduler.LoadConfiguration(file);
-      // Entries of the file that have run here already are not made again.
-      Scheduler.MergeJournalLastDates();
-      if (FHistory)
-        FHistory->SetActions(HistoryActions());
+      FScheduler.LoadActionFile(file);
+      ShowHistoryList();
       ApplyInterval();
       ShowSettings();
     }
@@ -455,47 +409,37 @@ void TSysTrayIconForm::AktionenLaden1Click() {
 void TSysTrayIconForm::Aktionensichern1Click() {
   try {
     const QString file =
-        Seams.ChooseFile(true, QStringLiteral("Aktionen sichern"), Scheduler.ConfigFileName);
-    // That scheduler would write its own list over ours when it ends.
-    if (!file.isEmpty() && Seams.RunByAnother(file))
-      Scheduler.ShowMessageWindow(QStringLiteral("Fehler"), QString(),
-                                  NotSavedForAnotherSchedulerText(file));
-    else if (!file.isEmpty())
-      Scheduler.SaveConfiguration(file);
+        FSeams.ChooseFile(true, QStringLiteral("Aktionen sichern"), FScheduler.ConfigFileName());
+    if (!file.isEmpty())
+      FScheduler.SaveActionFile(file, FSeams.RunByAnother);
   } catch (const std::exception &error) {
     Report(error);
   }
   HideTaskbarButton();
 }
 
-void TSysTrayIconForm::SaveConfiguration() {
-  // Without a configuration file (its location could not be made) there is nothing to write.
-  if (!Scheduler.ConfigFileName.isEmpty())
-    Scheduler.SaveConfiguration(Scheduler.ConfigFileName);
-}
-
 void TSysTrayIconForm::BeendenClick() {
   try {
-    SaveConfiguration();
+    FScheduler.SaveConfiguration();
   } catch (const std::exception &error) {
     const auto *failure = dynamic_cast<const EInOutError *>(&error);
-    if (Seams.MessageBox(
-            QMessageBox::Warning,
-            ConfigWriteErrorText(Scheduler.ConfigFileName, failure ? failure->Reason() : QString()),
-            QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
+    if (FSeams.MessageBox(QMessageBox::Warning,
+                          ConfigWriteErrorText(FScheduler.ConfigFileName(),
+                                               failure ? failure->Reason() : QString()),
+                          QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
       return;
   }
   FExitSaved = true;
-  Seams.Quit();
+  FSeams.Quit();
 }
 
 void TSysTrayIconForm::Hilfe1Click() {
-  if (Seams.ShowHelpContents)
-    Seams.ShowHelpContents();
+  if (FSeams.ShowHelpContents)
+    FSeams.ShowHelpContents();
 }
 
 void TSysTrayIconForm::Info1Click() {
-  Seams.ShowAboutBox();
+  FSeams.ShowAboutBox();
   HideTaskbarButton();
 }
 
@@ -503,7 +447,7 @@ bool TSysTrayIconForm::SaveOnExit() {
   if (FExitSaved)
     return true;
   try {
-    SaveConfiguration();
+    FScheduler.SaveConfiguration();
     return true;
   } catch (const std::exception &error) {
     std::fprintf(stderr, "kronolab: %s\n", error.what());
@@ -514,7 +458,7 @@ bool TSysTrayIconForm::SaveOnExit() {
 void TSysTrayIconForm::EndWithoutAsking() {
   SaveOnExit();
   FExitSaved = true;
-  Seams.Quit();
+  FSeams.Quit();
 }
 
 void TSysTrayIconForm::HandOverRequest() {
@@ -523,16 +467,17 @@ void TSysTrayIconForm::HandOverRequest() {
 }
 
 void TSysTrayIconForm::OpenJournal() {
-  Scheduler.OpenJournal();
+  FScheduler.OpenJournal();
   if (FHistory)
-    FHistory->SetJournal(Scheduler.Journal());
+    FHistory->SetJournal(FScheduler.Journal());
 }
 
 std::vector<THistoryAction> TSysTrayIconForm::HistoryActions() const {
-  const std::vector<std::int64_t> ids = Scheduler.JournalEntryIds();
+  const std::vector<std::int64_t> ids = FScheduler.JournalEntryIds();
   std::vector<THistoryAction> actions;
-  for (int i = 0; i < Scheduler.ActionList.Count(); ++i)
-    actions.push_back({i + 1, Scheduler.ActionList[i]->Action, ids[static_cast<std::size_t>(i)]});
+  for (int i = 0; i < FScheduler.ActionList().Count(); ++i)
+    actions.push_back(
+        {i + 1, FScheduler.ActionList()[i]->Action, ids[static_cast<std::size_t>(i)]});
   return actions;
 }
 
@@ -544,14 +489,11 @@ void TSysTrayIconForm::Verlauf1Click() {
     return;
   }
   // A window of its own, open beside the tray for as long as the user likes.
-  auto *form = new THistoryForm(Scheduler.Journal());
+  auto *form = new THistoryForm(FScheduler.Journal());
   form->setAttribute(Qt::WA_DeleteOnClose);
   form->SetActions(HistoryActions());
   form->RunNow = [this](std::int64_t entryId) {
-    const std::vector<std::int64_t> ids = Scheduler.JournalEntryIds();
-    const auto at = std::find(ids.begin(), ids.end(), entryId);
-    return entryId != 0 && at != ids.end() &&
-           Scheduler.RunNow(static_cast<int>(at - ids.begin())).Done;
+    return FScheduler.RunNowByJournalId(entryId).Done;
   };
   connect(form, &QObject::destroyed, this, [this] { HideTaskbarButton(); });
   FHistory = form;

@@ -72,28 +72,33 @@ public:
                             const std::function<void(TSysTrayIconForm &)> &seams = nullptr);
   ~TSysTrayIconForm() override;
 
-  TScheduler Scheduler;
-  QTimer *Timer = nullptr;
-  TRxTrayIcon *TrayIcon = nullptr;
-  TMoon *MainMoon = nullptr;
-  QMenu *PopupMenu = nullptr;
-  QAction *StoppedItem = nullptr;
-  QAction *Einstellungen1 = nullptr;
-  QAction *Verlauf1 = nullptr;
-  QAction *AktionenLaden1 = nullptr;
-  QAction *Aktionensichern1 = nullptr;
-  QAction *StopperUmschaltermglichen1 = nullptr;
-  QAction *Protokollfuehren1 = nullptr;
-  QAction *DesktopNotifications1 = nullptr;
-  QAction *AutostartItem = nullptr;
-  QAction *Beenden = nullptr;
-  QAction *Hilfe1 = nullptr;
-  QAction *Info1 = nullptr;
-  QIcon PausedIcon;
-  TMessageFormSink MessageForms;
-  TDesktopNotifier *Notifier = nullptr;
-
-  TTrayHostSeams Seams;
+  // The engine this host shows and forwards to.
+  TScheduler &Scheduler() { return FScheduler; }
+  const TScheduler &Scheduler() const { return FScheduler; }
+  // The tick's timer; it follows the scheduler's TimerInterval.
+  QTimer *Timer() const { return FTimer; }
+  TRxTrayIcon *TrayIcon() const { return FTrayIcon; }
+  // The hidden moon that paints the icon.
+  TMoon *MainMoon() const { return FMainMoon; }
+  QMenu *PopupMenu() const { return FPopupMenu; }
+  // The tray menu's items, named after their handlers.
+  QAction *StoppedItem() const { return FMenu.StoppedItem; }
+  QAction *Einstellungen1() const { return FMenu.Einstellungen1; }
+  QAction *Verlauf1() const { return FMenu.Verlauf1; }
+  QAction *AktionenLaden1() const { return FMenu.AktionenLaden1; }
+  QAction *Aktionensichern1() const { return FMenu.Aktionensichern1; }
+  QAction *StopperUmschaltermglichen1() const { return FMenu.StopperUmschaltermglichen1; }
+  QAction *Protokollfuehren1() const { return FMenu.Protokollfuehren1; }
+  QAction *DesktopNotifications1() const { return FMenu.DesktopNotifications1; }
+  QAction *AutostartItem() const { return FMenu.AutostartItem; }
+  QAction *Beenden() const { return FMenu.Beenden; }
+  QAction *Hilfe1() const { return FMenu.Hilfe1; }
+  QAction *Info1() const { return FMenu.Info1; }
+  // The application's icon as it was at start, shown while paused.
+  const QIcon &PausedIcon() const { return FPausedIcon; }
+  TDesktopNotifier *Notifier() const { return FNotifier; }
+  // The dialogs and the outside world; tests and main replace them.
+  TTrayHostSeams &Seams() { return FSeams; }
 
   // Keyboard check at the start; run once when the event loop begins.
   void FormShow();
@@ -115,7 +120,7 @@ public:
   void Info1Click();
 
   bool Paused() const;
-  // The timer follows Scheduler.Interval: 0 or paused means no ticks.
+  // The timer follows the scheduler's TimerInterval: 0 or paused means no ticks.
   void ApplyInterval();
   // The tick's picture step: the moon of now becomes the application's and the tray's icon,
   // and the tooltip names the next due action (worked out at most once a second).
@@ -134,6 +139,23 @@ public:
   THistoryForm *HistoryWindow() const { return FHistory.data(); }
 
 private:
+  // The items of the tray menu.
+  struct TTrayMenu {
+    QAction *StoppedItem = nullptr;
+    QAction *Einstellungen1 = nullptr;
+    QAction *Verlauf1 = nullptr;
+    QAction *AktionenLaden1 = nullptr;
+    QAction *Aktionensichern1 = nullptr;
+    QAction *StopperUmschaltermglichen1 = nullptr;
+    QAction *Protokollfuehren1 = nullptr;
+    QAction *DesktopNotifications1 = nullptr;
+    QAction *AutostartItem = nullptr;
+    QAction *Beenden = nullptr;
+    QAction *Hilfe1 = nullptr;
+    QAction *Info1 = nullptr;
+  };
+
+  void InstallDefaultSeams();
   void FormCreate(const TStartupArgs &args);
   void BuildMenu();
   // The menu's check marks (and the notifier) follow the loaded settings.
@@ -141,23 +163,35 @@ private:
   void ShowIcon(const QIcon &icon);
   void ShowRunningHint(TDateTime now);
   void Report(const std::exception &error);
-  void SaveConfiguration();
+  // The pause as the scheduler holds it: check mark, timer, icon and hint.
+  void ShowPauseState();
+  // The editor's session from the scheduler's list, with the dialogs' seams.
+  TEditorSession NewEditorSession();
+  // The editor's OK: the scheduler takes the session, the windows show the outcome.
+  void TakeEditorSession(const TEditorSession &session);
+  // The open history window follows the scheduler's journal and list.
+  void ShowHistoryList();
 
   // The history window's filter: the current entries with their journal ids.
   std::vector<THistoryAction> HistoryActions() const;
   void OpenJournal();
 
+  TScheduler FScheduler;
+  QTimer *FTimer = nullptr;
+  TRxTrayIcon *FTrayIcon = nullptr;
+  TMoon *FMainMoon = nullptr;
+  QMenu *FPopupMenu = nullptr;
+  TTrayMenu FMenu;
+  QIcon FPausedIcon;
+  TMessageFormSink FMessageForms;
+  TDesktopNotifier *FNotifier = nullptr;
+  TTrayHostSeams FSeams;
+
   QIcon FShownIcon;
   QPointer<THistoryForm> FHistory;
   TEditorSession *FOpenEditor = nullptr;
-  // Counts replacements of the action list, so that the editor's copies know whether the
-  // entries they came from still exist.
-  std::uint64_t FListGeneration = 0;
   bool FExitSaved = false;
   // When the tooltip's next action was last worked out (0: never), and for which list.
   TDateTime FHintTime = 0;
   std::uint64_t FHintGeneration = 0;
 };
-
-// The tray host, while it exists.
-extern TSysTrayIconForm *SysTrayIconForm;

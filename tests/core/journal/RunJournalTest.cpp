@@ -50,10 +50,10 @@ protected:
                                     const TRunJournalOptions &options = {},
                                     TPlatform &platform = SystemPlatform()) {
     auto scheduler = std::make_unique<TScheduler>(platform);
-    scheduler->MessageSink = &Sink;
-    scheduler->Clock = [this] { return Now; };
-    scheduler->ConfigFileName = Config();
-    scheduler->LogFileName = Dir.filePath(QStringLiteral("kronolab.log"));
+    scheduler->SetMessageSink(&Sink);
+    scheduler->SetClock([this] { return Now; });
+    scheduler->SetConfigFileName(Config());
+    scheduler->SetLogFileName(Dir.filePath(QStringLiteral("kronolab.log")));
     if (!entries.empty()) {
       scheduler->SetActions(entries);
       scheduler->SaveConfiguration(Config());
@@ -95,7 +95,7 @@ protected:
 TEST_F(Journal, EveryCatchUpCallIsCommittedWithItsOwnDuePointBeforeItRuns) {
   auto scheduler =
       Start({Frequency(QStringLiteral("\"Stunde\""), At(2026, 12, 6, 9), 1.0 / 24, true)});
-  scheduler->Logging = true;
+  scheduler->SetLogging(true);
   // While each message is shown, a second reader already finds its call committed.
   std::vector<std::vector<TCallRecord>> seen;
   struct TPeekingSink : TMessageSink {
@@ -107,7 +107,7 @@ TEST_F(Journal, EveryCatchUpCallIsCommittedWithItsOwnDuePointBeforeItRuns) {
     ASSERT_TRUE(reader.OpenForReading(JournalFile())) << reader.Problem().toStdString();
     seen.push_back(reader.Calls({}, INT64_MAX, 100));
   };
-  scheduler->MessageSink = &peeking;
+  scheduler->SetMessageSink(&peeking);
   scheduler->TimerTimer();
 
   const std::vector<TCallRecord> calls = CallsOf(*scheduler);
@@ -126,7 +126,7 @@ TEST_F(Journal, EveryCatchUpCallIsCommittedWithItsOwnDuePointBeforeItRuns) {
   // The log keeps its one line per call with the entry's LastDate, as it always had.
   const QString line =
       "06.12.2026 13:30:00 ; \"Stunde\" ;06.12.2026 09:00:00 ; 06.12.2026 13:00:00\r\n";
-  EXPECT_EQ(QString::fromUtf8(ReadBytes(scheduler->LogFileName)), line + line + line + line);
+  EXPECT_EQ(QString::fromUtf8(ReadBytes(scheduler->LogFileName())), line + line + line + line);
   EXPECT_TRUE(JournalMessages().isEmpty());
 }
 
@@ -148,7 +148,7 @@ TEST_F(Journal, AfterACrashTheJournalsLaterLastDateKeepsTheCallFromBeingMadeAgai
   // ...with it, it does not.
   Now += Second;
   auto restarted = Start();
-  EXPECT_NEAR(restarted->ActionList[0]->LastDate, first + 1.0 / 24 + RunMark, MsTolerance);
+  EXPECT_NEAR(restarted->ActionList()[0]->LastDate, first + 1.0 / 24 + RunMark, MsTolerance);
   restarted->TimerTimer();
   EXPECT_EQ(ShownMessages(), 1);
   EXPECT_EQ(CallsOf(*restarted).size(), 1u);
@@ -163,7 +163,7 @@ TEST_F(Journal, CallsAnEarlierRunLeftOpenAreShownAsSuchAndNotMadeAgain) {
     // program still running.
     auto earlier = Start({entry});
     TRunJournal &journal = *earlier->Journal();
-    const QString key = EntryKeys({earlier->ActionList[0]}).front();
+    const QString key = EntryKeys({earlier->ActionList()[0]}).front();
     const std::vector<std::int64_t> ids =
         journal.RecordCalls({{key, entry.Action, 1, Now - 2 * Second},
                              {key, entry.Action, 1, Now - Second},
@@ -212,7 +212,7 @@ TEST_F(Journal, TheEditorsBaselineDecidesForEditedEntriesWhichKeepTheirHistory) 
   scheduler.reset();
 
   auto restarted = Start();
-  EXPECT_NEAR(restarted->ActionList[0]->LastDate, daily.FirstDate, MsTolerance);
+  EXPECT_NEAR(restarted->ActionList()[0]->LastDate, daily.FirstDate, MsTolerance);
   restarted->TimerTimer();
   EXPECT_EQ(ShownMessages(), 3); // the reset entry runs again, the edited one not
   const std::vector<std::int64_t> after = restarted->JournalEntryIds();
@@ -271,8 +271,8 @@ TEST_F(Journal, RunNowIsAManualCallThatLeavesLastDateAndDueFlagAlone) {
   const TManualRun run = scheduler->RunNow(0);
   EXPECT_TRUE(run.Done);
   EXPECT_EQ(ShownMessages(), 1);
-  EXPECT_DOUBLE_EQ(scheduler->ActionList[0]->LastDate, entry.LastDate);
-  EXPECT_TRUE(scheduler->ActionList[0]->DueFlag);
+  EXPECT_DOUBLE_EQ(scheduler->ActionList()[0]->LastDate, entry.LastDate);
+  EXPECT_TRUE(scheduler->ActionList()[0]->DueFlag);
   std::vector<TCallRecord> calls = CallsOf(*scheduler);
   ASSERT_EQ(calls.size(), 1u);
   EXPECT_TRUE(calls[0].Manual);
@@ -288,7 +288,7 @@ TEST_F(Journal, RunNowIsAManualCallThatLeavesLastDateAndDueFlagAlone) {
     void Show(const QString &, const QString &, const QString &) override { During(); }
   } nesting;
   nesting.During = [&] { nested = scheduler->RunNow(0); };
-  scheduler->MessageSink = &nesting;
+  scheduler->SetMessageSink(&nesting);
   scheduler->TimerTimer();
   EXPECT_FALSE(nested.Done);
   calls = CallsOf(*scheduler);
@@ -449,9 +449,9 @@ TEST_F(Journal, AReadOnlyJournalNeverStopsTheSchedulerAndStillPreventsRepeats) {
   Now = At(2026, 12, 6, 10, 0, 0, 500);
   const auto start = [&] {
     auto scheduler = std::make_unique<TScheduler>();
-    scheduler->MessageSink = &Sink;
-    scheduler->Clock = [this] { return Now; };
-    scheduler->ConfigFileName = config;
+    scheduler->SetMessageSink(&Sink);
+    scheduler->SetClock([this] { return Now; });
+    scheduler->SetConfigFileName(config);
     scheduler->LoadConfiguration(config);
     scheduler->OpenJournal({30000, 180, 0, 200});
     scheduler->MergeJournalLastDates();
@@ -466,7 +466,7 @@ TEST_F(Journal, AReadOnlyJournalNeverStopsTheSchedulerAndStillPreventsRepeats) {
   }
   ASSERT_TRUE(mount.MakeReadOnly());
   auto scheduler = start();
-  EXPECT_NEAR(scheduler->ActionList[0]->LastDate, At(2026, 12, 6, 10, 0, 0, 100), MsTolerance);
+  EXPECT_NEAR(scheduler->ActionList()[0]->LastDate, At(2026, 12, 6, 10, 0, 0, 100), MsTolerance);
   scheduler->TimerTimer(); // the same second: nothing to make again
   EXPECT_EQ(ShownMessages(), 1);
   for (int i = 1; i <= 3; ++i) {
@@ -490,9 +490,9 @@ TEST_F(Journal, AFullDiskNeverStopsTheSchedulerAndIsToldOnce) {
     GTEST_SKIP() << "cannot mount tmpfs here";
   const QString config = folder + QStringLiteral("/kronolab.ini");
   TScheduler scheduler;
-  scheduler.MessageSink = &Sink;
-  scheduler.Clock = [this] { return Now; };
-  scheduler.ConfigFileName = config;
+  scheduler.SetMessageSink(&Sink);
+  scheduler.SetClock([this] { return Now; });
+  scheduler.SetConfigFileName(config);
   // Every minute of a day made up at once: far more than the disk has room for.
   scheduler.SetActions(
       {Frequency(QStringLiteral("\"Minute\""), Now - 1 - 0.5 / 1440, 1.0 / 1440, true)});
@@ -643,9 +643,9 @@ TEST_F(Journal, TheJournalsFilesAreTheUsersAloneAndEachSchedulerKeepsItsOwn) {
   }
   QTemporaryDir otherDir;
   TScheduler two;
-  two.MessageSink = &Sink;
-  two.Clock = [this] { return Now; };
-  two.ConfigFileName = otherDir.filePath(QStringLiteral("plan.ini"));
+  two.SetMessageSink(&Sink);
+  two.SetClock([this] { return Now; });
+  two.SetConfigFileName(otherDir.filePath(QStringLiteral("plan.ini")));
   two.SetActions({AtStart(QStringLiteral("\"zwei\""), 0), AtStart(QStringLiteral("\"drei\""), 1)});
   two.OpenJournal();
   EXPECT_EQ(two.Journal()->FileName(), otherDir.filePath(QStringLiteral("plan.sqlite")));
@@ -664,7 +664,7 @@ namespace {
 TEST_F(Journal, CallsATickLeavesToTheNextAreRecordedOnceAndSurviveACrash) {
   auto scheduler =
       Start({Frequency(QStringLiteral("\"Stunde\""), At(2026, 12, 6, 9), 1.0 / 24, true)});
-  scheduler->TickTimeBudgetMs = 0; // one call a tick
+  scheduler->SetTickTimeBudgetMs(0); // one call a tick
   scheduler->TimerTimer();
   ASSERT_EQ(ShownMessages(), 1);
   std::vector<TCallRecord> calls = CallsOf(*scheduler);
@@ -674,7 +674,7 @@ TEST_F(Journal, CallsATickLeavesToTheNextAreRecordedOnceAndSurviveACrash) {
   // The process dies here; the next start takes LastDate from the journal.
   scheduler.reset();
   auto again = Start();
-  again->TickTimeBudgetMs = 0;
+  again->SetTickTimeBudgetMs(0);
   for (int tick = 0; tick < 5; ++tick)
     again->TimerTimer();
   EXPECT_EQ(ShownMessages(), 4);

@@ -33,21 +33,21 @@ class MainForm : public ::testing::Test {
 protected:
   void SetUp() override {
     ASSERT_TRUE(Temp.isValid());
-    Form.Now = [] { return At(2026, 12, 8, 9, 5, 3); };
-    Form.MessageBox = [this](QMessageBox::Icon icon, const QString &text,
-                             QMessageBox::StandardButtons) {
+    Form.Seams().Now = [] { return At(2026, 12, 8, 9, 5, 3); };
+    Form.Seams().MessageBox = [this](QMessageBox::Icon icon, const QString &text,
+                                     QMessageBox::StandardButtons) {
       Questions.append(text);
       LastIcon = icon;
       return Answer;
     };
-    Form.ExecEditDialog = [this](TEditActionDlg &dialog) {
+    Form.Seams().ExecEditDialog = [this](TEditActionDlg &dialog) {
       ++Dialogs;
       if (FillDialog)
         FillDialog(dialog);
       return DialogResult;
     };
-    Form.OnError = [this](const std::exception &error) { Errors.append(error.what()); };
-    Form.ShowInputError = [this](const QString &text) { InputErrors.append(text); };
+    Form.Seams().OnError = [this](const std::exception &error) { Errors.append(error.what()); };
+    Form.Seams().ShowInputError = [this](const QString &text) { InputErrors.append(text); };
   }
 
   // Shows the window and waits until it has the keyboard.
@@ -66,8 +66,8 @@ protected:
     Form.FormShow();
   }
 
-  int Rows() const { return Form.ActionsGrid->RowCount(); }
-  QString Cell(int col, int row) const { return Form.ActionsGrid->Cells(col, row); }
+  int Rows() const { return Form.ActionsGrid()->RowCount(); }
+  QString Cell(int col, int row) const { return Form.ActionsGrid()->Cells(col, row); }
 
   QTemporaryDir Temp;
   TMainForm Form;
@@ -95,7 +95,7 @@ TEST_F(MainForm, AnEmptyListShowsThePlaceholderAndNewFillsIt) {
   EXPECT_TRUE(Form.Rows().empty());
   EXPECT_EQ(Form.windowTitle(),
             QStringLiteral("Kronolab -- /home/anna/.config/kronolab/kronolab.ini"));
-  EXPECT_FALSE(Form.Modified);
+  EXPECT_FALSE(Form.Modified());
 
   // A double click on the placeholder row starts a new action.
   FillDialog = [](TEditActionDlg &dialog) {
@@ -122,7 +122,7 @@ TEST_F(MainForm, AnEmptyListShowsThePlaceholderAndNewFillsIt) {
   EXPECT_EQ(Cell(TMainForm::ColAction, 1), QStringLiteral("xterm"));
   EXPECT_EQ(Cell(TMainForm::ColTimePoint, 1), TimePointText(tpFrequency, e.FirstDate));
   EXPECT_FALSE(Cell(TMainForm::ColNextRun, 1).isEmpty());
-  EXPECT_TRUE(Form.Modified);
+  EXPECT_TRUE(Form.Modified());
 }
 
 TEST_F(MainForm, NewAddsARowCutsTheTextAndKeepsFreqOnlyForTheFrequencyKind) {
@@ -142,17 +142,17 @@ TEST_F(MainForm, NewAddsARowCutsTheTextAndKeepsFreqOnlyForTheFrequencyKind) {
   EXPECT_EQ(Cell(TMainForm::ColAction, 2), QString(255, u'x'));
 
   // Cancel in the dialog changes nothing.
-  Form.Modified = false;
+  Form.SetModified(false);
   DialogResult = QDialog::Rejected;
   Form.NewBtnClick();
   EXPECT_EQ(Rows(), 3);
-  EXPECT_FALSE(Form.Modified);
+  EXPECT_FALSE(Form.Modified());
 }
 
 TEST_F(MainForm, EditWritesBackButKeepsTheRecordedRunUnlessTheLabelChanged) {
   const TActionEntry original = Daily(QStringLiteral("alt"), At(2026, 1, 1, 8));
   Open({original});
-  Form.ActionsGrid->SetRow(1);
+  Form.ActionsGrid()->SetRow(1);
   FillDialog = [](TEditActionDlg &dialog) {
     EXPECT_EQ(dialog.TimeEdit->Text(), QStringLiteral("08:00:00"));
     EXPECT_FALSE(dialog.LastTimeLabel->isHidden());
@@ -189,14 +189,14 @@ TEST_F(MainForm, DeleteAsksMovesRowsUpAndLeavesThePlaceholderForTheLast) {
   Open({Daily(QStringLiteral("a"), At(2026, 1, 1, 8)),
         Daily(QStringLiteral("b"), At(2026, 1, 1, 9)),
         Daily(QStringLiteral("c"), At(2026, 1, 1, 10))});
-  Form.ActionsGrid->SetRow(2);
+  Form.ActionsGrid()->SetRow(2);
   Answer = QMessageBox::Cancel;
   Form.DeleteBtnClick();
   EXPECT_EQ(Rows(), 4);
   ASSERT_EQ(Questions.size(), 1);
   EXPECT_EQ(Questions[0], QStringLiteral("Wollen Sie die ausgewählte Aktion wirklich löschen ?"));
   EXPECT_EQ(LastIcon, QMessageBox::Warning);
-  EXPECT_FALSE(Form.Modified);
+  EXPECT_FALSE(Form.Modified());
 
   Answer = QMessageBox::Ok;
   Form.DeleteBtnClick();
@@ -204,12 +204,12 @@ TEST_F(MainForm, DeleteAsksMovesRowsUpAndLeavesThePlaceholderForTheLast) {
   EXPECT_EQ(Cell(TMainForm::ColAction, 1), QStringLiteral("a"));
   EXPECT_EQ(Cell(TMainForm::ColAction, 2), QStringLiteral("c"));
   EXPECT_EQ(Form.Rows()[1].Entry.Action.Text(), QStringLiteral("c"));
-  EXPECT_TRUE(Form.Modified);
+  EXPECT_TRUE(Form.Modified());
 
   // The Delete key does the same; the only action left becomes the placeholder row.
-  Form.ActionsGrid->SetRow(1);
+  Form.ActionsGrid()->SetRow(1);
   Form.ActionsGridKeyUp(Qt::Key_Delete);
-  Form.ActionsGrid->SetRow(1);
+  Form.ActionsGrid()->SetRow(1);
   Form.ActionsGridKeyUp(Qt::Key_Delete);
   EXPECT_EQ(Rows(), 2);
   EXPECT_TRUE(Form.Rows().empty());
@@ -239,19 +239,19 @@ TEST_F(MainForm, DeleteAllAsksAndLeavesOnlyThePlaceholder) {
   EXPECT_EQ(Questions.last(), QStringLiteral("Wollen Sie wirklich alle Aktionen löschen ?"));
   EXPECT_EQ(Rows(), 2);
   EXPECT_TRUE(Form.Rows().empty());
-  EXPECT_TRUE(Form.Modified);
+  EXPECT_TRUE(Form.Modified());
 }
 
 TEST_F(MainForm, TheIntervalFieldLimitsMinutesAndSecondsButNotHoursAsTyped) {
   Open({});
-  TMaskTimeEdit *edit = Form.TimerEdit;
+  TMaskTimeEdit *edit = Form.TimerEdit();
   edit->SetText(QStringLiteral("00:00:00"));
-  Form.Modified = false;
+  Form.SetModified(false);
   edit->setCursorPosition(0);
   QTest::keyClicks(edit, QStringLiteral("729999"));
   EXPECT_EQ(edit->Text(), QStringLiteral("72:59:59"));
   EXPECT_EQ(Form.IntervalMs(), (72 * 3600 + 59 * 60 + 59) * 1000LL);
-  EXPECT_TRUE(Form.Modified);
+  EXPECT_TRUE(Form.Modified());
 
   edit->setCursorPosition(3);
   QTest::keyClicks(edit, QStringLiteral("6"));
@@ -273,7 +273,7 @@ TEST_F(MainForm, CancelAsksOnlyAfterAChange) {
 
   Open({});
   Form.setResult(-1);
-  Form.TimerEdit->SetText(QStringLiteral("00:00:05"));
+  Form.TimerEdit()->SetText(QStringLiteral("00:00:05"));
   Answer = QMessageBox::No;
   Form.reject();
   ASSERT_EQ(Questions.size(), 1);
@@ -295,13 +295,13 @@ TEST_F(MainForm, AppendFillsThePlaceholderFirstAndCountZeroChangesOnlyTheInterva
                    "[Action1]\r\nTimePoint=2\r\nFirstDate=46000.5\r\nAction=eins\r\n\r\n"
                    "[Action2]\r\nFirstDate=46001.25\r\n\r\n");
   Open({Daily(QStringLiteral("a"), At(2026, 1, 1, 8))});
-  Form.ActionsGrid->SetRow(1);
+  Form.ActionsGrid()->SetRow(1);
   Answer = QMessageBox::Ok;
   Form.DeleteBtnClick();
   ASSERT_EQ(Rows(), 2);
 
   Form.AppendActionFile(file);
-  EXPECT_EQ(Form.TimerEdit->Text(), QStringLiteral("00:00:30"));
+  EXPECT_EQ(Form.TimerEdit()->Text(), QStringLiteral("00:00:30"));
   ASSERT_EQ(Rows(), 3);
   EXPECT_EQ(Cell(TMainForm::ColAction, 1), QStringLiteral("eins"));
   // An entry without action is shown all the same.
@@ -317,11 +317,11 @@ TEST_F(MainForm, AppendFillsThePlaceholderFirstAndCountZeroChangesOnlyTheInterva
   WriteBytes(empty, "[General]\r\nInterval=2000\r\nCount=0\r\n\r\n");
   Form.AppendActionFile(empty);
   EXPECT_EQ(Rows(), 5);
-  EXPECT_EQ(Form.TimerEdit->Text(), QStringLiteral("00:00:02"));
+  EXPECT_EQ(Form.TimerEdit()->Text(), QStringLiteral("00:00:02"));
   // A missing file reads as empty: one second, nothing added.
   Form.AppendActionFile(Temp.filePath(QStringLiteral("fehlt.ini")));
   EXPECT_EQ(Rows(), 5);
-  EXPECT_EQ(Form.TimerEdit->Text(), QStringLiteral("00:00:01"));
+  EXPECT_EQ(Form.TimerEdit()->Text(), QStringLiteral("00:00:01"));
 }
 
 TEST_F(MainForm, AppendTakesOnlyTheSectionsAFileHoldsWhateverItsCount) {
@@ -382,21 +382,21 @@ TEST_F(MainForm, FileButtonsChangeTheConfigurationFileAndTheCaption) {
   Open({Daily(QStringLiteral("a"), At(2026, 1, 1, 8))});
   QStringList titles;
   QString answerFile = file;
-  Form.ChooseFile = [&](bool, const QString &title, const QString &preset) {
+  Form.Seams().ChooseFile = [&](bool, const QString &title, const QString &preset) {
     titles.append(title + u'|' + preset);
     return answerFile;
   };
   Form.SaveAsBtnClick();
   EXPECT_TRUE(QFileInfo::exists(file));
-  EXPECT_EQ(Form.ConfigFileName, file);
+  EXPECT_EQ(Form.ConfigFileName(), file);
   EXPECT_EQ(Form.windowTitle(), QStringLiteral("Kronolab -- ") + file);
-  EXPECT_TRUE(Form.Modified);
+  EXPECT_TRUE(Form.Modified());
 
   // Loading is a change: Abbruch asks before it throws the loaded rows away.
-  Form.Modified = false;
+  Form.SetModified(false);
   Form.OpenBtnClick();
   EXPECT_EQ(Form.Rows().size(), 2u);
-  EXPECT_TRUE(Form.Modified);
+  EXPECT_TRUE(Form.Modified());
   EXPECT_EQ(titles, (QStringList{QStringLiteral("Aktionen sichern|/home/anna/.config/kronolab/"
                                                 "kronolab.ini"),
                                  QStringLiteral("Aktionen laden|")}));
@@ -410,7 +410,7 @@ TEST_F(MainForm, FileButtonsChangeTheConfigurationFileAndTheCaption) {
   ASSERT_TRUE(QDir().mkdir(blocked));
   answerFile = blocked;
   EXPECT_THROW(Form.SaveAsBtnClick(), EInOutError);
-  EXPECT_EQ(Form.ConfigFileName, file);
+  EXPECT_EQ(Form.ConfigFileName(), file);
 }
 
 // Another scheduler would save its own list over the file when it ends: the editor writes
@@ -420,22 +420,22 @@ TEST_F(MainForm, NothingIsSavedIntoAFileAnotherSchedulerRuns) {
   const QString free = Temp.filePath(QStringLiteral("frei.ini"));
   WriteBytes(busy, "[General]\nCount=0\n");
   Open({Daily(QStringLiteral("a"), At(2026, 1, 1, 8))});
-  const QString before = Form.ConfigFileName;
-  Form.RunByAnother = [&](const QString &file) { return file == busy; };
+  const QString before = Form.ConfigFileName();
+  Form.Seams().RunByAnother = [&](const QString &file) { return file == busy; };
   QString answerFile = busy;
-  Form.ChooseFile = [&](bool, const QString &, const QString &) { return answerFile; };
+  Form.Seams().ChooseFile = [&](bool, const QString &, const QString &) { return answerFile; };
 
   Form.SaveAsBtnClick();
   EXPECT_EQ(ReadBytes(busy), QByteArray("[General]\nCount=0\n"));
-  EXPECT_EQ(Form.ConfigFileName, before);
-  EXPECT_FALSE(Form.Modified);
+  EXPECT_EQ(Form.ConfigFileName(), before);
+  EXPECT_FALSE(Form.Modified());
   ASSERT_EQ(Questions.size(), 1);
   EXPECT_EQ(LastIcon, QMessageBox::Warning);
   EXPECT_TRUE(Questions[0].contains(busy));
 
   // A list loaded from that file cannot be saved back into it either.
   Form.OpenBtnClick();
-  EXPECT_EQ(Form.ConfigFileName, busy);
+  EXPECT_EQ(Form.ConfigFileName(), busy);
   Form.SaveBtnClick();
   EXPECT_EQ(ReadBytes(busy), QByteArray("[General]\nCount=0\n"));
   EXPECT_EQ(Questions.size(), 2);
@@ -443,7 +443,7 @@ TEST_F(MainForm, NothingIsSavedIntoAFileAnotherSchedulerRuns) {
   answerFile = free;
   Form.SaveAsBtnClick();
   EXPECT_TRUE(QFileInfo::exists(free));
-  EXPECT_EQ(Form.ConfigFileName, free);
+  EXPECT_EQ(Form.ConfigFileName(), free);
   EXPECT_EQ(Questions.size(), 2);
 }
 
@@ -457,14 +457,14 @@ TEST_F(MainForm, CtrlKInTheIntervalFieldThenOKKeepsTheWholeSession) {
         Daily(QStringLiteral("b"), At(2026, 1, 1, 9))},
        (12 * 3600 + 34 * 60 + 56) * 1000);
   ShowActive();
-  Form.ActionsGrid->SetRow(1);
+  Form.ActionsGrid()->SetRow(1);
   Answer = QMessageBox::Ok;
-  QTest::mouseClick(Form.DeleteBtn, Qt::LeftButton);
-  Form.TimerEdit->setFocus();
-  Form.TimerEdit->setCursorPosition(4);
-  QTest::keyClick(Form.TimerEdit, Qt::Key_K, Qt::ControlModifier);
-  EXPECT_EQ(Form.TimerEdit->Text(), QStringLiteral("12:30:00"));
-  QTest::mouseClick(Form.OKBtn, Qt::LeftButton);
+  QTest::mouseClick(Form.DeleteBtn(), Qt::LeftButton);
+  Form.TimerEdit()->setFocus();
+  Form.TimerEdit()->setCursorPosition(4);
+  QTest::keyClick(Form.TimerEdit(), Qt::Key_K, Qt::ControlModifier);
+  EXPECT_EQ(Form.TimerEdit()->Text(), QStringLiteral("12:30:00"));
+  QTest::mouseClick(Form.OKBtn(), Qt::LeftButton);
   EXPECT_EQ(Form.result(), QDialog::Accepted);
   EXPECT_FALSE(Form.isVisible());
   EXPECT_EQ(Form.IntervalMs(), (12 * 3600 + 30 * 60) * 1000LL);
@@ -478,15 +478,15 @@ TEST_F(MainForm, CtrlKInTheIntervalFieldThenOKKeepsTheWholeSession) {
 TEST_F(MainForm, AnIntervalThatCannotBeTakenKeepsTheWindowOpen) {
   Open({Daily(QStringLiteral("a"), At(2026, 1, 1, 8))});
   ShowActive();
-  Form.TimerEdit->setInputMask(QString());
-  Form.TimerEdit->setText(QStringLiteral("00:0"));
-  QTest::mouseClick(Form.OKBtn, Qt::LeftButton);
+  Form.TimerEdit()->setInputMask(QString());
+  Form.TimerEdit()->setText(QStringLiteral("00:0"));
+  QTest::mouseClick(Form.OKBtn(), Qt::LeftButton);
   EXPECT_TRUE(Form.isVisible());
   EXPECT_NE(Form.result(), QDialog::Accepted);
   ASSERT_EQ(InputErrors.size(), 1);
   EXPECT_EQ(InputErrors[0], QStringLiteral("Das Intervall \"00:0\" ist keine Zeit der Form "
                                            "Stunden:Minuten:Sekunden."));
-  EXPECT_EQ(QApplication::focusWidget(), Form.TimerEdit);
+  EXPECT_EQ(QApplication::focusWidget(), Form.TimerEdit());
   EXPECT_EQ(Form.Rows().size(), 1u);
   EXPECT_TRUE(Questions.isEmpty());
 }
@@ -496,12 +496,12 @@ TEST_F(MainForm, AbbruchAfterLoadingAListAsksBeforeItThrowsTheListAway) {
   const QString file = Temp.filePath(QStringLiteral("liste.ini"));
   WriteBytes(file, "[General]\r\nCount=1\r\n\r\n[Action1]\r\nFirstDate=46000.5\r\nAction=x\r\n");
   Open({});
-  Form.ChooseFile = [&file](bool, const QString &, const QString &) { return file; };
+  Form.Seams().ChooseFile = [&file](bool, const QString &, const QString &) { return file; };
   ShowActive();
-  QTest::mouseClick(Form.OpenBtn, Qt::LeftButton);
+  QTest::mouseClick(Form.OpenBtn(), Qt::LeftButton);
   EXPECT_EQ(Form.windowTitle(), QStringLiteral("Kronolab -- ") + file);
   Answer = QMessageBox::No;
-  QTest::mouseClick(Form.CancelBtn, Qt::LeftButton);
+  QTest::mouseClick(Form.CancelBtn(), Qt::LeftButton);
   ASSERT_EQ(Questions.size(), 1);
   EXPECT_EQ(Questions[0], QStringLiteral("Wollen Sie wirklich alle Änderungen verwerfen ?"));
   EXPECT_TRUE(Form.isVisible());
@@ -520,19 +520,19 @@ TEST_F(MainForm, ACutActionShowsItsWholeTextAsTooltip) {
   ShowActive();
   // The action column takes its width once the layout has settled.
   EXPECT_TRUE(QTest::qWaitFor(
-      [&] { return Form.ActionsGrid->CellTextCut(TMainForm::ColAction, 1); }, 30000));
-  QWidget *viewport = Form.ActionsGrid->viewport();
+      [&] { return Form.ActionsGrid()->CellTextCut(TMainForm::ColAction, 1); }, 30000));
+  QWidget *viewport = Form.ActionsGrid()->viewport();
   const auto tipAt = [&](int row) {
     const QRect cell =
-        Form.ActionsGrid->visualItemRect(Form.ActionsGrid->item(row - 1, TMainForm::ColAction));
+        Form.ActionsGrid()->visualItemRect(Form.ActionsGrid()->item(row - 1, TMainForm::ColAction));
     QHelpEvent help(QEvent::ToolTip, cell.center(), viewport->mapToGlobal(cell.center()));
     QApplication::sendEvent(viewport, &help);
     return QToolTip::isVisible() ? QTextDocumentFragment::fromHtml(QToolTip::text()).toPlainText()
                                  : QString();
   };
-  EXPECT_FALSE(Form.ActionsGrid->CellTextCut(TMainForm::ColAction, 2));
+  EXPECT_FALSE(Form.ActionsGrid()->CellTextCut(TMainForm::ColAction, 2));
   EXPECT_EQ(tipAt(2), QString());
-  EXPECT_TRUE(Form.ActionsGrid->CellTextCut(TMainForm::ColAction, 1));
+  EXPECT_TRUE(Form.ActionsGrid()->CellTextCut(TMainForm::ColAction, 1));
   EXPECT_EQ(tipAt(1), longAction);
 }
 
@@ -545,7 +545,7 @@ TEST_F(MainForm, TheActionColumnTakesTheSpareWidthAndNothingElseIsCut) {
   yearly.TimePoint = tpYearly;
   Open({weekly, yearly});
   ShowActive();
-  TStringAlignGrid *grid = Form.ActionsGrid;
+  TStringAlignGrid *grid = Form.ActionsGrid();
   const auto spare = [grid] {
     return grid->ClientWidth() - grid->ColWidths(TMainForm::ColTimePoint) -
            grid->ColWidths(TMainForm::ColTime) - grid->ColWidths(TMainForm::ColNextRun);
