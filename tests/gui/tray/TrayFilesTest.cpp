@@ -1,6 +1,6 @@
 // The tray host on a configuration it cannot read: it runs with an empty list, says so, and
 // no way of saving writes over the file.
-#include "gui/tray/SysTrFrm.h"
+#include "gui/tray/SysTrayIconForm.h"
 
 #include "TestFiles.h"
 #include "TestHelpers.h"

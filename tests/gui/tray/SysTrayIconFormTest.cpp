@@ -1,4 +1,4 @@
-#include "gui/tray/SysTrFrm.h"
+#include "gui/tray/SysTrayIconForm.h"
 
 #include "TestFiles.h"
 #include "TestHelpers.h"
@@ -7,7 +7,7 @@
 #include "core/MessageSink.h"
 #include "gui/editor/HelpViewer.h"
 #include "gui/editor/HistoryModel.h"
-#include "gui/editor/Main.h"
+#include "gui/editor/MainForm.h"
 #include "gui/moon/Moon.h"
 #include "gui/widgets/StringAlignGrid.h"
 #include "gui/widgets/TimeEdit.h"
