@@ -1,11 +1,11 @@
 #include "actions/InternalCommands.h"
 
+#include "actions/CommandLineRules.h"
 #include "actions/Placeholders.h"
 #include "base/Errors.h"
 #include "platform/FileOps.h"
 #include "platform/Folders.h"
 #include "platform/PathSyntax.h"
-#include "platform/Process.h"
 
 namespace {
 

@@ -1,10 +1,11 @@
 #include "actions/Launch.h"
 
+#include "actions/CommandLineRules.h"
 #include "platform/Process.h"
 
 QString StartProgram(const QString &folder, const QString &commandLine, std::int64_t *processId) {
   // The working folder goes to the child directly; ours never changes.
-  switch (LaunchProcess(folder, commandLine, processId)) {
+  switch (LaunchProcess(folder, ProgramAndArguments(commandLine), processId)) {
   case ExecOutOfResources:
     return QStringLiteral("Evt. zuwenig Speicher oder Resourcen verfügbar !");
   case ExecFileNotFound:

@@ -1,10 +1,10 @@
 #include "actions/Placeholders.h"
 
+#include "actions/CommandLineRules.h"
 #include "base/ActionEntry.h"
 #include "platform/DirSearch.h"
 #include "platform/Folders.h"
 #include "platform/PathSyntax.h"
-#include "platform/Process.h"
 
 #include <QRandomGenerator>
 

@@ -1,4 +1,4 @@
-// Shared by the action tests: a recording message sink and waiting for ArgEcho's report.
+// Shared by the action and process tests: a recording message sink, and ArgEcho's report.
 #pragma once
 
 #include "core/MessageSink.h"
@@ -6,7 +6,9 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QStringList>
+#include <QTemporaryDir>
 #include <QThread>
+#include <gtest/gtest.h>
 #include <vector>
 
 // One message as the sink received it.
@@ -36,3 +38,15 @@ inline QStringList WaitForEcho(const QString &file) {
   }
   return {};
 }
+
+// A temporary folder that ArgEcho reports into (file Out) for the programs a test starts.
+class TEchoFolder : public ::testing::Test {
+protected:
+  QTemporaryDir Dir;
+  QString Out;
+  void SetUp() override {
+    ASSERT_TRUE(Dir.isValid());
+    Out = Dir.filePath(QStringLiteral("echo.txt"));
+    qputenv("ARGECHO_OUT", Out.toUtf8());
+  }
+};

@@ -1,11 +1,11 @@
 #include "actions/InternalCommands.h"
 #include "TestFiles.h"
 #include "actions/ActionsTestSupport.h"
+#include "actions/CommandLineRules.h"
 #include "actions/Placeholders.h"
 #include "base/Errors.h"
 #include "core/Scheduler.h"
 #include "platform/Folders.h"
-#include "platform/Process.h"
 
 #include <QDir>
 #include <QFile>
