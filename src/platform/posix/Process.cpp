@@ -173,15 +173,14 @@ bool Exists(const QByteArray &path) {
   return stat(path.constData(), &info) == 0;
 }
 
-// Whether a file of the program's name lies in a folder of the search path. A folder we may
-// not enter hides nothing from us: what it holds cannot be started anyway.
-bool OnSearchPath(const QByteArray &program) {
+// Whether found(path) holds for the program's name in a folder of the search path, searched as
+// the program start searches it: without PATH the C library's default folders, an empty entry
+// the current folder.
+template <typename Found> bool OnSearchPath(const QByteArray &program, Found found) {
   const char *path = getenv("PATH");
-  // Without PATH the C library searches its default folders.
   const QByteArray folders = path ? QByteArray(path) : QByteArray("/bin:/usr/bin");
   for (const QByteArray &folder : folders.split(':')) {
-    // An empty entry is the current folder.
-    if (Exists((folder.isEmpty() ? QByteArray(".") : folder) + '/' + program))
+    if (found((folder.isEmpty() ? QByteArray(".") : folder) + '/' + program))
       return true;
   }
   return false;
@@ -190,8 +189,9 @@ bool OnSearchPath(const QByteArray &program) {
 // Maps the error of a failed start onto the Windows result codes.
 int ExecResult(int error, const QByteArray &program) {
   // A search that met a folder it may not enter reports that, even when the program is in
-  // none of the folders: Windows calls that a missing file.
-  if (error == EACCES && !program.contains('/') && !OnSearchPath(program))
+  // none of the folders: Windows calls that a missing file. A folder we may not enter hides
+  // nothing from us here: what it holds cannot be started anyway.
+  if (error == EACCES && !program.contains('/') && !OnSearchPath(program, Exists))
     return ExecFileNotFound;
   switch (error) {
   case ENOENT: {
@@ -219,6 +219,12 @@ int ExecResult(int error, const QByteArray &program) {
   }
 }
 
+bool IsExecutableFile(const QByteArray &path) {
+  struct stat info {};
+  return stat(path.constData(), &info) == 0 && S_ISREG(info.st_mode) &&
+         access(path.constData(), X_OK) == 0;
+}
+
 // The spawn attributes and file actions, released when done.
 struct TSpawnSetup {
   posix_spawnattr_t Attr;
@@ -244,22 +250,10 @@ struct TSpawnSetup {
 } // namespace
 
 bool NamesProgram(const QString &name) {
-  auto executable = [](const QByteArray &path) {
-    struct stat info {};
-    return stat(path.constData(), &info) == 0 && S_ISREG(info.st_mode) &&
-           access(path.constData(), X_OK) == 0;
-  };
   if (name.isEmpty())
     return false;
-  if (name.contains(u'/'))
-    return executable(QFile::encodeName(name));
-  const QByteArray path = qEnvironmentVariableIsSet("PATH") ? qgetenv("PATH") : "/bin:/usr/bin";
-  for (const QByteArray &folder : path.split(':')) {
-    const QByteArray dir = folder.isEmpty() ? QByteArray(".") : folder;
-    if (executable(dir + '/' + QFile::encodeName(name)))
-      return true;
-  }
-  return false;
+  const QByteArray native = QFile::encodeName(name);
+  return name.contains(u'/') ? IsExecutableFile(native) : OnSearchPath(native, IsExecutableFile);
 }
 
 int LaunchProcess(const QString &folder, const QStringList &words, std::int64_t *processId) {
