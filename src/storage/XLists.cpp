@@ -388,24 +388,9 @@ bool TGeneralList::Find(const void *value, int &index) const {
     index = IndexOf(value);
     return index >= 0;
   }
-  bool found = false;
-  int low = 0, high = FCount - 1;
-  while (low <= high) {
-    const int middle = (low + high) / 2;
-    const int r = FComparator ? FComparator(ElementAt(middle), value) : 0;
-    if (r < 0) {
-      low = middle + 1;
-    } else {
-      high = middle - 1;
-      if (r == 0) {
-        found = true;
-        if (!Duplicates)
-          low = middle;
-      }
-    }
-  }
-  index = low;
-  return found;
+  return FindSorted(
+      FCount, Duplicates, [&](int i) { return FComparator ? FComparator(ElementAt(i), value) : 0; },
+      index);
 }
 
 int TGeneralList::IndexOf(const void *value) const {
