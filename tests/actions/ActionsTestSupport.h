@@ -1,7 +1,7 @@
 // Shared by the action and process tests: a recording message sink, and ArgEcho's report.
 #pragma once
 
-#include "core/MessageSink.h"
+#include "RecordingSink.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -9,21 +9,6 @@
 #include <QTemporaryDir>
 #include <QThread>
 #include <gtest/gtest.h>
-#include <vector>
-
-// One message as the sink received it.
-struct TRecordedMessage {
-  QString Caption, Header, Message;
-};
-
-// Keeps every message for the test to inspect.
-class TRecordingSink : public TMessageSink {
-public:
-  std::vector<TRecordedMessage> Messages;
-  void Show(const QString &caption, const QString &header, const QString &message) override {
-    Messages.push_back({caption, header, message});
-  }
-};
 
 // The lines ArgEcho wrote to file, waiting up to 30 seconds for them (a busy machine may be
 // slow to start it); empty on time-out.

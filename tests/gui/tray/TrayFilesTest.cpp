@@ -2,23 +2,15 @@
 // no way of saving writes over the file.
 #include "gui/tray/SysTrayIconForm.h"
 
+#include "RecordingSink.h"
 #include "TestFiles.h"
 #include "TestHelpers.h"
-#include "core/MessageSink.h"
 
 #include <QAction>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 namespace {
-
-class TMessageList : public TMessageSink {
-public:
-  void Show(const QString &caption, const QString &header, const QString &message) override {
-    Messages.append(caption + u'|' + header + u'|' + message);
-  }
-  QStringList Messages;
-};
 
 // A binary file where the configuration should be: every save is refused and says why.
 TEST(TrayFiles, AnUnreadableConfigurationRunsEmptyAndNoSaveWritesOverIt) {
@@ -27,7 +19,7 @@ TEST(TrayFiles, AnUnreadableConfigurationRunsEmptyAndNoSaveWritesOverIt) {
   static const char binary[] = "[General]\r\nCount=1\r\n\0\0\x13\x37[Action1]\r\n";
   const QByteArray bytes(binary, sizeof binary - 1);
   WriteBytes(config, bytes);
-  TMessageList sink;
+  TRecordingSink sink;
   QStringList boxes;
   int quits = 0;
   TSysTrayIconForm host(TStartupArgs{{config}, temp.path()}, [&](TSysTrayIconForm &h) {
@@ -51,13 +43,13 @@ TEST(TrayFiles, AnUnreadableConfigurationRunsEmptyAndNoSaveWritesOverIt) {
                                          "sie enthält NUL-Zeichen")
                               .arg(config);
   // Told once at the start (beside the note that there is no notification area here).
-  EXPECT_EQ(sink.Messages.filter(refused).size(), 1) << sink.Messages.join(u'\n').toStdString();
+  EXPECT_EQ(sink.Texts().filter(refused).size(), 1) << sink.Texts().join(u'\n').toStdString();
   EXPECT_EQ(host.Scheduler.ActionList.Count(), 0);
 
   host.TrayIconClick(); // the editor's OK saves
-  EXPECT_EQ(sink.Messages.filter(refused).size(), 2);
+  EXPECT_EQ(sink.Texts().filter(refused).size(), 2);
   host.Aktionensichern1->trigger();
-  EXPECT_EQ(sink.Messages.filter(refused).size(), 3);
+  EXPECT_EQ(sink.Texts().filter(refused).size(), 3);
 
   host.Beenden->trigger();
   ASSERT_EQ(boxes.size(), 1);
