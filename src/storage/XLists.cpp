@@ -327,31 +327,9 @@ void TGeneralList::Pack() {
 }
 
 void TGeneralList::Sort() {
-  if (FComparator && FCount > 1)
-    QuickSortElements(0, FCount - 1);
-}
-
-void TGeneralList::QuickSortElements(int left, int right) {
-  std::uint8_t pivot[16];
-  while (left < right) {
-    int i = left, j = right;
-    std::memcpy(pivot, ElementAt((left + right) / 2), FElementSize);
-    do {
-      while (FComparator(ElementAt(i), pivot) < 0)
-        ++i;
-      while (FComparator(ElementAt(j), pivot) > 0)
-        --j;
-      if (i <= j) {
-        if (i != j)
-          Exchange(i, j);
-        ++i;
-        --j;
-      }
-    } while (i <= j);
-    if (left < j)
-      QuickSortElements(left, j);
-    left = i;
-  }
+  // Raw eight-byte values do not compare, so such a list keeps its order.
+  if (FComparator)
+    TCustomNumericalList::Sort();
 }
 
 void TGeneralList::SetKind(TListKind kind) {

@@ -260,7 +260,6 @@ private:
   std::uint8_t *ElementAt(int i) const {
     return FStorage + static_cast<std::size_t>(i) * FElementSize;
   }
-  void QuickSortElements(int left, int right);
 
   std::uint8_t *FStorage = nullptr;
   int FElementSize = 0;
