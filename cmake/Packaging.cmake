@@ -22,7 +22,7 @@ set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 # Qt loads its window-system plugins at run time: without them the tray program cannot start.
 set(depends qt6-qpa-plugins)
 # The run journal goes through Qt Sql's SQLite plugin, which is loaded by name.
-get_target_property(engine_libraries kronolab_engine LINK_LIBRARIES)
+get_target_property(engine_libraries kronolab_core LINK_LIBRARIES)
 if("Qt6::Sql" IN_LIST engine_libraries)
   list(APPEND depends libqt6sql6-sqlite)
 endif()

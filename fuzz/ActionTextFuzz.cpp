@@ -1,9 +1,9 @@
 // libFuzzer target over the parsing of action texts: placeholder expansion, the percent
 // rule, the command word and argument splitting and the command-line splitting of a
 // program call. Nothing here copies, moves or starts anything.
+#include "actions/CommandLineRules.h"
 #include "actions/InternalCommands.h"
 #include "actions/Placeholders.h"
-#include "platform/Process.h"
 
 #include <QString>
 #include <cstddef>

@@ -1,5 +1,5 @@
 # Fails when the layers of src/ are broken:
-#  - a source of the engine library lies under src/gui/ or src/app/;
+#  - an engine folder's library (kronolab_base, ..._core) compiles a file of another folder;
 #  - a file outside src/gui/ and src/app/ includes a Qt Gui or Widgets header (the engine and
 #    the command-line tool run without a window system);
 #  - a file of the moon pictures (src/gui/moon/MoonPicture.*) includes a Widgets header;
@@ -7,7 +7,8 @@
 #    gui/moon, gui/message > gui/widgets > core > core/journal > actions, storage, moon >
 #    platform > base.
 #    The command-line tool may use the moon pictures' one header.
-# Run with -DSRC_DIR=<src> -DENGINE_SOURCES=<file> -DQT_GUI_DIR=<dir> -DQT_WIDGETS_DIR=<dir>.
+# Run with -DSRC_DIR=<src> -DENGINE_SOURCES=<file of "folder source" lines>
+#          -DQT_GUI_DIR=<dir> -DQT_WIDGETS_DIR=<dir>.
 
 cmake_minimum_required(VERSION 3.25)
 
@@ -47,10 +48,25 @@ endfunction()
 
 set(offences "")
 
+# Each line: an engine folder and one source of its library. A file compiled into another
+# folder's library would let an upward call link after all.
 file(STRINGS "${ENGINE_SOURCES}" engine_sources)
-foreach(source IN LISTS engine_sources)
-  if(source MATCHES "/src/(gui|app)/")
-    string(APPEND offences "engine compiles a window file: ${source}\n")
+foreach(line IN LISTS engine_sources)
+  if(NOT line MATCHES "^([a-z]+) (.+)$")
+    continue()
+  endif()
+  set(library "${CMAKE_MATCH_1}")
+  set(source "${CMAKE_MATCH_2}")
+  if(IS_ABSOLUTE "${source}")
+    string(FIND "${source}" "${SRC_DIR}/" at)
+    if(NOT at EQUAL 0)
+      continue() # generated in the build tree (moc)
+    endif()
+    file(RELATIVE_PATH source "${SRC_DIR}" "${source}")
+  endif()
+  folder_of("${source}" folder)
+  if(NOT folder STREQUAL library)
+    string(APPEND offences "the ${library} library compiles ${source} of folder ${folder}\n")
   endif()
 endforeach()
 

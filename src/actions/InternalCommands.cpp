@@ -1,9 +1,9 @@
 #include "actions/InternalCommands.h"
 
+#include "actions/CommandLineRules.h"
 #include "actions/Placeholders.h"
 #include "base/Errors.h"
 #include "platform/PathSyntax.h"
-#include "platform/Process.h"
 
 namespace {
 

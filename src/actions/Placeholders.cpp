@@ -1,8 +1,8 @@
 #include "actions/Placeholders.h"
 
+#include "actions/CommandLineRules.h"
 #include "base/ActionEntry.h"
 #include "platform/PathSyntax.h"
-#include "platform/Process.h"
 
 #include <QRandomGenerator>
 

@@ -2,7 +2,7 @@
 #include "base/ApplicationId.h"
 #include "core/CmdLine.h"
 #include "core/InstanceLock.h"
-#include "gui/tray/SysTrFrm.h"
+#include "gui/tray/SysTrayIconForm.h"
 #include "platform/ExitSignals.h"
 #include "platform/OwnFiles.h"
 

@@ -7,7 +7,7 @@
 #include "core/CmdLine.h"
 #include "core/MessageSink.h"
 #include "core/Scheduler.h"
-#include "storage/BigIni.h"
+#include "storage/BigIniFile.h"
 
 #include "platform/ExitSignals.h"
 

@@ -36,7 +36,7 @@ public:
   virtual QString TempFolder() = 0;
   virtual QString CurrentFolder() = 0;
 
-  virtual int LaunchProcess(const QString &folder, const QString &commandLine,
+  virtual int LaunchProcess(const QString &folder, const QStringList &words,
                             std::int64_t *processId) = 0;
   virtual void ReapFinishedProcesses() = 0;
   virtual std::optional<TProcessEnd> TakeProcessEnd(std::int64_t processId) = 0;
@@ -83,9 +83,9 @@ public:
   QString TempFolder() override { return FTarget.TempFolder(); }
   QString CurrentFolder() override { return FTarget.CurrentFolder(); }
 
-  int LaunchProcess(const QString &folder, const QString &commandLine,
+  int LaunchProcess(const QString &folder, const QStringList &words,
                     std::int64_t *processId) override {
-    return FTarget.LaunchProcess(folder, commandLine, processId);
+    return FTarget.LaunchProcess(folder, words, processId);
   }
   void ReapFinishedProcesses() override { FTarget.ReapFinishedProcesses(); }
   std::optional<TProcessEnd> TakeProcessEnd(std::int64_t processId) override {

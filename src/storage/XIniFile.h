@@ -1,7 +1,7 @@
 // TXIniFile: the INI engine the program uses, with floating-point values.
 #pragma once
 
-#include "storage/BigIni.h"
+#include "storage/BigIniFile.h"
 
 // The INI engine plus ReadFloat and WriteFloat.
 class TXIniFile : public TBiggerIniFile {

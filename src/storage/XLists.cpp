@@ -327,31 +327,9 @@ void TGeneralList::Pack() {
 }
 
 void TGeneralList::Sort() {
-  if (FComparator && FCount > 1)
-    QuickSortElements(0, FCount - 1);
-}
-
-void TGeneralList::QuickSortElements(int left, int right) {
-  std::uint8_t pivot[16];
-  while (left < right) {
-    int i = left, j = right;
-    std::memcpy(pivot, ElementAt((left + right) / 2), FElementSize);
-    do {
-      while (FComparator(ElementAt(i), pivot) < 0)
-        ++i;
-      while (FComparator(ElementAt(j), pivot) > 0)
-        --j;
-      if (i <= j) {
-        if (i != j)
-          Exchange(i, j);
-        ++i;
-        --j;
-      }
-    } while (i <= j);
-    if (left < j)
-      QuickSortElements(left, j);
-    left = i;
-  }
+  // Raw eight-byte values do not compare, so such a list keeps its order.
+  if (FComparator)
+    TCustomNumericalList::Sort();
 }
 
 void TGeneralList::SetKind(TListKind kind) {
@@ -388,24 +366,9 @@ bool TGeneralList::Find(const void *value, int &index) const {
     index = IndexOf(value);
     return index >= 0;
   }
-  bool found = false;
-  int low = 0, high = FCount - 1;
-  while (low <= high) {
-    const int middle = (low + high) / 2;
-    const int r = FComparator ? FComparator(ElementAt(middle), value) : 0;
-    if (r < 0) {
-      low = middle + 1;
-    } else {
-      high = middle - 1;
-      if (r == 0) {
-        found = true;
-        if (!Duplicates)
-          low = middle;
-      }
-    }
-  }
-  index = low;
-  return found;
+  return FindSorted(
+      FCount, Duplicates, [&](int i) { return FComparator ? FComparator(ElementAt(i), value) : 0; },
+      index);
 }
 
 int TGeneralList::IndexOf(const void *value) const {

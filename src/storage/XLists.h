@@ -23,6 +23,31 @@ enum TFreeMode : std::uint8_t {
   fmFreeShortString = 5,
 };
 
+// The binary search of both list families over a sorted list of count elements: compareAt(i)
+// is negative, 0 or positive for the element at i against the key. index is the match (the
+// first of equal ones where duplicates are allowed) or the position where the key belongs.
+template <class CompareAt>
+bool FindSorted(int count, bool duplicates, CompareAt compareAt, int &index) {
+  bool found = false;
+  int low = 0, high = count - 1;
+  while (low <= high) {
+    const int middle = (low + high) / 2;
+    const int r = compareAt(middle);
+    if (r < 0) {
+      low = middle + 1;
+    } else {
+      high = middle - 1;
+      if (r == 0) {
+        found = true;
+        if (!duplicates)
+          low = middle;
+      }
+    }
+  }
+  index = low;
+  return found;
+}
+
 // A list of pointers to T; owns them (deletes them in Clear) unless FreeMode is fmNoFree.
 template <class T> class TXList {
 public:
@@ -67,24 +92,8 @@ public:
       index = -1;
       return false;
     }
-    bool found = false;
-    int low = 0, high = Count() - 1;
-    while (low <= high) {
-      const int middle = (low + high) / 2;
-      const int r = CompareFunc(FItems[middle], item);
-      if (r < 0) {
-        low = middle + 1;
-      } else {
-        high = middle - 1;
-        if (r == 0) {
-          found = true;
-          if (!Duplicates)
-            low = middle;
-        }
-      }
-    }
-    index = low;
-    return found;
+    return FindSorted(
+        Count(), Duplicates, [&](int i) { return CompareFunc(FItems[i], item); }, index);
   }
 
   // Removes one item without releasing it.
@@ -251,7 +260,6 @@ private:
   std::uint8_t *ElementAt(int i) const {
     return FStorage + static_cast<std::size_t>(i) * FElementSize;
   }
-  void QuickSortElements(int left, int right);
 
   std::uint8_t *FStorage = nullptr;
   int FElementSize = 0;

@@ -1,27 +1,14 @@
-// Shared by the action tests: a recording message sink and waiting for ArgEcho's report.
+// Shared by the action and process tests: a recording message sink, and ArgEcho's report.
 #pragma once
 
-#include "core/MessageSink.h"
+#include "RecordingSink.h"
 
 #include <QElapsedTimer>
 #include <QFile>
 #include <QStringList>
+#include <QTemporaryDir>
 #include <QThread>
-#include <vector>
-
-// One message as the sink received it.
-struct TRecordedMessage {
-  QString Caption, Header, Message;
-};
-
-// Keeps every message for the test to inspect.
-class TRecordingSink : public TMessageSink {
-public:
-  std::vector<TRecordedMessage> Messages;
-  void Show(const QString &caption, const QString &header, const QString &message) override {
-    Messages.push_back({caption, header, message});
-  }
-};
+#include <gtest/gtest.h>
 
 // The lines ArgEcho wrote to file, waiting up to 30 seconds for them (a busy machine may be
 // slow to start it); empty on time-out.
@@ -36,3 +23,15 @@ inline QStringList WaitForEcho(const QString &file) {
   }
   return {};
 }
+
+// A temporary folder that ArgEcho reports into (file Out) for the programs a test starts.
+class TEchoFolder : public ::testing::Test {
+protected:
+  QTemporaryDir Dir;
+  QString Out;
+  void SetUp() override {
+    ASSERT_TRUE(Dir.isValid());
+    Out = Dir.filePath(QStringLiteral("echo.txt"));
+    qputenv("ARGECHO_OUT", Out.toUtf8());
+  }
+};

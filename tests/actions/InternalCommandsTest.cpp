@@ -1,12 +1,12 @@
 #include "actions/InternalCommands.h"
 #include "TestFiles.h"
 #include "actions/ActionsTestSupport.h"
+#include "actions/CommandLineRules.h"
 #include "actions/Placeholders.h"
 #include "base/Errors.h"
 #include "core/FakePlatform.h"
 #include "core/Scheduler.h"
 #include "platform/Folders.h"
-#include "platform/Process.h"
 
 #include <QDir>
 #include <QFile>
@@ -171,7 +171,7 @@ TEST_F(Commands, ExecStartsProgramInItsFolderOrRaisesForMissingFolder) {
   Run("EXEC \"" + P("mit blank") + "\" \"" ARGECHO_PATH "\" -a -b");
   ASSERT_EQ(Platform.Launches.size(), 1u);
   EXPECT_EQ(Platform.Launches[0].Folder, P("mit blank"));
-  EXPECT_EQ(ProgramAndArguments(Platform.Launches[0].CommandLine),
+  EXPECT_EQ(Platform.Launches[0].Words,
             (QStringList{ARGECHO_PATH, "-a", "-b"}));
   TScheduler real;
   EXPECT_THROW(real.RunInternalCommand("EXEC " + P("fehlt") + " " ARGECHO_PATH), EInOutError);

@@ -1,15 +1,13 @@
 #include "cli/CliActionCommands.h"
 
+#include "RunCli.h"
+
 #include <gtest/gtest.h>
 
 namespace {
 
 int Expand(const QStringList &args, QString &out, QString &err) {
-  QTextStream o(&out), e(&err);
-  int rc = CliExpand(args, o, e);
-  o.flush();
-  e.flush();
-  return rc;
+  return CallCli(CliExpand, args, out, err);
 }
 
 TEST(CliExpand, PrintsTextExpandedAtTheGivenMoment) {

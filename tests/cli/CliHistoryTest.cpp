@@ -1,5 +1,6 @@
 // kronolab-cli history over a journal a scheduler wrote: its lines, its filters and limit,
 // bad usage, a configuration without a journal and a journal that cannot be read.
+#include "RunCli.h"
 #include "TestFiles.h"
 #include "TestHelpers.h"
 #include "cli/CliActionCommands.h"
@@ -34,10 +35,7 @@ protected:
   // Each output line's fields without the duration, which varies; the exit status last.
   QList<QStringList> Run(const QStringList &args, int *status = nullptr) {
     QString out, err;
-    QTextStream o(&out), e(&err);
-    const int result = ::CliHistory(args, o, e);
-    o.flush();
-    e.flush();
+    const int result = CallCli(::CliHistory, args, out, err);
     Errors = err;
     if (status)
       *status = result;

@@ -1,3 +1,4 @@
+#include "RunCli.h"
 #include "TestFiles.h"
 #include "TestHelpers.h"
 #include "cli/CliActionCommands.h"
@@ -10,11 +11,9 @@ namespace {
 
 // Runs list at now; its exit status, with stdout and stderr in out and err.
 int List(const QStringList &args, TDateTime now, QString &out, QString &err) {
-  QTextStream o(&out), e(&err);
-  const int status = CliListAt(args, o, e, now);
-  o.flush();
-  e.flush();
-  return status;
+  return CallCli([now](const QStringList &a, QTextStream &o,
+                       QTextStream &e) { return CliListAt(a, o, e, now); },
+                 args, out, err);
 }
 
 // At Wednesday 2026-06-10 10:00: a daily entry not yet run today is overdue at 08:00, a weekly

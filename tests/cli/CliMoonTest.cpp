@@ -1,3 +1,4 @@
+#include "RunCli.h"
 #include "cli/CliActionCommands.h"
 #include "gui/moon/MoonPicture.h"
 
@@ -8,11 +9,7 @@
 namespace {
 
 int Moon(const QStringList &args, QString &out, QString &err) {
-  QTextStream o(&out), e(&err);
-  const int rc = CliMoon(args, o, e);
-  o.flush();
-  e.flush();
-  return rc;
+  return CallCli(CliMoon, args, out, err);
 }
 
 TEST(CliMoon, FullMoonOfDecember2026IsNamedAndFullyLit) {

@@ -1,3 +1,4 @@
+#include "RunCli.h"
 #include "TestFiles.h"
 #include "cli/CliActionCommands.h"
 #include "core/Scheduler.h"
@@ -28,9 +29,7 @@ TEST(CliRun, TicksCopyTheFilesLogTheActionAndSaveTheNewLastRun) {
   WriteBytes(config, CopyConfiguration(dir.path()));
 
   QString out, err;
-  QTextStream o(&out), e(&err);
-  EXPECT_EQ(CliRun({config, QStringLiteral("--ticks"), QStringLiteral("3")}, o, e), 0);
-  e.flush();
+  EXPECT_EQ(CallCli(CliRun, {config, QStringLiteral("--ticks"), QStringLiteral("3")}, out, err), 0);
   EXPECT_TRUE(err.isEmpty() || !err.contains(QStringLiteral("run:"))) << err.toStdString();
 
   EXPECT_EQ(ReadBytes(dir.filePath(QStringLiteral("dst/a.txt"))), "eins");
@@ -49,9 +48,9 @@ TEST(CliRun, TicksCopyTheFilesLogTheActionAndSaveTheNewLastRun) {
 TEST(CliRun, AnUnreadableConfigurationExitsWithOne) {
   QTemporaryDir dir;
   QString out, err;
-  QTextStream o(&out), e(&err);
   // A folder where the file should be cannot be read as a configuration.
-  EXPECT_EQ(CliRun({dir.path(), QStringLiteral("--ticks"), QStringLiteral("1")}, o, e), 1);
+  EXPECT_EQ(CallCli(CliRun, {dir.path(), QStringLiteral("--ticks"), QStringLiteral("1")}, out, err),
+            1);
 }
 
 } // namespace

@@ -11,11 +11,7 @@ namespace {
 
 // Runs simulate with args; its exit status, with stdout and stderr in out and err.
 int Simulate(const QStringList &args, QString &out, QString &err) {
-  QTextStream o(&out), e(&err);
-  const int status = CliSimulate(args, o, e);
-  o.flush();
-  e.flush();
-  return status;
+  return CallCli(CliSimulate, args, out, err);
 }
 
 // A daily message at 08:00 last run yesterday, a weekly program on Thursdays at 12:30, a

@@ -1,4 +1,5 @@
-// The built kronolab-cli as a process: its arguments in, its exit status and output back.
+// The command-line tool run by the tests: a subcommand called in this process, or the built
+// kronolab-cli as a process; arguments in, exit status and output back.
 #pragma once
 
 #include <QElapsedTimer>
@@ -6,8 +7,20 @@
 #include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
+#include <QTextStream>
 #include <functional>
 #include <gtest/gtest.h>
+
+// Calls one subcommand's function in this process (command(args, out, err) as the program's
+// main does); its exit status, with what it wrote to stdout and stderr in out and err.
+template <class Command>
+int CallCli(Command command, const QStringList &args, QString &out, QString &err) {
+  QTextStream o(&out), e(&err);
+  const int status = command(args, o, e);
+  o.flush();
+  e.flush();
+  return status;
+}
 
 // How one run of the program ended.
 struct TCliRun {

@@ -14,7 +14,8 @@ class TFakePlatform : public TPlatformWrapper {
 public:
   // One program start as the engine asked for it.
   struct TLaunch {
-    QString Folder, CommandLine;
+    QString Folder;
+    QStringList Words;
   };
 
   // What the clock shows.
@@ -40,9 +41,9 @@ public:
     return false;
   }
 
-  int LaunchProcess(const QString &folder, const QString &commandLine,
+  int LaunchProcess(const QString &folder, const QStringList &words,
                     std::int64_t *processId) override {
-    Launches.push_back({folder, commandLine});
+    Launches.push_back({folder, words});
     int result = 1000 + static_cast<int>(Launches.size());
     if (!LaunchResults.empty()) {
       result = LaunchResults.front();

@@ -3,7 +3,7 @@
 // "weekly" the weekly kind, with "new" as for a new action (no last run, empty text); for
 // looking at the layout by eye (for instance under xvfb-run).
 #include "base/DateTime.h"
-#include "gui/editor/EdActFrm.h"
+#include "gui/editor/EditActionDlg.h"
 #include "gui/editor/HelpViewer.h"
 #include "gui/widgets/Calendar.h"
 #include "gui/widgets/TimeEdit.h"

@@ -17,62 +17,14 @@
 
 namespace {
 
-class Launch : public ::testing::Test {
-protected:
-  QTemporaryDir Dir;
-  QString Out;
-  void SetUp() override {
-    ASSERT_TRUE(Dir.isValid());
-    Out = Dir.filePath(QStringLiteral("echo.txt"));
-    qputenv("ARGECHO_OUT", Out.toUtf8());
-  }
-};
-
-TEST(CommandLine, BlanksSeparateAndQuotesGroupAndVanish) {
-  EXPECT_EQ(SplitCommandLine(QStringLiteral("  \"/a b/p q\" -x  \"y z\"\t\"\"")),
-            (QStringList{"/a b/p q", "-x", "y z", ""}));
-  EXPECT_EQ(SplitCommandLine(QStringLiteral("a\"b c\"d")), QStringList{"ab cd"});
-  EXPECT_TRUE(SplitCommandLine(QStringLiteral("   ")).isEmpty());
-}
-
-// Backslashes count only before a double quote: pairs stand for one, an odd one makes the
-// quote literal (the rules Windows programs split their command line by).
-TEST(CommandLine, BackslashesEscapeOnlyBeforeAQuote) {
-  EXPECT_EQ(SplitCommandLine(QStringLiteral(R"(a\b\\c "d\\" e\"f \\\"g" h)")),
-            (QStringList{R"(a\b\\c)", R"(d\)", R"(e"f)", R"(\"g h)"}));
-}
-
-// Whatever a word holds (blanks, tabs, quotes, backslashes before a quote or at its end), its
-// quoted form comes back from the splitter as exactly that word; plain words stay as they are.
-TEST(CommandLine, AQuotedWordComesBackWhole) {
-  const QStringList words = {"plain",
-                             "",
-                             "a --evil b",
-                             "a\tb",
-                             "x\"y",
-                             "\"",
-                             R"(a\"b)",
-                             R"(a\\"b)",
-                             R"(ends\)",
-                             R"(ends in blank\\)",
-                             R"(\\server\share)",
-                             R"(x\" y\)",
-                             "50% \"mehr\""};
-  QString line = QStringLiteral("prog");
-  for (const QString &word : words) {
-    EXPECT_EQ(SplitCommandLine("prog " + QuoteCommandWord(word)), (QStringList{"prog", word}))
-        << word.toStdString();
-    line += u' ' + QuoteCommandWord(word);
-  }
-  EXPECT_EQ(SplitCommandLine(line), QStringList{"prog"} + words);
-  EXPECT_EQ(QuoteCommandWord("/usr/bin/plain"), "/usr/bin/plain");
-}
+// Starting programs by their words, in a folder that ArgEcho reports into.
+class Launch : public TEchoFolder {};
 
 TEST_F(Launch, StartsInGivenFolderOwnSessionWithoutOurDescriptors) {
   int leaked = open("/dev/null", O_RDONLY); // deliberately without close-on-exec
   ASSERT_GE(leaked, 3);
   const QString before = CurrentFolder();
-  int result = LaunchProcess(Dir.path(), QStringLiteral(ARGECHO_PATH " one \"two words\""));
+  int result = LaunchProcess(Dir.path(), {QStringLiteral(ARGECHO_PATH), "one", "two words"});
   close(leaked);
   EXPECT_GT(result, ExecStartedAbove);
   QStringList lines = WaitForEcho(Out);
@@ -85,7 +37,7 @@ TEST_F(Launch, StartsInGivenFolderOwnSessionWithoutOurDescriptors) {
 }
 
 TEST_F(Launch, FinishedProgramsAreReapedAndLeaveNoZombie) {
-  ASSERT_GT(LaunchProcess(QString(), QStringLiteral(ARGECHO_PATH)), ExecStartedAbove);
+  ASSERT_GT(LaunchProcess(QString(), {QStringLiteral(ARGECHO_PATH)}), ExecStartedAbove);
   ASSERT_FALSE(WaitForEcho(Out).isEmpty());
   for (int i = 0; i < 3000 && UnreapedProcessCount() > 0; ++i) {
     ReapFinishedProcesses();
@@ -98,19 +50,18 @@ TEST_F(Launch, FinishedProgramsAreReapedAndLeaveNoZombie) {
 }
 
 TEST_F(Launch, ResultsTellMissingFileMissingFolderAndNoProgramApart) {
-  EXPECT_EQ(LaunchProcess(QString(), QStringLiteral("kronolab-no-such-program-xyz")),
-            ExecFileNotFound);
-  EXPECT_EQ(LaunchProcess(QString(), Dir.filePath(QStringLiteral("missing"))), ExecFileNotFound);
-  EXPECT_EQ(LaunchProcess(QString(), Dir.filePath(QStringLiteral("nofolder/prog"))),
+  EXPECT_EQ(LaunchProcess(QString(), {"kronolab-no-such-program-xyz"}), ExecFileNotFound);
+  EXPECT_EQ(LaunchProcess(QString(), {Dir.filePath(QStringLiteral("missing"))}), ExecFileNotFound);
+  EXPECT_EQ(LaunchProcess(QString(), {Dir.filePath(QStringLiteral("nofolder/prog"))}),
             ExecPathNotFound);
   QString text = Dir.filePath(QStringLiteral("text.exe"));
   QFile file(text);
   ASSERT_TRUE(file.open(QIODevice::WriteOnly));
   file.write("no program\n");
   file.close();
-  EXPECT_EQ(LaunchProcess(QString(), text), ExecBadFormat); // not executable
+  EXPECT_EQ(LaunchProcess(QString(), {text}), ExecBadFormat); // not executable
   file.setPermissions(file.permissions() | QFile::ExeOwner);
-  EXPECT_EQ(LaunchProcess(QString(), text), ExecBadFormat); // executable, but no program
+  EXPECT_EQ(LaunchProcess(QString(), {text}), ExecBadFormat); // executable, but no program
 }
 
 // A folder on the search path that may not be entered does not turn a program found nowhere
@@ -132,8 +83,8 @@ TEST_F(Launch, AProgramOnNoSearchFolderIsMissingEvenBehindAClosedFolder) {
     if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))
       _exit(99);
     setenv("PATH", path.constData(), 1);
-    const int missing = LaunchProcess(QString(), QStringLiteral("kronolab-no-such-program-xyz"));
-    const int notRunnable = LaunchProcess(QString(), QStringLiteral("kein-programm"));
+    const int missing = LaunchProcess(QString(), {"kronolab-no-such-program-xyz"});
+    const int notRunnable = LaunchProcess(QString(), {"kein-programm"});
     _exit(missing * 16 + notRunnable);
   }
   int status = 0;
@@ -145,72 +96,8 @@ TEST_F(Launch, AProgramOnNoSearchFolderIsMissingEvenBehindAClosedFolder) {
   EXPECT_EQ(WEXITSTATUS(status) % 16, ExecBadFormat);
 }
 
-// A program in a folder whose name holds blanks, written without quotes (as the edit dialog
-// writes a picked path): the longest part of the line up to a blank that names a program.
-class ProgramWithBlanks : public Launch {
-protected:
-  // A copy of ArgEcho at relative, executable.
-  QString Program(const QString &relative) {
-    const QString path = Dir.filePath(relative);
-    QDir().mkpath(QFileInfo(path).path());
-    EXPECT_TRUE(QFile::copy(QStringLiteral(ARGECHO_PATH), path));
-    QFile(path).setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    return path;
-  }
-  QStringList Arguments() { return WaitForEcho(Out).mid(3); }
-};
-
-TEST_F(ProgramWithBlanks, AnUnquotedPathWithBlanksStartsWithTheRestAsArguments) {
-  const QString start = Program(QStringLiteral("Meine Programme/start"));
-  EXPECT_GT(LaunchProcess(QString(), start + QStringLiteral(" -x \"y z\" w")), ExecStartedAbove);
-  EXPECT_EQ(Arguments(), (QStringList{"arg=-x", "arg=y z", "arg=w"}));
-  // The quoted form still starts it too.
-  QFile::remove(Out);
-  EXPECT_GT(LaunchProcess(QString(), u'"' + start + QStringLiteral("\" -q")), ExecStartedAbove);
-  EXPECT_EQ(Arguments(), QStringList{"arg=-q"});
-}
-
-TEST_F(ProgramWithBlanks, TheLongestPartThatNamesAProgramWinsUnlessTheFirstWordIsOne) {
-  const QString shorter = Program(QStringLiteral("mein prog"));
-  const QString longer = Program(QStringLiteral("mein prog zwei"));
-  EXPECT_EQ(ProgramAndArguments(longer + QStringLiteral(" drei")),
-            (QStringList{longer, QStringLiteral("drei")}));
-  EXPECT_EQ(ProgramAndArguments(shorter + QStringLiteral(" zwo drei")),
-            (QStringList{shorter, QStringLiteral("zwo"), QStringLiteral("drei")}));
-  // A first word that is a program is taken as it is, even where a longer part is one too.
-  const QString run = Program(QStringLiteral("run"));
-  Program(QStringLiteral("run fast"));
-  EXPECT_EQ(ProgramAndArguments(run + QStringLiteral(" fast")),
-            (QStringList{run, QStringLiteral("fast")}));
-  EXPECT_GT(LaunchProcess(QString(), longer + QStringLiteral(" drei")), ExecStartedAbove);
-  EXPECT_EQ(Arguments(), QStringList{"arg=drei"});
-}
-
-TEST_F(ProgramWithBlanks, AFileThatIsNoProgramOrAMissingOneFallsBackToTheFirstWord) {
-  QDir().mkpath(Dir.filePath(QStringLiteral("Meine Texte")));
-  QFile text(Dir.filePath(QStringLiteral("Meine Texte/notiz")));
-  ASSERT_TRUE(text.open(QIODevice::WriteOnly)); // not executable
-  text.close();
-  const QString line = text.fileName() + QStringLiteral(" -x");
-  EXPECT_EQ(ProgramAndArguments(line), SplitCommandLine(line));
-  EXPECT_EQ(LaunchProcess(QString(), line), ExecFileNotFound); // ".../Meine" is missing
-  EXPECT_EQ(LaunchProcess(QString(), Dir.filePath(QStringLiteral("gibt es nicht/p -x"))),
-            ExecFileNotFound);
-}
-
-TEST_F(ProgramWithBlanks, ANameWithoutFolderIsLookedUpOnThePath) {
-  Program(QStringLiteral("bin/mein werkzeug"));
-  const QByteArray oldPath = qgetenv("PATH");
-  qputenv("PATH", QFile::encodeName(Dir.filePath(QStringLiteral("bin"))) + ":" + oldPath);
-  EXPECT_EQ(ProgramAndArguments(QStringLiteral("mein werkzeug --hilfe")),
-            (QStringList{QStringLiteral("mein werkzeug"), QStringLiteral("--hilfe")}));
-  EXPECT_GT(LaunchProcess(QString(), QStringLiteral("mein werkzeug --hilfe")), ExecStartedAbove);
-  qputenv("PATH", oldPath);
-  EXPECT_EQ(Arguments(), QStringList{"arg=--hilfe"});
-}
-
 TEST_F(Launch, MissingWorkingFolderRaisesAndStartsNothing) {
-  EXPECT_THROW(LaunchProcess(Dir.filePath(QStringLiteral("gone")), QStringLiteral(ARGECHO_PATH)),
+  EXPECT_THROW(LaunchProcess(Dir.filePath(QStringLiteral("gone")), {QStringLiteral(ARGECHO_PATH)}),
                EInOutError);
   usleep(100000);
   EXPECT_FALSE(QFile::exists(Out));
@@ -222,9 +109,9 @@ TEST(ProcessEnd, StatusSignalAndRunTimeOfEachProgramAreKeptUntilTaken) {
   std::int64_t slow = 0, killed = 0;
   QElapsedTimer sinceStart;
   sinceStart.start();
-  ASSERT_GT(LaunchProcess(QString(), QStringLiteral("/bin/sh -c \"sleep 0.2; exit 7\""), &slow),
+  ASSERT_GT(LaunchProcess(QString(), {"/bin/sh", "-c", "sleep 0.2; exit 7"}, &slow),
             ExecStartedAbove);
-  ASSERT_GT(LaunchProcess(QString(), QStringLiteral("/bin/sh -c \"kill -KILL $$\""), &killed),
+  ASSERT_GT(LaunchProcess(QString(), {"/bin/sh", "-c", "kill -KILL $$"}, &killed),
             ExecStartedAbove);
   EXPECT_GT(slow, 0);
   EXPECT_NE(slow, killed);

@@ -1,7 +1,7 @@
 // The forms a schedule file comes in, and the files we must neither read nor write over.
 #include "base/Errors.h"
 #include "storage/ActionListFile.h"
-#include "storage/BigIni.h"
+#include "storage/BigIniFile.h"
 
 #include "TestFiles.h"
 #include <QDir>

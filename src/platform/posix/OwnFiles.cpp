@@ -92,6 +92,19 @@ TFileRefusal CheckFile(const struct stat &st) {
   return TFileRefusal::None;
 }
 
+// Whether the file open at fd is a regular file of ours; if not, result says why. Asked of
+// what was opened, since the file at the path may have been replaced after a first look.
+bool CheckOpenedOwnFile(int fd, TFileResult &result) {
+  struct stat st {};
+  if (fstat(fd, &st) != 0)
+    result.Error = errno;
+  else if (!S_ISREG(st.st_mode))
+    result.Refusal = TFileRefusal::NotRegular;
+  else if (st.st_uid != geteuid())
+    result.Refusal = TFileRefusal::ForeignOwner;
+  return result.Ok();
+}
+
 } // namespace
 
 TOwnFileContents ReadOwnFile(const QString &path, std::int64_t maxBytes) {
@@ -189,12 +202,7 @@ TOwnFileCheck CheckOwnRegularFile(const QString &path) {
       check.Error = error;
     return check;
   }
-  if (fstat(fd, &st) != 0)
-    check.Error = errno;
-  else if (!S_ISREG(st.st_mode))
-    check.Refusal = TFileRefusal::NotRegular;
-  else if (st.st_uid != geteuid())
-    check.Refusal = TFileRefusal::ForeignOwner;
+  CheckOpenedOwnFile(fd, check);
   close(fd);
   return check;
 }
@@ -219,14 +227,7 @@ TFileResult AppendOwnFile(const QString &path, const QByteArray &bytes) {
     }
     return result;
   }
-  struct stat st {};
-  if (fstat(fd, &st) != 0)
-    result.Error = errno;
-  else if (!S_ISREG(st.st_mode))
-    result.Refusal = TFileRefusal::NotRegular;
-  else if (st.st_uid != geteuid())
-    result.Refusal = TFileRefusal::ForeignOwner;
-  else
+  if (CheckOpenedOwnFile(fd, result))
     result.Error = WriteAllBytes(fd, bytes);
   if (close(fd) != 0 && result.Ok())
     result.Error = errno;

@@ -173,15 +173,14 @@ bool Exists(const QByteArray &path) {
   return stat(path.constData(), &info) == 0;
 }
 
-// Whether a file of the program's name lies in a folder of the search path. A folder we may
-// not enter hides nothing from us: what it holds cannot be started anyway.
-bool OnSearchPath(const QByteArray &program) {
+// Whether found(path) holds for the program's name in a folder of the search path, searched as
+// the program start searches it: without PATH the C library's default folders, an empty entry
+// the current folder.
+template <typename Found> bool OnSearchPath(const QByteArray &program, Found found) {
   const char *path = getenv("PATH");
-  // Without PATH the C library searches its default folders.
   const QByteArray folders = path ? QByteArray(path) : QByteArray("/bin:/usr/bin");
   for (const QByteArray &folder : folders.split(':')) {
-    // An empty entry is the current folder.
-    if (Exists((folder.isEmpty() ? QByteArray(".") : folder) + '/' + program))
+    if (found((folder.isEmpty() ? QByteArray(".") : folder) + '/' + program))
       return true;
   }
   return false;
@@ -190,8 +189,9 @@ bool OnSearchPath(const QByteArray &program) {
 // Maps the error of a failed start onto the Windows result codes.
 int ExecResult(int error, const QByteArray &program) {
   // A search that met a folder it may not enter reports that, even when the program is in
-  // none of the folders: Windows calls that a missing file.
-  if (error == EACCES && !program.contains('/') && !OnSearchPath(program))
+  // none of the folders: Windows calls that a missing file. A folder we may not enter hides
+  // nothing from us here: what it holds cannot be started anyway.
+  if (error == EACCES && !program.contains('/') && !OnSearchPath(program, Exists))
     return ExecFileNotFound;
   switch (error) {
   case ENOENT: {
@@ -219,25 +219,10 @@ int ExecResult(int error, const QByteArray &program) {
   }
 }
 
-// True when name is an executable regular file: a name with a slash as a path, one without
-// on the folders of PATH, as the program start itself searches.
-bool NamesProgram(const QString &name) {
-  auto executable = [](const QByteArray &path) {
-    struct stat info {};
-    return stat(path.constData(), &info) == 0 && S_ISREG(info.st_mode) &&
-           access(path.constData(), X_OK) == 0;
-  };
-  if (name.isEmpty())
-    return false;
-  if (name.contains(u'/'))
-    return executable(QFile::encodeName(name));
-  const QByteArray path = qEnvironmentVariableIsSet("PATH") ? qgetenv("PATH") : "/bin:/usr/bin";
-  for (const QByteArray &folder : path.split(':')) {
-    const QByteArray dir = folder.isEmpty() ? QByteArray(".") : folder;
-    if (executable(dir + '/' + QFile::encodeName(name)))
-      return true;
-  }
-  return false;
+bool IsExecutableFile(const QByteArray &path) {
+  struct stat info {};
+  return stat(path.constData(), &info) == 0 && S_ISREG(info.st_mode) &&
+         access(path.constData(), X_OK) == 0;
 }
 
 // The spawn attributes and file actions, released when done.
@@ -264,102 +249,14 @@ struct TSpawnSetup {
 
 } // namespace
 
-bool TCommandLineReader::Next(QChar &c, bool &groupingQuote) {
-  groupingQuote = false;
-  if (FPendingBackslashes > 0) {
-    --FPendingBackslashes;
-    c = u'\\';
-    return true;
-  }
-  if (FPendingQuote) {
-    FPendingQuote = false;
-    c = u'"';
-    return true;
-  }
-  if (FPos >= FText.size())
+bool NamesProgram(const QString &name) {
+  if (name.isEmpty())
     return false;
-  if (FText[FPos] == u'\\') {
-    qsizetype run = 0;
-    while (FPos + run < FText.size() && FText[FPos + run] == u'\\')
-      ++run;
-    FPos += run;
-    const bool beforeQuote = FPos < FText.size() && FText[FPos] == u'"';
-    FPendingBackslashes = static_cast<int>(beforeQuote ? run / 2 : run);
-    if (beforeQuote && run % 2 == 1) {
-      FPendingQuote = true;
-      ++FPos;
-    }
-    return Next(c, groupingQuote);
-  }
-  c = FText[FPos++];
-  groupingQuote = c == u'"';
-  return true;
+  const QByteArray native = QFile::encodeName(name);
+  return name.contains(u'/') ? IsExecutableFile(native) : OnSearchPath(native, IsExecutableFile);
 }
 
-QStringList SplitCommandLine(const QString &commandLine) {
-  QStringList words;
-  QString word;
-  bool inWord = false, quoted = false;
-  TCommandLineReader reader(commandLine);
-  QChar c;
-  bool groupingQuote = false;
-  while (reader.Next(c, groupingQuote)) {
-    if (groupingQuote) {
-      quoted = !quoted;
-      inWord = true;
-    } else if (!quoted && (c == u' ' || c == u'\t')) {
-      if (inWord)
-        words.append(word);
-      word.clear();
-      inWord = false;
-    } else {
-      word.append(c);
-      inWord = true;
-    }
-  }
-  if (inWord)
-    words.append(word);
-  return words;
-}
-
-QString QuoteCommandWord(const QString &word) {
-  if (!word.isEmpty() && !word.contains(u' ') && !word.contains(u'\t') && !word.contains(u'"'))
-    return word;
-  QString quoted = QStringLiteral("\"");
-  qsizetype backslashes = 0;
-  for (QChar c : word) {
-    if (c == u'\\') {
-      ++backslashes;
-      continue;
-    }
-    // Backslashes before a quote are doubled, and the quote gets one of its own.
-    quoted += QString(c == u'"' ? 2 * backslashes + 1 : backslashes, u'\\');
-    quoted += c;
-    backslashes = 0;
-  }
-  // Before the closing quote they are doubled too, so that it still closes.
-  quoted += QString(2 * backslashes, u'\\');
-  quoted += u'"';
-  return quoted;
-}
-
-QStringList ProgramAndArguments(const QString &commandLine) {
-  QStringList words = SplitCommandLine(commandLine);
-  if (words.isEmpty() || NamesProgram(words.first()))
-    return words;
-  // Only an unquoted start can hold a path with blanks: quotes group by themselves.
-  const QString line = commandLine.trimmed();
-  for (qsizetype end = line.lastIndexOf(u' '); end > 0; end = line.lastIndexOf(u' ', end - 1)) {
-    const QString program = line.left(end);
-    if (program.contains(u'"'))
-      continue;
-    if (NamesProgram(program))
-      return QStringList{program} + SplitCommandLine(line.mid(end + 1));
-  }
-  return words;
-}
-
-int LaunchProcess(const QString &folder, const QString &commandLine, std::int64_t *processId) {
+int LaunchProcess(const QString &folder, const QStringList &words, std::int64_t *processId) {
   ReapFinishedProcesses();
   QByteArray nativeFolder;
   if (!folder.isEmpty()) {
@@ -370,7 +267,6 @@ int LaunchProcess(const QString &folder, const QString &commandLine, std::int64_
       throw EInOutError(
           QStringLiteral("Der Arbeitsordner \"%1\" kann nicht geöffnet werden.").arg(folder));
   }
-  const QStringList words = ProgramAndArguments(commandLine);
   if (words.isEmpty() || words.first().isEmpty())
     return ExecFileNotFound;
 

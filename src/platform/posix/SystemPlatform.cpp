@@ -30,9 +30,9 @@ public:
   QString TempFolder() override { return ::TempFolder(); }
   QString CurrentFolder() override { return ::CurrentFolder(); }
 
-  int LaunchProcess(const QString &folder, const QString &commandLine,
+  int LaunchProcess(const QString &folder, const QStringList &words,
                     std::int64_t *processId) override {
-    return ::LaunchProcess(folder, commandLine, processId);
+    return ::LaunchProcess(folder, words, processId);
   }
   void ReapFinishedProcesses() override { ::ReapFinishedProcesses(); }
   std::optional<TProcessEnd> TakeProcessEnd(std::int64_t processId) override {

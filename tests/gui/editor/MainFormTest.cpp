@@ -1,11 +1,11 @@
 // The editor window driven through its handlers, with the dialogs and questions answered by
 // the test: new, edit, delete, the interval field, closing, and the action-list files.
-#include "gui/editor/Main.h"
+#include "gui/editor/MainForm.h"
 
 #include "TestFiles.h"
 #include "TestHelpers.h"
 #include "base/Errors.h"
-#include "gui/editor/EdActFrm.h"
+#include "gui/editor/EditActionDlg.h"
 #include "gui/widgets/Calendar.h"
 #include "gui/widgets/StringAlignGrid.h"
 #include "gui/widgets/TimeEdit.h"

@@ -1,24 +1,16 @@
 // The tray host on a configuration it cannot read: it runs with an empty list, says so, and
 // no way of saving writes over the file.
-#include "gui/tray/SysTrFrm.h"
+#include "gui/tray/SysTrayIconForm.h"
 
+#include "RecordingSink.h"
 #include "TestFiles.h"
 #include "TestHelpers.h"
-#include "core/MessageSink.h"
 
 #include <QAction>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 namespace {
-
-class TMessageList : public TMessageSink {
-public:
-  void Show(const QString &caption, const QString &header, const QString &message) override {
-    Messages.append(caption + u'|' + header + u'|' + message);
-  }
-  QStringList Messages;
-};
 
 // A binary file where the configuration should be: every save is refused and says why.
 TEST(TrayFiles, AnUnreadableConfigurationRunsEmptyAndNoSaveWritesOverIt) {
@@ -27,7 +19,7 @@ TEST(TrayFiles, AnUnreadableConfigurationRunsEmptyAndNoSaveWritesOverIt) {
   static const char binary[] = "[General]\r\nCount=1\r\n\0\0\x13\x37[Action1]\r\n";
   const QByteArray bytes(binary, sizeof binary - 1);
   WriteBytes(config, bytes);
-  TMessageList sink;
+  TRecordingSink sink;
   QStringList boxes;
   int quits = 0;
   TSysTrayIconForm host(TStartupArgs{{config}, temp.path()}, [&](TSysTrayIconForm &h) {

@@ -7,7 +7,7 @@
 #include "gui/editor/EditorSession.h"
 #include "gui/editor/HistoryForm.h"
 #include "gui/message/DesktopNotifier.h"
-#include "gui/message/MsgFrm.h"
+#include "gui/message/MessageForm.h"
 #include "gui/tray/RxTrayIcon.h"
 #include "gui/widgets/Application.h"
 

@@ -1,11 +1,11 @@
 // The editor window: grid rows, the dialog round trips, the clock and the action-list files.
-#include "gui/editor/Main.h"
+#include "gui/editor/MainForm.h"
 
 #include "base/Errors.h"
 #include "core/InstanceLock.h"
 #include "core/Scheduler.h"
 #include "gui/editor/ActionFileDialog.h"
-#include "gui/editor/EdActFrm.h"
+#include "gui/editor/EditActionDlg.h"
 #include "gui/editor/EditRules.h"
 #include "gui/editor/HelpViewer.h"
 #include "gui/editor/HistoryForm.h"

@@ -1,4 +1,4 @@
-#include "gui/about/AboutDlg.h"
+#include "gui/about/AboutBox.h"
 
 #include "gui/widgets/Application.h"
 

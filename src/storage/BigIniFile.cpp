@@ -1,4 +1,4 @@
-#include "storage/BigIni.h"
+#include "storage/BigIniFile.h"
 
 #include "base/Errors.h"
 #include "platform/OwnFiles.h"

@@ -1,4 +1,4 @@
-#include "gui/about/AboutDlg.h"
+#include "gui/about/AboutBox.h"
 
 #include "XSession.h"
 #include "gui/about/InfoAdd.h"

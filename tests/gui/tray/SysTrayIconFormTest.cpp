@@ -1,13 +1,13 @@
-#include "gui/tray/SysTrFrm.h"
+#include "gui/tray/SysTrayIconForm.h"
 
+#include "RecordingSink.h"
 #include "TestFiles.h"
 #include "TestHelpers.h"
 #include "XSession.h"
 #include "core/InstanceLock.h"
-#include "core/MessageSink.h"
 #include "gui/editor/HelpViewer.h"
 #include "gui/editor/HistoryModel.h"
-#include "gui/editor/Main.h"
+#include "gui/editor/MainForm.h"
 #include "gui/moon/Moon.h"
 #include "gui/widgets/StringAlignGrid.h"
 #include "gui/widgets/TimeEdit.h"
@@ -26,14 +26,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-class TRecordingSink : public TMessageSink {
-public:
-  void Show(const QString &caption, const QString &, const QString &message) override {
-    Messages.append(caption + QStringLiteral(": ") + message);
-  }
-  QStringList Messages;
-};
 
 // A tray host on a configuration in a temporary folder, with every dialog replaced.
 class TrayHost : public ::testing::Test {
@@ -167,7 +159,7 @@ TEST_F(TrayHost, ShiftAtStartPausesOnlyWhenTheSwitchAllowsIt) {
   EXPECT_FALSE(host->Paused());
   EXPECT_FALSE(host->StopperUmschaltermglichen1()->isChecked());
 
-  EXPECT_TRUE(Sink.Messages.isEmpty());
+  EXPECT_TRUE(Sink.Texts().isEmpty());
 
   auto second = Start(QStringLiteral("zwei.ini"));
   second->Scheduler().SetNoShiftReaction(false);
@@ -176,10 +168,10 @@ TEST_F(TrayHost, ShiftAtStartPausesOnlyWhenTheSwitchAllowsIt) {
   EXPECT_TRUE(second->Paused());
   EXPECT_EQ(second->TrayIcon()->Hint(), QStringLiteral("Kronolab (angehalten)"));
   // A start that does nothing says why.
-  ASSERT_EQ(Sink.Messages.size(), 1);
-  EXPECT_TRUE(Sink.Messages[0].startsWith(QStringLiteral("Kronolab: ")));
-  EXPECT_TRUE(Sink.Messages[0].contains(QStringLiteral("Umschalttaste")));
-  EXPECT_TRUE(Sink.Messages[0].contains(QStringLiteral("angehalten")));
+  ASSERT_EQ(Sink.Texts().size(), 1);
+  EXPECT_TRUE(Sink.Texts()[0].startsWith(QStringLiteral("Kronolab: ")));
+  EXPECT_TRUE(Sink.Texts()[0].contains(QStringLiteral("Umschalttaste")));
+  EXPECT_TRUE(Sink.Texts()[0].contains(QStringLiteral("angehalten")));
 }
 
 // "Protokoll führen": checked as the file says, toggled by the menu, saved with the
@@ -478,8 +470,8 @@ TEST_F(TrayHost, TheConfigurationStaysWhenItsLockCannotFollowTheEditor) {
   EXPECT_EQ(asked, QStringList{other});
   EXPECT_EQ(host->Scheduler().ConfigFileName(), Config);
   EXPECT_TRUE(QFileInfo::exists(Config)); // the editor's OK saved into the old file
-  ASSERT_FALSE(Sink.Messages.isEmpty());
-  EXPECT_EQ(Sink.Messages.back(), QStringLiteral("Fehler: ") + refusal);
+  ASSERT_FALSE(Sink.Texts().isEmpty());
+  EXPECT_EQ(Sink.Texts().back(), QStringLiteral("Fehler: ") + refusal);
 
   refusal.clear();
   host->Einstellungen1()->trigger();
@@ -502,8 +494,8 @@ TEST_F(TrayHost, TheMenuSavesNothingIntoAFileAnotherSchedulerRuns) {
   host->Seams().ChooseFile = [&](bool, const QString &, const QString &) { return chosen; };
   host->Aktionensichern1()->trigger();
   EXPECT_EQ(ReadBytes(busy), QByteArray("[General]\nCount=0\n"));
-  ASSERT_FALSE(Sink.Messages.isEmpty());
-  EXPECT_EQ(Sink.Messages.back(),
+  ASSERT_FALSE(Sink.Texts().isEmpty());
+  EXPECT_EQ(Sink.Texts().back(),
             QStringLiteral("Fehler: ") + NotSavedForAnotherSchedulerText(busy));
 
   chosen = free;
@@ -554,10 +546,10 @@ TEST_F(TrayHost, WithoutANotificationAreaAWindowWithTheMenuShowsAndSaysWhyAfterT
   auto *button = host->TrayIcon()->FallbackWindow()->findChild<QToolButton *>();
   ASSERT_NE(button, nullptr);
   EXPECT_EQ(button->menu(), host->PopupMenu());
-  EXPECT_TRUE(Sink.Messages.isEmpty());
-  EXPECT_TRUE(WaitUntil([&] { return !Sink.Messages.isEmpty(); }, 30000));
-  EXPECT_EQ(Sink.Messages.size(), 1);
-  EXPECT_TRUE(Sink.Messages.value(0).contains(QStringLiteral("keinen Infobereich")));
+  EXPECT_TRUE(Sink.Texts().isEmpty());
+  EXPECT_TRUE(WaitUntil([&] { return !Sink.Texts().isEmpty(); }, 30000));
+  EXPECT_EQ(Sink.Texts().size(), 1);
+  EXPECT_TRUE(Sink.Texts().value(0).contains(QStringLiteral("keinen Infobereich")));
 }
 
 // Closing the window shown in place of the tray icon is "&Beenden": save, then end; when the
@@ -687,8 +679,8 @@ TEST_F(TrayHost, JetztAusfuehrenInTheEditorRunsTheRowAndMarksAFailure) {
     form->reject();
   });
   host->Einstellungen1()->trigger();
-  ASSERT_EQ(Sink.Messages.size(), 2);
-  EXPECT_EQ(Sink.Messages[0], QStringLiteral("Nachricht von Kronolab: hallo"));
+  ASSERT_EQ(Sink.Texts().size(), 2);
+  EXPECT_EQ(Sink.Texts()[0], QStringLiteral("Nachricht von Kronolab: hallo"));
   EXPECT_TRUE(tips[0].isEmpty());
   EXPECT_TRUE(tips[1].contains(QStringLiteral("Datei nicht gefunden !"))) << tips[1].toStdString();
   EXPECT_TRUE(marked);
@@ -706,7 +698,7 @@ TEST_F(TrayHost, TheEditorsOkMakesTheJournalStartFromTheSavedLastRun) {
   auto host = Start();
   host->Scheduler().SetActions({Entry(QStringLiteral("\"x\""), At(2026, 12, 7, 8, 0, 0, 100))});
   host->Scheduler().TimerTimer(); // today's 08:00 call is made and recorded
-  ASSERT_EQ(Sink.Messages.size(), 1);
+  ASSERT_EQ(Sink.Texts().size(), 1);
   host->Seams().RunEditor = [](TEditorSession &session) {
     TEditorRow row{session.Copies[0], 0, true, session.JournalIds[0]};
     row.Entry.LastDate = row.Entry.FirstDate; // "Letzten Lauf zurücksetzen"

@@ -1,18 +1,18 @@
-#include "gui/tray/SysTrFrm.h"
+#include "gui/tray/SysTrayIconForm.h"
 
 #include "base/Errors.h"
 #include "core/CmdLine.h"
 #include "core/IniHelp.h"
 #include "core/InstanceLock.h"
-#include "gui/about/AboutDlg.h"
+#include "gui/about/AboutBox.h"
 #include "gui/about/InfoAdd.h"
 #include "gui/editor/ActionFileDialog.h"
 #include "gui/editor/HelpViewer.h"
 #include "gui/editor/HistoryForm.h"
-#include "gui/editor/Main.h"
+#include "gui/editor/MainForm.h"
 #include "gui/moon/Moon.h"
 #include "platform/Autostart.h"
-#include "storage/BigIni.h"
+#include "storage/BigIniFile.h"
 
 #include <QGuiApplication>
 #include <QMenu>

@@ -1,8 +1,8 @@
-#include "gui/message/MsgFrm.h"
+#include "gui/message/MessageForm.h"
 
 #include "XSession.h"
 #include "gui/editor/EditorSession.h"
-#include "gui/editor/Main.h"
+#include "gui/editor/MainForm.h"
 
 #include <QApplication>
 #include <QKeyEvent>

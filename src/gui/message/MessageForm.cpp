@@ -1,4 +1,4 @@
-#include "gui/message/MsgFrm.h"
+#include "gui/message/MessageForm.h"
 
 #include "gui/message/DesktopNotifier.h"
 

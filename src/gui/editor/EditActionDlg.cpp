@@ -1,4 +1,4 @@
-#include "gui/editor/EdActFrm.h"
+#include "gui/editor/EditActionDlg.h"
 
 #include "base/ActionEntry.h"
 #include "gui/editor/EditRules.h"
