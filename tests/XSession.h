@@ -63,6 +63,14 @@ inline bool HasKeyboardFocus(unsigned long long windowId, const QString &display
   return XDoTool({QStringLiteral("getwindowfocus")}, display) == QString::number(windowId);
 }
 
+// True when the window manager itself has made the window active, so that its key bindings
+// (Alt+F4) act on it; the X focus may reach a window before the manager has taken it over.
+inline bool ActivatedByWindowManager(unsigned long long windowId,
+                                     const QString &display = QString()) {
+  return HasKeyboardFocus(windowId, display) &&
+         XDoTool({QStringLiteral("getactivewindow")}, display) == QString::number(windowId);
+}
+
 // A private X server (Xvfb, 1280 × 1024) for one test, optionally with the openbox window
 // manager and a notification area (trayer along the top edge, right-aligned). Everything it
 // started ends with it.

@@ -505,7 +505,10 @@ TEST_F(Journal, AFullDiskNeverStopsTheSchedulerAndIsToldOnce) {
     while (filler.write(block) == block.size() && filler.flush()) {
     }
   }
-  scheduler.TimerTimer();
+  // A slow machine leaves part of the day to further ticks at the same moment (the tick's
+  // time budget); they make up the rest.
+  for (int tick = 0; tick < 1440 && ShownMessages() < 1440; ++tick)
+    scheduler.TimerTimer();
   EXPECT_EQ(ShownMessages(), 1440);
   Now += 1.0 / 1440;
   scheduler.TimerTimer();

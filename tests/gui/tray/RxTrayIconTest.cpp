@@ -166,7 +166,8 @@ TEST_F(TrayArea, TheWindowsCloseBoxAsksToEndTheProgram) {
   Tray.SetActive(true);
   QWidget *window = Tray.FallbackWindow();
   ASSERT_NE(window, nullptr);
-  ASSERT_TRUE(WaitUntil([&] { return HasKeyboardFocus(window->winId()); })) << "never active";
+  ASSERT_TRUE(WaitUntil([&] { return ActivatedByWindowManager(window->winId()); }))
+      << "never active";
   XDoTool({QStringLiteral("key"), QStringLiteral("alt+F4")});
   EXPECT_TRUE(WaitUntil([&] { return endRequests == 1; })) << "the close was not passed on";
   EXPECT_EQ(Tray.FallbackWindow(), window);

@@ -558,7 +558,7 @@ TEST_F(TrayHost, ClosingTheNoTrayWindowSavesAndEndsLikeBeenden) {
   auto host = Start();
   QWidget *window = host->TrayIcon()->FallbackWindow();
   ASSERT_NE(window, nullptr);
-  ASSERT_TRUE(WaitUntil([&] { return HasKeyboardFocus(window->winId()); }));
+  ASSERT_TRUE(WaitUntil([&] { return ActivatedByWindowManager(window->winId()); }));
   XDoTool({QStringLiteral("key"), QStringLiteral("alt+F4")});
   EXPECT_TRUE(WaitUntil([&] { return Quits == 1; }));
   EXPECT_TRUE(QFileInfo::exists(Config));
@@ -566,7 +566,7 @@ TEST_F(TrayHost, ClosingTheNoTrayWindowSavesAndEndsLikeBeenden) {
 
   auto failing = Start(QStringLiteral("fehlt/k.ini"));
   window = failing->TrayIcon()->FallbackWindow();
-  ASSERT_TRUE(WaitUntil([&] { return HasKeyboardFocus(window->winId()); }));
+  ASSERT_TRUE(WaitUntil([&] { return ActivatedByWindowManager(window->winId()); }));
   Answer = QMessageBox::No;
   XDoTool({QStringLiteral("key"), QStringLiteral("alt+F4")});
   EXPECT_TRUE(WaitUntil([&] { return Boxes.size() == 1; }));

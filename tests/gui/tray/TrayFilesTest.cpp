@@ -44,13 +44,13 @@ TEST(TrayFiles, AnUnreadableConfigurationRunsEmptyAndNoSaveWritesOverIt) {
                                          "sie enthält NUL-Zeichen")
                               .arg(config);
   // Told once at the start (beside the note that there is no notification area here).
-  EXPECT_EQ(sink.Messages.filter(refused).size(), 1) << sink.Messages.join(u'\n').toStdString();
+  EXPECT_EQ(sink.Texts().filter(refused).size(), 1) << sink.Texts().join(u'\n').toStdString();
   EXPECT_EQ(host.Scheduler().ActionList().Count(), 0);
 
   host.TrayIconClick(); // the editor's OK saves
-  EXPECT_EQ(sink.Messages.filter(refused).size(), 2);
+  EXPECT_EQ(sink.Texts().filter(refused).size(), 2);
   host.Aktionensichern1()->trigger();
-  EXPECT_EQ(sink.Messages.filter(refused).size(), 3);
+  EXPECT_EQ(sink.Texts().filter(refused).size(), 3);
 
   host.Beenden()->trigger();
   ASSERT_EQ(boxes.size(), 1);
