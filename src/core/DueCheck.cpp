@@ -171,6 +171,18 @@ TRelived RelivedPoints(const TActionEntry &entry, const TMoment &now) {
   return relived;
 }
 
+// The wall-clock time at which a calendar entry's call for point comes: point itself, or for a
+// time the clock skips (the spring hour) the end of the skipped stretch, as the clock jumps over
+// it then.
+TDateTime RunMomentOf(TDateTime point) {
+  if (!LocalInstantsOf(point).empty())
+    return point;
+  for (const TWallGap &gap : SkippedWallTimes(point - 1, point + 1))
+    if (point >= gap.From && point < gap.To)
+      return gap.To;
+  return point;
+}
+
 // moment is now's instant when the caller knows it; else the first showing of now is taken.
 TDateTime NextDuePointOf(const TActionEntry &entry, TDateTime now, const TMoment *moment) {
   if (entry.TimePoint == tpFrequency) {
@@ -200,11 +212,11 @@ TDateTime NextDuePointOf(const TActionEntry &entry, TDateTime now, const TMoment
     return entry.DueFlag ? entry.FirstDate : 0;
   const TDateTime current = PeriodDuePoint(entry, now);
   if (entry.DueFlag || entry.LastDate < current)
-    return current;
+    return RunMomentOf(current);
   if (entry.TimePoint == tpOnce)
     return 0;
   const TDateTime later = NextPeriod(entry.TimePoint, now);
-  return later == now ? 0 : PeriodDuePoint(entry, later);
+  return later == now ? 0 : RunMomentOf(PeriodDuePoint(entry, later));
 }
 
 // The values of an entry that the due check reads; equal values fail the same way.
