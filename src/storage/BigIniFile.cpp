@@ -1,3 +1,5 @@
+// The INI engine's file side: decoding, loading and refusing a file, one section per name,
+// and the atomic rewrite.
 #include "storage/BigIniFile.h"
 
 #include "base/Errors.h"
@@ -11,142 +13,7 @@
 #include <QStringDecoder>
 #include <algorithm>
 #include <cerrno>
-#include <cstdint>
-#include <limits>
 #include <numeric>
-
-bool SameIniName(QStringView a, QStringView b) {
-  // Plain ASCII names, the usual case, without Qt's per-character folding. Up to the first
-  // other character both names hold one code point per unit, so an ASCII mismatch there
-  // decides; anything else goes to the full comparison.
-  const qsizetype n = std::min(a.size(), b.size());
-  qsizetype i = 0;
-  for (; i < n; ++i) {
-    char16_t x = a[i].unicode(), y = b[i].unicode();
-    if (x >= 0x80 || y >= 0x80)
-      return a.compare(b, Qt::CaseInsensitive) == 0;
-    if (x >= u'A' && x <= u'Z')
-      x += 0x20;
-    if (y >= u'A' && y <= u'Z')
-      y += 0x20;
-    if (x != y)
-      return false;
-  }
-  if (a.size() == b.size())
-    return true;
-  // One is a prefix of the other; only a non-ASCII rest could still fold in some other way.
-  return a.compare(b, Qt::CaseInsensitive) == 0;
-}
-
-QString FoldedIniName(QStringView name) {
-  QString folded(name.size(), Qt::Uninitialized);
-  char16_t *out = reinterpret_cast<char16_t *>(folded.data());
-  qsizetype ascii = 0;
-  for (; ascii < name.size() && name[ascii].unicode() < 0x80; ++ascii) {
-    const char16_t c = name[ascii].unicode();
-    out[ascii] = c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 0x20) : c;
-  }
-  if (ascii == name.size())
-    return folded;
-  folded.truncate(ascii);
-  for (qsizetype i = ascii; i < name.size(); ++i) {
-    char32_t c = name[i].unicode();
-    if (QChar::isHighSurrogate(c) && i + 1 < name.size() && name[i + 1].isLowSurrogate()) {
-      c = QChar::surrogateToUcs4(name[i].unicode(), name[i + 1].unicode());
-      ++i;
-    }
-    const char32_t f = QChar::toCaseFolded(c);
-    if (QChar::requiresSurrogates(f)) {
-      folded.append(QChar(QChar::highSurrogate(f)));
-      folded.append(QChar(QChar::lowSurrogate(f)));
-    } else {
-      folded.append(QChar(static_cast<char16_t>(f)));
-    }
-  }
-  return folded;
-}
-
-// ---- TSectionList ----
-
-int TSectionList::Add(const QString &name) {
-  FItems.push_back({name, {}});
-  const int index = Count() - 1;
-  if (!FShared) {
-    const QString key = FoldedIniName(name);
-    if (FIndex.contains(key))
-      FShared = true;
-    else
-      FIndex.insert(key, index);
-  }
-  return index;
-}
-
-void TSectionList::Delete(int index) {
-  FItems.erase(FItems.begin() + index);
-  LastIndex = 0;
-  Reindex();
-}
-
-void TSectionList::DeleteMarked(const std::vector<bool> &drop) {
-  std::vector<TSection> kept;
-  kept.reserve(FItems.size());
-  for (std::size_t i = 0; i < FItems.size(); ++i)
-    if (!drop[i])
-      kept.push_back(std::move(FItems[i]));
-  FItems = std::move(kept);
-  LastIndex = 0;
-  Reindex();
-}
-
-void TSectionList::Clear() {
-  FItems.clear();
-  LastIndex = 0;
-  Reindex();
-}
-
-void TSectionList::Reindex() {
-  FIndex.clear();
-  FShared = false;
-  for (int i = 0; i < Count() && !FShared; ++i) {
-    const QString key = FoldedIniName(FItems[static_cast<std::size_t>(i)].Name);
-    if (FIndex.contains(key))
-      FShared = true;
-    else
-      FIndex.insert(key, i);
-  }
-}
-
-int TSectionList::Find(const QString &name, int from) const {
-  const int count = Count();
-  if (count == 0)
-    return -1;
-  // Reads and writes mostly stay in one section or move on to the next one.
-  if (from >= 0 && from < count && SameIniName(FItems[static_cast<std::size_t>(from)].Name, name))
-    return from;
-  if (!FShared) {
-    if (from + 1 < count && SameIniName(FItems[static_cast<std::size_t>(from + 1)].Name, name))
-      return from + 1;
-    const auto found = FIndex.constFind(FoldedIniName(name));
-    return found == FIndex.constEnd() ? -1 : found.value();
-  }
-  if (from < 0 || from >= count)
-    from = 0;
-  for (int step = 0; step < count; ++step) {
-    const int i = (from + step) % count;
-    if (SameIniName(FItems[static_cast<std::size_t>(i)].Name, name))
-      return i;
-  }
-  return -1;
-}
-
-int TSectionList::IndexOf(const QString &name) {
-  const int index = Find(name, LastIndex);
-  if (index >= 0)
-    LastIndex = index;
-  else if (LastIndex < 0 || LastIndex >= Count())
-    LastIndex = 0;
-  return index;
-}
 
 // ---- text decoding ----
 
@@ -167,73 +34,6 @@ QString DecodeWindows1252(const QByteArray &bytes) {
     text.append(b >= 0x80 && b <= 0x9F ? QChar(Cp1252High[b - 0x80]) : QChar(b));
   }
   return text;
-}
-
-// The name of a raw line: the text before its first "=" (empty when there is none).
-QString LineName(const QString &line) {
-  const qsizetype p = line.indexOf(u'=');
-  return p < 0 ? QString() : line.left(p);
-}
-
-bool IsBlankOrTab(QChar c) {
-  return c == u' ' || c == u'\t';
-}
-
-// A 32-bit integer in the INI forms: decimal with optional sign, or hexadecimal after "$",
-// "x", "X", "0x" or "0X" (at most 8 digits, taken as a bit pattern); leading blanks allowed.
-bool ParseIniInteger(const QString &text, int &value) {
-  qsizetype i = 0;
-  const qsizetype n = text.size();
-  while (i < n && text[i] == u' ')
-    ++i;
-  if (i >= n)
-    return false;
-  bool hex = false;
-  if (text[i] == u'$' || text[i] == u'x' || text[i] == u'X') {
-    hex = true;
-    ++i;
-  } else if (text[i] == u'0' && i + 1 < n && (text[i + 1] == u'x' || text[i + 1] == u'X')) {
-    hex = true;
-    i += 2;
-  }
-  if (hex) {
-    const qsizetype digits = n - i;
-    if (digits < 1 || digits > 8)
-      return false;
-    std::uint32_t v = 0;
-    for (; i < n; ++i) {
-      const char16_t c = text[i].unicode();
-      const bool isHex =
-          (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F');
-      if (!isHex)
-        return false;
-      v = v * 16 + static_cast<std::uint32_t>(c <= u'9' ? c - u'0' : (c | 0x20) - u'a' + 10);
-    }
-    value = static_cast<int>(v);
-    return true;
-  }
-  bool negative = false;
-  if (text[i] == u'+' || text[i] == u'-') {
-    negative = text[i] == u'-';
-    ++i;
-  }
-  if (i >= n)
-    return false;
-  std::int64_t v = 0;
-  for (; i < n; ++i) {
-    const char16_t c = text[i].unicode();
-    if (c < u'0' || c > u'9')
-      return false;
-    v = v * 10 + (c - u'0');
-    if (v > static_cast<std::int64_t>(std::numeric_limits<int>::max()) + 1)
-      return false;
-  }
-  if (negative)
-    v = -v;
-  if (v > std::numeric_limits<int>::max() || v < std::numeric_limits<int>::min())
-    return false;
-  value = static_cast<int>(v);
-  return true;
 }
 
 } // namespace
@@ -341,6 +141,10 @@ namespace {
 bool IsContentLine(const QString &line) {
   const QString trimmed = line.trimmed();
   return !trimmed.isEmpty() && !trimmed.startsWith(u';') && !trimmed.startsWith(u'#');
+}
+
+bool IsBlankOrTab(QChar c) {
+  return c == u' ' || c == u'\t';
 }
 
 } // namespace
@@ -488,121 +292,6 @@ bool TBigIniFile::RemoveDuplicateSections(const TDuplicateSectionEvent &event) {
     FSectionCursor = 0;
   }
   return removed;
-}
-
-int TBigIniFile::LocateKey(const QString &section, const QString &key, bool create,
-                           QStringList *&lines) {
-  lines = nullptr;
-  const int count = FSections.Count();
-  if (FSectionCursor < 0 || FSectionCursor >= count)
-    FSectionCursor = 0;
-  const int found = FSections.Find(section, FSectionCursor);
-  if (found >= 0)
-    FSectionCursor = found;
-  else {
-    if (create) {
-      FSectionCursor = FSections.Add(section);
-      lines = &FSections.Lines(FSectionCursor);
-    }
-    return -1;
-  }
-  lines = &FSections.Lines(FSectionCursor);
-  for (int i = 0; i < lines->size(); ++i) {
-    const QString &line = lines->at(i);
-    const qsizetype p = line.indexOf(u'=');
-    if (p >= 0 && SameIniName(QStringView(line).left(p), key))
-      return i;
-  }
-  return -1;
-}
-
-QString TBigIniFile::ReadString(const QString &section, const QString &key,
-                                const QString &defaultValue) {
-  QStringList *lines = nullptr;
-  const int index = LocateKey(section, key, false, lines);
-  if (lines == nullptr || index < 0)
-    return defaultValue;
-  const QString &line = lines->at(index);
-  return line.mid(line.indexOf(u'=') + 1);
-}
-
-void TBigIniFile::WriteString(const QString &section, const QString &key, const QString &value) {
-  if (key.isEmpty()) {
-    if (!section.isEmpty() || !value.isEmpty())
-      EraseSection(section);
-    else
-      UpdateFile();
-    return;
-  }
-  const QString line = key + u'=' + value;
-  QStringList *lines = nullptr;
-  const int index = LocateKey(section, key, true, lines);
-  if (index < 0) {
-    lines->append(line);
-    FDirty = true;
-  } else if (lines->at(index) != line) {
-    (*lines)[index] = line;
-    FDirty = true;
-  }
-}
-
-int TBigIniFile::ReadInteger(const QString &section, const QString &key, int defaultValue) {
-  QString text = ReadString(section, key, QString());
-  if (text.startsWith(QLatin1String("0x"), Qt::CaseInsensitive))
-    text = u'$' + text.mid(2, 255);
-  int value = 0;
-  return ParseIniInteger(text, value) ? value : defaultValue;
-}
-
-void TBigIniFile::WriteInteger(const QString &section, const QString &key, int value) {
-  WriteString(section, key, QString::number(value));
-}
-
-bool TBigIniFile::ReadBool(const QString &section, const QString &key, bool defaultValue) {
-  return ReadInteger(section, key, defaultValue ? 1 : 0) != 0;
-}
-
-void TBigIniFile::WriteBool(const QString &section, const QString &key, bool value) {
-  WriteString(section, key, value ? QStringLiteral("1") : QStringLiteral("0"));
-}
-
-void TBigIniFile::ReadSection(const QString &section, QStringList &list) {
-  const int index = FSections.IndexOf(section);
-  if (index < 0)
-    return;
-  for (const QString &line : FSections.Lines(index))
-    list.append(LineName(line));
-}
-
-void TBigIniFile::ReadSections(QStringList &list) {
-  list.clear();
-  for (int i = 0; i < FSections.Count(); ++i)
-    list.append(FSections.Name(i));
-}
-
-void TBigIniFile::ReadSectionValues(const QString &section, QStringList &list) {
-  const int index = FSections.IndexOf(section);
-  if (index >= 0)
-    list.append(FSections.Lines(index));
-}
-
-void TBigIniFile::EraseSection(const QString &section) {
-  const int index = FSections.IndexOf(section);
-  if (index >= 0) {
-    FSections.Delete(index);
-    FDirty = true;
-  }
-  if (FSectionCursor >= FSections.Count())
-    FSectionCursor = 0;
-}
-
-void TBigIniFile::DeleteKey(const QString &section, const QString &key) {
-  QStringList *lines = nullptr;
-  const int index = LocateKey(section, key, true, lines);
-  if (index >= 0) {
-    FDirty = true;
-    lines->removeAt(index);
-  }
 }
 
 void TBigIniFile::GetStrings(QStringList &list) {

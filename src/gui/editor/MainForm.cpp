@@ -1,9 +1,7 @@
-// The editor window: grid rows, the dialog round trips, the clock and the action-list files.
+// The editor window: its controls and their layout, the clock, showing, resizing and closing.
 #include "gui/editor/MainForm.h"
 
 #include "base/Errors.h"
-#include "core/InstanceLock.h"
-#include "core/Scheduler.h"
 #include "gui/editor/ActionFileDialog.h"
 #include "gui/editor/EditActionDlg.h"
 #include "gui/editor/EditRules.h"
@@ -12,19 +10,15 @@
 #include "gui/moon/Moon.h"
 #include "gui/moon/MoonForm.h"
 #include "gui/widgets/Application.h"
-#include "gui/widgets/Calendar.h"
 #include "gui/widgets/StringAlignGrid.h"
 #include "gui/widgets/TimeEdit.h"
 #include "platform/Clock.h"
-#include "storage/ActionListFile.h"
 
-#include <QCheckBox>
 #include <QEvent>
 #include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
-#include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QStyle>
@@ -42,11 +36,6 @@ constexpr int TimeWidth = 80;
 constexpr int ActionWidth = 324;
 // What a grid cell needs beside its text: the item's margins and the grid line.
 constexpr int CellMargins = 10;
-
-// hh:mm:ss of a value's time of day.
-QString ClockText(TDateTime value) {
-  return MsToTimeText(DateTimeToTimeStamp(value).Time);
-}
 
 QToolButton *GlyphButton(QWidget *parent, QStyle::StandardPixmap glyph, const QString &hint) {
   auto *button = new QToolButton(parent);
@@ -293,86 +282,12 @@ void TMainForm::Guarded(const std::function<void()> &handler) {
   }
 }
 
-TMainForm::TRowEntryPtr TMainForm::RowEntry(int row) const {
-  if (row < 1 || row >= FActionsGrid->RowCount())
-    return nullptr;
-  return FActionsGrid->Objects(ColTime, row).value<TRowEntryPtr>();
-}
-
-void TMainForm::SetRowEntry(int row, const TRowEntryPtr &entry) {
-  FActionsGrid->SetObject(ColTime, row, entry ? QVariant::fromValue(entry) : QVariant());
-}
-
-void TMainForm::ShowRow(int row) {
-  const TRowEntryPtr entry = RowEntry(row);
-  if (!entry)
-    return;
-  const TActionEntry &e = entry->Row.Entry;
-  FActionsGrid->SetCell(ColTime, row, TimeText(e.FirstDate));
-  FActionsGrid->SetCell(ColTimePoint, row, TimePointText(e.TimePoint, e.FirstDate));
-  FActionsGrid->SetCell(ColAction, row, e.Action);
-  ShowNextRun(row, FSeams.Now());
-  ShowMark(row);
-}
-
-void TMainForm::ShowNextRun(int row, TDateTime now) {
-  const TRowEntryPtr entry = RowEntry(row);
-  const TDateTime next = entry ? TScheduler::NextDuePoint(entry->Row.Entry, now) : 0;
-  // A dash for an entry that will not run again by time.
-  FActionsGrid->SetCell(ColNextRun, row,
-                        !entry      ? QString()
-                        : next == 0 ? QStringLiteral("–")
-                                    : DateTimeText(next));
-}
-
-void TMainForm::LoadSession(const TEditorSession &session) {
-  FActionsGrid->SetRowCount(1); // drops whatever rows were there
-  FActionsGrid->SetRowCount(std::max<int>(2, static_cast<int>(session.Copies.size()) + 1));
-  for (int i = 0; i < static_cast<int>(session.Copies.size()); ++i) {
-    auto entry = std::make_shared<TRowEntry>();
-    entry->Row.Entry = session.Copies[static_cast<std::size_t>(i)];
-    entry->Row.Origin = i;
-    if (static_cast<std::size_t>(i) < session.JournalIds.size())
-      entry->Row.JournalId = session.JournalIds[static_cast<std::size_t>(i)];
-    SetRowEntry(i + 1, entry);
-  }
-  FSeams.Journal = session.Journal;
-  FSeams.RunNow = session.RunNow;
-  FSeams.RunByAnother = session.RunByAnother;
-  for (int row = 1; row < FActionsGrid->RowCount(); ++row)
-    ShowRow(row);
-  FConfigFileName = session.ConfigFileName;
-  FTimerEdit->SetText(MsToTimeText(static_cast<std::int64_t>(session.IntervalMs)));
-}
-
-std::vector<TEditorRow> TMainForm::Rows() const {
-  std::vector<TEditorRow> rows;
-  for (int row = 1; row < FActionsGrid->RowCount(); ++row)
-    if (const TRowEntryPtr entry = RowEntry(row))
-      rows.push_back(entry->Row);
-  return rows;
-}
-
-std::vector<TActionEntry> TMainForm::Entries() const {
-  std::vector<TActionEntry> entries;
-  for (const TEditorRow &row : Rows())
-    entries.push_back(row.Entry);
-  return entries;
-}
-
 std::int64_t TMainForm::IntervalMs() const {
   return TimeTextToMs(FTimerEdit->Text());
 }
 
 void TMainForm::UpdateCaption() {
   setWindowTitle(FApplicationTitle + QStringLiteral(" -- ") + FConfigFileName);
-}
-
-void TMainForm::ClearActions() {
-  FActionsGrid->SetRowCount(2);
-  FActionsGrid->ClearRow(1);
-  ShowMarks();
-  FModified = true;
 }
 
 void TMainForm::ShowClock() {
@@ -432,121 +347,6 @@ void TMainForm::resizeEvent(QResizeEvent *event) {
 
 void TMainForm::TimerTimer() {
   ShowClock();
-}
-
-void TMainForm::NewBtnClick() {
-  TEditActionDlg dialog(this);
-  dialog.SetLastRunVisible(false);
-  const TDateTime now = FSeams.Now();
-  const TTimeParts t = DecodeTime(now);
-  // Numbers without leading zeros: the field aligns them itself.
-  dialog.TimeEdit->SetText(QStringLiteral("%1:%2:%3").arg(t.Hour).arg(t.Minute).arg(t.Second));
-  dialog.Calendar->SetCalendarDate(DateOf(now));
-  dialog.SetTimePointIndex(tpFrequency);
-  dialog.ActionEdit->clear();
-  if (FSeams.ExecEditDialog(dialog) != QDialog::Accepted)
-    return;
-
-  int row = 1;
-  while (row < FActionsGrid->RowCount() && RowEntry(row))
-    ++row;
-  if (row == FActionsGrid->RowCount())
-    FActionsGrid->SetRowCount(row + 1);
-
-  const auto kind = static_cast<TTimePoint>(dialog.TimePointIndex());
-  auto entry = std::make_shared<TRowEntry>();
-  TActionEntry &e = entry->Row.Entry;
-  e = NewActionEntry(
-      kind, ComposeDateTime(dialog.Calendar->CalendarDate(), TimeFieldValue(*dialog.TimeEdit)),
-      dialog.ActionEdit->text());
-  if (kind == tpFrequency)
-    e.Freq = TimeFieldValue(*dialog.FreqEdit);
-  e.AllCalls = dialog.AllCallsBox->isChecked();
-  e.SuddenStart = dialog.SuddenStartBox->isChecked();
-  SetRowEntry(row, entry);
-  ShowRow(row);
-  FModified = true;
-}
-
-void TMainForm::EditBtnClick() {
-  if (FActionsGrid->RowCount() > 1 && FActionsGrid->Row() >= 1)
-    ActionsGridDblClick();
-}
-
-void TMainForm::ActionsGridDblClick() {
-  const int row = FActionsGrid->Row();
-  const TRowEntryPtr entry = RowEntry(row);
-  if (!entry) {
-    NewBtnClick();
-    return;
-  }
-  TActionEntry &e = entry->Row.Entry;
-  TEditActionDlg dialog(this);
-  dialog.TimeEdit->SetText(ClockText(e.FirstDate));
-  entry->ShownLastRun = DateTimeText(e.LastDate);
-  dialog.LastTimeLabel->setText(entry->ShownLastRun);
-  dialog.FreqEdit->SetText(ClockText(e.Freq));
-  dialog.AllCallsBox->setChecked(e.AllCalls);
-  dialog.SuddenStartBox->setChecked(e.SuddenStart);
-  dialog.Calendar->SetCalendarDate(DateOf(e.FirstDate));
-  dialog.SetTimePointIndex(std::min<int>(e.TimePoint, tpYearly));
-  dialog.ActionEdit->setText(e.Action);
-  if (FSeams.ExecEditDialog(dialog) != QDialog::Accepted)
-    return;
-
-  e.FirstDate = ComposeDateTime(dialog.Calendar->CalendarDate(), TimeFieldValue(*dialog.TimeEdit));
-  // The label holds whole seconds only: reading it back unchanged would move the recorded
-  // run, so only a reset or another text is taken over.
-  const QString lastRun = dialog.LastTimeLabel->text();
-  if (lastRun != entry->ShownLastRun) {
-    e.LastDate = StrToDateTime(lastRun);
-    entry->Row.LastDateChanged = true;
-  }
-  e.Freq = TimeFieldValue(*dialog.FreqEdit);
-  e.AllCalls = dialog.AllCallsBox->isChecked();
-  e.SuddenStart = dialog.SuddenStartBox->isChecked();
-  e.TimePoint = static_cast<TTimePoint>(dialog.TimePointIndex());
-  e.Action = dialog.ActionEdit->text();
-  ShowRow(row);
-  FModified = true;
-}
-
-bool TMainForm::Ask(const QString &text, QMessageBox::Icon icon,
-                    QMessageBox::StandardButtons buttons, QMessageBox::StandardButton yes) {
-  return FSeams.MessageBox(icon, text, buttons) == yes;
-}
-
-void TMainForm::DeleteBtnClick() {
-  const int row = FActionsGrid->Row();
-  if (!RowEntry(row))
-    return;
-  if (!Ask(QStringLiteral("Wollen Sie die ausgewählte Aktion wirklich löschen ?"),
-           QMessageBox::Warning, QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Ok))
-    return;
-  if (FActionsGrid->RowCount() > 2) {
-    for (int r = row; r < FActionsGrid->RowCount() - 1; ++r)
-      FActionsGrid->CopyRow(r + 1, r);
-    FActionsGrid->SetRowCount(FActionsGrid->RowCount() - 1);
-  } else {
-    FActionsGrid->ClearRow(row);
-  }
-  ShowMarks();
-  FModified = true;
-}
-
-void TMainForm::DeleteAllBtnClick() {
-  if (!RowEntry(1))
-    return;
-  if (Ask(QStringLiteral("Wollen Sie wirklich alle Aktionen löschen ?"), QMessageBox::Warning,
-          QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Ok))
-    ClearActions();
-}
-
-void TMainForm::ActionsGridKeyUp(int key) {
-  if (key == Qt::Key_Delete)
-    DeleteBtnClick();
-  else if (key == Qt::Key_Insert)
-    NewBtnClick();
 }
 
 void TMainForm::TimerEditChange() {
@@ -611,125 +411,4 @@ void TMainForm::done(int result) {
     return;
   FTimer->stop();
   QDialog::done(result);
-}
-
-void TMainForm::AppendActionFile(const QString &fileName) {
-  const TActionListContents contents = ReadActionListFile(fileName);
-  // What the file held that no entry may hold has been replaced; the user learns which.
-  if (!contents.Report.IsEmpty())
-    FSeams.MessageBox(QMessageBox::Warning,
-                      contents.Report.Header() + u'\n' + contents.Report.Text(), QMessageBox::Ok);
-  FTimerEdit->SetText(MsToTimeText(contents.IntervalMs));
-  const int count = static_cast<int>(contents.Entries.size());
-  if (count <= 0)
-    return;
-  int rows = FActionsGrid->RowCount();
-  // A grid showing only the placeholder row: its row is filled by the first new entry. The
-  // row is asked for its entry rather than for its text, since an entry of an unknown kind
-  // shows an empty time-point text and must not be overwritten.
-  if (!RowEntry(1))
-    --rows;
-  FActionsGrid->SetRowCount(rows + count);
-  for (int n = 1; n <= count; ++n) {
-    auto entry = std::make_shared<TRowEntry>();
-    entry->Row.Entry = contents.Entries[static_cast<std::size_t>(n - 1)];
-    SetRowEntry(rows - 1 + n, entry);
-    ShowRow(rows - 1 + n);
-  }
-}
-
-bool TMainForm::SaveActionFile(const QString &fileName) {
-  // That scheduler would write its own list over ours when it ends, and the edit were lost.
-  if (FSeams.RunByAnother && FSeams.RunByAnother(fileName)) {
-    FSeams.MessageBox(QMessageBox::Warning, NotSavedForAnotherSchedulerText(fileName),
-                      QMessageBox::Ok);
-    return false;
-  }
-  WriteActionListFile(fileName, TimeTextToMs(FTimerEdit->Text()), Entries());
-  return true;
-}
-
-void TMainForm::OpenBtnClick() {
-  const QString file = FSeams.ChooseFile(false, QStringLiteral("Aktionen laden"), QString());
-  if (file.isEmpty())
-    return;
-  AppendActionFile(file);
-  // The file becomes the configuration only with OK; Abbruch asks, as after any change.
-  FConfigFileName = file;
-  UpdateCaption();
-  FModified = true;
-}
-
-void TMainForm::SaveAsBtnClick() {
-  const QString file = FSeams.ChooseFile(true, QStringLiteral("Aktionen sichern"), FConfigFileName);
-  if (file.isEmpty() || !SaveActionFile(file))
-    return;
-  FConfigFileName = file;
-  UpdateCaption();
-  FModified = true;
-}
-
-void TMainForm::SaveBtnClick() {
-  SaveActionFile(FConfigFileName);
-}
-
-void TMainForm::ShowMark(int row) {
-  if (row < 1 || row >= FActionsGrid->RowCount())
-    return;
-  const TRowEntryPtr entry = RowEntry(row);
-  std::optional<TCallRecord> last;
-  if (entry && FSeams.Journal && entry->Row.JournalId != 0)
-    last = FSeams.Journal->LastCall(entry->Row.JournalId);
-  const bool failed = last && last->Failed;
-  const QString tip =
-      failed ? QStringLiteral("Letzter Aufruf fehlgeschlagen (%1): %2")
-                   .arg(last->Started != 0 ? DateTimeText(last->Started) : DateTimeText(last->Due),
-                        CallResultText(*last))
-             : QString();
-  for (int col = 0; col < FActionsGrid->ColCount(); ++col)
-    if (QTableWidgetItem *cell = FActionsGrid->item(row - 1, col)) {
-      cell->setToolTip(tip);
-      if (col == ColTimePoint)
-        cell->setIcon(failed ? style()->standardIcon(QStyle::SP_MessageBoxWarning) : QIcon());
-    }
-}
-
-void TMainForm::ShowMarks() {
-  for (int row = 1; row < FActionsGrid->RowCount(); ++row)
-    ShowMark(row);
-}
-
-bool TMainForm::RunRow(int row) {
-  const TRowEntryPtr entry = RowEntry(row);
-  if (!entry || !FSeams.RunNow)
-    return false;
-  const TManualRun run = FSeams.RunNow(entry->Row.Entry, entry->Row.JournalId, row);
-  // A new row gets its journal entry with its first call.
-  if (run.EntryId != 0)
-    entry->Row.JournalId = run.EntryId;
-  ShowMark(row);
-  return run.Done;
-}
-
-void TMainForm::RunNowBtnClick() {
-  RunRow(FActionsGrid->Row());
-}
-
-void TMainForm::HistoryBtnClick() {
-  std::vector<THistoryAction> actions;
-  for (int row = 1; row < FActionsGrid->RowCount(); ++row)
-    if (const TRowEntryPtr entry = RowEntry(row))
-      actions.push_back({row, entry->Row.Entry.Action, entry->Row.JournalId});
-  THistoryForm form(FSeams.Journal, this);
-  form.SetActions(actions);
-  if (const TRowEntryPtr entry = RowEntry(FActionsGrid->Row()))
-    form.SelectAction(entry->Row.JournalId);
-  form.RunNow = [this](std::int64_t entryId) {
-    for (int row = 1; row < FActionsGrid->RowCount(); ++row)
-      if (const TRowEntryPtr entry = RowEntry(row); entry && entry->Row.JournalId == entryId)
-        return RunRow(row);
-    return false;
-  };
-  FSeams.ExecHistory(form);
-  ShowMarks();
 }
