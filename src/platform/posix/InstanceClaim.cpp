@@ -252,10 +252,18 @@ QByteArray AskNameHolder(const QString &name, const QByteArray &request, int tim
   while (!answer.contains('\n')) {
     const qint64 left = timeoutMs - waited.elapsed();
     pollfd ready{fd, POLLIN, 0};
-    if (left <= 0 || poll(&ready, 1, static_cast<int>(left)) <= 0)
+    if (left <= 0)
+      break;
+    // A signal (a child's end) interrupts the wait; it does not end it.
+    const int polled = poll(&ready, 1, static_cast<int>(left));
+    if (polled < 0 && errno == EINTR)
+      continue;
+    if (polled <= 0)
       break;
     char buffer[256];
     const ssize_t n = recv(fd, buffer, sizeof buffer, 0);
+    if (n < 0 && (errno == EINTR || errno == EAGAIN))
+      continue;
     if (n <= 0)
       break;
     answer.append(buffer, n);
