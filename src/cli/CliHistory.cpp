@@ -4,8 +4,8 @@
 
 #include "cli/CliConfig.h"
 #include "cli/CliDateTime.h"
-#include "core/journal/RunJournal.h"
 #include "core/Scheduler.h"
+#include "core/journal/RunJournal.h"
 
 #include <QFileInfo>
 #include <limits>

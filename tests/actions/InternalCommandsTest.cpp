@@ -171,8 +171,7 @@ TEST_F(Commands, ExecStartsProgramInItsFolderOrRaisesForMissingFolder) {
   Run("EXEC \"" + P("mit blank") + "\" \"" ARGECHO_PATH "\" -a -b");
   ASSERT_EQ(Platform.Launches.size(), 1u);
   EXPECT_EQ(Platform.Launches[0].Folder, P("mit blank"));
-  EXPECT_EQ(Platform.Launches[0].Words,
-            (QStringList{ARGECHO_PATH, "-a", "-b"}));
+  EXPECT_EQ(Platform.Launches[0].Words, (QStringList{ARGECHO_PATH, "-a", "-b"}));
   TScheduler real;
   EXPECT_THROW(real.RunInternalCommand("EXEC " + P("fehlt") + " " ARGECHO_PATH), EInOutError);
   EXPECT_TRUE(Sink.Messages.empty());

@@ -1,8 +1,8 @@
 // The scheduler killed at random moments and started again, over and over, as a crash, an
 // out-of-memory kill or a power cut would end it: no grid point may ever be made twice.
 #include "TestHelpers.h"
-#include "core/journal/RunJournal.h"
 #include "core/Scheduler.h"
+#include "core/journal/RunJournal.h"
 #include "platform/Clock.h"
 
 #include <QElapsedTimer>

@@ -229,8 +229,7 @@ TEST_F(Dispatch, AChosenFileIsOneArgumentOfTheProgram) {
     TActionEntry call = Entry(ARGECHO_PATH " -v %RANDFILE" + Dir.filePath("wahl/*") + "% ende");
     Scheduler.ExecuteAction(call);
     ASSERT_FALSE(Platform.Launches.empty());
-    EXPECT_EQ(Platform.Launches.back().Words,
-              (QStringList{ARGECHO_PATH, "-v", chosen, "ende"}));
+    EXPECT_EQ(Platform.Launches.back().Words, (QStringList{ARGECHO_PATH, "-v", chosen, "ende"}));
     TActionEntry message = Entry("\"Heute: %RANDFILE" + Dir.filePath("wahl/*") + "%\"");
     Scheduler.ExecuteAction(message);
     ASSERT_FALSE(Sink.Messages.empty());
