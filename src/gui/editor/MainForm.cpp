@@ -184,18 +184,11 @@ void TMainForm::PlaceButtons() {
 }
 
 void TMainForm::ChainTabOrder() {
-  QWidget::setTabOrder(FTimerEdit, FNewBtn);
-  QWidget::setTabOrder(FNewBtn, FEditBtn);
-  QWidget::setTabOrder(FEditBtn, FDeleteBtn);
-  QWidget::setTabOrder(FDeleteBtn, FDeleteAllBtn);
-  QWidget::setTabOrder(FDeleteAllBtn, FOpenBtn);
-  QWidget::setTabOrder(FOpenBtn, FSaveBtn);
-  QWidget::setTabOrder(FSaveBtn, FSaveAsBtn);
-  QWidget::setTabOrder(FSaveAsBtn, FRunNowBtn);
-  QWidget::setTabOrder(FRunNowBtn, FHistoryBtn);
-  QWidget::setTabOrder(FHistoryBtn, FOKBtn);
-  QWidget::setTabOrder(FOKBtn, FCancelBtn);
-  QWidget::setTabOrder(FCancelBtn, FHelpBtn);
+  QWidget *const order[] = {FTimerEdit, FNewBtn,    FEditBtn,   FDeleteBtn, FDeleteAllBtn,
+                            FOpenBtn,   FSaveBtn,   FSaveAsBtn, FRunNowBtn, FHistoryBtn,
+                            FOKBtn,     FCancelBtn, FHelpBtn};
+  for (std::size_t i = 1; i < std::size(order); ++i)
+    QWidget::setTabOrder(order[i - 1], order[i]);
 }
 
 void TMainForm::ConnectHandlers() {
