@@ -23,6 +23,7 @@ void TScheduler::ExecuteAction(TActionEntry &entry) {
   const std::int64_t call = std::exchange(FPendingCall, 0);
   TakeDueCall(entry);
   const QString stored = entry.Action;
+  FCallAction = stored;
   const TCallResult nothingToDo{TCallState::Done, 0, 0, QStringLiteral("Nichts auszuführen"), 0};
   if (stored.isEmpty()) {
     FinishJournalCall(call, nothingToDo);

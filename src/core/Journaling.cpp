@@ -4,6 +4,7 @@
 #include "core/Scheduler.h"
 
 #include "core/BusyScope.h"
+#include "core/MessageSink.h"
 
 #include <QHash>
 #include <QSet>
@@ -218,6 +219,11 @@ void TScheduler::NoteProcessEnds() {
   });
   if (FJournal)
     FJournal->ProgramsEnded(ends);
+  for (const TRunJournal::TProgramEnd &end : ends) {
+    const TCallState state = end.Signaled ? TCallState::Signaled : TCallState::Exited;
+    if (IsFailedCall(state, end.Code))
+      TellCallFailed(end.Call, QString(), state, end.Code, QString());
+  }
 }
 
 void TScheduler::BeginJournalCall(std::int64_t call, TDateTime moment, const QString &command) {
@@ -247,11 +253,37 @@ TCallResult TScheduler::CollectedResult(QChar kind) const {
 }
 
 void TScheduler::FinishJournalCall(std::int64_t call, TCallResult result) {
-  if (call == 0 || !FJournal)
+  if (call != 0 && FJournal) {
+    if (result.State == TCallState::Running)
+      FRunningCalls.emplace_back(result.ProcessId, call);
+    FJournal->FinishCall(call, result);
+  }
+  // Told once the journal holds the result, so that "Verlauf" opened from the notice shows it.
+  if (IsFailedCall(result.State, result.Code))
+    TellCallFailed(call, FCallAction, result.State, result.Code, result.Detail);
+}
+
+void TScheduler::TellCallFailed(std::int64_t call, const QString &action, TCallState state,
+                                int code, const QString &detail) {
+  if (!FMessageSink)
     return;
-  if (result.State == TCallState::Running)
-    FRunningCalls.emplace_back(result.ProcessId, call);
-  FJournal->FinishCall(call, result);
+  TCallRecord record;
+  record.State = state;
+  record.Code = code;
+  record.Detail = detail;
+  record.Action = action;
+  // The journal knows which row the call came from; a call it never recorded names none.
+  if (call != 0 && FJournal)
+    if (const std::optional<TCallRecord> recorded = FJournal->Call(call)) {
+      record.EntryNumber = recorded->EntryNumber;
+      if (record.Action.isEmpty())
+        record.Action = recorded->Action;
+    }
+  try {
+    FMessageSink->CallFailed(record.EntryNumber, record.Action, CallResultText(record), call);
+  } catch (...) {
+    // Like a message, the notice of a failure must never end the tick that made the call.
+  }
 }
 
 TManualRun TScheduler::RunNow(const TActionEntry &entry, std::int64_t journalId, int entryNumber) {

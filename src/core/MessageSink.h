@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QString>
+#include <cstdint>
 
 // Receives every message and error the engine has to tell the user.
 class TMessageSink {
@@ -10,4 +11,12 @@ public:
   virtual ~TMessageSink() = default;
   // Shows message under an optional header line, in a window captioned caption.
   virtual void Show(const QString &caption, const QString &header, const QString &message) = 0;
+  // A call failed (could not start, ended with a status other than 0 or by a signal):
+  // entryNumber is its place in the list when called (0: unknown), action its stored text,
+  // result the German result as "Verlauf" shows it, callId its record in the journal (0: none).
+  // Comes after any message the failure showed. A sink that keeps no account ignores it.
+  virtual void CallFailed(int entryNumber, const QString &action, const QString &result,
+                          std::int64_t callId) {
+    (void)entryNumber, (void)action, (void)result, (void)callId;
+  }
 };

@@ -235,6 +235,9 @@ private:
   void NoteProcessEnds();
   void BeginJournalCall(std::int64_t call, TDateTime moment, const QString &command);
   void FinishJournalCall(std::int64_t call, TCallResult result);
+  // Tells the sink that a call failed; action empty: the journal's record names it.
+  void TellCallFailed(std::int64_t call, const QString &action, TCallState state, int code,
+                      const QString &detail);
   TCallResult CollectedResult(QChar kind) const;
   const std::vector<QString> &ListKeys();
   // The editor's rows as entries, with the journal id each was edited from.
@@ -270,6 +273,8 @@ private:
   // What the action being carried out gave so far.
   QStringList FCallFailures;
   std::int64_t FCallProcessId = 0;
+  // The stored text of the action being carried out, to name it when it fails.
+  QString FCallAction;
   QElapsedTimer FCallTimer;
   // Programs started by recorded calls whose end is not yet seen: (process id, call).
   std::vector<std::pair<std::int64_t, std::int64_t>> FRunningCalls;

@@ -58,6 +58,10 @@ QString CallResultText(const TCallRecord &call) {
   return QString();
 }
 
+bool IsFailedCall(TCallState state, int code) {
+  return CountsAsFailure(state, code);
+}
+
 std::vector<TCallRecord> TRunJournal::Calls(const TCallFilter &filter, std::int64_t beforeId,
                                             int limit) const {
   std::vector<TCallRecord> calls;

@@ -45,6 +45,8 @@ std::vector<QString> EntryKeys(const std::vector<const TActionEntry *> &entries)
 
 // The German text of what became of a call ("Beendet mit Status 3", ...).
 QString CallResultText(const TCallRecord &call);
+// Whether a call that came to state with code is a failure, as "Nur Fehlschläge" counts it.
+bool IsFailedCall(TCallState state, int code);
 
 // The journal of one configuration file.
 class TRunJournal {

@@ -132,6 +132,42 @@ void THistoryForm::SelectAction(std::int64_t entryId) {
   ActionFilter->setCurrentIndex(std::max(index, 0));
 }
 
+bool THistoryForm::SelectCall(std::int64_t callId) {
+  RefreshIfChanged();
+  int row = RowOfCall(callId);
+  if (row < 0 && (ActionFilter->currentIndex() != 0 || FailedOnlyBox->isChecked())) {
+    const QSignalBlocker actions(ActionFilter);
+    const QSignalBlocker failed(FailedOnlyBox);
+    ActionFilter->setCurrentIndex(0);
+    FailedOnlyBox->setChecked(false);
+    ApplyFilter();
+    row = RowOfCall(callId);
+  }
+  if (row < 0)
+    return false;
+  CallsView->selectRow(row);
+  CallsView->scrollTo(Model->index(row, 0), QAbstractItemView::PositionAtCenter);
+  return true;
+}
+
+int THistoryForm::RowOfCall(std::int64_t callId) {
+  for (int row = 0;; ++row) {
+    if (row == Model->rowCount()) {
+      if (!Model->canFetchMore(QModelIndex()))
+        return -1;
+      Model->fetchMore(QModelIndex());
+      if (row == Model->rowCount())
+        return -1;
+    }
+    const TCallRecord *call = Model->CallAt(row);
+    // Newest first: once past its id, the call is not among these.
+    if (call->Id < callId)
+      return -1;
+    if (call->Id == callId)
+      return row;
+  }
+}
+
 void THistoryForm::ApplyFilter() {
   TCallFilter filter;
   filter.EntryId = ActionFilter->currentData().toLongLong();

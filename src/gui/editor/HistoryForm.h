@@ -53,6 +53,9 @@ public:
   void SetActions(const std::vector<THistoryAction> &actions);
   // Shows one action's calls (0: all).
   void SelectAction(std::int64_t entryId);
+  // Selects the call with callId and scrolls to it, showing all calls when the filters hide
+  // it; false when the journal has no such call.
+  bool SelectCall(std::int64_t callId);
 
   void ApplyFilter();
   void RunNowBtnClick();
@@ -64,6 +67,9 @@ private:
   void CreateCallsView();
   void UpdateButtons();
   void ShowProblem();
+  // The row of the call with callId, reading further pages as far as its id; -1 when the
+  // filtered calls do not hold it.
+  int RowOfCall(std::int64_t callId);
 
   const TRunJournal *FJournal;
   std::uint64_t FSeenGeneration = 0;

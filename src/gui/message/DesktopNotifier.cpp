@@ -103,7 +103,8 @@ TDesktopNotifier::TDesktopNotifier(QObject *parent) : QObject(parent) {
   });
 }
 
-void TDesktopNotifier::Notify(const QString &summary, const QString &body, const QImage &icon) {
+void TDesktopNotifier::Notify(const QString &summary, const QString &body, const QImage &icon,
+                              std::function<void()> onClick, const QString &actionLabel) {
   if (!Enabled || !FConnected)
     return;
   QVariantMap hints;
@@ -113,23 +114,31 @@ void TDesktopNotifier::Notify(const QString &summary, const QString &body, const
   QDBusMessage call =
       QDBusMessage::createMethodCall(Service, Path, Interface, QStringLiteral("Notify"));
   call << QStringLiteral("Kronolab") << 0u << DesktopId << summary
-       << (FBodyMarkup ? EscapedBody(body) : body)
-       << QStringList{DefaultAction, QStringLiteral("Anzeigen")} << hints << -1;
+       << (FBodyMarkup ? EscapedBody(body) : body) << QStringList{DefaultAction, actionLabel}
+       << hints << -1;
   auto *watcher = new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(call), this);
-  connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher *w) {
-    const QDBusPendingReply<uint> reply = *w;
-    if (!reply.isError())
-      FOpenIds.insert(reply.value());
-    w->deleteLater();
-  });
+  connect(watcher, &QDBusPendingCallWatcher::finished, this,
+          [this, onClick = std::move(onClick)](QDBusPendingCallWatcher *w) {
+            const QDBusPendingReply<uint> reply = *w;
+            if (!reply.isError())
+              FOpen.insert(reply.value(), onClick);
+            w->deleteLater();
+          });
 }
 
 void TDesktopNotifier::ActionInvoked(uint id, const QString &actionKey) {
   // The signal reaches every client of the service; only our own notifications count.
-  if (FOpenIds.contains(id) && actionKey == DefaultAction && OnActivated)
+  const auto open = FOpen.constFind(id);
+  if (open == FOpen.cend() || actionKey != DefaultAction)
+    return;
+  // A copy: the handler may send notifications of its own meanwhile.
+  const std::function<void()> onClick = *open;
+  if (onClick)
+    onClick();
+  else if (OnActivated)
     OnActivated();
 }
 
 void TDesktopNotifier::NotificationClosed(uint id, uint) {
-  FOpenIds.remove(id);
+  FOpen.remove(id);
 }

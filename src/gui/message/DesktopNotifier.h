@@ -4,9 +4,9 @@
 // or a service the notifier does nothing.
 #pragma once
 
+#include <QHash>
 #include <QImage>
 #include <QObject>
-#include <QSet>
 #include <QString>
 #include <functional>
 
@@ -17,8 +17,11 @@ public:
   explicit TDesktopNotifier(QObject *parent = nullptr);
 
   // Sends one notification with summary, body and icon (may be null); returns at once. Does
-  // nothing while Enabled is false or when there is no session bus.
-  void Notify(const QString &summary, const QString &body, const QImage &icon);
+  // nothing while Enabled is false or when there is no session bus. A click on it runs
+  // onClick (when given, else OnActivated); actionLabel names its button.
+  void Notify(const QString &summary, const QString &body, const QImage &icon,
+              std::function<void()> onClick = nullptr,
+              const QString &actionLabel = QStringLiteral("Anzeigen"));
 
   // The user's switch ("Desktop-Benachrichtigungen").
   bool Enabled = true;
@@ -35,6 +38,7 @@ private:
   bool FConnected = false;
   // Whether the service shows markup in the body (asked once); then our text is escaped.
   bool FBodyMarkup = false;
-  // The ids the service gave our notifications that are still open.
-  QSet<uint> FOpenIds;
+  // The notifications of ours that are still open, by the id the service gave them, each
+  // with what its click does (empty: OnActivated).
+  QHash<uint, std::function<void()>> FOpen;
 };

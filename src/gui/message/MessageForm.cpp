@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 #include <QWindow>
+#include <utility>
 
 TKeyRepeatGuard::TKeyRepeatGuard(int key) : QObject(QCoreApplication::instance()), FKey(key) {
   QCoreApplication::instance()->installEventFilter(this);
@@ -102,6 +103,30 @@ void TMessageForm::AddMessage(const QString &caption, const QString &header,
   CloseBtn->setFocus();
 }
 
+bool TMessageForm::RemoveMessage(const QString &header, const QString &message) {
+  QString text = message;
+  text.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(u'\r', u'\n');
+  // As AddMessage leaves it: its paragraphs, the last two empty.
+  const QString block = (header.isEmpty() ? QString() : header + u'\n') + text + u'\n' + u'\n';
+  QString all = MsgMemo->toPlainText();
+  if (all == block) {
+    all.clear();
+  } else if (all.endsWith(u'\n' + block)) {
+    all.chop(block.size() + 1);
+  } else {
+    const qsizetype at = all.lastIndexOf(block + u'\n');
+    if (at < 0 || (at > 0 && all.at(at - 1) != u'\n'))
+      return false;
+    all.remove(at, block.size() + 1);
+  }
+  if (all.trimmed().isEmpty()) {
+    close();
+    return true;
+  }
+  MsgMemo->setPlainText(all);
+  return true;
+}
+
 void TMessageForm::resizeEvent(QResizeEvent *event) {
   QWidget::resizeEvent(event);
   BottomPanelResize();
@@ -177,7 +202,7 @@ void TMessageForm::CloseBtnClick() {
   close();
 }
 
-void TMessageFormSink::Show(const QString &caption, const QString &header, const QString &message) {
+TMessageForm *TMessageFormSink::OpenWindow() {
   if (!FForm) {
     FForm = new TMessageForm();
     FForm->OnClosed = [this] {
@@ -188,12 +213,55 @@ void TMessageFormSink::Show(const QString &caption, const QString &header, const
     FForm->show();
   }
   RaiseWindow();
-  FForm->AddMessage(caption, header, message);
-  if (Notifier) {
-    QString body = header.isEmpty() ? message : header + u'\n' + message;
-    body.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(u'\r', u'\n');
-    Notifier->Notify(caption, body, NotificationIcon ? NotificationIcon() : QImage());
+  return FForm.data();
+}
+
+void TMessageFormSink::Show(const QString &caption, const QString &header, const QString &message) {
+  OpenWindow()->AddMessage(caption, header, message);
+  if (!Notifier)
+    return;
+  QString body = header.isEmpty() ? message : header + u'\n' + message;
+  body.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(u'\r', u'\n');
+  const QPointer<TMessageForm> shownIn = FForm;
+  FPendingNotes.push_back({caption, body, [this, shownIn, caption, header, message] {
+                             ShowAgain(shownIn, caption, header, message);
+                           }});
+  // Sent when the event loop comes back, so that a failure told in the same dispatch can take
+  // the place of its error messages.
+  if (FPendingNotes.size() == 1)
+    QTimer::singleShot(0, Notifier, [this] { SendPendingNotes(); });
+}
+
+void TMessageFormSink::SendPendingNotes() {
+  const std::vector<TPendingNote> notes = std::exchange(FPendingNotes, {});
+  for (const TPendingNote &note : notes)
+    Notifier->Notify(note.Caption, note.Body, NotificationIcon ? NotificationIcon() : QImage(),
+                     note.OnClick);
+}
+
+void TMessageFormSink::CallFailed(int entryNumber, const QString &action, const QString &result,
+                                  std::int64_t callId) {
+  std::erase_if(FPendingNotes,
+                [](const TPendingNote &note) { return note.Caption == QStringLiteral("Fehler"); });
+  if (OnCallFailed)
+    OnCallFailed(entryNumber, action, result, callId);
+}
+
+void TMessageFormSink::Withdraw(const QString &header, const QString &message) {
+  QString body = header.isEmpty() ? message : header + u'\n' + message;
+  body.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(u'\r', u'\n');
+  std::erase_if(FPendingNotes, [&body](const TPendingNote &note) { return note.Body == body; });
+  if (FForm)
+    FForm->RemoveMessage(header, message);
+}
+
+void TMessageFormSink::ShowAgain(const QPointer<TMessageForm> &shownIn, const QString &caption,
+                                 const QString &header, const QString &message) {
+  if (shownIn && shownIn == FForm) {
+    RaiseWindow();
+    return;
   }
+  OpenWindow()->AddMessage(caption, header, message);
 }
 
 void TMessageFormSink::RaiseWindow() {

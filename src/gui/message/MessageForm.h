@@ -9,7 +9,9 @@
 #include <QPointer>
 #include <QTimer>
 #include <QWidget>
+#include <cstdint>
 #include <functional>
+#include <vector>
 
 class QPlainTextEdit;
 class QPushButton;
@@ -51,6 +53,9 @@ public:
 
   // Appends header (when not empty), message and two empty lines; replaces the caption.
   void AddMessage(const QString &caption, const QString &header, const QString &message);
+  // Takes back a message AddMessage showed (its latest showing); a window left empty closes.
+  // False when the window does not hold it.
+  bool RemoveMessage(const QString &header, const QString &message);
 
 protected:
   void resizeEvent(QResizeEvent *event) override;
@@ -80,10 +85,24 @@ private:
 class TMessageFormSink : public TMessageSink {
 public:
   void Show(const QString &caption, const QString &header, const QString &message) override;
+  // Hands the failure to OnCallFailed; the error messages the call showed just before get no
+  // notification of their own, since the failure's says the same.
+  void CallFailed(int entryNumber, const QString &action, const QString &result,
+                  std::int64_t callId) override;
   // Brings the open message window to the front (a click on a notification).
   void RaiseWindow();
+  // Takes back a message that no longer holds (its notification too, if not yet sent).
+  void Withdraw(const QString &header, const QString &message);
+  // A click on a message's notification: the window that showed it comes to the front, or,
+  // when that one was closed, a new one shows the message again.
+  void ShowAgain(const QPointer<TMessageForm> &shownIn, const QString &caption,
+                 const QString &header, const QString &message);
   // Not owned; null for no notifications.
   TDesktopNotifier *Notifier = nullptr;
+  // Told of every failed call (the tray host counts them and sends their notification).
+  std::function<void(int entryNumber, const QString &action, const QString &result,
+                     std::int64_t callId)>
+      OnCallFailed;
   // The picture a notification shows (the moon of the moment).
   std::function<QImage()> NotificationIcon;
   // The open window, or null.
@@ -92,5 +111,15 @@ public:
   std::function<void()> OnWindowClosed;
 
 private:
+  // A message's notification, sent once the dispatch that showed it has ended.
+  struct TPendingNote {
+    QString Caption, Body;
+    std::function<void()> OnClick;
+  };
+  // The open window, a new one when none is; raised.
+  TMessageForm *OpenWindow();
+  void SendPendingNotes();
+
   QPointer<TMessageForm> FForm;
+  std::vector<TPendingNote> FPendingNotes;
 };

@@ -221,6 +221,8 @@ void TRxTrayIcon::ShowInTray() {
   FIconPushes = 0;
   PushIcon();
   FTray->show();
+  if (OnTrayArea)
+    OnTrayArea();
 }
 
 void TRxTrayIcon::ShowFallback() {

@@ -44,6 +44,9 @@ public:
   // goes down to the task bar. The program's only presence goes with it, so the tray host
   // ends the program here.
   std::function<void()> OnFallbackClosed;
+  // The icon has moved into a notification area (at the start too): what told the user there
+  // was none no longer holds.
+  std::function<void()> OnTrayArea;
   // Whether the desktop has a notification area; a test may replace it.
   std::function<bool()> TrayAreaAvailable;
   int NoTrayGraceMs = 10000;

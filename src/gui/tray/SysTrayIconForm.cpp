@@ -11,6 +11,7 @@
 #include "gui/editor/HistoryForm.h"
 #include "gui/editor/MainForm.h"
 #include "gui/moon/Moon.h"
+#include "gui/tray/FailureMark.h"
 #include "platform/Autostart.h"
 #include "storage/BigIniFile.h"
 
@@ -18,6 +19,7 @@
 #include <QMenu>
 #include <algorithm>
 #include <cstdio>
+#include <utility>
 
 namespace {
 const QString AppTitle = QStringLiteral("Kronolab");
@@ -57,7 +59,12 @@ TSysTrayIconForm::TSysTrayIconForm(const TStartupArgs &args,
   FTrayIcon = new TRxTrayIcon(this);
   FTrayIcon->OnDblClick = [this] { TrayIconClick(); };
   FTrayIcon->OnNoTrayArea = [this](const QString &message) {
+    FNoTrayNotice = message;
     FScheduler.ShowMessageWindow(AppTitle, QString(), message);
+  };
+  FTrayIcon->OnTrayArea = [this] {
+    if (!FNoTrayNotice.isEmpty())
+      FMessageForms.Withdraw(QString(), std::exchange(FNoTrayNotice, QString()));
   };
   FTrayIcon->OnFallbackClosed = [this] { BeendenClick(); };
   FMainMoon = new TMoon(this);
@@ -69,6 +76,10 @@ TSysTrayIconForm::TSysTrayIconForm(const TStartupArgs &args,
   FNotifier->OnActivated = [this] { FMessageForms.RaiseWindow(); };
   FMessageForms.Notifier = FNotifier;
   FMessageForms.NotificationIcon = [this] { return FMainMoon->IconImage(64); };
+  FMessageForms.OnCallFailed = [this](int entryNumber, const QString &action, const QString &result,
+                                      std::int64_t callId) {
+    CallFailed(entryNumber, action, result, callId);
+  };
   FScheduler.SetMessageSink(&FMessageForms);
   FMessageForms.OnWindowClosed = [this] { HideTaskbarButton(); };
   FScheduler.SetOnTick([this](TDateTime now) { IconStep(now); });
@@ -173,9 +184,10 @@ void TSysTrayIconForm::Report(const std::exception &error) {
 
 void TSysTrayIconForm::FormCreate(const TStartupArgs &args) {
   FPausedIcon = QIcon(QApplication::windowIcon());
-  FTrayIcon->SetIcon(QIcon(QApplication::windowIcon()));
+  FTrayPicture = QIcon(QApplication::windowIcon());
+  FTrayIcon->SetIcon(FTrayPicture);
   FShownIcon = QApplication::windowIcon();
-  FTrayIcon->SetHint(AppTitle);
+  ShowHint(AppTitle);
   FTrayIcon->SetActive(true);
   if (auto *app = dynamic_cast<TApplication *>(QCoreApplication::instance()))
     app->OnException = [this](const std::exception &error) { Report(error); };
@@ -233,7 +245,49 @@ void TSysTrayIconForm::ShowIcon(const QIcon &icon) {
     FShownIcon = icon;
     QApplication::setWindowIcon(icon);
   }
-  FTrayIcon->SetIcon(icon);
+  FTrayPicture = icon;
+  ShowTrayPicture();
+}
+
+void TSysTrayIconForm::ShowTrayPicture() {
+  if (FFailedCalls == 0) {
+    FTrayIcon->SetIcon(FTrayPicture);
+    return;
+  }
+  // The mark is the tray's alone: the windows keep the plain moon. Drawn again only when the
+  // moon changes, not at every tick.
+  if (FMarkedFrom.isNull() || FMarkedFrom.cacheKey() != FTrayPicture.cacheKey()) {
+    FMarkedFrom = FTrayPicture;
+    FMarkedPicture = FailureMarkedIcon(FTrayPicture);
+  }
+  FTrayIcon->SetIcon(FMarkedPicture);
+}
+
+void TSysTrayIconForm::ShowHint(const QString &hint) {
+  FTrayHint = hint;
+  const QString failures = FailureCountText(FFailedCalls);
+  FTrayIcon->SetHint(failures.isEmpty() ? hint : hint + u'\n' + failures);
+}
+
+void TSysTrayIconForm::ShowFailures() {
+  ShowTrayPicture();
+  ShowHint(FTrayHint);
+}
+
+void TSysTrayIconForm::CallFailed(int entryNumber, const QString &action, const QString &result,
+                                  std::int64_t callId) {
+  ++FFailedCalls;
+  ShowFailures();
+  FNotifier->Notify(
+      QStringLiteral("Aktion fehlgeschlagen"), FailureNotificationText(entryNumber, action, result),
+      FMainMoon->IconImage(64), [this, callId] { ShowCallInHistory(callId); },
+      QStringLiteral("Verlauf öffnen"));
+}
+
+void TSysTrayIconForm::ShowCallInHistory(std::int64_t callId) {
+  Verlauf1Click();
+  if (FHistory && callId != 0)
+    FHistory->SelectCall(callId);
 }
 
 void TSysTrayIconForm::IconStep(TDateTime now) {
@@ -271,7 +325,7 @@ QString TSysTrayIconForm::RunningHint(TDateTime now) const {
 void TSysTrayIconForm::ShowRunningHint(TDateTime now) {
   FHintTime = now;
   FHintGeneration = FScheduler.ListGeneration();
-  FTrayIcon->SetHint(RunningHint(now));
+  ShowHint(RunningHint(now));
 }
 
 void TSysTrayIconForm::StoppedItemClick() {
@@ -284,7 +338,7 @@ void TSysTrayIconForm::ShowPauseState() {
   ApplyInterval();
   if (Paused()) {
     ShowIcon(FPausedIcon);
-    FTrayIcon->SetHint(AppTitle + PausedSuffix);
+    ShowHint(AppTitle + PausedSuffix);
   } else {
     ShowIcon(FMainMoon->GetIcon());
     ShowRunningHint(FScheduler.Clock());
@@ -482,6 +536,11 @@ std::vector<THistoryAction> TSysTrayIconForm::HistoryActions() const {
 }
 
 void TSysTrayIconForm::Verlauf1Click() {
+  // Whatever failed is now in view.
+  if (FFailedCalls != 0) {
+    FFailedCalls = 0;
+    ShowFailures();
+  }
   if (FHistory) {
     FHistory->showNormal();
     FHistory->raise();

@@ -137,6 +137,13 @@ public:
   void HandOverRequest();
   // The history window while it is open.
   THistoryForm *HistoryWindow() const { return FHistory.data(); }
+  // Opens "Verlauf" at the call with callId (a click on a failure's notification).
+  void ShowCallInHistory(std::int64_t callId);
+  // The calls failed since "Verlauf" was last opened; the tray's mark shows while any are.
+  int FailedCalls() const { return FFailedCalls; }
+  // A call failed: counted, marked in the tray and told by a notification.
+  void CallFailed(int entryNumber, const QString &action, const QString &result,
+                  std::int64_t callId);
 
 private:
   // The items of the tray menu.
@@ -161,6 +168,11 @@ private:
   // The menu's check marks (and the notifier) follow the loaded settings.
   void ShowSettings();
   void ShowIcon(const QIcon &icon);
+  // The tooltip: hint, and below it how many calls failed.
+  void ShowHint(const QString &hint);
+  // The failures' mark and count follow FFailedCalls.
+  void ShowFailures();
+  void ShowTrayPicture();
   void ShowRunningHint(TDateTime now);
   void Report(const std::exception &error);
   // The pause as the scheduler holds it: check mark, timer, icon and hint.
@@ -194,4 +206,13 @@ private:
   // When the tooltip's next action was last worked out (0: never), and for which list.
   TDateTime FHintTime = 0;
   std::uint64_t FHintGeneration = 0;
+  // The tray's picture and tooltip before the failures' mark and count are added.
+  QIcon FTrayPicture;
+  QString FTrayHint;
+  // The marked picture last drawn, and the picture it was drawn from.
+  QIcon FMarkedFrom;
+  QIcon FMarkedPicture;
+  int FFailedCalls = 0;
+  // The notice that the desktop had no notification area, while it is shown.
+  QString FNoTrayNotice;
 };

@@ -145,6 +145,8 @@ TEST_F(Journal, ProgramsAreRecordedWithProcessIdEndAndDurationOrTheirStartError)
   auto scheduler =
       Start({AtStart("a", 0), AtStart("b", 1), AtStart("c", 2), AtStart("d", 3)}, {}, platform);
   scheduler->TimerTimer(); // starts them
+  // The start error is told with the tick that met it, the ends with the tick that sees them.
+  ASSERT_EQ(Sink.Failures.size(), 1u);
   scheduler->TimerTimer(); // sees them ended
   const std::vector<TCallRecord> calls = CallsOf(*scheduler);
   ASSERT_EQ(calls.size(), 4u);
@@ -160,6 +162,17 @@ TEST_F(Journal, ProgramsAreRecordedWithProcessIdEndAndDurationOrTheirStartError)
   EXPECT_EQ(calls[3].State, TCallState::Failed);
   EXPECT_EQ(calls[3].Detail, QStringLiteral("Pfad nicht gefunden !"));
   EXPECT_EQ(calls[3].ProcessId, 0);
+  // Each failure, and only those, named with its row, action, result and call.
+  ASSERT_EQ(Sink.Failures.size(), 3u);
+  const std::size_t told[] = {3, 1, 2};
+  for (std::size_t i = 0; i < 3; ++i) {
+    const TRecordedFailure &failure = Sink.Failures[i];
+    const TCallRecord &call = calls[told[i]];
+    EXPECT_EQ(failure.CallId, call.Id);
+    EXPECT_EQ(failure.EntryNumber, static_cast<int>(told[i]) + 1);
+    EXPECT_EQ(failure.Action, call.Action);
+    EXPECT_EQ(failure.Result, CallResultText(call));
+  }
 }
 
 TEST_F(Journal, FailuresInsideAnInternalCommandAreKeptWithTheirCall) {
