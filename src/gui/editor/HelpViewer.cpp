@@ -8,9 +8,12 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QShortcut>
 #include <QTextBrowser>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <functional>
+#include <utility>
 
 namespace {
 
@@ -136,7 +139,11 @@ THelpForm::THelpForm(const QString &fileName, QWidget *parent)
       QStringLiteral("pre { background-color: #f2f2ee; } h3 { margin-bottom: 6px; }"));
   auto *contentsBtn = new QPushButton(QStringLiteral("&Inhalt"), this);
   auto *closeBtn = new QPushButton(QStringLiteral("&Schließen"), this);
+  BackBtn = new QPushButton(QStringLiteral("&Zurück"), this);
+  ForwardBtn = new QPushButton(QStringLiteral("&Vor"), this);
   auto *buttons = new QHBoxLayout;
+  buttons->addWidget(BackBtn);
+  buttons->addWidget(ForwardBtn);
   buttons->addWidget(contentsBtn);
   buttons->addStretch();
   buttons->addWidget(closeBtn);
@@ -146,13 +153,63 @@ THelpForm::THelpForm(const QString &fileName, QWidget *parent)
   connect(Browser, &QTextBrowser::anchorClicked, this, &THelpForm::LinkClicked);
   connect(contentsBtn, &QPushButton::clicked, this, [this] { ShowTopic(0); });
   connect(closeBtn, &QPushButton::clicked, this, &QWidget::close);
+  ConnectNavigation();
 
   QFile file(fileName);
   if (!fileName.isEmpty() && file.open(QIODevice::ReadOnly))
     FTopics = ParseHelpText(QString::fromUtf8(file.readAll()));
 }
 
+void THelpForm::ConnectNavigation() {
+  connect(BackBtn, &QPushButton::clicked, this, &THelpForm::GoBack);
+  connect(ForwardBtn, &QPushButton::clicked, this, &THelpForm::GoForward);
+  const std::pair<QKeySequence, std::function<void()>> keys[] = {
+      {QKeySequence(Qt::Key_Escape), [this] { close(); }},
+      {QKeySequence(Qt::ALT | Qt::Key_Left), [this] { GoBack(); }},
+      {QKeySequence(Qt::ALT | Qt::Key_Right), [this] { GoForward(); }}};
+  for (const auto &[key, handler] : keys) {
+    // For the whole window, before the browser, whose own history of pages is empty (topics
+    // are set as HTML).
+    auto *shortcut = new QShortcut(key, this, nullptr, nullptr, Qt::WindowShortcut);
+    connect(shortcut, &QShortcut::activated, this, handler);
+  }
+  UpdateNavigation();
+}
+
+void THelpForm::UpdateNavigation() {
+  BackBtn->setEnabled(!FBack.empty());
+  ForwardBtn->setEnabled(!FForward.empty());
+}
+
 void THelpForm::ShowTopic(int topic) {
+  const int left = FCurrent;
+  Display(topic);
+  if (left >= 0 && FCurrent != left) {
+    FBack.push_back(left);
+    FForward.clear();
+  }
+  UpdateNavigation();
+}
+
+void THelpForm::GoBack() {
+  if (FBack.empty())
+    return;
+  FForward.push_back(FCurrent);
+  Display(FBack.back());
+  FBack.pop_back();
+  UpdateNavigation();
+}
+
+void THelpForm::GoForward() {
+  if (FForward.empty())
+    return;
+  FBack.push_back(FCurrent);
+  Display(FForward.back());
+  FForward.pop_back();
+  UpdateNavigation();
+}
+
+void THelpForm::Display(int topic) {
   if (FTopics.empty()) {
     FCurrent = -1;
     QString html = QStringLiteral("<h3>Hilfe nicht verfügbar</h3><p>") +

@@ -6,7 +6,9 @@
 #include <QString>
 #include <QWidget>
 #include <map>
+#include <vector>
 
+class QPushButton;
 class QTextBrowser;
 class QUrl;
 
@@ -34,16 +36,31 @@ public:
   // Loads fileName (empty or missing: the window says that the help file was not found).
   explicit THelpForm(const QString &fileName, QWidget *parent = nullptr);
 
-  // Shows topic (0 = contents); an unknown topic shows the contents.
+  // Shows topic (0 = contents); an unknown topic shows the contents. The topic left is
+  // remembered for going back.
   void ShowTopic(int topic);
+  // Back to the topic shown before, and forward again (Alt+Left, Alt+Right); nothing when
+  // there is none.
+  void GoBack();
+  void GoForward();
   // The topic shown, or -1 while the window reports a missing file.
   int CurrentTopic() const { return FCurrent; }
   bool HasHelp() const { return !FTopics.empty(); }
 
   QTextBrowser *Browser = nullptr;
+  QPushButton *BackBtn = nullptr;
+  QPushButton *ForwardBtn = nullptr;
 
 private:
   void LinkClicked(const QUrl &url);
+  // Shows topic without touching the way back.
+  void Display(int topic);
+  // Escape, Alt+Left and Alt+Right for the whole window, and the buttons' states.
+  void ConnectNavigation();
+  void UpdateNavigation();
+
+  std::vector<int> FBack;
+  std::vector<int> FForward;
 
   std::map<int, THelpTopic> FTopics;
   QString FFileName;

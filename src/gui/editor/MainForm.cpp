@@ -14,10 +14,12 @@
 #include "gui/widgets/TimeEdit.h"
 #include "platform/Clock.h"
 
+#include <QAction>
 #include <QEvent>
 #include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeySequence>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
@@ -69,6 +71,22 @@ TMainForm::TMainForm(QWidget *parent) : QDialog(parent) {
   };
   FSeams.ExecHistory = [](THistoryForm &form) { form.exec(); };
   BuildControls();
+  ConnectRowKeys();
+}
+
+void TMainForm::ConnectRowKeys() {
+  // Window-wide, since the focus starts on OK: Insert is the README's way to a new action. A
+  // text field that takes the key itself (Delete in the interval) claims it before the window.
+  for (const int key : {int(Qt::Key_Insert), int(Qt::Key_Delete)}) {
+    auto *action = new QAction(this);
+    action->setShortcut(QKeySequence(key));
+    action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    // A held key asks once; its repeats would stack questions.
+    action->setAutoRepeat(false);
+    addAction(action);
+    connect(action, &QAction::triggered, this,
+            [this, key] { Guarded([this, key] { ActionsGridKeyUp(key); }); });
+  }
 }
 
 TMainForm::~TMainForm() = default;
@@ -204,9 +222,6 @@ void TMainForm::ConnectHandlers() {
   connect(FHistoryBtn, &QToolButton::clicked, this, Guard(&TMainForm::HistoryBtnClick));
   connect(FHelpBtn, &QPushButton::clicked, this, Guard(&TMainForm::HelpBtnClick));
   connect(FActionsGrid, &TStringAlignGrid::DblClick, this, Guard(&TMainForm::ActionsGridDblClick));
-  connect(FActionsGrid, &TStringAlignGrid::KeyUp, this, [this](int key, Qt::KeyboardModifiers) {
-    Guarded([this, key] { ActionsGridKeyUp(key); });
-  });
   connect(FTimerEdit, &TMaskTimeEdit::Change, this, Guard(&TMainForm::TimerEditChange));
   connect(FOKBtn, &QPushButton::clicked, this, &QDialog::accept);
   connect(FCancelBtn, &QPushButton::clicked, this, &QDialog::reject);
@@ -255,7 +270,9 @@ void TMainForm::FitColumns() {
   // The classic columns keep their widths unless the desktop's font needs more; our fourth
   // column is as wide as its header and a date-time. The window is wider by what this adds,
   // so the action column keeps its room.
-  const int timePointWidth = std::max(TimePointWidth, widest(timePoints));
+  // The failure mark stands before the kind and has its own room, so that no kind is cut.
+  const int timePointWidth =
+      std::max(TimePointWidth, widest(timePoints) + FActionsGrid->IconRoom());
   const int timeWidth = std::max(TimeWidth, widest({TimeText(late)}));
   const int nextRunWidth = std::max(FActionsGrid->horizontalHeader()->sectionSizeHint(ColNextRun),
                                     widest({DateTimeText(late)}));

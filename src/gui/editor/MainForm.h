@@ -171,6 +171,8 @@ private:
   void ChainTabOrder();
   void ConnectHandlers();
   void ConnectRowMenu();
+  // Insert and Delete for the whole window, from the moment it opens.
+  void ConnectRowKeys();
   // A slot that runs handler through Guarded.
   std::function<void()> Guard(void (TMainForm::*handler)());
 

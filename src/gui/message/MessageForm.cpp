@@ -202,6 +202,13 @@ void TMessageForm::CloseBtnClick() {
   close();
 }
 
+TMessageFormSink::~TMessageFormSink() {
+  if (TMessageForm *form = FForm.data()) {
+    form->OnClosed = nullptr;
+    delete form;
+  }
+}
+
 TMessageForm *TMessageFormSink::OpenWindow() {
   if (!FForm) {
     FForm = new TMessageForm();

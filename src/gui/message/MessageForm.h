@@ -84,6 +84,11 @@ private:
 // and hands it to the desktop's notifications as well.
 class TMessageFormSink : public TMessageSink {
 public:
+  TMessageFormSink() = default;
+  // The window goes with its sink: closed later, it would tell a sink that is gone.
+  ~TMessageFormSink() override;
+  TMessageFormSink(const TMessageFormSink &) = delete;
+  TMessageFormSink &operator=(const TMessageFormSink &) = delete;
   void Show(const QString &caption, const QString &header, const QString &message) override;
   // Hands the failure to OnCallFailed; the error messages the call showed just before get no
   // notification of their own, since the failure's says the same.

@@ -117,9 +117,21 @@ bool TStringAlignGrid::CellTextCut(int col, int row) const {
   const QTableWidgetItem *cell = row >= 1 ? item(row - 1, col) : nullptr;
   if (!cell || cell->text().isEmpty())
     return false;
-  // The item delegate keeps a focus-frame margin plus one pixel free on either side.
-  const int margins = 2 * (style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1);
-  return fontMetrics().horizontalAdvance(cell->text()) + margins > columnWidth(col);
+  // The item delegate keeps a focus-frame margin plus one pixel free on either side, and an
+  // icon takes its own room before the text.
+  const int margin = style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1;
+  const int room = cell->icon().isNull() ? 0 : IconRoom();
+  return fontMetrics().horizontalAdvance(cell->text()) + 2 * margin + room > columnWidth(col);
+}
+
+int TStringAlignGrid::IconRoom() const {
+  // The delegate draws the icon at the view's icon size (the style's small icon by default)
+  // with a margin on either side.
+  const int margin = style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1;
+  const int icon = iconSize().isValid()
+                       ? iconSize().width()
+                       : style()->pixelMetric(QStyle::PM_SmallIconSize, nullptr, this);
+  return icon + 2 * margin;
 }
 
 bool TStringAlignGrid::viewportEvent(QEvent *event) {
@@ -127,15 +139,23 @@ bool TStringAlignGrid::viewportEvent(QEvent *event) {
     return QTableWidget::viewportEvent(event);
   const auto *help = static_cast<QHelpEvent *>(event);
   const QModelIndex index = indexAt(help->pos());
-  if (!index.isValid() || !CellTextCut(index.column(), index.row() + 1)) {
+  // A cell's own tooltip says more than its text (why a row is marked); a cut text comes
+  // first, so that both can be read.
+  const QString own = index.isValid() ? index.data(Qt::ToolTipRole).toString() : QString();
+  const bool cut = index.isValid() && CellTextCut(index.column(), index.row() + 1);
+  if (!cut && own.isEmpty()) {
     QToolTip::hideText();
     return true;
   }
+  QStringList parts;
+  if (cut)
+    parts.append(index.data().toString());
+  if (!own.isEmpty())
+    parts.append(own);
   // As rich text, so that a long text is wrapped instead of running off the screen.
-  const QString text = index.data().toString();
   QToolTip::showText(help->globalPos(),
-                     QStringLiteral("<p style=\"white-space:pre-wrap\">") + text.toHtmlEscaped() +
-                         QStringLiteral("</p>"),
+                     QStringLiteral("<p style=\"white-space:pre-wrap\">") +
+                         parts.join(u'\n').toHtmlEscaped() + QStringLiteral("</p>"),
                      viewport(), visualRect(index));
   return true;
 }

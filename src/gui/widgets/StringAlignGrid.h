@@ -1,7 +1,8 @@
 // TStringAlignGrid: a text grid over QTableWidget that counts its rows the way the editor
 // does. Row 0 is the fixed header row (drawn as the table's header) and RowCount includes it;
 // rows 1 and up are the data rows. Each cell may carry one attached value besides its text.
-// A cell too narrow for its text shows the whole text as its tooltip.
+// A cell too narrow for its text shows the whole text as its tooltip, a cell with a tooltip
+// of its own shows that too.
 #pragma once
 
 #include <QTableWidget>
@@ -46,6 +47,8 @@ public:
   int ClientWidth() const;
   // Whether the text of a data cell is cut because its column is too narrow.
   bool CellTextCut(int col, int row) const;
+  // The width a cell's icon takes before its text.
+  int IconRoom() const;
 
 signals:
   // A double click anywhere on the grid's cell area.

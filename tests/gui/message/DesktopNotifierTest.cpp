@@ -2,60 +2,15 @@
 // bus: the test program runs under dbus-run-session.
 #include "gui/message/DesktopNotifier.h"
 
+#include "FakeNotificationService.h"
+
 #include <QCoreApplication>
-#include <QDBusArgument>
-#include <QDBusConnection>
-#include <QDBusMessage>
 #include <QElapsedTimer>
 #include <QImage>
 #include <QVariantMap>
 #include <gtest/gtest.h>
 
 namespace {
-
-const QString Service = QStringLiteral("org.freedesktop.Notifications");
-const QString Path = QStringLiteral("/org/freedesktop/Notifications");
-
-// What the service received in one Notify call.
-struct TReceived {
-  QString AppName, Summary, Body, DesktopEntry;
-  QStringList Actions;
-  int ImageWidth = 0, ImageHeight = 0, Channels = 0;
-  QByteArray Pixels;
-};
-
-// A notification service that records what it is sent, as a desktop's would show it.
-class TFakeNotificationService : public QObject {
-  Q_OBJECT
-  Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
-public:
-  QList<TReceived> Received;
-  uint NextId = 41;
-
-public slots:
-  QStringList GetCapabilities() { return {QStringLiteral("body"), QStringLiteral("actions")}; }
-  uint Notify(const QString &appName, uint, const QString &, const QString &summary,
-              const QString &body, const QStringList &actions, const QVariantMap &hints, int) {
-    TReceived r;
-    r.AppName = appName;
-    r.Summary = summary;
-    r.Body = body;
-    r.DesktopEntry = hints.value(QStringLiteral("desktop-entry")).toString();
-    r.Actions = actions;
-    const QVariant image = hints.value(QStringLiteral("image-data"));
-    if (image.canConvert<QDBusArgument>()) {
-      const QDBusArgument argument = image.value<QDBusArgument>();
-      int rowStride = 0, bits = 0;
-      bool alpha = false;
-      argument.beginStructure();
-      argument >> r.ImageWidth >> r.ImageHeight >> rowStride >> alpha >> bits >> r.Channels >>
-          r.Pixels;
-      argument.endStructure();
-    }
-    Received.append(r);
-    return ++NextId;
-  }
-};
 
 // Runs the event loop until done() or timeoutMs (by default a deadline that only a fault
 // reaches, however busy the machine).
@@ -73,33 +28,13 @@ protected:
     if (qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS"))
       GTEST_SKIP() << "no private session bus (run under dbus-run-session)";
   }
-  void TearDown() override { StopService(); }
+  void TearDown() override { OnBus.Stop(); }
 
-  // The service on a connection of its own, as another process's would be.
-  void StartService() {
-    ServiceBus = std::make_unique<QDBusConnection>(
-        QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("service")));
-    ASSERT_TRUE(ServiceBus->isConnected());
-    ASSERT_TRUE(ServiceBus->registerObject(Path, &Fake, QDBusConnection::ExportAllSlots));
-    ASSERT_TRUE(ServiceBus->registerService(Service));
-  }
-  void StopService() {
-    if (!ServiceBus)
-      return;
-    ServiceBus->unregisterService(Service);
-    ServiceBus->unregisterObject(Path);
-    ServiceBus.reset();
-    QDBusConnection::disconnectFromBus(QStringLiteral("service"));
-  }
-  void Click(uint id, const QString &action) {
-    QDBusMessage signal = QDBusMessage::createSignal(
-        Path, QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("ActionInvoked"));
-    signal << id << action;
-    ServiceBus->send(signal);
-  }
+  void StartService() { ASSERT_TRUE(OnBus.Start()); }
+  void Click(uint id, const QString &action) { OnBus.Click(id, action); }
 
-  TFakeNotificationService Fake;
-  std::unique_ptr<QDBusConnection> ServiceBus;
+  TNotificationServiceOnBus OnBus;
+  TFakeNotificationService &Fake = OnBus.Fake;
 };
 
 TEST_F(DesktopNotifier, EachMessageReachesTheServiceWithItsTextAndTheMoon) {
@@ -171,5 +106,3 @@ TEST_F(DesktopNotifier, WithoutAServiceNothingWaitsAndNothingFails) {
 }
 
 } // namespace
-
-#include "DesktopNotifierTest.moc"
