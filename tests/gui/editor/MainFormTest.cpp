@@ -4,7 +4,9 @@
 
 #include "TestFiles.h"
 #include "TestHelpers.h"
+#include "XSession.h"
 #include "base/Errors.h"
+#include "core/journal/RunJournal.h"
 #include "gui/editor/EditActionDlg.h"
 #include "gui/widgets/Calendar.h"
 #include "gui/widgets/StringAlignGrid.h"
@@ -570,4 +572,73 @@ TEST_F(MainForm, TheDesktopsFontEverywhere) {
   for (QWidget *widget : Form.findChildren<QWidget *>())
     EXPECT_EQ(widget->font().family(), QApplication::font().family())
         << widget->metaObject()->className();
+}
+
+// Insert and Delete act wherever the focus is from the moment the window opens (on OK), once
+// per key press, while the interval field keeps Delete to itself; real keys through X.
+TEST_F(MainForm, InsertAndDeleteWorkFromTheMomentTheWindowOpens) {
+  Open({Daily(QStringLiteral("a"), At(2026, 1, 1, 8)),
+        Daily(QStringLiteral("b"), At(2026, 1, 1, 9))});
+  ShowActive();
+  ASSERT_TRUE(WaitUntil([&] { return HasKeyboardFocus(Form.winId()); }));
+  ASSERT_TRUE(Form.OKBtn()->hasFocus());
+  FillDialog = [](TEditActionDlg &dialog) { dialog.ActionEdit->setText(QStringLiteral("n")); };
+  Answer = QMessageBox::Ok;
+  const struct {
+    QWidget *Focus;
+    const char *Key;
+    int Dialogs, Questions;
+    std::size_t Rows;
+  } cases[] = {{Form.OKBtn(), "Insert", 1, 0, 3},
+               {Form.OKBtn(), "Delete", 1, 1, 2},
+               {Form.TimerEdit(), "Delete", 1, 1, 2},
+               {Form.ActionsGrid(), "Delete", 1, 2, 1},
+               {Form.ActionsGrid(), "Insert", 2, 2, 2}};
+  for (const auto &c : cases) {
+    c.Focus->setFocus();
+    ASSERT_TRUE(WaitUntil([&] { return c.Focus->hasFocus(); }));
+    XDoTool({QStringLiteral("key"), QString::fromLatin1(c.Key)});
+    // The key has been handled once Qt has seen its release.
+    EXPECT_TRUE(WaitUntil([&] { return Dialogs == c.Dialogs && Questions.size() == c.Questions; }))
+        << c.Key << " " << Dialogs << " " << Questions.size();
+    EXPECT_EQ(Form.Rows().size(), c.Rows) << c.Key;
+  }
+  EXPECT_EQ(Form.TimerEdit()->Text(), MsToTimeText(1000));
+}
+
+// A row whose last call failed carries the mark before its kind, which is not cut, and its
+// tooltip says why; the action column's tooltip too.
+TEST_F(MainForm, AMarkedRowsTooltipShowsTheFailureAndTheKindKeepsItsRoom) {
+  TRunJournal journal;
+  ASSERT_TRUE(journal.Open(Temp.filePath(QStringLiteral("k.sqlite")), At(2026, 12, 8, 9)));
+  const std::int64_t id = journal.EntryFor(QStringLiteral("k"), QStringLiteral("/bin/false"));
+  const std::int64_t call =
+      journal.RecordManualCall(id, 1, QStringLiteral("/bin/false"), At(2026, 12, 8, 9));
+  journal.BeginCall(call, At(2026, 12, 8, 9), QStringLiteral("/bin/false"));
+  journal.FinishCall(call, {TCallState::Failed, 0, 0, QStringLiteral("Datei nicht gefunden !"), 0});
+  TActionEntry frequency = Daily(QStringLiteral("/bin/false"), At(2026, 1, 1, 8));
+  frequency.TimePoint = tpFrequency;
+  frequency.Freq = 1.0 / 24;
+  TEditorSession session;
+  session.Copies = {frequency};
+  session.JournalIds = {id};
+  session.Journal = &journal;
+  session.IntervalMs = 1000;
+  Form.LoadSession(session);
+  ShowActive();
+  TStringAlignGrid *grid = Form.ActionsGrid();
+  ASSERT_TRUE(WaitUntil([&] { return !grid->item(0, TMainForm::ColTimePoint)->icon().isNull(); }));
+  EXPECT_EQ(grid->Cells(TMainForm::ColTimePoint, 1), QStringLiteral("Frequenz"));
+  EXPECT_FALSE(grid->CellTextCut(TMainForm::ColTimePoint, 1));
+  for (const int col : {int(TMainForm::ColTimePoint), int(TMainForm::ColAction)}) {
+    const QRect cell = grid->visualItemRect(grid->item(0, col));
+    QHelpEvent help(QEvent::ToolTip, cell.center(), grid->viewport()->mapToGlobal(cell.center()));
+    QApplication::sendEvent(grid->viewport(), &help);
+    ASSERT_TRUE(QToolTip::isVisible()) << col;
+    const QString tip = QTextDocumentFragment::fromHtml(QToolTip::text()).toPlainText();
+    EXPECT_TRUE(
+        tip.startsWith(QStringLiteral("Letzter Aufruf fehlgeschlagen (08.12.2026 09:00:00)")))
+        << tip.toStdString();
+    EXPECT_TRUE(tip.endsWith(QStringLiteral("Fehlgeschlagen: Datei nicht gefunden !"))) << col;
+  }
 }
