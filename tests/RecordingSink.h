@@ -12,24 +12,17 @@ struct TRecordedMessage {
   QString Caption, Header, Message;
 };
 
-// One failed call as the sink was told of it.
-struct TRecordedFailure {
-  int EntryNumber = 0;
-  QString Action, Result;
-  std::int64_t CallId = 0;
-};
-
-// Keeps every message and failure for the test to inspect.
+// Keeps every message, and every failed call as "number|action|result|call id", for the test.
 class TRecordingSink : public TMessageSink {
 public:
   std::vector<TRecordedMessage> Messages;
-  std::vector<TRecordedFailure> Failures;
+  QStringList Failures;
   void Show(const QString &caption, const QString &header, const QString &message) override {
     Messages.push_back({caption, header, message});
   }
-  void CallFailed(int entryNumber, const QString &action, const QString &result,
-                  std::int64_t callId) override {
-    Failures.push_back({entryNumber, action, result, callId});
+  void CallFailed(int number, const QString &action, const QString &result,
+                  std::int64_t call) override {
+    Failures.append(QStringLiteral("%1|%2|%3|%4").arg(number).arg(action, result).arg(call));
   }
   // Each message as the window's title and text read together: "caption: message".
   QStringList Texts() const {

@@ -24,4 +24,6 @@ struct TEditorSession : TListEditSession {
   const TRunJournal *Journal = nullptr;
   // "Jetzt ausführen" through the scheduler's dispatcher.
   std::function<TManualRun(const TActionEntry &entry, std::int64_t journalId, int number)> RunNow;
+  // "Verlauf" was opened from the editor: what failed is in view (the tray's mark goes).
+  std::function<void()> HistoryShown;
 };

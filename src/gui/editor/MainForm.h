@@ -86,6 +86,8 @@ public:
     std::function<TManualRun(const TActionEntry &entry, std::int64_t journalId, int number)> RunNow;
     // From the session: whether another scheduler runs a file (nothing is saved there).
     std::function<bool(const QString &file)> RunByAnother;
+    // From the session: told when the history window opens.
+    std::function<void()> HistoryShown;
   };
   TSeams &Seams() { return FSeams; }
 

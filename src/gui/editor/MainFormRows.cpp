@@ -69,6 +69,7 @@ void TMainForm::LoadSession(const TEditorSession &session) {
   FSeams.Journal = session.Journal;
   FSeams.RunNow = session.RunNow;
   FSeams.RunByAnother = session.RunByAnother;
+  FSeams.HistoryShown = session.HistoryShown;
   for (int row = 1; row < FActionsGrid->RowCount(); ++row)
     ShowRow(row);
   FConfigFileName = session.ConfigFileName;
@@ -269,6 +270,8 @@ void TMainForm::HistoryBtnClick() {
         return RunRow(row);
     return false;
   };
+  if (FSeams.HistoryShown)
+    FSeams.HistoryShown();
   FSeams.ExecHistory(form);
   ShowMarks();
 }

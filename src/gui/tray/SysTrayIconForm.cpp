@@ -284,6 +284,13 @@ void TSysTrayIconForm::CallFailed(int entryNumber, const QString &action, const 
       QStringLiteral("Verlauf öffnen"));
 }
 
+void TSysTrayIconForm::FailuresSeen() {
+  if (FFailedCalls == 0)
+    return;
+  FFailedCalls = 0;
+  ShowFailures();
+}
+
 void TSysTrayIconForm::ShowCallInHistory(std::int64_t callId) {
   Verlauf1Click();
   if (FHistory && callId != 0)
@@ -420,6 +427,7 @@ TEditorSession TSysTrayIconForm::NewEditorSession() {
   session.RunNow = [this](const TActionEntry &entry, std::int64_t journalId, int number) {
     return FScheduler.RunNow(entry, journalId, number);
   };
+  session.HistoryShown = [this] { FailuresSeen(); };
   return session;
 }
 
@@ -536,11 +544,7 @@ std::vector<THistoryAction> TSysTrayIconForm::HistoryActions() const {
 }
 
 void TSysTrayIconForm::Verlauf1Click() {
-  // Whatever failed is now in view.
-  if (FFailedCalls != 0) {
-    FFailedCalls = 0;
-    ShowFailures();
-  }
+  FailuresSeen();
   if (FHistory) {
     FHistory->showNormal();
     FHistory->raise();

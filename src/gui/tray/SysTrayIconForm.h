@@ -97,6 +97,8 @@ public:
   // The application's icon as it was at start, shown while paused.
   const QIcon &PausedIcon() const { return FPausedIcon; }
   TDesktopNotifier *Notifier() const { return FNotifier; }
+  // The message window and the notifications of messages.
+  TMessageFormSink &MessageForms() { return FMessageForms; }
   // The dialogs and the outside world; tests and main replace them.
   TTrayHostSeams &Seams() { return FSeams; }
 
@@ -173,6 +175,8 @@ private:
   // The failures' mark and count follow FFailedCalls.
   void ShowFailures();
   void ShowTrayPicture();
+  // "Verlauf" has been opened: whatever failed is in view, the mark and the count go.
+  void FailuresSeen();
   void ShowRunningHint(TDateTime now);
   void Report(const std::exception &error);
   // The pause as the scheduler holds it: check mark, timer, icon and hint.

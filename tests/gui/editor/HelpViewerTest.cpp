@@ -1,7 +1,6 @@
 #include "gui/editor/HelpViewer.h"
 
 #include "TestFiles.h"
-#include "XSession.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -14,6 +13,7 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTextBlock>
 #include <QTextBrowser>
 #include <QTextCursor>
@@ -211,6 +211,29 @@ TEST(HelpWindow, LinksSwitchTopicsAndAnUnknownTopicShowsTheContents) {
   emit form.Browser->anchorClicked(QUrl(QStringLiteral("topic:1000")));
   EXPECT_EQ(form.CurrentTopic(), 1000);
   EXPECT_FALSE(form.Browser->openLinks());
+  // Back and forward by keys and buttons, enabled only where there is a way; a new topic ends
+  // the way forward; Escape closes.
+  form.show();
+  QApplication::setActiveWindow(&form);
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+  const struct {
+    std::function<void()> Step;
+    int Topic;
+    bool Back, Forward;
+  } steps[] = {
+      {[&] { QTest::keyClick(form.Browser, Qt::Key_Left, Qt::AltModifier); }, 0, true, true},
+      {[&] { form.BackBtn->click(); }, 1000, false, true},
+      {[&] { form.BackBtn->click(); }, 1000, false, true},
+      {[&] { QTest::keyClick(form.Browser, Qt::Key_Right, Qt::AltModifier); }, 0, true, true},
+      {[&] { form.ShowTopic(1000); }, 1000, true, false}};
+  for (const auto &s : steps) {
+    s.Step();
+    EXPECT_EQ(form.CurrentTopic(), s.Topic);
+    EXPECT_EQ(form.BackBtn->isEnabled(), s.Back);
+    EXPECT_EQ(form.ForwardBtn->isEnabled(), s.Forward);
+  }
+  QTest::keyClick(form.Browser, Qt::Key_Escape);
+  EXPECT_FALSE(form.isVisible());
 }
 
 TEST(HelpWindow, AMissingFileIsSaidInGerman) {
@@ -247,42 +270,4 @@ TEST(HelpWindow, OneWindowIsReusedAndBelongsToTheModalDialogThatAsks) {
   form->close(); // deletes itself
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   EXPECT_EQ(OpenHelpForm(), nullptr);
-}
-
-// The help from the keyboard, with real keys through X: Alt+Left and Alt+Right go back and
-// forward (as do the two buttons, enabled only when there is a way), a new topic ends the way
-// forward, Escape closes.
-TEST(HelpWindow, BackForwardByKeysAndButtonsAndEscapeCloses) {
-  QTemporaryDir dir;
-  const QString file = dir.filePath(QStringLiteral("Kronolab.hlp"));
-  WriteFile(file, Sample);
-  THelpForm form(file);
-  form.ShowTopic(0);
-  form.ShowTopic(1000);
-  form.show();
-  QApplication::setActiveWindow(&form);
-  ASSERT_TRUE(WaitUntil([&] { return HasKeyboardFocus(form.winId()); }));
-  const auto key = [](const char *keys) {
-    XDoTool({QStringLiteral("key"), QString::fromLatin1(keys)});
-  };
-  const struct {
-    std::function<void()> Step;
-    int Topic;
-    bool Back, Forward;
-  } steps[] = {{[&] { key("alt+Left"); }, 0, false, true},
-               {[&] { key("alt+Right"); }, 1000, true, false},
-               {[&] { form.BackBtn->click(); }, 0, false, true},
-               {[&] { form.ForwardBtn->click(); }, 1000, true, false},
-               {[&] { form.BackBtn->click(); }, 0, false, true},
-               {[&] { emit form.Browser->anchorClicked(QUrl(QStringLiteral("topic:1000"))); }, 1000,
-                true, false}};
-  int n = 0;
-  for (const auto &s : steps) {
-    s.Step();
-    EXPECT_TRUE(WaitUntil([&] { return form.CurrentTopic() == s.Topic; })) << n;
-    EXPECT_EQ(form.BackBtn->isEnabled(), s.Back) << n;
-    EXPECT_EQ(form.ForwardBtn->isEnabled(), s.Forward) << n++;
-  }
-  key("Escape");
-  EXPECT_TRUE(WaitUntil([&] { return !form.isVisible(); }));
 }

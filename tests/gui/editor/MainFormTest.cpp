@@ -28,6 +28,7 @@
 #include <QToolButton>
 #include <QToolTip>
 #include <gtest/gtest.h>
+#include <tuple>
 
 namespace {
 
@@ -59,9 +60,12 @@ protected:
     ASSERT_TRUE(QTest::qWaitForWindowActive(&Form));
   }
 
-  void Open(const std::vector<TActionEntry> &entries, std::uint64_t intervalMs = 1000) {
+  void Open(const std::vector<TActionEntry> &entries, std::uint64_t intervalMs = 1000,
+            const TRunJournal *journal = nullptr, std::vector<std::int64_t> journalIds = {}) {
     TEditorSession session;
     session.Copies = entries;
+    session.Journal = journal;
+    session.JournalIds = std::move(journalIds);
     session.IntervalMs = intervalMs;
     session.ConfigFileName = QStringLiteral("/home/anna/.config/kronolab/kronolab.ini");
     Form.LoadSession(session);
@@ -514,28 +518,41 @@ TEST_F(MainForm, AbbruchAfterLoadingAListAsksBeforeItThrowsTheListAway) {
 }
 
 // An action cut by its column shows its whole text as the tooltip; one that fits shows none.
+// A row whose last call failed has the mark before its kind, which is not cut, and says why.
 TEST_F(MainForm, ACutActionShowsItsWholeTextAsTooltip) {
   const QString longAction =
       QStringLiteral("%COPY \"/home/anna/Meine Texte/Berichte/2026/*.txt\" "
                      "\"/media/anna/USB-Stick/Sicherung/Berichte-%FULLDAY%\" & <mehr>");
-  Open({Daily(longAction, At(2026, 1, 1, 8)), Daily(QStringLiteral("xterm"), At(2026, 1, 1, 9))});
+  TRunJournal journal;
+  ASSERT_TRUE(journal.Open(Temp.filePath(QStringLiteral("k.sqlite")), At(2026, 12, 8, 9)));
+  const std::int64_t id = journal.EntryFor(QStringLiteral("k"), QStringLiteral("xterm"));
+  const std::int64_t call = journal.RecordManualCall(id, 2, QStringLiteral("xterm"), 0);
+  journal.BeginCall(call, At(2026, 12, 8, 9), QStringLiteral("xterm"));
+  journal.FinishCall(call, {TCallState::Failed, 0, 0, QStringLiteral("Nicht gefunden !"), 0});
+  TActionEntry failing = Daily(QStringLiteral("xterm"), At(2026, 1, 1, 9));
+  failing.TimePoint = tpFrequency;
+  Open({Daily(longAction, At(2026, 1, 1, 8)), failing}, 1000, &journal, {0, id});
   ShowActive();
   // The action column takes its width once the layout has settled.
   EXPECT_TRUE(QTest::qWaitFor(
       [&] { return Form.ActionsGrid()->CellTextCut(TMainForm::ColAction, 1); }, 30000));
   QWidget *viewport = Form.ActionsGrid()->viewport();
-  const auto tipAt = [&](int row) {
-    const QRect cell =
-        Form.ActionsGrid()->visualItemRect(Form.ActionsGrid()->item(row - 1, TMainForm::ColAction));
+  const auto tipAt = [&](int row, int col) {
+    const QRect cell = Form.ActionsGrid()->visualItemRect(Form.ActionsGrid()->item(row - 1, col));
     QHelpEvent help(QEvent::ToolTip, cell.center(), viewport->mapToGlobal(cell.center()));
     QApplication::sendEvent(viewport, &help);
     return QToolTip::isVisible() ? QTextDocumentFragment::fromHtml(QToolTip::text()).toPlainText()
                                  : QString();
   };
-  EXPECT_FALSE(Form.ActionsGrid()->CellTextCut(TMainForm::ColAction, 2));
-  EXPECT_EQ(tipAt(2), QString());
+  EXPECT_EQ(tipAt(1, TMainForm::ColTimePoint), QString());
   EXPECT_TRUE(Form.ActionsGrid()->CellTextCut(TMainForm::ColAction, 1));
-  EXPECT_EQ(tipAt(1), longAction);
+  EXPECT_EQ(tipAt(1, TMainForm::ColAction), longAction);
+  EXPECT_FALSE(Form.ActionsGrid()->CellTextCut(TMainForm::ColAction, 2));
+  EXPECT_FALSE(Form.ActionsGrid()->item(1, TMainForm::ColTimePoint)->icon().isNull());
+  EXPECT_FALSE(Form.ActionsGrid()->CellTextCut(TMainForm::ColTimePoint, 2));
+  for (const int col : {int(TMainForm::ColTimePoint), int(TMainForm::ColAction)})
+    EXPECT_EQ(tipAt(2, col), QStringLiteral("Letzter Aufruf fehlgeschlagen (08.12.2026 09:00:00): "
+                                            "Fehlgeschlagen: Nicht gefunden !"));
 }
 
 // The action column takes what the window has to spare; the other columns and their headers
@@ -581,64 +598,18 @@ TEST_F(MainForm, InsertAndDeleteWorkFromTheMomentTheWindowOpens) {
         Daily(QStringLiteral("b"), At(2026, 1, 1, 9))});
   ShowActive();
   ASSERT_TRUE(WaitUntil([&] { return HasKeyboardFocus(Form.winId()); }));
-  ASSERT_TRUE(Form.OKBtn()->hasFocus());
   FillDialog = [](TEditActionDlg &dialog) { dialog.ActionEdit->setText(QStringLiteral("n")); };
-  Answer = QMessageBox::Ok;
-  const struct {
-    QWidget *Focus;
-    const char *Key;
-    int Dialogs, Questions;
-    std::size_t Rows;
-  } cases[] = {{Form.OKBtn(), "Insert", 1, 0, 3},
-               {Form.OKBtn(), "Delete", 1, 1, 2},
-               {Form.TimerEdit(), "Delete", 1, 1, 2},
-               {Form.ActionsGrid(), "Delete", 1, 2, 1},
-               {Form.ActionsGrid(), "Insert", 2, 2, 2}};
-  for (const auto &c : cases) {
-    c.Focus->setFocus();
-    ASSERT_TRUE(WaitUntil([&] { return c.Focus->hasFocus(); }));
-    XDoTool({QStringLiteral("key"), QString::fromLatin1(c.Key)});
-    // The key has been handled once Qt has seen its release.
-    EXPECT_TRUE(WaitUntil([&] { return Dialogs == c.Dialogs && Questions.size() == c.Questions; }))
-        << c.Key << " " << Dialogs << " " << Questions.size();
-    EXPECT_EQ(Form.Rows().size(), c.Rows) << c.Key;
-  }
-  EXPECT_EQ(Form.TimerEdit()->Text(), MsToTimeText(1000));
-}
-
-// A row whose last call failed carries the mark before its kind, which is not cut, and its
-// tooltip says why; the action column's tooltip too.
-TEST_F(MainForm, AMarkedRowsTooltipShowsTheFailureAndTheKindKeepsItsRoom) {
-  TRunJournal journal;
-  ASSERT_TRUE(journal.Open(Temp.filePath(QStringLiteral("k.sqlite")), At(2026, 12, 8, 9)));
-  const std::int64_t id = journal.EntryFor(QStringLiteral("k"), QStringLiteral("/bin/false"));
-  const std::int64_t call =
-      journal.RecordManualCall(id, 1, QStringLiteral("/bin/false"), At(2026, 12, 8, 9));
-  journal.BeginCall(call, At(2026, 12, 8, 9), QStringLiteral("/bin/false"));
-  journal.FinishCall(call, {TCallState::Failed, 0, 0, QStringLiteral("Datei nicht gefunden !"), 0});
-  TActionEntry frequency = Daily(QStringLiteral("/bin/false"), At(2026, 1, 1, 8));
-  frequency.TimePoint = tpFrequency;
-  frequency.Freq = 1.0 / 24;
-  TEditorSession session;
-  session.Copies = {frequency};
-  session.JournalIds = {id};
-  session.Journal = &journal;
-  session.IntervalMs = 1000;
-  Form.LoadSession(session);
-  ShowActive();
-  TStringAlignGrid *grid = Form.ActionsGrid();
-  ASSERT_TRUE(WaitUntil([&] { return !grid->item(0, TMainForm::ColTimePoint)->icon().isNull(); }));
-  EXPECT_EQ(grid->Cells(TMainForm::ColTimePoint, 1), QStringLiteral("Frequenz"));
-  EXPECT_FALSE(grid->CellTextCut(TMainForm::ColTimePoint, 1));
-  for (const int col : {int(TMainForm::ColTimePoint), int(TMainForm::ColAction)}) {
-    const QRect cell = grid->visualItemRect(grid->item(0, col));
-    QHelpEvent help(QEvent::ToolTip, cell.center(), grid->viewport()->mapToGlobal(cell.center()));
-    QApplication::sendEvent(grid->viewport(), &help);
-    ASSERT_TRUE(QToolTip::isVisible()) << col;
-    const QString tip = QTextDocumentFragment::fromHtml(QToolTip::text()).toPlainText();
-    EXPECT_TRUE(
-        tip.startsWith(QStringLiteral("Letzter Aufruf fehlgeschlagen (08.12.2026 09:00:00)")))
-        << tip.toStdString();
-    EXPECT_TRUE(tip.endsWith(QStringLiteral("Fehlgeschlagen: Datei nicht gefunden !"))) << col;
+  const std::tuple<QWidget *, const char *, int, int, std::size_t> cases[] = {
+      {Form.OKBtn(), "Insert", 1, 0, 3},
+      {Form.OKBtn(), "Delete", 1, 1, 2},
+      {Form.TimerEdit(), "Delete", 1, 1, 2},
+      {Form.ActionsGrid(), "Delete", 1, 2, 1},
+      {Form.ActionsGrid(), "Insert", 2, 2, 2}};
+  for (const auto &[focus, key, dialogs, questions, rows] : cases) {
+    focus->setFocus();
+    ASSERT_TRUE(WaitUntil([&] { return focus->hasFocus(); }));
+    XDoTool({QStringLiteral("key"), QString::fromLatin1(key)});
+    EXPECT_TRUE(WaitUntil([&] { return Dialogs == dialogs && Questions.size() == questions; }));
+    EXPECT_EQ(Form.Rows().size(), rows) << key;
   }
 }

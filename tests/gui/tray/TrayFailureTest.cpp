@@ -10,150 +10,95 @@
 #include "gui/message/MessageForm.h"
 #include "gui/tray/SysTrayIconForm.h"
 
-#include <QApplication>
 #include <QItemSelectionModel>
 #include <QPlainTextEdit>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <gtest/gtest.h>
-#include <memory>
 
 namespace {
 
-class TrayFailure : public ::testing::Test {
-protected:
-  void SetUp() override {
-    if (qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS"))
-      GTEST_SKIP() << "no private session bus (run under dbus-run-session)";
-    ASSERT_TRUE(Temp.isValid());
-    ASSERT_TRUE(OnBus.Start());
-  }
-
-  // The host with its own message window and notifications; only the dialogs are replaced.
-  void Start() {
-    Host = std::make_unique<TSysTrayIconForm>(
-        TStartupArgs{{Temp.filePath(QStringLiteral("k.ini"))}, Temp.path()},
-        [this](TSysTrayIconForm &host) {
-          host.TrayIcon()->TrayAreaAvailable = [this] { return TrayThere; };
-          host.TrayIcon()->TrayWatchMs = 50;
-          host.TrayIcon()->NoTrayGraceMs = NoTrayGraceMs;
-          host.Seams().MessageBox = [](QMessageBox::Icon, const QString &,
-                                       QMessageBox::StandardButtons) { return QMessageBox::No; };
-          host.Seams().Quit = [] {};
-        });
-  }
-
-  // The open message window's text; empty when none is open.
-  static QString MessageText() {
-    for (QWidget *window : QApplication::topLevelWidgets())
-      if (auto *form = qobject_cast<TMessageForm *>(window); form && form->isVisible())
-        return form->MsgMemo->toPlainText();
-    return QString();
-  }
-
-  // The notifications received with summary.
-  QList<TReceived> Received(const QString &summary) const {
+// One session: no notification area at first, two failing programs and one that succeeds,
+// then a notification area, a click on a failure, a message's notification after its window
+// was closed.
+TEST(TrayFailure, FailuresAreNotifiedCountedMarkedAndClicksLeadToVerlaufOrTheMessage) {
+  if (qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS"))
+    GTEST_SKIP() << "no private session bus (run under dbus-run-session)";
+  QTemporaryDir temp;
+  TNotificationServiceOnBus bus;
+  ASSERT_TRUE(bus.Start());
+  bool trayThere = false;
+  TSysTrayIconForm host({{temp.filePath(QStringLiteral("k.ini"))}, temp.path()},
+                        [&trayThere](TSysTrayIconForm &h) {
+                          h.TrayIcon()->TrayAreaAvailable = [&trayThere] { return trayThere; };
+                          h.TrayIcon()->TrayWatchMs = 50;
+                          h.TrayIcon()->NoTrayGraceMs = 0;
+                          h.Seams().MessageBox = [](auto...) { return QMessageBox::No; };
+                        });
+  const auto received = [&bus](const QString &summary) {
     QList<TReceived> found;
-    for (const TReceived &r : OnBus.Fake.Received)
+    for (const TReceived &r : bus.Fake.Received)
       if (r.Summary == summary)
         found.append(r);
     return found;
-  }
-
-  // Whether the tray's picture carries the red failure mark in its lower right corner.
-  bool Marked() const {
-    const QImage picture = Host->TrayIcon()->Icon().pixmap(64, 64).toImage();
+  };
+  // Whether the tray's picture carries the red mark in its lower right corner.
+  const auto marked = [&host] {
+    const QImage picture = host.TrayIcon()->Icon().pixmap(64, 64).toImage();
     const QColor corner = picture.pixelColor(picture.width() * 7 / 8, picture.height() * 13 / 16);
     return corner.red() > 150 && corner.green() < 80 && corner.alpha() > 200;
-  }
-
-  QTemporaryDir Temp;
-  TNotificationServiceOnBus OnBus;
-  std::unique_ptr<TSysTrayIconForm> Host;
-  bool TrayThere = false;
-  int NoTrayGraceMs = 24 * 60 * 60 * 1000;
-};
-
-TEST_F(TrayFailure, AFailedCallIsNotifiedCountedMarkedAndItsClickOpensVerlaufAtTheCall) {
-  Start();
-  ASSERT_TRUE(Host->Notifier()->Connected());
-  EXPECT_FALSE(Marked());
-  for (const QString &action : {QStringLiteral("/bin/false"), QStringLiteral("/bin/true"),
-                                QStringLiteral("/nicht/da/programm")}) {
+  };
+  const auto MessageText = [&host] {
+    const TMessageForm *form = host.MessageForms().MessageForm();
+    return form ? form->MsgMemo->toPlainText() : QString();
+  };
+  ASSERT_TRUE(WaitUntil([&] { return MessageText().contains(QStringLiteral("Infobereich")); }));
+  EXPECT_FALSE(marked());
+  const auto add = [&host](const QString &action) {
     TActionEntry entry = NewActionEntry(tpOnce, At(2026, 1, 1, 8), action);
     entry.SuddenStart = true;
-    Host->Scheduler().AddAction(entry);
-  }
+    host.Scheduler().AddAction(entry);
+  };
+  for (const char *action : {"/bin/false", "/bin/true", "/nicht/da/programm"})
+    add(QString::fromLatin1(action));
   // The host's own ticks run the calls and see the programs end.
-  ASSERT_TRUE(WaitUntil([&] { return Host->FailedCalls() == 2; }));
-  ASSERT_TRUE(
-      WaitUntil([&] { return Received(QStringLiteral("Aktion fehlgeschlagen")).size() == 2; }));
-  const QList<TReceived> failures = Received(QStringLiteral("Aktion fehlgeschlagen"));
+  const QString failed = QStringLiteral("Aktion fehlgeschlagen");
+  ASSERT_TRUE(WaitUntil([&] { return host.FailedCalls() == 2 && received(failed).size() == 2; }));
+  const QList<TReceived> failures = received(failed);
   const auto exited = std::find_if(failures.begin(), failures.end(), [](const TReceived &r) {
     return r.Body == QStringLiteral("Aktion 1: „/bin/false“\nBeendet mit Status 1");
   });
   ASSERT_NE(exited, failures.end()) << failures[0].Body.toStdString();
   EXPECT_TRUE(exited->Actions.contains(QStringLiteral("Verlauf öffnen")));
-  // The program that cannot start is told in the window, and once on the desktop.
-  EXPECT_TRUE(MessageText().contains(QStringLiteral("/nicht/da/programm")));
-  EXPECT_TRUE(Received(QStringLiteral("Fehler")).isEmpty());
-  EXPECT_TRUE(Marked());
-  EXPECT_TRUE(Host->TrayIcon()->Hint().endsWith(
-      QStringLiteral("\n2 Aufrufe fehlgeschlagen (seit „Verlauf“ zuletzt geöffnet wurde)")))
-      << Host->TrayIcon()->Hint().toStdString();
+  // The program that cannot start is told in the window and once on the desktop.
+  EXPECT_TRUE(received(QStringLiteral("Fehler")).isEmpty());
+  EXPECT_TRUE(marked());
+  EXPECT_TRUE(host.TrayIcon()->Hint().endsWith(
+      QStringLiteral("\n2 Aufrufe fehlgeschlagen (seit „Verlauf“ zuletzt geöffnet wurde)")));
 
-  OnBus.Click(exited->Id, QStringLiteral("default"));
-  ASSERT_TRUE(WaitUntil([&] { return Host->HistoryWindow() != nullptr; }));
-  THistoryForm *history = Host->HistoryWindow();
-  const QModelIndexList selected = history->CallsView->selectionModel()->selectedRows();
-  ASSERT_EQ(selected.size(), 1);
-  const TCallRecord *call = history->Model->CallAt(selected.first().row());
+  // The icon moves into a notification area: the notice goes, the error stays.
+  trayThere = true;
+  ASSERT_TRUE(WaitUntil([&] { return !MessageText().contains(QStringLiteral("Infobereich")); }));
+  EXPECT_TRUE(MessageText().startsWith(QStringLiteral("Fehler bei Ausführung von")));
+
+  bus.Click(exited->Id, QStringLiteral("default"));
+  ASSERT_TRUE(WaitUntil([&] { return host.HistoryWindow() != nullptr; }));
+  const THistoryForm *history = host.HistoryWindow();
+  const TCallRecord *call =
+      history->Model->CallAt(history->CallsView->selectionModel()->selectedRows().value(0).row());
   ASSERT_NE(call, nullptr);
-  EXPECT_EQ(call->Action, QStringLiteral("/bin/false"));
   EXPECT_EQ(call->State, TCallState::Exited);
-  // Seen: the mark and the count are gone.
-  EXPECT_EQ(Host->FailedCalls(), 0);
-  EXPECT_FALSE(Marked());
-  EXPECT_FALSE(Host->TrayIcon()->Hint().contains(QStringLiteral("fehlgeschlagen")));
+  EXPECT_EQ(host.FailedCalls(), 0);
+  EXPECT_FALSE(marked());
+  EXPECT_FALSE(host.TrayIcon()->Hint().contains(QStringLiteral("fehlgeschlagen")));
 
-  // With the desktop's notifications switched off, a failure is still counted and marked.
-  Host->DesktopNotifications1Click();
-  TActionEntry again = NewActionEntry(tpOnce, At(2026, 1, 1, 8), QStringLiteral("/bin/false"));
-  again.SuddenStart = true;
-  Host->Scheduler().AddAction(again);
-  ASSERT_TRUE(WaitUntil([&] { return Host->FailedCalls() == 1; }));
-  EXPECT_TRUE(Marked());
-  EXPECT_EQ(Received(QStringLiteral("Aktion fehlgeschlagen")).size(), 2);
-}
-
-TEST_F(TrayFailure, AMessagesNotificationShowsItAgainAfterItsWindowWasClosed) {
-  Start();
-  Host->Scheduler().ShowMessageWindow(QStringLiteral("Nachricht von Kronolab"),
-                                      QStringLiteral("Nachricht vom 08.12.2026 09:00:00"),
-                                      QStringLiteral("Zähne putzen"));
-  ASSERT_TRUE(
-      WaitUntil([&] { return Received(QStringLiteral("Nachricht von Kronolab")).size() == 1; }));
-  const uint id = Received(QStringLiteral("Nachricht von Kronolab")).first().Id;
-  for (QWidget *window : QApplication::topLevelWidgets())
-    if (qobject_cast<TMessageForm *>(window))
-      window->close();
-  ASSERT_TRUE(WaitUntil([] { return MessageText().isEmpty(); }));
-  OnBus.Click(id, QStringLiteral("default"));
-  EXPECT_TRUE(WaitUntil([] { return MessageText().contains(QStringLiteral("Zähne putzen")); }));
-}
-
-TEST_F(TrayFailure, TheNoticeOfNoNotificationAreaGoesWhenTheIconMovesIntoOne) {
-  NoTrayGraceMs = 0;
-  Start();
-  ASSERT_TRUE(
-      WaitUntil([] { return MessageText().contains(QStringLiteral("keinen Infobereich")); }));
-  // Another message in the same window stays when the notice goes.
-  Host->Scheduler().ShowMessageWindow(QStringLiteral("Fehler"), QString(),
-                                      QStringLiteral("Datei nicht gefunden !"));
-  TrayThere = true;
-  ASSERT_TRUE(WaitUntil([&] { return Host->TrayIcon()->InTray(); }));
-  EXPECT_EQ(MessageText(), QStringLiteral("Datei nicht gefunden !\n\n"));
+  host.Scheduler().ShowMessageWindow(QStringLiteral("Nachricht"), QString(),
+                                     QStringLiteral("Zähne putzen"));
+  ASSERT_TRUE(WaitUntil([&] { return received(QStringLiteral("Nachricht")).size() == 1; }));
+  host.MessageForms().MessageForm()->close();
+  bus.Click(received(QStringLiteral("Nachricht")).first().Id, QStringLiteral("default"));
+  EXPECT_TRUE(WaitUntil([&] { return MessageText() == QStringLiteral("Zähne putzen\n\n"); }));
 }
 
 } // namespace
