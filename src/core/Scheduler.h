@@ -33,6 +33,16 @@ struct TManualRun {
   std::int64_t CallId = 0;
 };
 
+// A call the due check did not make because its due point lay further back than the entry's
+// LateLimitMs: recorded in the journal as "Ausgelassen: zu spät", never carried out.
+struct TLateCall {
+  TActionEntry *Entry = nullptr;
+  TDateTime Due = 0;
+};
+
+// The journal's result text of a call left out as too late.
+QString TooLateResultText();
+
 // The scheduler: the action list, the due check, dispatch, the log and the configuration.
 class TScheduler {
 public:
@@ -116,6 +126,9 @@ public:
 
   // The calls of the last due check: (due point, TActionEntry*) ascending; valid for one tick.
   const TGeneralList &DueList() const { return FDueList; }
+  // The calls of the last due check left out as too late (at most one per entry: the latest
+  // of its late points); valid for one tick.
+  const std::vector<TLateCall> &LateCalls() const { return FLateCalls; }
   // The due entry at DueList index i.
   TActionEntry *DueEntry(int i);
   // Copy of the entry being carried out; an empty Action means none is.
@@ -280,6 +293,7 @@ private:
   // Only the engine changes these: a window that did so mid-tick would break the dispatch.
   TGeneralList FDueList{lkDateTime};
   std::unordered_map<const TActionEntry *, TCatchUp> FCatchUps;
+  std::vector<TLateCall> FLateCalls;
   // The entries reported as unfit for the due check, each with the values it had then.
   std::unordered_map<const TActionEntry *, TActionEntry> FReportedFaults;
   TActionEntry FCurrentAction;
