@@ -5,6 +5,7 @@
 
 #include "base/ActionEntry.h"
 #include "core/EditorSession.h"
+#include "core/ListCommands.h"
 #include "core/journal/RunJournal.h"
 #include "platform/Clock.h"
 #include "platform/Platform.h"
@@ -211,6 +212,12 @@ public:
   TManualRun RunNow(int index);
   // The same for the entry the journal knows as entryId; not done when the list has none.
   TManualRun RunNowByJournalId(std::int64_t entryId);
+
+  // A change from kronolab-cli (add, remove, enable, disable, run-now), applied to the list
+  // and saved into ConfigFileName: an added entry and one switched on start from now. Not
+  // done while a tick runs; the result says why not, or that the save failed (the change then
+  // stays in the list and is saved with it later). Raises nothing.
+  TListCommandResult ApplyListCommand(const TListCommand &command, const TMoment &now);
 
   // Hands a message to the sink.
   void ShowMessageWindow(const QString &caption, const QString &header, const QString &message);
