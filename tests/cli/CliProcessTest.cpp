@@ -569,3 +569,33 @@ TEST_F(CliProcess, ListCommandsGoThroughTheRunningSchedulerOrToTheFile) {
   EXPECT_NEAR(entries[0].Freq, 15.0 / 1440, 1e-12);
   EXPECT_FALSE(entries[0].Active);
 }
+
+// The same through the tray program: it applies and saves what a terminal sends, and its own
+// save at the end keeps it.
+TEST_F(CliProcess, TheTrayProgramTakesListCommandsAndKeepsThemAtItsEnd) {
+  const QString started = Dir.filePath(QStringLiteral("gestartet"));
+  WriteBytes(Config,
+             Configuration({AtStart(QStringLiteral("/usr/bin/touch \"") + started + u'"')}));
+  QProcessEnvironment tray = Environment;
+  tray.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+  QProcess *host = Start({Config}, tray, QStringLiteral(KRONOLAB_PROGRAM));
+  QElapsedTimer waited;
+  waited.start();
+  while (!QFileInfo::exists(started) && waited.elapsed() < 60000)
+    QThread::msleep(10);
+  ASSERT_TRUE(QFileInfo::exists(started)) << "the first tick never came";
+  QProcess *add = nullptr, *disable = nullptr;
+  Run(add,
+      {QStringLiteral("add"), Config, QStringLiteral("--kind"), QStringLiteral("Jährlich"),
+       QStringLiteral("--at"), QStringLiteral("2026-12-24 18:00"), QStringLiteral("\"Fest\"")});
+  EXPECT_EQ(add->readAllStandardOutput(), "2\n") << add->readAllStandardError().toStdString();
+  Run(disable, {QStringLiteral("disable"), Config, QStringLiteral("2")});
+  EXPECT_EQ(disable->exitCode(), 0) << disable->readAllStandardError().toStdString();
+  EXPECT_FALSE(EntriesOf(Config).at(1).Active);
+  kill(static_cast<pid_t>(host->processId()), SIGTERM);
+  ASSERT_TRUE(host->waitForFinished(10000));
+  const std::vector<TActionEntry> entries = EntriesOf(Config);
+  ASSERT_EQ(entries.size(), 2u);
+  EXPECT_EQ(entries[1].TimePoint, tpYearly);
+  EXPECT_FALSE(entries[1].Active);
+}
