@@ -420,3 +420,60 @@ TEST_F(DueCheck, NextDuePointShowsWhatTheNextTicksWillDo) {
   frequent.Freq = 0;
   EXPECT_EQ(TScheduler::NextDuePoint(frequent, now), 0);
 }
+
+// At Monday 2026-12-07 11:45: an entry switched off, one not on Mondays and calls too late are
+// not made (the late ones are listed, one per entry); a start-up call is never too late; what
+// NextDuePoint shows before and after the tick is what the ticks do. Times in hours from Monday
+// 00:00 (-1: never), flags a = AllCalls, o = off, s = flagged at start.
+TEST_F(DueCheck, RunControlLeavesOutWhatIsOffNotOnItsDayOrTooLate) {
+  const TDateTime monday = At(2026, 12, 7), now = monday + 11.75 * Hour;
+  const struct {
+    TTimePoint Kind;
+    double First, Last, Freq;
+    const char *Flags;
+    std::uint8_t Days;
+    int LateMinutes;
+    std::vector<double> Calls;
+    double Late, NextBefore, NextAfter;
+  } cases[] = {
+      {tpDaily, -832, -64, 0, "", 0x1F, 0, {8}, -1, 8, 32},
+      {tpDaily, -832, -16, 0, "", 0x60, 0, {}, -1, 128, 128},
+      {tpDaily, -832, -832, 0, "os", AllWeekdays, 0, {}, -1, -1, -1},
+      {tpDaily, -832, -832, 0, "", AllWeekdays, 60, {}, 8, 32, 32},
+      {tpDaily, -832, -832, 0, "s", AllWeekdays, 60, {8}, -1, 8, 32},
+      {tpFrequency, 0, 0, 1, "a", AllWeekdays, 120, {10, 11}, 9, 10, 12},
+      {tpFrequency, 0, 5, 1, "", AllWeekdays, 30, {}, 11, 12, 12},
+      {tpOnce, 11, 8.6, 0, "", AllWeekdays, 30, {}, 11, -1, -1},
+  };
+  const auto at = [&](double hours) { return hours < 0 && hours > -2 ? 0 : monday + hours * Hour; };
+  std::vector<TActionEntry *> entries;
+  for (const auto &c : cases) {
+    const QByteArray flags(c.Flags);
+    TActionEntry *entry =
+        Add(c.Kind, at(c.First), at(c.Last) + RunMark, c.Freq * Hour, flags.contains('a'));
+    entry->Active = !flags.contains('o');
+    entry->DueFlag = flags.contains('s');
+    entry->Weekdays = c.Days;
+    entry->LateLimitMs = c.LateMinutes * 60000;
+    entries.push_back(entry);
+  }
+  for (std::size_t i = 0; i < entries.size(); ++i)
+    EXPECT_NEAR(TScheduler::NextDuePoint(*entries[i], now), at(cases[i].NextBefore), MsTolerance)
+        << "case " << i;
+  const std::vector<TCall> calls = Tick(now);
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    SCOPED_TRACE(testing::Message() << "case " << i);
+    std::vector<double> hours, late;
+    for (const TCall &call : calls)
+      if (call.Entry == entries[i])
+        hours.push_back(std::round((call.DuePoint - monday) / Hour));
+    for (const TLateCall &call : Scheduler.LateCalls())
+      if (call.Entry == entries[i])
+        late.push_back(std::round((call.Due - monday) / Hour));
+    EXPECT_EQ(hours, cases[i].Calls);
+    EXPECT_EQ(late, cases[i].Late < 0 ? std::vector<double>{} : std::vector{cases[i].Late});
+    EXPECT_NEAR(TScheduler::NextDuePoint(*entries[i], now), at(cases[i].NextAfter), MsTolerance);
+  }
+  EXPECT_TRUE(Tick(now + Minute).empty());
+  EXPECT_TRUE(Scheduler.LateCalls().empty());
+}

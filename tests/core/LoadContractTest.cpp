@@ -59,8 +59,12 @@ TEST_F(LoadContract, AnImpossibleDateDropsOnlyItsEntryWithOneMessage) {
   EXPECT_FALSE(text.contains(QStringLiteral("vorher")));
   EXPECT_EQ(text.count(u'\n'), 2) << text.toStdString();
 
-  // Nothing past the load meets the bad value: the due check and the next due point work.
+  // Nothing past the load meets the bad value: the due check and the next due point work. The
+  // once entry written without LastDate runs (once) beside today's daily call.
   FScheduler.CollectDueActions(46002.5);
+  EXPECT_EQ(FScheduler.DueList().Count(), 2);
+  FScheduler.ActionList()[1]->DueFlag = false;
+  FScheduler.CollectDueActions(46003.5);
   EXPECT_EQ(FScheduler.DueList().Count(), 1);
   EXPECT_GT(TScheduler::NextDuePoint(*FScheduler.ActionList()[2], 46002.5), 46002.5);
 }
@@ -154,6 +158,34 @@ TEST_F(LoadContract, AGoodFileTellsNothingAndManyBadEntriesMakeOneShortMessage) 
   EXPECT_LT(FSink.Messages[0].Message.size(), 4000);
   EXPECT_TRUE(FSink.Messages[0].Message.contains(
       QStringLiteral("… und 4980 weitere Aktionen mit ungültigen Werten.\n")));
+}
+
+// A run-control value not of its kind keeps the default and is named once, the entry still
+// loads; the keys in any case and in the forms people write load without a word.
+TEST_F(LoadContract, RunControlValuesNotOfTheirKindKeepTheirDefaults) {
+  const std::pair<const char *, const char *> cases[] = {
+      {"Active=ja", "Active=ja ist weder 0 noch 1, es gilt 1 (aktiv)"},
+      {"Weekdays=", "Weekdays= ist keine Liste von Wochentagen wie Mo,Di,Mi,Do,Fr, es gilt jeder"},
+      {"LateLimit=00:61:00", "LateLimit=00:61:00 ist keine Dauer hh:mm:ss"},
+      {"IfRunning=oft", "IfRunning=oft ist weder parallel noch skip noch after, es gilt parallel"},
+      {"StartFrom=1e12", "StartFrom=1e12 ist kein Datum der Jahre 1 bis 9999, es gilt 0"},
+      {"weekdays=sa - so\r\nifrunning=SKIP\r\ntimelimit=2:05", ""}};
+  for (const auto &[line, told] : cases) {
+    FSink.Messages.clear();
+    WriteSections(
+        {QStringLiteral("TimePoint=2\r\nFirstDate=46000.5\r\nAction=a\r\n") + QLatin1String(line)});
+    FScheduler.LoadConfiguration(Path());
+    ASSERT_EQ(FScheduler.ActionList().Count(), 1) << line;
+    const TActionEntry &e = *FScheduler.ActionList()[0];
+    const QString messages = FSink.Messages.empty() ? QString() : FSink.Messages[0].Message;
+    EXPECT_EQ(FSink.Messages.size(), *told ? 1u : 0u) << line;
+    EXPECT_TRUE(messages.contains(QString::fromUtf8(told))) << messages.toStdString();
+    const bool good = *told == 0;
+    EXPECT_EQ(e.Active && e.LateLimitMs == 0 && e.StartFrom == 0, true) << line;
+    EXPECT_EQ(e.Weekdays, good ? 0x60 : AllWeekdays) << line;
+    EXPECT_EQ(e.IfRunning, good ? irSkip : irParallel) << line;
+    EXPECT_EQ(e.TimeLimitMs, good ? 7500000 : 0) << line;
+  }
 }
 
 // A file written with decimal commas (by an earlier version under a German locale) loads every
