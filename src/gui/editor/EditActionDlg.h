@@ -15,6 +15,7 @@ class QCheckBox;
 class QComboBox;
 class QGroupBox;
 class QLabel;
+class QVBoxLayout;
 class QLineEdit;
 class QPushButton;
 class QToolButton;
@@ -133,10 +134,14 @@ private:
   void ChainTabOrder();
   void ConnectHandlers();
   void Arrange();
+  // Resizes to the starting size, or larger where the controls need it.
+  void FitStartSize();
 
   QLabel *FTimeLabel = nullptr;
   QLabel *FDateCaption = nullptr;
   QLabel *FActionLabel = nullptr;
+  // The dialog's rows, top to bottom; a further group of controls is one line here.
+  QVBoxLayout *FLayout = nullptr;
   bool FLastRunVisible = true;
   QButtonGroup *FTimePoints = nullptr;
   // Set while CalendarChange writes the spin edits, whose changes are then not user input.

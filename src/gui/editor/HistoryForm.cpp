@@ -1,5 +1,7 @@
 #include "gui/editor/HistoryForm.h"
 
+#include "gui/widgets/Application.h"
+
 #include "gui/editor/HistoryModel.h"
 
 #include <QCheckBox>
@@ -24,7 +26,6 @@ THistoryForm::THistoryForm(const TRunJournal *journal, QWidget *parent)
   setWindowTitle(QStringLiteral("Verlauf"));
   setWindowFlag(Qt::WindowContextHelpButtonHint, false);
   setSizeGripEnabled(true);
-  resize(900, 440);
 
   auto *filterLabel = new QLabel(QStringLiteral("&Aktion:"), this);
   ActionFilter = new QComboBox(this);
@@ -55,6 +56,7 @@ THistoryForm::THistoryForm(const TRunJournal *journal, QWidget *parent)
   layout->addLayout(filters);
   layout->addWidget(CallsView, 1);
   layout->addLayout(buttons);
+  resize(StartingSize(this, QSize(900, 440)));
 
   RefreshTimer = new QTimer(this);
   RefreshTimer->setInterval(RefreshMs);
@@ -104,6 +106,9 @@ void THistoryForm::CreateCallsView() {
       CallsView->setColumnWidth(col, widths[col]);
   CallsView->horizontalHeader()->setSectionResizeMode(THistoryModel::ColAction,
                                                       QHeaderView::Stretch);
+  // The result as wide as the longest one shown, so the action keeps every pixel it can use.
+  CallsView->horizontalHeader()->setSectionResizeMode(THistoryModel::ColResult,
+                                                      QHeaderView::ResizeToContents);
 }
 
 void THistoryForm::SetJournal(const TRunJournal *journal) {

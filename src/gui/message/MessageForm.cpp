@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 #include <QWindow>
+#include <algorithm>
 
 TKeyRepeatGuard::TKeyRepeatGuard(int key) : QObject(QCoreApplication::instance()), FKey(key) {
   QCoreApplication::instance()->installEventFilter(this);
@@ -53,9 +54,13 @@ TMessageForm::TMessageForm(QWidget *parent) : QWidget(parent, Qt::Window) {
   MsgMemo->setPalette(palette);
 
   BottomPanel = new QWidget(this);
-  BottomPanel->setFixedHeight(39);
   CloseBtn = new QPushButton(QStringLiteral("&Schließen"), BottomPanel);
-  CloseBtn->setGeometry(0, 8, 89, 25);
+  // The classic button, or larger where the desktop's font needs it; BottomPanelResize
+  // keeps it centred.
+  CloseBtn->resize(std::max(89, CloseBtn->sizeHint().width()),
+                   std::max(25, CloseBtn->sizeHint().height()));
+  CloseBtn->move(0, 8);
+  BottomPanel->setFixedHeight(CloseBtn->height() + 14);
   CloseBtn->setDefault(true);
   CloseBtn->setAutoDefault(true);
   connect(CloseBtn, &QPushButton::clicked, this, &TMessageForm::CloseBtnClick);

@@ -168,3 +168,10 @@ QImage MoonIconImage(int edge, long double shadowAngle) {
   }
   return icon;
 }
+
+QImage MoonPictureAt(int edge, long double shadowAngle) {
+  const QImage large = MoonIconImage(MoonPictureEdge(ms64), shadowAngle);
+  if (edge == large.width())
+    return large;
+  return large.scaled(edge, edge, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+}

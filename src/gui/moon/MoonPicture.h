@@ -40,3 +40,7 @@ QImage ShadedMoonPicture(TMoonSize size, long double shadowAngle);
 // The icon image for an icon edge of edge pixels: 16, 32 and 64 use their own pictures, every
 // other edge the 32-pixel one in the top-left corner, transparent elsewhere.
 QImage MoonIconImage(int edge, long double shadowAngle);
+
+// The moon at any edge, for windows that show it larger than an icon: the largest picture,
+// masked, scaled smoothly to edge × edge pixels.
+QImage MoonPictureAt(int edge, long double shadowAngle);

@@ -4,6 +4,7 @@
 
 #include <QElapsedTimer>
 #include <QIcon>
+#include <QImage>
 #include <QMenu>
 #include <QObject>
 #include <QPointer>
@@ -44,6 +45,9 @@ public:
   // goes down to the task bar. The program's only presence goes with it, so the tray host
   // ends the program here.
   std::function<void()> OnFallbackClosed;
+  // The picture the window shown in place of the tray icon draws at its own edge (in device
+  // pixels); without it the window shows the icon.
+  std::function<QImage(int edge)> WindowPicture;
   // Whether the desktop has a notification area; a test may replace it.
   std::function<bool()> TrayAreaAvailable;
   int NoTrayGraceMs = 10000;

@@ -60,6 +60,9 @@ TSysTrayIconForm::TSysTrayIconForm(const TStartupArgs &args,
     FScheduler.ShowMessageWindow(AppTitle, QString(), message);
   };
   FTrayIcon->OnFallbackClosed = [this] { BeendenClick(); };
+  FTrayIcon->WindowPicture = [this](int edge) {
+    return MoonPictureAt(edge, FMainMoon->ShadowAngle());
+  };
   FMainMoon = new TMoon(this);
   FMainMoon->SetMoonSize(ms64);
   FMainMoon->hide();
@@ -105,6 +108,8 @@ void TSysTrayIconForm::InstallDefaultSeams() {
   FSeams.ShowAboutBox = [this] {
     TAboutBox box(FScheduler.ConfigFileName(), this);
     box.SetMailAddress(QString::fromLatin1(KronolabMailAddress));
+    // The moon the tray shows, from the same control.
+    box.SetMoonPicture(MoonPictureAt(128, FMainMoon->ShadowAngle()));
     box.AddInfoPages(TInfoAdds());
     box.exec();
   };
