@@ -450,7 +450,7 @@ bool TEditActionDlg::CheckInput() {
     return false;
   };
   if (TimePointIndex() == tpFrequency && TimeFieldValue(*FreqEdit) == 0)
-    return refuse(FreqEdit, QStringLiteral("Bei \"Frequenz\" muss der Abstand länger als "
+    return refuse(FreqEdit, QStringLiteral("Bei „Frequenz“ muss der Abstand länger als "
                                            "00:00:00 sein, sonst wird die Aktion nie ausgeführt."));
   const QString action = ActionEdit->text();
   if (action.trimmed().isEmpty())

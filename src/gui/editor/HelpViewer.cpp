@@ -159,7 +159,7 @@ void THelpForm::ShowTopic(int topic) {
   if (FTopics.empty()) {
     FCurrent = -1;
     QString html = QStringLiteral("<h3>Hilfe nicht verfügbar</h3><p>") +
-                   QStringLiteral("Die Hilfedatei \"%1\" wurde nicht gefunden.")
+                   QStringLiteral("Die Hilfedatei „%1“ wurde nicht gefunden.")
                        .arg(HelpFileName)
                        .toHtmlEscaped() +
                    QStringLiteral("</p>");

@@ -394,7 +394,7 @@ bool TMainForm::CheckInput() {
     IntervalMs();
   } catch (const EConvertError &) {
     if (FSeams.ShowInputError)
-      FSeams.ShowInputError(QStringLiteral("Das Intervall \"%1\" ist keine Zeit der Form "
+      FSeams.ShowInputError(QStringLiteral("Das Intervall „%1“ ist keine Zeit der Form "
                                            "Stunden:Minuten:Sekunden.")
                                 .arg(FTimerEdit->Text()));
     FTimerEdit->setFocus(Qt::OtherFocusReason);

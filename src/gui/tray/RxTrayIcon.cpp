@@ -158,7 +158,7 @@ void TRxTrayIcon::NoTrayGraceOver() {
   OnNoTrayArea(QStringLiteral(
       "Dieser Desktop hat keinen Infobereich (Systemabschnitt der Kontrollleiste), in dem "
       "Kronolab sein Symbol zeigen könnte.\nKronolab zeigt sich deshalb in einem kleinen "
-      "eigenen Fenster mit dem Mond; ein Rechtsklick oder die Schaltfläche \"Menü\" öffnet "
+      "eigenen Fenster mit dem Mond; ein Rechtsklick oder die Schaltfläche „Menü“ öffnet "
       "dort das Menü, ein Doppelklick auf den Mond die Aktionen. Erscheint später ein "
       "Infobereich, zieht Kronolab dorthin um."));
 }
