@@ -147,8 +147,6 @@ void StyleAsLink(QLabel *label) {
 // The classic size of the dialog's client area, where it starts unless its texts need more.
 constexpr int ClientWidth = 339;
 constexpr int ClientHeight = 274;
-// The notebook's pages are this wide at the classic font; the right column takes the rest.
-constexpr int PageWidth = 145;
 } // namespace
 
 TAboutBox::TAboutBox(const QString &configFileName, QWidget *parent)
@@ -246,8 +244,8 @@ QLayout *TAboutBox::CreateTexts(QWidget *panel) {
 }
 
 QLayout *TAboutBox::CreatePages(QWidget *panel) {
+  // As wide as its widest page needs: the icon's, or the system page's at a large font.
   Notebook = new QStackedWidget(panel);
-  Notebook->setMinimumWidth(PageWidth);
   Scroller = new TScroller(panel);
   Scroller->OnClick = [this] { ScrollerClick(); };
 

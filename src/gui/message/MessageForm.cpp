@@ -1,5 +1,7 @@
 #include "gui/message/MessageForm.h"
 
+#include "gui/widgets/Application.h"
+
 #include "gui/message/DesktopNotifier.h"
 
 #include <QApplication>
@@ -45,9 +47,9 @@ TMessageForm::TMessageForm(QWidget *parent) : QWidget(parent, Qt::Window) {
 
   MsgMemo = new QPlainTextEdit(this);
   MsgMemo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-  QFont font = MsgMemo->font();
+  // The classic 13 pixels, grown with a larger desktop font.
+  QFont font = DesktopFont(13);
   font.setBold(true);
-  font.setPixelSize(13);
   MsgMemo->setFont(font);
   QPalette palette = MsgMemo->palette();
   palette.setColor(QPalette::Text, Qt::black);
