@@ -211,33 +211,22 @@ TEST(LunaFormTest, OpensHalfTheScreenHighWithASquarePicture) {
   EXPECT_EQ(form.MoonImage->width(), form.MoonImage->height());
 }
 
-// The contrast ratio of two colours as the web's accessibility guidelines measure it.
-double ContrastRatio(QRgb a, QRgb b) {
-  const auto luminance = [](QRgb c) {
-    const auto linear = [](int v) {
-      const double s = v / 255.0;
-      return s <= 0.03928 ? s / 12.92 : std::pow((s + 0.055) / 1.055, 2.4);
-    };
-    return 0.2126 * linear(qRed(c)) + 0.7152 * linear(qGreen(c)) + 0.0722 * linear(qBlue(c));
-  };
-  const double la = luminance(a), lb = luminance(b);
-  return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
-}
-
-// The new moon on a dark (#202020) panel: in each row the disc's outermost opaque pixels
-// stand out at least 3:1, while the disc inside them stays dark; in every picture a user
-// sees: the icons, the tray icon as a 22- or 24-pixel panel takes it, the no-tray window's
-// and the about box's larger moons.
+// The new moon on a #202020 panel: in each row the disc's outermost opaque pixels stand out
+// at least 3:1 while the middle stays dark, in every picture a user sees: the icons, the tray
+// icon as a 22- or 24-pixel panel takes it, the no-tray window's and the about box's moons.
 TEST(MoonTest, TheNewMoonsRimStandsOutOnADarkPanelWhileTheDiscStaysDark) {
+  // The contrast ratio against #202020, as the web's accessibility guidelines measure it.
+  const auto contrast = [](QRgb c) {
+    const auto lin = [](int v) { return std::pow((v / 255.0 + 0.055) / 1.055, 2.4); };
+    return (0.2126 * lin(qRed(c)) + 0.7152 * lin(qGreen(c)) + 0.0722 * lin(qBlue(c)) + 0.05) /
+           (lin(0x20) + 0.05);
+  };
   TMoon moon;
   moon.SetDate(NewMoon());
-  const QRgb panel = qRgb(0x20, 0x20, 0x20);
   for (const QImage &picture :
        {moon.IconImage(16), moon.IconImage(32), moon.IconImage(64),
         moon.GetIcon().pixmap(22).toImage(), moon.GetIcon().pixmap(24).toImage(),
         MoonPictureAt(96, moon.ShadowAngle()), MoonPictureAt(128, moon.ShadowAngle())}) {
-    int rows = 0;
-    double darkest = 1e9;
     for (int y = 0; y < picture.height(); ++y) {
       QList<int> opaque;
       for (int x = 0; x < picture.width(); ++x)
@@ -245,20 +234,16 @@ TEST(MoonTest, TheNewMoonsRimStandsOutOnADarkPanelWhileTheDiscStaysDark) {
           opaque.append(x);
       if (opaque.size() < 6)
         continue;
-      ++rows;
-      const auto edge = [&](int a, int b) {
-        return std::max(ContrastRatio(picture.pixel(a, y), panel),
-                        ContrastRatio(picture.pixel(b, y), panel));
+      const auto rim = [&](int a, int b) {
+        return std::max(contrast(picture.pixel(a, y)), contrast(picture.pixel(b, y)));
       };
-      darkest = std::min({darkest, edge(opaque.first(), opaque.at(1)),
-                          edge(opaque.last(), opaque.at(opaque.size() - 2))});
-      // The middle of the disc is the dark side, not a lit one.
+      EXPECT_GE(rim(opaque.at(0), opaque.at(1)), 3.0) << picture.width() << " row " << y;
+      EXPECT_GE(rim(opaque.last(), opaque.at(opaque.size() - 2)), 3.0)
+          << picture.width() << " row " << y;
       if (y > picture.height() / 4 && y < picture.height() * 3 / 4) {
         EXPECT_LT(qGray(picture.pixel(opaque.at(opaque.size() / 2), y)), 90) << picture.width();
       }
     }
-    EXPECT_GE(rows, picture.width() / 2);
-    EXPECT_GE(darkest, 3.0) << picture.width();
   }
 }
 
