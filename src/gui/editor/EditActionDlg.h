@@ -126,9 +126,9 @@ protected:
   void done(int result) override;
 
 private:
-  // Places the controls; the rows below the last-run line move up while it is hidden.
   // The constructor's steps: the time and date controls (left column), the action's
-  // controls and buttons (bottom), the tab order, the handlers.
+  // controls and buttons (bottom), the tab order, the handlers, and Arrange, which puts the
+  // controls in layouts (a hidden last-run line takes no room).
   void CreateTimeControls();
   void CreateActionControls();
   void ChainTabOrder();
