@@ -106,12 +106,12 @@ void ByteCopy(TPlatform &platform, const QString &source, const QString &target)
     return;
   switch (failure) {
   case TCopyFailure::OpenSource:
-    throw EInOutError(QStringLiteral("Die Datei \"%1\" kann nicht geöffnet werden.").arg(source));
+    throw EInOutError(QStringLiteral("Die Datei „%1“ kann nicht geöffnet werden.").arg(source));
   case TCopyFailure::CreateTarget:
-    throw EInOutError(QStringLiteral("Die Datei \"%1\" kann nicht erstellt werden.").arg(target));
+    throw EInOutError(QStringLiteral("Die Datei „%1“ kann nicht erstellt werden.").arg(target));
   default:
     throw EInOutError(
-        QStringLiteral("Fehler beim Kopieren von \"%1\" nach \"%2\".").arg(source, target));
+        QStringLiteral("Fehler beim Kopieren von „%1“ nach „%2“.").arg(source, target));
   }
 }
 

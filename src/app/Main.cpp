@@ -160,9 +160,9 @@ int main(int argc, char **argv) {
         return QString();
       if (!lock->ErrorText().isEmpty())
         return lock->ErrorText() +
-               QStringLiteral(" Die Konfiguration bleibt \"%1\".").arg(lock->ConfigFileName());
-      return QStringLiteral("Für \"%1\" läuft schon ein anderes Kronolab; die Konfiguration "
-                            "bleibt \"%2\".")
+               QStringLiteral(" Die Konfiguration bleibt „%1“.").arg(lock->ConfigFileName());
+      return QStringLiteral("Für „%1“ läuft schon ein anderes Kronolab; die Konfiguration "
+                            "bleibt „%2“.")
           .arg(newFile, lock->ConfigFileName());
     };
     host.Seams().RunByAnother = [&lock](const QString &file) { return lock->RunByAnother(file); };

@@ -154,7 +154,7 @@ TTrayCommandLine ParseTrayCommandLine(const QStringList &arguments) {
 }
 
 QString NotAFileNameText(const QString &argument) {
-  return QStringLiteral("\"%1\" ist kein Dateiname (eine Datei dieses Namens: ./%1)").arg(argument);
+  return QStringLiteral("„%1“ ist kein Dateiname (eine Datei dieses Namens: ./%1)").arg(argument);
 }
 
 QString TrayHelpText() {

@@ -296,7 +296,7 @@ void TScheduler::ReportEntryFault(int n, const TActionEntry &entry, const QStrin
   if (FaultReported(entry))
     return;
   FReportedFaults[&entry] = entry;
-  HandleAppException(QStringLiteral("Die Aktion Nr. %1 \"%2\" wird übergangen: %3")
+  HandleAppException(QStringLiteral("Die Aktion Nr. %1 „%2“ wird übergangen: %3")
                          .arg(n)
                          .arg(entry.Action.Text(), reason));
 }

@@ -11,7 +11,7 @@ namespace {
 constexpr int RefreshMs = 2000;
 
 QString LockFailure(const QString &fileName, const QString &reason) {
-  return QStringLiteral("Die Sperre für die Konfigurationsdatei \"%1\" lässt sich nicht "
+  return QStringLiteral("Die Sperre für die Konfigurationsdatei „%1“ lässt sich nicht "
                         "setzen (%2).")
       .arg(fileName, reason);
 }
@@ -19,7 +19,7 @@ QString LockFailure(const QString &fileName, const QString &reason) {
 } // namespace
 
 QString NotSavedForAnotherSchedulerText(const QString &file) {
-  return QStringLiteral("Für \"%1\" läuft schon ein anderes Kronolab; die Aktionen werden "
+  return QStringLiteral("Für „%1“ läuft schon ein anderes Kronolab; die Aktionen werden "
                         "nicht dorthin gesichert.")
       .arg(file);
 }

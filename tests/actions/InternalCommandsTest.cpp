@@ -142,7 +142,7 @@ TEST_F(Commands, LzhCopyOntoItselfKeepsTheFileAndMissingSourceRaises) {
     ADD_FAILURE();
   } catch (const EInOutError &error) {
     EXPECT_EQ(ErrorMessage(error),
-              "Fehler beim Kopieren von \"" + P("a.txt") + "\" nach \"" + P("c.txt") + "\".");
+              "Fehler beim Kopieren von „" + P("a.txt") + "“ nach „" + P("c.txt") + "“.");
   }
 }
 

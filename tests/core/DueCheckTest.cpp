@@ -384,7 +384,7 @@ TEST_F(DueCheck, ImpossibleValuesNeverStopTheOthersAndAreReportedOnce) {
                           [&](const TCall &call) { return call.Entry == good; }));
   EXPECT_EQ(static_cast<int>(sink.Messages.size()), bad);
   EXPECT_TRUE(sink.Messages[0].Message.startsWith(
-      QStringLiteral("Fehler : Die Aktion Nr. 1 \"\"Aktion 1\"\" wird übergangen: ")))
+      QStringLiteral("Fehler : Die Aktion Nr. 1 „\"Aktion 1\"“ wird übergangen: ")))
       << sink.Messages[0].Message.toStdString();
   ASSERT_NO_THROW(Tick(now + Second));
   EXPECT_EQ(static_cast<int>(sink.Messages.size()), bad); // told once

@@ -295,7 +295,7 @@ TEST_F(InstanceLock, ALockThatCannotBeTakenSaysWhy) {
     text.append(buffer, n);
   close(report[0]);
   waitpid(child, nullptr, 0);
-  EXPECT_TRUE(text.startsWith("Die Sperre für die Konfigurationsdatei \"" + Config.toUtf8()))
+  EXPECT_TRUE(text.startsWith("Die Sperre für die Konfigurationsdatei „" + Config.toUtf8()))
       << text.toStdString();
   EXPECT_TRUE(text.contains("socket")) << text.toStdString();
 }

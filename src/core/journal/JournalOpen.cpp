@@ -108,7 +108,7 @@ void TRunJournal::KeepNewerUnchanged() {
   Connect(true);
   FReadOnly = true;
   FProblem = QStringLiteral("der Verlauf stammt von einer neueren Version von Kronolab");
-  Report(QStringLiteral("Der Verlauf \"%1\" stammt von einer neueren Version von Kronolab "
+  Report(QStringLiteral("Der Verlauf „%1“ stammt von einer neueren Version von Kronolab "
                         "und wird nicht verändert; Kronolab führt ihn nicht weiter.")
              .arg(FFileName));
   FReported = true;
@@ -118,10 +118,10 @@ void TRunJournal::KeepNewerUnchanged() {
 bool TRunJournal::BeginAnew(TFileCheck check) {
   const QString why =
       check == TFileCheck::Damaged
-          ? QStringLiteral("Der Verlauf \"%1\" war beschädigt und wurde als \"%2\" "
+          ? QStringLiteral("Der Verlauf „%1“ war beschädigt und wurde als „%2“ "
                            "beiseitegelegt; ein neuer Verlauf wurde begonnen.")
-          : QStringLiteral("Die Datei \"%1\" ist kein Verlauf von Kronolab; sie wurde als "
-                           "\"%2\" beiseitegelegt und ein neuer Verlauf begonnen.");
+          : QStringLiteral("Die Datei „%1“ ist kein Verlauf von Kronolab; sie wurde als "
+                           "„%2“ beiseitegelegt und ein neuer Verlauf begonnen.");
   if (!MoveAside(why)) {
     Failed(SqliteCorrupt, QString());
     return false;

@@ -11,7 +11,7 @@ namespace {
 
 // What the user is told when calls may go unrecorded.
 QString CannotWriteMessage(const QString &fileName, const QString &reason) {
-  return QStringLiteral("Der Verlauf \"%1\" kann nicht geschrieben werden: %2.\nKronolab führt "
+  return QStringLiteral("Der Verlauf „%1“ kann nicht geschrieben werden: %2.\nKronolab führt "
                         "die Aktionen weiter nach der Konfiguration aus; solange der Verlauf "
                         "nicht geschrieben wird, kann ein Absturz einen Aufruf doppelt "
                         "auslösen.")
@@ -97,7 +97,7 @@ bool TRunJournal::Transaction(const std::function<bool()> &body, bool durable) {
       return false;
     }
     // Damaged while we run: set the file aside, begin anew and try once more there.
-    if (!MoveAside(QStringLiteral("Der Verlauf \"%1\" war beschädigt und wurde als \"%2\" "
+    if (!MoveAside(QStringLiteral("Der Verlauf „%1“ war beschädigt und wurde als „%2“ "
                                   "beiseitegelegt; ein neuer Verlauf wurde begonnen.")) ||
         !OpenForWriting(false)) {
       Failed(code, error.text());

@@ -5,12 +5,17 @@
 #include "base/DateTime.h"
 #include "gui/about/InfoAdd.h"
 #include "gui/about/SysComp.h"
+#include "gui/moon/MoonPicture.h"
+#include "moon/MoonPhase.h"
+#include "platform/Clock.h"
 
 #include <QApplication>
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QFileInfo>
 #include <QFrame>
+#include <QGridLayout>
+#include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QPainter>
 #include <QPainterPath>
@@ -18,6 +23,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QStackedWidget>
+#include <QVBoxLayout>
 
 void TLinkLabel::mousePressEvent(QMouseEvent *event) {
   QLabel::mousePressEvent(event);
@@ -124,10 +130,8 @@ QString TAboutBox::BitnessText() {
 }
 
 namespace {
-QLabel *NewLabel(QWidget *parent, const QString &text, QRect geometry) {
-  auto *label = new QLabel(text, parent);
-  label->setGeometry(geometry);
-  return label;
+QLabel *NewLabel(QWidget *parent, const QString &text) {
+  return new QLabel(text, parent);
 }
 
 void StyleAsLink(QLabel *label) {
@@ -139,28 +143,43 @@ void StyleAsLink(QLabel *label) {
   label->setFont(font);
   label->setCursor(Qt::PointingHandCursor);
 }
+
+// The classic size of the dialog's client area, where it starts unless its texts need more.
+constexpr int ClientWidth = 339;
+constexpr int ClientHeight = 274;
 } // namespace
 
 TAboutBox::TAboutBox(const QString &configFileName, QWidget *parent)
     : QDialog(parent), OpenUrl([](const QUrl &url) { QDesktopServices::openUrl(url); }) {
   setWindowTitle(QStringLiteral("Infos"));
-  setFixedSize(339, 274);
-  QFont font(QStringLiteral("Arial"));
-  font.setPixelSize(13);
+  setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+  const QFont font = DesktopFont(13);
   setFont(font);
 
   auto *panel = new QFrame(this);
   panel->setFrameStyle(QFrame::Panel | QFrame::Raised);
-  panel->setGeometry(8, 8, 323, 222);
 
-  CreateTexts(panel, font);
-  CreatePages(panel);
+  auto *texts = CreateTexts(panel);
+  auto *pages = CreatePages(panel);
   CreateSystemPage(configFileName, font);
+  auto *columns = new QHBoxLayout(panel);
+  columns->setContentsMargins(8, 8, 8, 8);
+  columns->setSpacing(8);
+  columns->addLayout(pages);
+  columns->addLayout(texts, 1);
 
   OKButton = new QPushButton(QStringLiteral("OK"), this);
-  OKButton->setGeometry(132, 240, 75, 25);
+  OKButton->setMinimumWidth(75);
   OKButton->setDefault(true);
   connect(OKButton, &QPushButton::clicked, this, &QDialog::accept);
+
+  auto *layout = new QVBoxLayout(this);
+  layout->setContentsMargins(8, 8, 8, 8);
+  layout->setSpacing(10);
+  layout->addWidget(panel, 1);
+  layout->addWidget(OKButton, 0, Qt::AlignHCenter);
+  layout->activate();
+  resize(StartingSize(this, QSize(ClientWidth, ClientHeight)));
 
   AboutTimer.setInterval(100);
   connect(&AboutTimer, &QTimer::timeout, this, &TAboutBox::AboutTimerTimer);
@@ -172,94 +191,126 @@ TAboutBox::TAboutBox(const QString &configFileName, QWidget *parent)
     child->installEventFilter(this);
 }
 
-void TAboutBox::CreateTexts(QWidget *panel, const QFont &font) {
-  ProductName = NewLabel(panel, QCoreApplication::applicationName(), QRect(160, 8, 156, 28));
-  QFont big = font;
-  big.setPixelSize(20);
+QLayout *TAboutBox::CreateTexts(QWidget *panel) {
+  ProductName = NewLabel(panel, QCoreApplication::applicationName());
+  QFont big = DesktopFont(20);
   big.setBold(true);
   big.setItalic(true);
   ProductName->setFont(big);
-  Version = NewLabel(panel,
-                     QStringLiteral("Version ") + ProductVersionText() + QStringLiteral(" (6)") +
-                         BitnessText(),
-                     QRect(160, 40, 156, 18));
+  Version = NewLabel(panel, QStringLiteral("Version ") + ProductVersionText() +
+                                QStringLiteral(" (6)") + BitnessText());
   // The right column is narrow; its small print fits in any of the usual sans fonts.
-  QFont small = font;
-  small.setPixelSize(11);
+  const QFont small = DesktopFont(11);
   Version->setFont(small);
-  Copyright = NewLabel(panel,
-                       QStringLiteral("© 2026 Kronolab-Team.\nFreie Software "
-                                      "ohne jede Gewähr."),
-                       QRect(160, 58, 156, 44));
+  Copyright = NewLabel(panel, QStringLiteral("© 2026 Kronolab-Team.\nFreie Software "
+                                             "ohne jede Gewähr."));
   Copyright->setFont(small);
   Copyright->setWordWrap(true);
-  CommentLabel = NewLabel(panel, QStringLiteral("Ihr Zeitplaner im Infobereich, mit dem Mond."),
-                          QRect(160, 104, 156, 36));
+  CommentLabel = NewLabel(panel, QStringLiteral("Ihr Zeitplaner im Infobereich, mit dem Mond."));
   CommentLabel->setWordWrap(true);
   CommentLabel->setFont(small);
 
-  NewLabel(panel, QStringLiteral("URL : "), QRect(160, 146, 40, 16));
   LinkLabel = new TLinkLabel(panel);
-  LinkLabel->setGeometry(196, 146, 124, 16);
   LinkLabel->setFont(small);
   StyleAsLink(LinkLabel);
   LinkLabel->OnClick = [this] { LinkLabelClick(LinkLabel); };
-  NewLabel(panel, QStringLiteral("Mail : "), QRect(160, 164, 40, 16));
   MailLabel = new TLinkLabel(panel);
-  MailLabel->setGeometry(196, 164, 124, 16);
   MailLabel->setFont(small);
   StyleAsLink(MailLabel);
   MailLabel->OnClick = [this] { MailLabelClick(); };
   SetWebAddress(QString::fromLatin1(KronolabHomePageHost));
+  auto *links = new QGridLayout;
+  links->setHorizontalSpacing(2);
+  links->setVerticalSpacing(2);
+  links->addWidget(NewLabel(panel, QStringLiteral("URL : ")), 0, 0);
+  links->addWidget(LinkLabel, 0, 1);
+  links->addWidget(NewLabel(panel, QStringLiteral("Mail : ")), 1, 0);
+  links->addWidget(MailLabel, 1, 1);
+  links->setColumnStretch(1, 1);
 
   TimeStamp = new TTimeStampLabel(panel);
-  TimeStamp->setGeometry(160, 186, 156, 16);
   TimeStamp->SetFile(QCoreApplication::applicationFilePath(), TTimeStampLabel::dtString);
   TimeStamp->hide();
+
+  auto *column = new QVBoxLayout;
+  column->setSpacing(4);
+  for (QWidget *text : {static_cast<QWidget *>(ProductName), static_cast<QWidget *>(Version),
+                        static_cast<QWidget *>(Copyright), static_cast<QWidget *>(CommentLabel)})
+    column->addWidget(text);
+  column->addLayout(links);
+  column->addWidget(TimeStamp);
+  column->addStretch(1);
+  return column;
 }
 
-void TAboutBox::CreatePages(QWidget *panel) {
+QLayout *TAboutBox::CreatePages(QWidget *panel) {
+  // As wide as its widest page needs: the icon's, or the system page's at a large font.
   Notebook = new QStackedWidget(panel);
-  Notebook->setGeometry(8, 8, 145, 180);
   Scroller = new TScroller(panel);
-  Scroller->move(56, 194);
   Scroller->OnClick = [this] { ScrollerClick(); };
 
-  // Page "Icon": the program icon, drawn for 128 pixels and shown at that size on the dialog's
-  // background; the 32-pixel application icon stretched to the page would be a blur.
+  // Page "Icon": the program icon, the moon of the day drawn for 128 pixels and shown at that
+  // size on the dialog's background; the 32-pixel application icon stretched would be a blur.
   QWidget *iconPage = AddNotebookPage();
   iconPage->setObjectName(QStringLiteral("Icon"));
   ProgramIcon = new QLabel(iconPage);
-  ProgramIcon->setGeometry(4, 20, 137, 137);
+  ProgramIcon->setMinimumSize(137, 137);
   ProgramIcon->setAlignment(Qt::AlignCenter);
-  RegisterProgramPictures();
-  ProgramIcon->setPixmap(QPixmap(QStringLiteral(":/kronolab/kronolab.png")));
+  (new QVBoxLayout(iconPage))->addWidget(ProgramIcon);
+  SetMoonPicture(MoonPictureAt(128, NormalizeDegrees(PhaseAngle(Now()))));
+
+  auto *column = new QVBoxLayout;
+  column->setSpacing(6);
+  column->addWidget(Notebook, 1);
+  column->addWidget(Scroller, 0, Qt::AlignHCenter);
+  return column;
+}
+
+void TAboutBox::SetMoonPicture(const QImage &picture) {
+  ProgramIcon->setPixmap(QPixmap::fromImage(picture));
 }
 
 void TAboutBox::CreateSystemPage(const QString &configFileName, const QFont &font) {
   // Page "System".
   SystemPage = AddNotebookPage();
   SystemPage->setObjectName(QStringLiteral("System"));
-  QLabel *title = NewLabel(SystemPage, QStringLiteral("Systeminformationen"), QRect(0, 0, 145, 18));
+  QLabel *title = NewLabel(SystemPage, QStringLiteral("Systeminformationen"));
   QFont bold = font;
   bold.setBold(true);
   title->setFont(bold);
-  NewLabel(SystemPage, QStringLiteral("Gefüllt:"), QRect(0, 24, 50, 16));
   LoadMemGauge = new QProgressBar(SystemPage);
-  LoadMemGauge->setGeometry(52, 24, 90, 16);
   LoadMemGauge->setRange(0, 100);
-  NewLabel(SystemPage, QStringLiteral("Frei: "), QRect(0, 46, 50, 16));
-  FreeMemLabel = NewLabel(SystemPage, QString(), QRect(52, 46, 90, 16));
-  MhzLbLabel = NewLabel(SystemPage, QStringLiteral("Mhz:"), QRect(0, 68, 50, 16));
+  LoadMemGauge->setMaximumHeight(QFontMetrics(font).height() + 4);
+  FreeMemLabel = NewLabel(SystemPage, QString());
+  MhzLbLabel = NewLabel(SystemPage, QStringLiteral("MHz:"));
   MhzLbLabel->hide();
-  MhzLabel = NewLabel(SystemPage, QString(), QRect(52, 68, 90, 16));
-  NewLabel(SystemPage, QStringLiteral("Konfiguration"), QRect(0, 96, 145, 16))->setFont(bold);
+  MhzLabel = NewLabel(SystemPage, QString());
+  auto *figures = new QGridLayout;
+  figures->setHorizontalSpacing(4);
+  figures->addWidget(NewLabel(SystemPage, QStringLiteral("Gefüllt:")), 0, 0);
+  figures->addWidget(LoadMemGauge, 0, 1);
+  figures->addWidget(NewLabel(SystemPage, QStringLiteral("Frei: ")), 1, 0);
+  figures->addWidget(FreeMemLabel, 1, 1);
+  figures->addWidget(MhzLbLabel, 2, 0);
+  figures->addWidget(MhzLabel, 2, 1);
+  figures->setColumnStretch(1, 1);
+  QLabel *configuration = NewLabel(SystemPage, QStringLiteral("Konfiguration"));
+  configuration->setFont(bold);
   IniLabel = new TLinkLabel(SystemPage);
-  IniLabel->setGeometry(0, 114, 145, 32);
   IniLabel->setWordWrap(true);
   IniLabel->setText(QFileInfo(configFileName).fileName());
   IniLabel->setToolTip(configFileName);
   IniLabel->OnDblClick = [this] { IniLabelDblClick(); };
+
+  auto *column = new QVBoxLayout(SystemPage);
+  column->setContentsMargins(0, 0, 0, 0);
+  column->setSpacing(4);
+  column->addWidget(title);
+  column->addLayout(figures);
+  column->addSpacing(6);
+  column->addWidget(configuration);
+  column->addWidget(IniLabel);
+  column->addStretch(1);
 }
 
 void TAboutBox::SetWebAddress(const QString &address) {
@@ -281,7 +332,9 @@ QWidget *TAboutBox::AddNotebookPage() {
 QWidget *TAboutBox::AddTextPage(const QString &text) {
   QWidget *page = AddNotebookPage();
   auto *label = new TLinkLabel(page);
-  label->setGeometry(0, 0, 145, 180);
+  auto *layout = new QVBoxLayout(page);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->addWidget(label);
   label->setWordWrap(true);
   label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   label->setText(text);

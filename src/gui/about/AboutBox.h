@@ -16,6 +16,8 @@
 class QStackedWidget;
 class QProgressBar;
 class QPushButton;
+class QLayout;
+class QImage;
 
 // A label that reports clicks and double clicks.
 class TLinkLabel : public QLabel {
@@ -82,6 +84,8 @@ public:
   QWidget *AddNotebookPage();
   void SetMailAddress(const QString &address);
   void SetWebAddress(const QString &address);
+  // The program icon: the moon as the tray shows it, drawn for 128 pixels.
+  void SetMoonPicture(const QImage &picture);
 
   // Opens a link; a test may record instead.
   std::function<void(const QUrl &)> OpenUrl;
@@ -114,9 +118,10 @@ protected:
 
 private:
   // The constructor's steps: the product texts and links on the panel, the picture pages
-  // with their scroller, the page of system information.
-  void CreateTexts(QWidget *panel, const QFont &font);
-  void CreatePages(QWidget *panel);
+  // with their scroller, the page of system information. The first two return the column
+  // they fill.
+  QLayout *CreateTexts(QWidget *panel);
+  QLayout *CreatePages(QWidget *panel);
   void CreateSystemPage(const QString &configFileName, const QFont &font);
   void FormShow();
   void ScrollerClick();

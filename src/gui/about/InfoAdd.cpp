@@ -12,9 +12,9 @@ const QStringList &TInfoAdds() {
                      "neue Nachrichten unten angehängt, so geht keine verloren, auch wenn Sie "
                      "gerade nicht am Rechner sitzen."),
       QStringLiteral("Jede Aktion hat einen Zeitpunkt: Frequenz, Einmalig, Täglich, Wöchentlich, "
-                     "Monatlich oder Jährlich, dazu eine Uhrzeit. Mit \"Alle Aufrufe\" holt "
+                     "Monatlich oder Jährlich, dazu eine Uhrzeit. Mit „Alle Aufrufe“ holt "
                      "Kronolab verpasste Aufrufe nach, soweit die Regel es erlaubt."),
-      QStringLiteral("\"Bei Start\" führt eine Aktion einmal aus, sobald Kronolab startet, zum "
+      QStringLiteral("„Bei Start“ führt eine Aktion einmal aus, sobald Kronolab startet, zum "
                      "Beispiel eine Sicherung nach dem Anmelden oder eine Begrüßung am Morgen."),
       QStringLiteral("Platzhalter wie %TIMESTAMP% oder %FULLDAY% setzen Datum und Uhrzeit in den "
                      "Aktionstext ein. So bekommt jede Sicherungskopie einen eigenen, sprechenden "
@@ -27,17 +27,17 @@ const QStringList &TInfoAdds() {
       QStringLiteral("Mit eingeschalteter Protokollierung schreibt Kronolab jede ausgeführte "
                      "Aktion als eine Zeile in die Protokolldatei neben der Konfiguration. "
                      "Ein Blick hinein zeigt, was wann lief."),
-      QStringLiteral("\"Programm angehalten\" im Menü hält den Zeitplan an; das Symbol zeigt dann "
+      QStringLiteral("„Programm angehalten“ im Menü hält den Zeitplan an; das Symbol zeigt dann "
                      "kein Mondbild mehr. Nach dem Fortsetzen holt Kronolab nach, was die Regeln "
                      "nachholen."),
-      QStringLiteral("Ist \"Stop per Umschalt bei Start ermöglichen\" gewählt, startet Kronolab "
+      QStringLiteral("Ist „Stop per Umschalt bei Start ermöglichen“ gewählt, startet Kronolab "
                      "angehalten, wenn Sie beim Start die Umschalttaste gedrückt halten. Gut, "
                      "wenn eine Aktion beim Start gerade stören würde."),
-      QStringLiteral("Beenden Sie Kronolab über \"Beenden\" im Menü: dann wird gespeichert, wann "
+      QStringLiteral("Beenden Sie Kronolab über „Beenden“ im Menü: dann wird gespeichert, wann "
                      "jede Aktion zuletzt lief, und nichts wird beim nächsten Start doppelt "
                      "ausgeführt. Auch beim Abmelden speichert Kronolab."),
       QStringLiteral("Die Konfiguration ist eine INI-Datei, die nur Sie lesen können, denn sie "
-                     "enthält die Befehle, die Kronolab ausführt. \"Aktionen sichern\" legt eine "
+                     "enthält die Befehle, die Kronolab ausführt. „Aktionen sichern“ legt eine "
                      "Kopie an, \"Aktionen laden\" holt sie zurück."),
       QStringLiteral("Neuigkeiten, Hinweise und neue Versionen finden Sie auf "
                      "kronolab.example.org. Über Rückmeldungen per Mail freuen wir uns."),

@@ -45,7 +45,7 @@ std::optional<TMemoryStatus> ReadMemoryStatus() {
 
 QString FreeMemText(const TMemoryStatus &status) {
   const double mb = static_cast<double>(status.AvailPhys + status.AvailPageFile) / 1048576.0;
-  return QString::number(mb, 'f', 2) + QStringLiteral(" Mb");
+  return QLocale().toString(mb, 'f', 2) + QStringLiteral(" MB");
 }
 
 std::optional<std::uint64_t> ReadTimeStampCounter() {
@@ -72,7 +72,6 @@ QString MhzText(double mhz) {
     const double scale = std::pow(10.0, 4 - std::floor(std::log10(mhz)));
     rounded = std::round(mhz * scale) / scale;
   }
-  QLocale locale;
-  locale.setNumberOptions(QLocale::OmitGroupSeparator);
-  return locale.toString(rounded, 'f', 2);
+  // Grouped as the free memory beside it, so that the page uses one notation.
+  return QLocale().toString(rounded, 'f', 2);
 }

@@ -19,7 +19,8 @@ std::optional<TMemoryStatus> ParseMemInfo(const QString &text);
 // Reads /proc/meminfo; nullopt where there is none.
 std::optional<TMemoryStatus> ReadMemoryStatus();
 
-// "1234.56 Mb": available physical memory and swap in megabytes, two decimals, a point.
+// "1.234,56 MB" under German: available physical memory and swap in megabytes, two decimals
+// in the locale's notation, as the clock beside it.
 QString FreeMemText(const TMemoryStatus &status);
 
 // The processor's time-stamp counter; nullopt on a processor without one.

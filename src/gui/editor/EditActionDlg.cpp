@@ -17,7 +17,9 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFileSystemModel>
+#include <QGridLayout>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -25,6 +27,7 @@
 #include <QRadioButton>
 #include <QStyle>
 #include <QToolButton>
+#include <QVBoxLayout>
 #include <algorithm>
 
 namespace {
@@ -106,6 +109,7 @@ TEditActionDlg::TEditActionDlg(QWidget *parent) : QDialog(parent) {
 
   CreateActionControls();
   Arrange();
+  FitStartSize();
   ChainTabOrder();
   ChooseProgramFile = [this] { return AskForProgramFile(this); };
   ShowHelp = [this](int topic) { ShowHelpTopic(topic, this); };
@@ -222,53 +226,96 @@ void TEditActionDlg::ConnectHandlers() {
 }
 
 void TEditActionDlg::Arrange() {
-  // Fixed places, 418 pixels wide. The last-run line takes a band of its own below the time
-  // fields; without it everything below moves up and the dialog is that much lower.
-  constexpr int lastRunBand = 40;
-  const int up = FLastRunVisible ? 0 : lastRunBand;
-  FTimeLabel->setGeometry(8, 6, 74, 16);
-  TimeEdit->setGeometry(8, 22, 74, 22);
-  FreqEditLabel->setGeometry(88, 6, 74, 16);
-  FreqEdit->setGeometry(88, 22, 74, 22);
-  AllCallsBox->setGeometry(166, 24, 46, 18);
-  EditLastTimeLabel->setGeometry(8, 50, 204, 16);
-  EraseLastTimeBtn->setGeometry(8, 68, 17, 17);
-  LastTimeLabel->setGeometry(30, 68, 182, 17);
-  // The caption and the radio buttons are as wide as their texts in the desktop's font.
-  const int caption = FDateCaption->sizeHint().width();
-  FDateCaption->setGeometry(8, 96 - up, caption, 16);
-  const int day = 8 + caption + 4;
-  const int spin = (212 - day - 4) * 2 / 7; // day and month; the year gets the rest
-  DayEdit->setGeometry(day, 93 - up, spin, 22);
-  MonthEdit->setGeometry(day + spin + 2, 93 - up, spin, 22);
-  YearEdit->setGeometry(day + 2 * spin + 4, 93 - up, 212 - (day + 2 * spin + 4), 22);
-  TimePointsGroup->setGeometry(8, 120 - up, 204, 84);
+  // Left column: times, last run, date, kinds, start-up switch; right column: the calendar
+  // and its date's text. The action line, its aids and the buttons run below both.
+  auto *times = new QGridLayout;
+  times->setContentsMargins(0, 0, 0, 0);
+  times->setHorizontalSpacing(4);
+  times->setVerticalSpacing(0);
+  times->addWidget(FTimeLabel, 0, 0);
+  times->addWidget(FreqEditLabel, 0, 1);
+  times->addWidget(TimeEdit, 1, 0);
+  times->addWidget(FreqEdit, 1, 1);
+  times->addWidget(AllCallsBox, 1, 2);
+  times->setColumnStretch(3, 1);
+
+  EraseLastTimeBtn->setFixedSize(17, 17);
+  auto *lastRun = new QHBoxLayout;
+  lastRun->addWidget(EraseLastTimeBtn);
+  lastRun->addWidget(LastTimeLabel, 1);
+
+  auto *date = new QHBoxLayout;
+  date->setSpacing(2);
+  date->addWidget(FDateCaption);
+  date->addSpacing(2);
+  date->addWidget(DayEdit, 2);
+  date->addWidget(MonthEdit, 2);
+  date->addWidget(YearEdit, 3);
+
   // Two columns, read downwards: Frequenz, Einmalig, Täglich | Wöchentlich, ...
+  auto *kinds = new QGridLayout(TimePointsGroup);
+  kinds->setContentsMargins(3, 0, 3, 2);
+  kinds->setHorizontalSpacing(4);
+  kinds->setVerticalSpacing(0);
   const QList<QAbstractButton *> radios = FTimePoints->buttons();
-  int firstColumn = 0;
-  for (int i = 0; i < 3 && i < radios.size(); ++i)
-    firstColumn = std::max(firstColumn, radios.at(i)->sizeHint().width());
-  for (int i = 0; i < radios.size(); ++i) {
-    QAbstractButton *radio = radios.at(i);
-    const int x = i < 3 ? 8 : 8 + firstColumn + 6;
-    const int width = i < 3 ? firstColumn : std::max(radio->sizeHint().width(), 196 - x);
-    radio->setGeometry(x, 21 + (i % 3) * 20, width, 19);
+  for (int i = 0; i < radios.size(); ++i)
+    kinds->addWidget(radios.at(i), i % 3, i / 3);
+
+  auto *left = new QVBoxLayout;
+  left->setSpacing(3);
+  left->addLayout(times);
+  left->addWidget(EditLastTimeLabel);
+  left->addLayout(lastRun);
+  left->addLayout(date);
+  // The kinds' box takes any height the calendar needs beyond the column's, so no gap opens
+  // between the left column's lines.
+  left->addWidget(TimePointsGroup, 1);
+  left->addWidget(SuddenStartBox);
+
+  auto *right = new QVBoxLayout;
+  right->setSpacing(2);
+  // Qt's calendar asks for wide margins around its cells; the classic one is 12 pixels
+  // narrower and still shows every day whole.
+  Calendar->setMinimumWidth(Calendar->minimumSizeHint().width() - 12);
+  right->addWidget(Calendar, 1);
+  right->addWidget(DateLabel);
+
+  auto *columns = new QHBoxLayout;
+  columns->setSpacing(4);
+  columns->addLayout(left, 0);
+  columns->addLayout(right, 1);
+
+  auto *action = new QHBoxLayout;
+  action->setSpacing(4);
+  action->addWidget(ActionEdit, 1);
+  action->addWidget(CommandBox);
+  action->addWidget(OpenBtn);
+
+  auto *buttons = new QHBoxLayout;
+  buttons->setSpacing(6);
+  buttons->addStretch(1);
+  for (QPushButton *button : {OKBtn, CancelBtn, HelpBtn}) {
+    button->setMinimumWidth(76);
+    buttons->addWidget(button);
   }
-  SuddenStartBox->setGeometry(8, 210 - up, 204, 18);
-  // The calendar takes the height of the left column, so both end on one line.
-  const int bottom = SuddenStartBox->geometry().bottom();
-  DateLabel->setGeometry(216, bottom - 17, 194, 18);
-  Calendar->setGeometry(216, 6, 194, DateLabel->y() - 8);
-  const int top = bottom + 5;
-  FActionLabel->setGeometry(8, top, 204, 16);
-  ActionEdit->setGeometry(8, top + 16, 278, 23);
-  CommandBox->setGeometry(290, top + 16, 94, 23);
-  OpenBtn->setGeometry(388, top + 16, 23, 23);
-  const int buttons = top + 52;
-  OKBtn->setGeometry(170, buttons, 76, 26);
-  CancelBtn->setGeometry(252, buttons, 76, 26);
-  HelpBtn->setGeometry(334, buttons, 76, 26);
-  setFixedSize(418, buttons + 34);
+
+  FLayout = new QVBoxLayout(this);
+  FLayout->setContentsMargins(6, 6, 6, 6);
+  FLayout->setSpacing(4);
+  FLayout->addLayout(columns, 1);
+  FLayout->addWidget(FActionLabel);
+  FLayout->addLayout(action);
+  FLayout->addLayout(buttons);
+}
+
+void TEditActionDlg::FitStartSize() {
+  // The classic dialog is 418 × 318, 40 pixels lower without the last-run line; a larger
+  // font or a wider text makes it as large as its controls need.
+  FLayout->activate();
+  resize(StartingSize(this, QSize(418, FLastRunVisible ? 318 : 278)));
+  // Placed now, not at the first show: the dialog's size and places hold from the start.
+  FLayout->invalidate();
+  FLayout->activate();
 }
 
 int TEditActionDlg::TimePointIndex() const {
@@ -287,7 +334,7 @@ void TEditActionDlg::SetLastRunVisible(bool visible) {
   EraseLastTimeBtn->setVisible(visible);
   LastTimeLabel->setVisible(visible);
   FLastRunVisible = visible;
-  Arrange();
+  FitStartSize();
 }
 
 void TEditActionDlg::UpdateDateLabel() {
@@ -403,7 +450,7 @@ bool TEditActionDlg::CheckInput() {
     return false;
   };
   if (TimePointIndex() == tpFrequency && TimeFieldValue(*FreqEdit) == 0)
-    return refuse(FreqEdit, QStringLiteral("Bei \"Frequenz\" muss der Abstand länger als "
+    return refuse(FreqEdit, QStringLiteral("Bei „Frequenz“ muss der Abstand länger als "
                                            "00:00:00 sein, sonst wird die Aktion nie ausgeführt."));
   const QString action = ActionEdit->text();
   if (action.trimmed().isEmpty())

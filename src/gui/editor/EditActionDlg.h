@@ -15,6 +15,7 @@ class QCheckBox;
 class QComboBox;
 class QGroupBox;
 class QLabel;
+class QVBoxLayout;
 class QLineEdit;
 class QPushButton;
 class QToolButton;
@@ -125,18 +126,22 @@ protected:
   void done(int result) override;
 
 private:
-  // Places the controls; the rows below the last-run line move up while it is hidden.
   // The constructor's steps: the time and date controls (left column), the action's
-  // controls and buttons (bottom), the tab order, the handlers.
+  // controls and buttons (bottom), the tab order, the handlers, and Arrange, which puts the
+  // controls in layouts (a hidden last-run line takes no room).
   void CreateTimeControls();
   void CreateActionControls();
   void ChainTabOrder();
   void ConnectHandlers();
   void Arrange();
+  // Resizes to the starting size, or larger where the controls need it.
+  void FitStartSize();
 
   QLabel *FTimeLabel = nullptr;
   QLabel *FDateCaption = nullptr;
   QLabel *FActionLabel = nullptr;
+  // The dialog's rows, top to bottom; a further group of controls is one line here.
+  QVBoxLayout *FLayout = nullptr;
   bool FLastRunVisible = true;
   QButtonGroup *FTimePoints = nullptr;
   // Set while CalendarChange writes the spin edits, whose changes are then not user input.

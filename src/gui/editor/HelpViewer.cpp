@@ -1,5 +1,7 @@
 #include "gui/editor/HelpViewer.h"
 
+#include "gui/widgets/Application.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -132,7 +134,6 @@ QString HelpFileLocation() {
 THelpForm::THelpForm(const QString &fileName, QWidget *parent)
     : QWidget(parent, Qt::Window), FFileName(fileName) {
   setWindowTitle(QStringLiteral("Kronolab - Hilfe"));
-  resize(680, 520); // wide enough for the examples, which do not wrap
   Browser = new QTextBrowser(this);
   Browser->setOpenLinks(false);
   Browser->document()->setDefaultStyleSheet(
@@ -150,6 +151,8 @@ THelpForm::THelpForm(const QString &fileName, QWidget *parent)
   auto *layout = new QVBoxLayout(this);
   layout->addWidget(Browser);
   layout->addLayout(buttons);
+  // Wide enough for the examples, which do not wrap.
+  resize(StartingSize(this, QSize(680, 520)));
   connect(Browser, &QTextBrowser::anchorClicked, this, &THelpForm::LinkClicked);
   connect(contentsBtn, &QPushButton::clicked, this, [this] { ShowTopic(0); });
   connect(closeBtn, &QPushButton::clicked, this, &QWidget::close);
@@ -213,7 +216,7 @@ void THelpForm::Display(int topic) {
   if (FTopics.empty()) {
     FCurrent = -1;
     QString html = QStringLiteral("<h3>Hilfe nicht verfügbar</h3><p>") +
-                   QStringLiteral("Die Hilfedatei \"%1\" wurde nicht gefunden.")
+                   QStringLiteral("Die Hilfedatei „%1“ wurde nicht gefunden.")
                        .arg(HelpFileName)
                        .toHtmlEscaped() +
                    QStringLiteral("</p>");

@@ -1,5 +1,7 @@
 #include "gui/editor/HistoryForm.h"
 
+#include "gui/widgets/Application.h"
+
 #include "gui/editor/HistoryModel.h"
 
 #include <QCheckBox>
@@ -8,9 +10,11 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTableView>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace {
 
@@ -24,7 +28,6 @@ THistoryForm::THistoryForm(const TRunJournal *journal, QWidget *parent)
   setWindowTitle(QStringLiteral("Verlauf"));
   setWindowFlag(Qt::WindowContextHelpButtonHint, false);
   setSizeGripEnabled(true);
-  resize(900, 440);
 
   auto *filterLabel = new QLabel(QStringLiteral("&Aktion:"), this);
   ActionFilter = new QComboBox(this);
@@ -34,7 +37,7 @@ THistoryForm::THistoryForm(const TRunJournal *journal, QWidget *parent)
   FailedOnlyBox = new QCheckBox(QStringLiteral("Nur &Fehlschläge"), this);
 
   Model = new THistoryModel(journal, this);
-  CreateCallsView();
+  const int tableWidth = CreateCallsView();
 
   StatusLabel = new QLabel(this);
   StatusLabel->setWordWrap(true);
@@ -55,6 +58,9 @@ THistoryForm::THistoryForm(const TRunJournal *journal, QWidget *parent)
   layout->addLayout(filters);
   layout->addWidget(CallsView, 1);
   layout->addLayout(buttons);
+  // 900 pixels wide, or what a larger font needs for every column.
+  resize(StartingSize(
+      this, QSize(std::max(900, tableWidth + 2 * layout->contentsMargins().left()), 440)));
 
   RefreshTimer = new QTimer(this);
   RefreshTimer->setInterval(RefreshMs);
@@ -73,7 +79,7 @@ THistoryForm::THistoryForm(const TRunJournal *journal, QWidget *parent)
   ShowProblem();
 }
 
-void THistoryForm::CreateCallsView() {
+int THistoryForm::CreateCallsView() {
   CallsView = new QTableView(this);
   CallsView->setModel(Model);
   CallsView->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -94,16 +100,36 @@ void THistoryForm::CreateCallsView() {
   const int widths[] = {dateWidth,
                         dateWidth,
                         metrics.horizontalAdvance(QStringLiteral("Nr.8888")) + pad,
-                        0,
-                        metrics.horizontalAdvance(QStringLiteral("Fehlgeschlagen: Datei nicht "
-                                                                 "gefunden !")) +
-                            pad + 24,
+                        0, // the action: what is left
+                        0, // the result: FitResultColumn
                         metrics.horizontalAdvance(QStringLiteral("88 min 88 s")) + pad};
   for (int col = 0; col < THistoryModel::ColumnCount; ++col)
     if (widths[col] > 0)
       CallsView->setColumnWidth(col, widths[col]);
   CallsView->horizontalHeader()->setSectionResizeMode(THistoryModel::ColAction,
                                                       QHeaderView::Stretch);
+  // The result as wide as the longest one shown, so the action keeps every pixel it can use.
+  // The result as wide as the longest one shown, up to 40 characters (a longer one shows
+  // whole in its tooltip), so the action keeps every pixel it can use.
+  FitResultColumn();
+  connect(Model, &QAbstractItemModel::modelReset, this, &THistoryForm::FitResultColumn);
+  connect(Model, &QAbstractItemModel::rowsInserted, this, &THistoryForm::FitResultColumn);
+  int wanted = 2 * CallsView->frameWidth() + CallsView->verticalScrollBar()->sizeHint().width() +
+               metrics.averageCharWidth() * 30; // the action: 30 characters at least
+  for (int col = 0; col < THistoryModel::ColumnCount; ++col)
+    wanted += col == THistoryModel::ColResult ? ResultWidthLimit() : widths[col];
+  return wanted;
+}
+
+int THistoryForm::ResultWidthLimit() const {
+  return CallsView->fontMetrics().averageCharWidth() * 40;
+}
+
+void THistoryForm::FitResultColumn() {
+  const int contents = std::max(
+      CallsView->horizontalHeader()->sectionSizeHint(THistoryModel::ColResult),
+      static_cast<QAbstractItemView *>(CallsView)->sizeHintForColumn(THistoryModel::ColResult));
+  CallsView->setColumnWidth(THistoryModel::ColResult, std::min(contents, ResultWidthLimit()));
 }
 
 void THistoryForm::SetJournal(const TRunJournal *journal) {

@@ -64,7 +64,11 @@ public:
 
 private:
   // The table of calls, its columns as wide as their texts in the desktop's font.
-  void CreateCallsView();
+  // Returns the width the table needs to show every column whole beside a readable action.
+  int CreateCallsView();
+  // The result column: as wide as its longest text shown, at most ResultWidthLimit.
+  void FitResultColumn();
+  int ResultWidthLimit() const;
   void UpdateButtons();
   void ShowProblem();
   // The row of the call with callId, reading further pages as far as its id; -1 when the

@@ -94,7 +94,6 @@ TMainForm::~TMainForm() = default;
 void TMainForm::BuildControls() {
   setFont(DesktopFont(13));
   setWindowFlag(Qt::WindowContextHelpButtonHint, false);
-  setMinimumSize(ClientWidth - 120, 330);
 
   FActionsGrid = new TStringAlignGrid(this);
   FActionsGrid->SetColCount(4);
@@ -109,8 +108,6 @@ void TMainForm::BuildControls() {
   FActionsGrid->horizontalHeader()->setStretchLastSection(false);
 
   FButtonPanel = new QWidget(this);
-  FButtonPanel->setFixedWidth(PanelWidth);
-  FButtonPanel->installEventFilter(this);
 
   CreateButtons();
   PlaceButtons();
@@ -178,27 +175,41 @@ void TMainForm::CreateButtons() {
 
 void TMainForm::PlaceButtons() {
   // The panel, top to bottom: clock, moon, interval, the action and file buttons, the
-  // dialog buttons at the foot.
-  constexpr int inner = PanelWidth - 8;
-  FTimeLabel->setGeometry(4, 4, inner, 16);
-  FDateLabel->setGeometry(4, 20, inner, 16);
-  FTimeLabel->setAlignment(Qt::AlignHCenter);
-  FDateLabel->setAlignment(Qt::AlignHCenter);
-  FMoon->move((PanelWidth - 32) / 2, 40);
-  FIntervalLabel->setGeometry(4, 78, inner, 16);
-  FTimerEdit->setGeometry(4, 94, inner, 22);
-  FNewBtn->setGeometry(4, 124, 27, 25);
-  FEditBtn->setGeometry(35, 124, 27, 25);
-  FDeleteBtn->setGeometry(66, 124, 27, 25);
-  FDeleteAllBtn->setGeometry(4, 153, inner, 25);
-  FOpenBtn->setGeometry(4, 186, 27, 25);
-  FSaveBtn->setGeometry(35, 186, 27, 25);
-  FSaveAsBtn->setGeometry(66, 186, 27, 25);
-  FRunNowBtn->setGeometry(4, 215, 27, 25);
-  FHistoryBtn->setGeometry(35, 215, 27, 25);
+  // dialog buttons at the foot. Its width is what its widest text needs, never less than the
+  // classic panel's.
   for (QToolButton *button :
        {FNewBtn, FEditBtn, FDeleteBtn, FOpenBtn, FSaveBtn, FSaveAsBtn, FRunNowBtn, FHistoryBtn})
     button->setIconSize(QSize(16, 16));
+  FTimeLabel->setAlignment(Qt::AlignHCenter);
+  FDateLabel->setAlignment(Qt::AlignHCenter);
+  const auto row = [](std::initializer_list<QWidget *> buttons) {
+    auto *line = new QHBoxLayout;
+    line->setSpacing(4);
+    for (QWidget *button : buttons)
+      line->addWidget(button, 1);
+    // A shorter row keeps its buttons as wide as those of a full one.
+    for (std::size_t i = buttons.size(); i < 3; ++i)
+      line->addStretch(1);
+    return line;
+  };
+  auto *panel = new QVBoxLayout(FButtonPanel);
+  panel->setContentsMargins(4, 4, 4, 4);
+  panel->setSpacing(4);
+  panel->addWidget(FTimeLabel);
+  panel->addWidget(FDateLabel);
+  panel->addWidget(FMoon, 0, Qt::AlignHCenter);
+  panel->addWidget(FIntervalLabel);
+  panel->addWidget(FTimerEdit);
+  panel->addLayout(row({FNewBtn, FEditBtn, FDeleteBtn}));
+  panel->addWidget(FDeleteAllBtn);
+  panel->addLayout(row({FOpenBtn, FSaveBtn, FSaveAsBtn}));
+  panel->addLayout(row({FRunNowBtn, FHistoryBtn}));
+  panel->addStretch(1);
+  panel->addWidget(FOKBtn);
+  panel->addWidget(FCancelBtn);
+  panel->addWidget(FHelpBtn);
+  FButtonPanel->setMinimumWidth(PanelWidth);
+  FButtonPanel->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
 }
 
 void TMainForm::ChainTabOrder() {
@@ -270,17 +281,24 @@ void TMainForm::FitColumns() {
   // The classic columns keep their widths unless the desktop's font needs more; our fourth
   // column is as wide as its header and a date-time. The window is wider by what this adds,
   // so the action column keeps its room.
-  // The failure mark stands before the kind and has its own room, so that no kind is cut.
+  // The captions count too: a large font makes "Zeitpunkt" wider than any time. The failure
+  // mark stands before the kind and has its own room, so that no kind is cut.
+  timePoints.append(QStringLiteral("Datum"));
   const int timePointWidth =
       std::max(TimePointWidth, widest(timePoints) + FActionsGrid->IconRoom());
-  const int timeWidth = std::max(TimeWidth, widest({TimeText(late)}));
+  const int timeWidth = std::max(TimeWidth, widest({TimeText(late), QStringLiteral("Zeitpunkt")}));
   const int nextRunWidth = std::max(FActionsGrid->horizontalHeader()->sectionSizeHint(ColNextRun),
                                     widest({DateTimeText(late)}));
   FActionsGrid->SetColWidth(ColTimePoint, timePointWidth);
   FActionsGrid->SetColWidth(ColTime, timeWidth);
   FActionsGrid->SetColWidth(ColNextRun, nextRunWidth);
-  resize(ClientWidth + (timePointWidth - TimePointWidth) + (timeWidth - TimeWidth) + nextRunWidth,
-         ClientHeight);
+  // The grid may shrink to what the time columns need; the classic size is where it starts.
+  const int panelWidth = std::max(PanelWidth, FButtonPanel->sizeHint().width());
+  FActionsGrid->setMinimumWidth(timePointWidth + timeWidth + nextRunWidth + 60);
+  resize(StartingSize(this, QSize(ClientWidth + (panelWidth - PanelWidth) +
+                                      (timePointWidth - TimePointWidth) + (timeWidth - TimeWidth) +
+                                      nextRunWidth,
+                                  ClientHeight)));
 }
 
 void TMainForm::Guarded(const std::function<void()> &handler) {
@@ -375,13 +393,6 @@ bool TMainForm::eventFilter(QObject *watched, QEvent *event) {
     Guarded([this] { MoonDblClick(); });
     return true;
   }
-  if (watched == FButtonPanel && event->type() == QEvent::Resize) {
-    // The dialog buttons stand at the foot of the panel.
-    const int y = FButtonPanel->height();
-    FHelpBtn->setGeometry(4, y - 29, PanelWidth - 8, 25);
-    FCancelBtn->setGeometry(4, y - 58, PanelWidth - 8, 25);
-    FOKBtn->setGeometry(4, y - 87, PanelWidth - 8, 25);
-  }
   return QDialog::eventFilter(watched, event);
 }
 
@@ -400,7 +411,7 @@ bool TMainForm::CheckInput() {
     IntervalMs();
   } catch (const EConvertError &) {
     if (FSeams.ShowInputError)
-      FSeams.ShowInputError(QStringLiteral("Das Intervall \"%1\" ist keine Zeit der Form "
+      FSeams.ShowInputError(QStringLiteral("Das Intervall „%1“ ist keine Zeit der Form "
                                            "Stunden:Minuten:Sekunden.")
                                 .arg(FTimerEdit->Text()));
     FTimerEdit->setFocus(Qt::OtherFocusReason);

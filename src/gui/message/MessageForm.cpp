@@ -1,5 +1,7 @@
 #include "gui/message/MessageForm.h"
 
+#include "gui/widgets/Application.h"
+
 #include "gui/message/DesktopNotifier.h"
 
 #include <QApplication>
@@ -10,6 +12,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 #include <QWindow>
+#include <algorithm>
 #include <utility>
 
 TKeyRepeatGuard::TKeyRepeatGuard(int key) : QObject(QCoreApplication::instance()), FKey(key) {
@@ -45,18 +48,22 @@ TMessageForm::TMessageForm(QWidget *parent) : QWidget(parent, Qt::Window) {
 
   MsgMemo = new QPlainTextEdit(this);
   MsgMemo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-  QFont font = MsgMemo->font();
+  // The classic 13 pixels, grown with a larger desktop font.
+  QFont font = DesktopFont(13);
   font.setBold(true);
-  font.setPixelSize(13);
   MsgMemo->setFont(font);
   QPalette palette = MsgMemo->palette();
   palette.setColor(QPalette::Text, Qt::black);
   MsgMemo->setPalette(palette);
 
   BottomPanel = new QWidget(this);
-  BottomPanel->setFixedHeight(39);
   CloseBtn = new QPushButton(QStringLiteral("&Schließen"), BottomPanel);
-  CloseBtn->setGeometry(0, 8, 89, 25);
+  // The classic button, or larger where the desktop's font needs it; BottomPanelResize
+  // keeps it centred.
+  CloseBtn->resize(std::max(89, CloseBtn->sizeHint().width()),
+                   std::max(25, CloseBtn->sizeHint().height()));
+  CloseBtn->move(0, 8);
+  BottomPanel->setFixedHeight(CloseBtn->height() + 14);
   CloseBtn->setDefault(true);
   CloseBtn->setAutoDefault(true);
   connect(CloseBtn, &QPushButton::clicked, this, &TMessageForm::CloseBtnClick);

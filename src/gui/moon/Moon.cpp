@@ -50,6 +50,11 @@ const QIcon &TMoon::GetIcon() {
   // tray is not asked to take the same picture again.
   if (FIcon.isNull() || edge != FIconEdge || spans != FIconSpans) {
     FIcon = QIcon(QPixmap::fromImage(IconImage(edge)));
+    // Panels show icons at their own sizes; one shrunk by the panel loses its rim into the
+    // dark side, so the usual panel sizes get pictures drawn for them.
+    for (const int other : {16, 22, 24, 32, 48, 64})
+      if (other != edge)
+        FIcon.addPixmap(QPixmap::fromImage(MoonPictureAt(other, FShadowAngle)));
     FIconEdge = edge;
     FIconSpans = std::move(spans);
   }

@@ -78,6 +78,12 @@ void DrawShadow(QImage &image, long double shadowAngle, TMoonSize size) {
     if (!image.valid(p))
       continue;
     const QRgb pixel = image.pixel(p);
+    // Over the dark side the rim is the full grey: halfway from the ash grey it would stand
+    // out from a dark panel by little more than the shadow itself.
+    if ((pixel & RGB_MASK) == (MoonShadowColour & RGB_MASK)) {
+      image.setPixel(p, MoonRimColour);
+      continue;
+    }
     image.setPixel(p, qRgb((qRed(pixel) + qRed(MoonRimColour)) / 2,
                            (qGreen(pixel) + qGreen(MoonRimColour)) / 2,
                            (qBlue(pixel) + qBlue(MoonRimColour)) / 2));
@@ -167,4 +173,32 @@ QImage MoonIconImage(int edge, long double shadowAngle) {
         line[x] = qRgba(0, 0, 0, 0);
   }
   return icon;
+}
+
+QImage MoonPictureAt(int edge, long double shadowAngle) {
+  if (edge == 16 || edge == 32 || edge == 64)
+    return MoonIconImage(edge, shadowAngle); // drawn for that size
+  const QImage large = MoonIconImage(MoonPictureEdge(ms64), shadowAngle);
+  QImage scaled = large.scaled(edge, edge, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                      .convertToFormat(QImage::Format_ARGB32);
+  // Smoothing blends the one-pixel rim into the dark side; it is drawn again along the
+  // scaled disc's outermost whole pixels, as DrawShadow draws it.
+  const auto opaque = [&scaled](int x, int y) {
+    return scaled.valid(x, y) && qAlpha(scaled.pixel(x, y)) == 255;
+  };
+  std::vector<QPoint> rim;
+  for (int y = 0; y < edge; ++y)
+    for (int x = 0; x < edge; ++x)
+      if (opaque(x, y) &&
+          (!opaque(x - 1, y) || !opaque(x + 1, y) || !opaque(x, y - 1) || !opaque(x, y + 1)))
+        rim.push_back({x, y});
+  for (const QPoint &p : rim) {
+    const QRgb pixel = scaled.pixel(p);
+    scaled.setPixel(p, qGray(pixel) < qGray(MoonRimColour)
+                           ? MoonRimColour
+                           : qRgb((qRed(pixel) + qRed(MoonRimColour)) / 2,
+                                  (qGreen(pixel) + qGreen(MoonRimColour)) / 2,
+                                  (qBlue(pixel) + qBlue(MoonRimColour)) / 2));
+  }
+  return scaled;
 }

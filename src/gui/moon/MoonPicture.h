@@ -13,8 +13,9 @@
 // The dark side of the moon: ash grey, as earthshine lights it, never black, so that the moon
 // near new moon stays visible on a dark panel.
 inline constexpr QRgb MoonShadowColour = qRgb(64, 64, 72);
-// The disc's edge is drawn halfway towards this grey, a faint rim that shows the disc on light
-// and dark panels at every phase.
+// The disc's edge is drawn halfway towards this grey where it is lit and in this grey where it
+// is dark, a rim that shows the disc on light and dark panels at every phase (on a #202020
+// panel the dark side's rim stands out by more than 3:1).
 inline constexpr QRgb MoonRimColour = qRgb(150, 150, 150);
 
 // Picture sizes of the moon control, largest first.
@@ -40,3 +41,7 @@ QImage ShadedMoonPicture(TMoonSize size, long double shadowAngle);
 // The icon image for an icon edge of edge pixels: 16, 32 and 64 use their own pictures, every
 // other edge the 32-pixel one in the top-left corner, transparent elsewhere.
 QImage MoonIconImage(int edge, long double shadowAngle);
+
+// The moon at any edge: 16, 32 and 64 as drawn, every other edge the largest picture, masked,
+// scaled smoothly to edge × edge pixels with its rim drawn again at that size.
+QImage MoonPictureAt(int edge, long double shadowAngle);

@@ -11,6 +11,7 @@
 #include <QStyleHints>
 #include <QSystemTrayIcon>
 #include <QToolButton>
+#include <algorithm>
 
 namespace {
 constexpr int TrayPictureSize = 64;
@@ -31,7 +32,9 @@ public:
     // Its size follows its text; the window manager cannot squeeze the title.
     layout->setSizeConstraint(QLayout::SetFixedSize);
     Picture = new QLabel(this);
-    Picture->setFixedSize(TrayPictureSize, TrayPictureSize);
+    // As tall as four lines of its text, so the moon grows with the desktop's font.
+    const int edge = std::max(TrayPictureSize, 4 * fontMetrics().height());
+    Picture->setFixedSize(edge, edge);
     layout->addWidget(Picture, 0, Qt::AlignTop);
     auto *column = new QVBoxLayout;
     HintLabel = new QLabel(this);
@@ -155,7 +158,7 @@ void TRxTrayIcon::NoTrayGraceOver() {
   OnNoTrayArea(QStringLiteral(
       "Dieser Desktop hat keinen Infobereich (Systemabschnitt der Kontrollleiste), in dem "
       "Kronolab sein Symbol zeigen könnte.\nKronolab zeigt sich deshalb in einem kleinen "
-      "eigenen Fenster mit dem Mond; ein Rechtsklick oder die Schaltfläche \"Menü\" öffnet "
+      "eigenen Fenster mit dem Mond; ein Rechtsklick oder die Schaltfläche „Menü“ öffnet "
       "dort das Menü, ein Doppelklick auf den Mond die Aktionen. Erscheint später ein "
       "Infobereich, zieht Kronolab dorthin um."));
 }
@@ -202,7 +205,16 @@ void TRxTrayIcon::PushIcon() {
   if (FTray)
     FTray->setIcon(FIcon);
   if (FFallback) {
-    AsFallback(FFallback)->Picture->setPixmap(FIcon.pixmap(TrayPictureSize, TrayPictureSize));
+    QLabel *picture = AsFallback(FFallback)->Picture;
+    if (WindowPicture) {
+      // Drawn for the window's own size and the screen's pixels, never an icon blown up.
+      const qreal ratio = picture->devicePixelRatioF();
+      QPixmap pixmap = QPixmap::fromImage(WindowPicture(qRound(picture->width() * ratio)));
+      pixmap.setDevicePixelRatio(ratio);
+      picture->setPixmap(pixmap);
+    } else {
+      picture->setPixmap(FIcon.pixmap(picture->size()));
+    }
     FFallback->setWindowIcon(FIcon);
   }
 }

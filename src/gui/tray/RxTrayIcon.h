@@ -4,6 +4,7 @@
 
 #include <QElapsedTimer>
 #include <QIcon>
+#include <QImage>
 #include <QMenu>
 #include <QObject>
 #include <QPointer>
@@ -47,6 +48,9 @@ public:
   // The icon has moved into a notification area (at the start too): what told the user there
   // was none no longer holds.
   std::function<void()> OnTrayArea;
+  // The picture the window shown in place of the tray icon draws at its own edge (in device
+  // pixels); without it the window shows the icon.
+  std::function<QImage(int edge)> WindowPicture;
   // Whether the desktop has a notification area; a test may replace it.
   std::function<bool()> TrayAreaAvailable;
   int NoTrayGraceMs = 10000;

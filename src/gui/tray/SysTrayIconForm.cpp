@@ -67,6 +67,9 @@ TSysTrayIconForm::TSysTrayIconForm(const TStartupArgs &args,
       FMessageForms.Withdraw(QString(), std::exchange(FNoTrayNotice, QString()));
   };
   FTrayIcon->OnFallbackClosed = [this] { BeendenClick(); };
+  FTrayIcon->WindowPicture = [this](int edge) {
+    return MoonPictureAt(edge, FMainMoon->ShadowAngle());
+  };
   FMainMoon = new TMoon(this);
   FMainMoon->SetMoonSize(ms64);
   FMainMoon->hide();
@@ -116,6 +119,8 @@ void TSysTrayIconForm::InstallDefaultSeams() {
   FSeams.ShowAboutBox = [this] {
     TAboutBox box(FScheduler.ConfigFileName(), this);
     box.SetMailAddress(QString::fromLatin1(KronolabMailAddress));
+    // The moon the tray shows, from the same control.
+    box.SetMoonPicture(MoonPictureAt(128, FMainMoon->ShadowAngle()));
     box.AddInfoPages(TInfoAdds());
     box.exec();
   };

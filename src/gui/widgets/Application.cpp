@@ -1,6 +1,10 @@
 #include "gui/widgets/Application.h"
 
 #include <QEvent>
+#include <QFontInfo>
+#include <QScreen>
+#include <QWidget>
+#include <algorithm>
 #include <stdexcept>
 
 // Q_INIT_RESOURCE must be used outside any namespace.
@@ -45,6 +49,18 @@ void ReportAppException(const std::exception &error) {
 
 QFont DesktopFont(int pixelSize) {
   QFont font = QApplication::font();
-  font.setPixelSize(pixelSize);
+  // The classic sizes are meant for a 13-pixel desktop font; a user who chose a larger one
+  // gets every size grown in proportion, never a smaller one.
+  const int desktop = QFontInfo(font).pixelSize();
+  font.setPixelSize(desktop > 13 ? (pixelSize * desktop + 6) / 13 : pixelSize);
   return font;
+}
+
+QSize StartingSize(const QWidget *window, QSize classic) {
+  QSize size = classic.expandedTo(window->minimumSizeHint());
+  if (window->hasHeightForWidth())
+    size.setHeight(std::max(size.height(), window->heightForWidth(size.width())));
+  if (const QScreen *screen = window->screen())
+    size = size.boundedTo(screen->availableGeometry().size());
+  return size;
 }

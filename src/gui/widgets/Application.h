@@ -33,6 +33,11 @@ void RegisterProgramPictures();
 // "Fehler"); without the tray program's application object it is only logged.
 void ReportAppException(const std::exception &error);
 
-// The desktop's own user-interface font (the platform theme's) at a size in pixels. Windows
-// use it instead of naming a family, so that every window shows the one font of the desktop.
+// The desktop's own user-interface font (the platform theme's) at a size in pixels, grown in
+// proportion when the desktop's font is larger than 13 pixels. Windows use it instead of
+// naming a family, so that every window shows the one font of the desktop at the user's size.
 QFont DesktopFont(int pixelSize);
+
+// Where a window starts: its classic size, larger where its controls need more room (word
+// wrapped texts included), never larger than the screen's free area.
+QSize StartingSize(const QWidget *window, QSize classic);

@@ -64,7 +64,7 @@ QString EntryString(const QString &value) {
 }
 
 [[noreturn]] void Fail(const QString &what, const QString &file) {
-  throw EInOutError(QStringLiteral("Der Autostart-Eintrag \"%1\" kann nicht %2 werden: %3")
+  throw EInOutError(QStringLiteral("Der Autostart-Eintrag „%1“ kann nicht %2 werden: %3")
                         .arg(file, what, QString::fromLocal8Bit(std::strerror(errno))));
 }
 

@@ -265,7 +265,7 @@ int LaunchProcess(const QString &folder, const QStringList &words, std::int64_t 
     if (stat(nativeFolder.constData(), &info) != 0 || !S_ISDIR(info.st_mode) ||
         access(nativeFolder.constData(), X_OK) != 0)
       throw EInOutError(
-          QStringLiteral("Der Arbeitsordner \"%1\" kann nicht geöffnet werden.").arg(folder));
+          QStringLiteral("Der Arbeitsordner „%1“ kann nicht geöffnet werden.").arg(folder));
   }
   if (words.isEmpty() || words.first().isEmpty())
     return ExecFileNotFound;

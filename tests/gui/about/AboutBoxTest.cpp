@@ -3,6 +3,7 @@
 #include "XSession.h"
 #include "gui/about/InfoAdd.h"
 #include "gui/about/SysComp.h"
+#include "gui/moon/Moon.h"
 
 #include <QApplication>
 #include <QDateTime>
@@ -58,12 +59,11 @@ TEST(AboutBox, ShowsVersionBitnessAndTheConfigurationFile) {
   EXPECT_FALSE(box.Copyright->text().isEmpty());
   // The web address gets its scheme in the hint.
   EXPECT_EQ(box.LinkLabel->toolTip(), QStringLiteral("http://kronolab.example.org"));
-  // The program icon as drawn for its size, not a small one stretched.
+  // The program icon is the moon of the day as the tray shows it, drawn for its size.
   const QPixmap icon = box.ProgramIcon->pixmap();
   EXPECT_EQ(icon.size(), QSize(128, 128));
-  EXPECT_EQ(
-      icon.toImage(),
-      QImage(QStringLiteral(":/kronolab/kronolab.png")).convertToFormat(icon.toImage().format()));
+  const QImage today = MoonPictureAt(128, TMoon().ShadowAngle());
+  EXPECT_EQ(icon.toImage(), today.convertToFormat(icon.toImage().format()));
 }
 
 TEST(AboutBox, ILettersToggleTheTimeStampAndLinksOpenThroughTheShell) {
@@ -102,13 +102,14 @@ TEST(AboutBox, TheSystemPageFillsMemoryAtOnceAndTheClockAcrossTimerEvents) {
   ASSERT_EQ(box.Notebook->currentWidget(), box.SystemPage);
   box.AboutTimerTimer();
   if (ReadMemoryStatus()) {
-    EXPECT_TRUE(box.FreeMemLabel->text().endsWith(QStringLiteral(" Mb")));
+    EXPECT_TRUE(box.FreeMemLabel->text().endsWith(QStringLiteral(" MB")));
   }
   EXPECT_TRUE(box.MhzLabel->text().isEmpty()); // one reading is no measurement
   EXPECT_FALSE(box.MhzLbLabel->isVisible());
 }
 
-TEST(SystemInfo, MemInfoGivesLoadAndFreeMemoryWithAPoint) {
+// Memory and clock in one notation, the user's: "2.453,13 MB" beside "2.893,50".
+TEST(SystemInfo, MemInfoGivesLoadAndFreeMemoryInTheLocalesNotation) {
   const auto status = ParseMemInfo(QStringLiteral("MemTotal:        8000000 kB\n"
                                                   "MemFree:          100000 kB\n"
                                                   "MemAvailable:    2000000 kB\n"
@@ -116,13 +117,13 @@ TEST(SystemInfo, MemInfoGivesLoadAndFreeMemoryWithAPoint) {
                                                   "SwapFree:         512010 kB\n"));
   ASSERT_TRUE(status);
   EXPECT_EQ(status->MemoryLoad, 75);
-  EXPECT_EQ(FreeMemText(*status), QStringLiteral("2453.13 Mb"));
+  EXPECT_EQ(FreeMemText(*status), QStringLiteral("2.453,13 MB"));
   EXPECT_FALSE(ParseMemInfo(QStringLiteral("MemTotal: 10 kB\n")));
 }
 
 TEST(SystemInfo, TheClockIsShownWithFiveSignificantDigitsInTheLocalesNotation) {
-  EXPECT_EQ(MhzText(ClockMhz(1000, 1000 + 1'446'728'500, 500'000)), QStringLiteral("2893,50"));
-  EXPECT_EQ(MhzText(ClockMhz(0, 2'000'012'345, 1'000'000)), QStringLiteral("2000,00"));
+  EXPECT_EQ(MhzText(ClockMhz(1000, 1000 + 1'446'728'500, 500'000)), QStringLiteral("2.893,50"));
+  EXPECT_EQ(MhzText(ClockMhz(0, 2'000'012'345, 1'000'000)), QStringLiteral("2.000,00"));
   EXPECT_EQ(MhzText(-1), QString());
   EXPECT_EQ(MhzText(ClockMhz(5, 5, 0)), QString());
 }

@@ -121,7 +121,7 @@ TEST_F(EditDialog, OKRefusesAZeroFrequencyAndAnEmptyActionAndStaysOpen) {
   QTest::mouseClick(dlg.OKBtn, Qt::LeftButton);
   EXPECT_TRUE(dlg.isVisible());
   ASSERT_EQ(errors.size(), 1);
-  EXPECT_EQ(errors.last(), QStringLiteral("Bei \"Frequenz\" muss der Abstand länger als 00:00:00 "
+  EXPECT_EQ(errors.last(), QStringLiteral("Bei „Frequenz“ muss der Abstand länger als 00:00:00 "
                                           "sein, sonst wird die Aktion nie ausgeführt."));
   EXPECT_EQ(QApplication::focusWidget(), dlg.FreqEdit);
 

@@ -242,7 +242,7 @@ TEST(HelpWindow, AMissingFileIsSaidInGerman) {
   EXPECT_FALSE(form.HasHelp());
   EXPECT_EQ(form.CurrentTopic(), -1);
   EXPECT_TRUE(form.Browser->toPlainText().contains(
-      QStringLiteral("Die Hilfedatei \"Kronolab.hlp\" wurde nicht gefunden.")));
+      QStringLiteral("Die Hilfedatei „Kronolab.hlp“ wurde nicht gefunden.")));
 }
 
 TEST(HelpWindow, OneWindowIsReusedAndBelongsToTheModalDialogThatAsks) {

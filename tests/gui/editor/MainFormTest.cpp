@@ -490,7 +490,7 @@ TEST_F(MainForm, AnIntervalThatCannotBeTakenKeepsTheWindowOpen) {
   EXPECT_TRUE(Form.isVisible());
   EXPECT_NE(Form.result(), QDialog::Accepted);
   ASSERT_EQ(InputErrors.size(), 1);
-  EXPECT_EQ(InputErrors[0], QStringLiteral("Das Intervall \"00:0\" ist keine Zeit der Form "
+  EXPECT_EQ(InputErrors[0], QStringLiteral("Das Intervall „00:0“ ist keine Zeit der Form "
                                            "Stunden:Minuten:Sekunden."));
   EXPECT_EQ(QApplication::focusWidget(), Form.TimerEdit());
   EXPECT_EQ(Form.Rows().size(), 1u);

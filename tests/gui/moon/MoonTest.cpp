@@ -4,6 +4,8 @@
 
 #include <QApplication>
 #include <QScreen>
+#include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <set>
 #include <utility>
@@ -207,6 +209,42 @@ TEST(LunaFormTest, OpensHalfTheScreenHighWithASquarePicture) {
   form.resize(side, side + 50);
   form.SquarePicture();
   EXPECT_EQ(form.MoonImage->width(), form.MoonImage->height());
+}
+
+// The new moon on a #202020 panel: in each row the disc's outermost opaque pixels stand out
+// at least 3:1 while the middle stays dark, in every picture a user sees: the icons, the tray
+// icon as a 22- or 24-pixel panel takes it, the no-tray window's and the about box's moons.
+TEST(MoonTest, TheNewMoonsRimStandsOutOnADarkPanelWhileTheDiscStaysDark) {
+  // The contrast ratio against #202020, as the web's accessibility guidelines measure it.
+  const auto contrast = [](QRgb c) {
+    const auto lin = [](int v) { return std::pow((v / 255.0 + 0.055) / 1.055, 2.4); };
+    return (0.2126 * lin(qRed(c)) + 0.7152 * lin(qGreen(c)) + 0.0722 * lin(qBlue(c)) + 0.05) /
+           (lin(0x20) + 0.05);
+  };
+  TMoon moon;
+  moon.SetDate(NewMoon());
+  for (const QImage &picture :
+       {moon.IconImage(16), moon.IconImage(32), moon.IconImage(64),
+        moon.GetIcon().pixmap(22).toImage(), moon.GetIcon().pixmap(24).toImage(),
+        MoonPictureAt(96, moon.ShadowAngle()), MoonPictureAt(128, moon.ShadowAngle())}) {
+    for (int y = 0; y < picture.height(); ++y) {
+      QList<int> opaque;
+      for (int x = 0; x < picture.width(); ++x)
+        if (qAlpha(picture.pixel(x, y)) == 255)
+          opaque.append(x);
+      if (opaque.size() < 6)
+        continue;
+      const auto rim = [&](int a, int b) {
+        return std::max(contrast(picture.pixel(a, y)), contrast(picture.pixel(b, y)));
+      };
+      EXPECT_GE(rim(opaque.at(0), opaque.at(1)), 3.0) << picture.width() << " row " << y;
+      EXPECT_GE(rim(opaque.last(), opaque.at(opaque.size() - 2)), 3.0)
+          << picture.width() << " row " << y;
+      if (y > picture.height() / 4 && y < picture.height() * 3 / 4) {
+        EXPECT_LT(qGray(picture.pixel(opaque.at(opaque.size() / 2), y)), 90) << picture.width();
+      }
+    }
+  }
 }
 
 } // namespace
