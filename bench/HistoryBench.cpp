@@ -53,6 +53,8 @@ void BM_HistoryCommand(benchmark::State &state) {
   const QByteArray chosen = qgetenv("KRONOLAB_BENCH_DIR");
   QTemporaryDir dir((chosen.isEmpty() ? QDir::tempPath() : QString::fromLocal8Bit(chosen)) +
                     QStringLiteral("/kronolab-bench-XXXXXX"));
+  // Kept when asked, for timing the built kronolab-cli over the same files.
+  dir.setAutoRemove(qEnvironmentVariableIsEmpty("KRONOLAB_BENCH_KEEP"));
   const QString config = dir.filePath(QStringLiteral("kronolab.ini"));
   std::vector<TActionEntry> entries;
   for (int entry = 0; entry < Entries; ++entry)
