@@ -43,6 +43,16 @@ void BM_PhaseAngle(benchmark::State &state) {
 }
 BENCHMARK(BM_PhaseAngle)->Unit(benchmark::kMicrosecond);
 
+// Looking ahead for the next change of the 64-pixel picture, from moments spread over a month.
+void BM_NextPictureChange(benchmark::State &state) {
+  TDateTime date = 46362.5;
+  for (auto _ : state) {
+    date += 0.37;
+    benchmark::DoNotOptimize(NextPictureChange(date, ms64));
+  }
+}
+BENCHMARK(BM_NextPictureChange)->Unit(benchmark::kMicrosecond);
+
 } // namespace
 
 int main(int argc, char **argv) {
