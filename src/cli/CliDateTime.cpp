@@ -22,16 +22,11 @@ bool ParseCliDateTime(QString text, TDateTime &value) {
 
 namespace {
 
-// Appends number with at least width digits, zeros in front.
-void AppendDigits(QString &text, int number, int width) {
-  char digits[12];
-  int n = 0;
-  do {
-    digits[n++] = static_cast<char>('0' + number % 10);
-    number /= 10;
-  } while (number > 0 || n < width);
-  while (n > 0)
-    text += QLatin1Char(digits[--n]);
+// Writes number with width digits, zeros in front, at text and returns the position after it.
+char16_t *PutDigits(char16_t *text, int number, int width) {
+  for (int i = width - 1; i >= 0; --i, number /= 10)
+    text[i] = static_cast<char16_t>(u'0' + number % 10);
+  return text + width;
 }
 
 } // namespace
@@ -40,24 +35,26 @@ QString CliDateTimeText(TDateTime value) {
   // A long history prints two of these a line: the fields are taken from the value itself,
   // without asking the zone, whenever the local clock shows it as it is.
   if (IsEncodableDateTime(value) && !LocalInstantsOf(value).empty()) {
-    const TDateParts date = DecodeDate(value);
-    const TTimeParts time = DecodeTime(value);
-    QString text;
-    text.reserve(23);
-    AppendDigits(text, date.Year, 4);
-    text += u'-';
-    AppendDigits(text, date.Month, 2);
-    text += u'-';
-    AppendDigits(text, date.Day, 2);
-    text += u' ';
-    AppendDigits(text, time.Hour, 2);
-    text += u':';
-    AppendDigits(text, time.Minute, 2);
-    text += u':';
-    AppendDigits(text, time.Second, 2);
-    text += u'.';
-    AppendDigits(text, time.MSec, 3);
-    return text;
+    // One taking apart for both: the date of the whole day, the time from its milliseconds.
+    const TTimeStamp stamp = DateTimeToTimeStamp(value);
+    const TDateParts date = DecodeDate(static_cast<TDateTime>(stamp.Date));
+    const TTimeParts time{stamp.Time / 3600000, stamp.Time / 60000 % 60, stamp.Time / 1000 % 60,
+                          stamp.Time % 1000};
+    char16_t text[23];
+    char16_t *at = PutDigits(text, date.Year, 4);
+    *at++ = u'-';
+    at = PutDigits(at, date.Month, 2);
+    *at++ = u'-';
+    at = PutDigits(at, date.Day, 2);
+    *at++ = u' ';
+    at = PutDigits(at, time.Hour, 2);
+    *at++ = u':';
+    at = PutDigits(at, time.Minute, 2);
+    *at++ = u':';
+    at = PutDigits(at, time.Second, 2);
+    *at++ = u'.';
+    PutDigits(at, time.MSec, 3);
+    return QString(reinterpret_cast<const QChar *>(text), 23);
   }
   // A value the clock skips reads as the time Qt moves it to, as it always has.
   const QDateTime moment = QDateTimeFromDateTime(value);

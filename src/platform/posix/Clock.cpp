@@ -49,17 +49,25 @@ public:
   void Follow() {
     const char *tz = std::getenv("TZ");
     const bool changed = !FFilled || (tz != nullptr) != FTzSet || (tz != nullptr && FTz != tz);
-    std::timespec wall{}, steady{};
-    clock_gettime(CLOCK_REALTIME, &wall);
-    clock_gettime(CLOCK_MONOTONIC, &steady);
-    const std::int64_t steadyMs = steady.tv_sec * MsPerSecond + steady.tv_nsec / 1000000;
-    const std::int64_t stepMs = wall.tv_sec * MsPerSecond + wall.tv_nsec / 1000000 - steadyMs;
-    const bool stepped = std::abs(stepMs - FStepMs) > MsPerSecond;
-    FStepMs = stepMs;
+    // The coarse clock costs next to nothing; the two precise ones that show a step of the
+    // wall clock are read once a second at most.
+    std::timespec coarse{};
+    clock_gettime(CLOCK_MONOTONIC_COARSE, &coarse);
+    const std::int64_t coarseMs = coarse.tv_sec * MsPerSecond + coarse.tv_nsec / 1000000;
     bool replaced = false;
-    if (!changed && (stepped || steadyMs >= FNextFileLookMs)) {
-      FNextFileLookMs = steadyMs + 60 * MsPerSecond;
-      replaced = FileIdentity() != FFile;
+    if (!changed && coarseMs >= FNextStepLookMs) {
+      FNextStepLookMs = coarseMs + MsPerSecond;
+      std::timespec wall{}, steady{};
+      clock_gettime(CLOCK_REALTIME, &wall);
+      clock_gettime(CLOCK_MONOTONIC, &steady);
+      const std::int64_t stepMs =
+          (wall.tv_sec - steady.tv_sec) * MsPerSecond + (wall.tv_nsec - steady.tv_nsec) / 1000000;
+      const bool stepped = std::abs(stepMs - FStepMs) > MsPerSecond;
+      FStepMs = stepMs;
+      if (stepped || coarseMs >= FNextFileLookMs) {
+        FNextFileLookMs = coarseMs + 60 * MsPerSecond;
+        replaced = FileIdentity() != FFile;
+      }
     }
     if (changed || replaced || FForgotten) {
       FTzSet = tz != nullptr;
@@ -129,6 +137,7 @@ private:
   std::string FTz;
   std::array<std::int64_t, 4> FFile{};
   std::int64_t FNextFileLookMs = 0;
+  std::int64_t FNextStepLookMs = 0;
   std::int64_t FStepMs = 0;
 };
 
@@ -164,6 +173,7 @@ std::vector<std::int64_t> InstantsOf(TZoneCache &zone, TDateTime wall) {
   std::vector<std::int64_t> instants;
   if (!IsEncodableDateTime(wall))
     return instants;
+  instants.reserve(2);
   const std::int64_t localMs = LocalMsOf(wall);
   // An instant showing wall lies within a day of localMs; the offsets a day either side are
   // those before and after any change in between.
@@ -172,7 +182,8 @@ std::vector<std::int64_t> InstantsOf(TZoneCache &zone, TDateTime wall) {
     if (zone.Offset(utcMs) == offset && (instants.empty() || instants.front() != utcMs))
       instants.push_back(utcMs);
   }
-  std::sort(instants.begin(), instants.end());
+  if (instants.size() == 2 && instants[1] < instants[0])
+    std::swap(instants[0], instants[1]);
   return instants;
 }
 
