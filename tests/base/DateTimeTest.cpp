@@ -107,8 +107,9 @@ TEST(DateTime, NowCarriesMillisecondsAndFollowsTheWallClock) {
 // Every 61st day of the calendar, leap days and its first and last day among them, decodes
 // to the date Qt's calendar gives it and encodes back to the same day.
 TEST(DateTime, DecodesEveryDayOfTheCalendarAsQtDoes) {
-  std::vector<TDateTime> days{EncodeDate(1, 1, 1), EncodeDate(9999, 12, 31), EncodeDate(2000, 2, 29),
-                              EncodeDate(1900, 3, 1), EncodeDate(1899, 12, 30) - 0.75};
+  std::vector<TDateTime> days{EncodeDate(1, 1, 1), EncodeDate(9999, 12, 31),
+                              EncodeDate(2000, 2, 29), EncodeDate(1900, 3, 1),
+                              EncodeDate(1899, 12, 30) - 0.75};
   for (TDateTime day = EncodeDate(1, 1, 1); day < EncodeDate(9999, 12, 31); day += 61)
     days.push_back(day);
   for (const TDateTime day : days) {

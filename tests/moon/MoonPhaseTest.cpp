@@ -67,7 +67,7 @@ TEST(MoonPhase, NewAndFullMoonGiveTheirAngles) {
   EXPECT_GT(NormalizeDegrees(PhaseAngle(At(2026, 3, 10))), 180);
 }
 
-// Forty moments from 1905 to 2056 with the shadow angle the series gave when it was summed
+// Forty moments from 1905 to 2046 with the shadow angle the series gave when it was summed
 // in long double (6 decimals): summed in double it agrees far below anything shown, and the
 // illuminated fraction stays within 0.0005 of the geometric one.
 TEST(MoonPhase, DoubleSeriesAgreesWithTheLongDoubleOneOverManyYears) {
