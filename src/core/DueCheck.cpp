@@ -25,7 +25,8 @@ constexpr TDateTime FirstCalendarDay = -693593;
 constexpr TDateTime EndOfCalendar = 2958466;
 
 bool InCalendar(TDateTime value) {
-  return std::isfinite(value) && value >= FirstCalendarDay && value < EndOfCalendar;
+  // NaN and the infinities fail the comparisons themselves.
+  return value >= FirstCalendarDay && value < EndOfCalendar;
 }
 
 // Whole intervals of freq from first to moment, truncated toward zero, kept finite.
