@@ -2,6 +2,7 @@
 #include "core/Scheduler.h"
 
 #include <benchmark/benchmark.h>
+#include <cmath>
 
 namespace {
 
@@ -34,6 +35,41 @@ void BM_CollectDueActionsNothingDue(benchmark::State &state) {
   state.SetItemsProcessed(state.iterations() * state.range(0));
 }
 BENCHMARK(BM_CollectDueActionsNothingDue)->Arg(10)->Arg(1000)->Arg(100000);
+
+// n entries of every kind as a user's list stands between two calls: each one's last call
+// made, its next due point hours ahead.
+std::vector<TActionEntry> IdleList(int n, TDateTime now) {
+  std::vector<TActionEntry> entries;
+  for (int i = 0; i < n; ++i) {
+    const auto kind = static_cast<TTimePoint>(i % 6);
+    // Due each day at 02:00 to 02:59, long past at now (noon).
+    TActionEntry entry = NewActionEntry(kind, std::floor(now) - 30 + (2 + (i % 60) / 60.0) / 24,
+                                        QStringLiteral("prog %1").arg(i));
+    entry.Freq = 1.0 / 24;
+    const double periods = std::floor((now - entry.FirstDate) / entry.Freq);
+    entry.LastDate = kind == tpFrequency ? entry.FirstDate + periods * entry.Freq + RunMark
+                                         : now - 0.25 + RunMark;
+    if (kind == tpOnce)
+      entry.LastDate = entry.FirstDate + RunMark;
+    entries.push_back(entry);
+  }
+  return entries;
+}
+
+// The due check of a tick at which nothing is due, through the seam's clock, as the
+// scheduler runs it between calls; range(0) entries.
+void BM_IdleDueCheck(benchmark::State &state) {
+  TScheduler scheduler;
+  const TDateTime now = 46364.5 + 10 * Second;
+  scheduler.SetActions(IdleList(static_cast<int>(state.range(0)), now));
+  for (auto _ : state) {
+    scheduler.CollectDueActions(now);
+    if (scheduler.DueList().Count() != 0)
+      state.SkipWithError("something was due");
+  }
+  state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+BENCHMARK(BM_IdleDueCheck)->Arg(20)->Arg(10000)->Unit(benchmark::kMicrosecond);
 
 // A million missed calls: one tick collects as many as it may (the rest follow later).
 void BM_CatchUpOfAMillionCalls(benchmark::State &state) {

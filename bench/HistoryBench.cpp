@@ -1,5 +1,7 @@
 // Opening the history window over a journal of 100 000 calls: the window, its filter and
 // the first page of calls, shown and painted.
+#include "cli/CliActionCommands.h"
+#include "core/Scheduler.h"
 #include "core/journal/RunJournal.h"
 #include "gui/editor/HistoryForm.h"
 #include "gui/editor/HistoryModel.h"
@@ -44,6 +46,53 @@ void BM_OpenHistoryWindow(benchmark::State &state) {
   state.counters["calls"] = static_cast<double>(journal.CallCount());
 }
 BENCHMARK(BM_OpenHistoryWindow)->Unit(benchmark::kMillisecond);
+
+// kronolab-cli history over a journal of 100 000 calls, each begun and ended, written through
+// the journal's own API beside a configuration of 20 entries; the lines go nowhere.
+void BM_HistoryCommand(benchmark::State &state) {
+  const QByteArray chosen = qgetenv("KRONOLAB_BENCH_DIR");
+  QTemporaryDir dir((chosen.isEmpty() ? QDir::tempPath() : QString::fromLocal8Bit(chosen)) +
+                    QStringLiteral("/kronolab-bench-XXXXXX"));
+  // Kept when asked, for timing the built kronolab-cli over the same files.
+  dir.setAutoRemove(qEnvironmentVariableIsEmpty("KRONOLAB_BENCH_KEEP"));
+  const QString config = dir.filePath(QStringLiteral("kronolab.ini"));
+  std::vector<TActionEntry> entries;
+  for (int entry = 0; entry < Entries; ++entry)
+    entries.push_back(NewActionEntry(tpDaily, 46300 + entry * Second,
+                                     QStringLiteral("\"Aktion %1\"").arg(entry)));
+  {
+    TScheduler scheduler;
+    scheduler.SetActions(entries);
+    scheduler.SaveConfiguration(config);
+  }
+  {
+    std::vector<const TActionEntry *> listed;
+    for (const TActionEntry &entry : entries)
+      listed.push_back(&entry);
+    const std::vector<QString> keys = EntryKeys(listed);
+    TRunJournal journal;
+    journal.Open(TRunJournal::FileNameFor(config), 46365.5);
+    std::vector<TDueCall> calls;
+    for (int k = 0; k < Calls; ++k)
+      calls.push_back({keys[static_cast<std::size_t>(k % Entries)],
+                       entries[static_cast<std::size_t>(k % Entries)].Action, k % Entries + 1,
+                       46300 + k * Second});
+    const std::vector<std::int64_t> ids = journal.RecordCalls(calls, 46365.5);
+    for (std::size_t k = 0; k < ids.size(); ++k) {
+      journal.BeginCall(ids[k], calls[k].Due + 0.2 * Second, calls[k].Action);
+      journal.FinishCall(ids[k], {TCallState::Done, 0, 0, QString(), 12});
+    }
+  }
+  for (auto _ : state) {
+    QString text;
+    QTextStream out(&text), err(stderr);
+    if (CliHistory({config}, out, err) != 0)
+      state.SkipWithError("history failed");
+    out.flush();
+    benchmark::DoNotOptimize(text.size());
+  }
+}
+BENCHMARK(BM_HistoryCommand)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

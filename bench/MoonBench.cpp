@@ -1,5 +1,6 @@
 // Cost of the moon's part of one tick: SetDate and GetIcon of the 64-pixel moon control.
 #include "gui/moon/Moon.h"
+#include "moon/MoonPhase.h"
 
 #include <QApplication>
 #include <benchmark/benchmark.h>
@@ -31,6 +32,26 @@ void BM_MoonSetDateAndNewIcon(benchmark::State &state) {
   }
 }
 BENCHMARK(BM_MoonSetDateAndNewIcon)->Unit(benchmark::kMicrosecond);
+
+// The phase series alone, as the picture's input is worked out.
+void BM_PhaseAngle(benchmark::State &state) {
+  TDateTime date = 46362.5;
+  for (auto _ : state) {
+    date += 1.0 / 86400;
+    benchmark::DoNotOptimize(PhaseAngle(date));
+  }
+}
+BENCHMARK(BM_PhaseAngle)->Unit(benchmark::kMicrosecond);
+
+// Looking ahead for the next change of the 64-pixel picture, from moments spread over a month.
+void BM_NextPictureChange(benchmark::State &state) {
+  TDateTime date = 46362.5;
+  for (auto _ : state) {
+    date += 0.37;
+    benchmark::DoNotOptimize(NextPictureChange(date, ms64));
+  }
+}
+BENCHMARK(BM_NextPictureChange)->Unit(benchmark::kMicrosecond);
 
 } // namespace
 

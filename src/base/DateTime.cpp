@@ -9,6 +9,8 @@ namespace {
 
 // Day number of 1899-12-30 in Qt's Julian day count.
 const qint64 ZeroDay = QDate(1899, 12, 30).toJulianDay();
+// 1899-12-30 is day 693 899 after 0000-03-01, where the date arithmetic counts from.
+constexpr std::int64_t DaysBeforeZeroDay = 693899;
 
 // Removes every unquoted run of the given pattern letter from a Qt date/time format,
 // with the blanks that separated it.
@@ -28,12 +30,15 @@ QString RemoveFormatLetter(const QString &format, QChar letter) {
 } // namespace
 
 bool TryEncodeDate(int year, int month, int day, TDateTime &value) {
-  if (year < 1 || year > 9999)
+  if (year < 1 || year > 9999 || month < 1 || month > 12 || day < 1 ||
+      day > DaysInMonth(year, month))
     return false;
-  const QDate date(year, month, day);
-  if (!date.isValid())
-    return false;
-  value = static_cast<double>(date.toJulianDay() - ZeroDay);
+  // Days since 0000-03-01 by 400-year cycles, as DecodeDate takes them apart.
+  const std::int64_t y = year - (month <= 2 ? 1 : 0);
+  const std::int64_t era = y / 400, yearOfEra = y % 400;
+  const std::int64_t dayOfYear = (153 * (month > 2 ? month - 3 : month + 9) + 2) / 5 + day - 1;
+  const std::int64_t dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+  value = static_cast<double>(era * 146097 + dayOfEra - DaysBeforeZeroDay);
   return true;
 }
 
@@ -67,8 +72,21 @@ TDateTime ComposeDateTime(TDateTime date, TDateTime time) {
 
 TTimeStamp DateTimeToTimeStamp(TDateTime value) {
   TTimeStamp stamp;
-  double whole = std::trunc(value);
-  double ms = std::round(std::fabs(value - whole) * MSecsPerDay);
+  double whole = 0;
+  double ms = 0;
+  if (value > -1e9 && value < 1e9) {
+    // By integer conversion, which truncates toward zero, rather than by calls into the maths
+    // library: the due check takes values apart for every entry at every tick.
+    whole = static_cast<double>(static_cast<std::int64_t>(value));
+    const double fraction = (value >= 0 ? value - whole : whole - value) * MSecsPerDay;
+    auto rounded = static_cast<std::int64_t>(fraction);
+    if (fraction - static_cast<double>(rounded) >= 0.5)
+      ++rounded; // halves away from zero, as std::round
+    ms = static_cast<double>(rounded);
+  } else {
+    whole = std::trunc(value);
+    ms = std::round(std::fabs(value - whole) * MSecsPerDay);
+  }
   if (ms >= MSecsPerDay) {
     // The fraction rounded up to the next midnight.
     whole += value >= 0 ? 1 : -1;
@@ -80,8 +98,23 @@ TTimeStamp DateTimeToTimeStamp(TDateTime value) {
 }
 
 TDateParts DecodeDate(TDateTime value) {
-  const QDate date = QDate::fromJulianDay(DateTimeToTimeStamp(value).Date + ZeroDay);
-  return {date.year(), date.month(), date.day()};
+  const std::int64_t day = DateTimeToTimeStamp(value).Date;
+  // The due check decodes dates of every entry at every tick: the calendar's own days by
+  // arithmetic on 400-year cycles of 146 097 days (counted from 0000-03-01, so that the
+  // leap day ends a year), anything beyond by Qt.
+  if (day < -693593 || day > 2958465) {
+    const QDate date = QDate::fromJulianDay(day + ZeroDay);
+    return {date.year(), date.month(), date.day()};
+  }
+  const std::int64_t z = day + DaysBeforeZeroDay;
+  const std::int64_t era = z / 146097, dayOfEra = z % 146097;
+  const std::int64_t yearOfEra =
+      (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+  const std::int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+  const std::int64_t shiftedMonth = (5 * dayOfYear + 2) / 153; // 0 = March
+  const int month = static_cast<int>(shiftedMonth < 10 ? shiftedMonth + 3 : shiftedMonth - 9);
+  return {static_cast<int>(era * 400 + yearOfEra + (month <= 2 ? 1 : 0)), month,
+          static_cast<int>(dayOfYear - (153 * shiftedMonth + 2) / 5 + 1)};
 }
 
 TTimeParts DecodeTime(TDateTime value) {
@@ -104,6 +137,10 @@ int DayOfWeek(TDateTime value) {
 }
 
 int DaysInMonth(int year, int month) {
+  if (month == 2 && year >= 1)
+    return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0 ? 29 : 28;
+  if (month >= 1 && month <= 12 && year >= 1)
+    return month == 4 || month == 6 || month == 9 || month == 11 ? 30 : 31;
   return QDate(year, month, 1).daysInMonth();
 }
 

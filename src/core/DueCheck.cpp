@@ -25,7 +25,8 @@ constexpr TDateTime FirstCalendarDay = -693593;
 constexpr TDateTime EndOfCalendar = 2958466;
 
 bool InCalendar(TDateTime value) {
-  return std::isfinite(value) && value >= FirstCalendarDay && value < EndOfCalendar;
+  // NaN and the infinities fail the comparisons themselves.
+  return value >= FirstCalendarDay && value < EndOfCalendar;
 }
 
 // Whole intervals of freq from first to moment, truncated toward zero, kept finite.
@@ -43,21 +44,48 @@ TDateTime ClampedDate(int year, int month, int day) {
 
 // The due point of a calendar kind (tpOnce ... tpYearly) in the period that holds now;
 // FirstDate itself for any other kind.
+// The calendar fields of a moment, worked out once for all entries of a tick.
+struct TDayOf {
+  TDateTime Moment = std::numeric_limits<double>::quiet_NaN();
+  TDateTime Date = 0;
+  int Weekday = 0;
+  TDateParts Parts;
+};
+
+const TDayOf &DayOfMoment(TDateTime now) {
+  thread_local TDayOf last;
+  if (!(last.Moment == now)) {
+    last.Moment = now;
+    last.Date = DateOf(now);
+    last.Weekday = DayOfWeek(now);
+    last.Parts = DecodeDate(now);
+  }
+  return last;
+}
+
 TDateTime PeriodDuePoint(const TActionEntry &entry, TDateTime now) {
-  const TDateTime timeOfDay = TimeOf(entry.FirstDate);
-  const TDateParts first = DecodeDate(entry.FirstDate);
-  const TDateParts current = DecodeDate(now);
+  // Calendar fields only where the kind needs them: this runs for every entry at every tick.
   switch (entry.TimePoint) {
   case tpOnce:
     return entry.FirstDate;
   case tpDaily:
-    return ComposeDateTime(DateOf(now), timeOfDay);
-  case tpWeekly:
-    return ComposeDateTime(DateOf(now) + (DayOfWeek(entry.FirstDate) - DayOfWeek(now)), timeOfDay);
-  case tpMonthly:
-    return ComposeDateTime(ClampedDate(current.Year, current.Month, first.Day), timeOfDay);
-  case tpYearly:
-    return ComposeDateTime(ClampedDate(current.Year, first.Month, first.Day), timeOfDay);
+    return ComposeDateTime(DayOfMoment(now).Date, TimeOf(entry.FirstDate));
+  case tpWeekly: {
+    const TDayOf &day = DayOfMoment(now);
+    return ComposeDateTime(day.Date + (DayOfWeek(entry.FirstDate) - day.Weekday),
+                           TimeOf(entry.FirstDate));
+  }
+  case tpMonthly: {
+    const TDateParts &current = DayOfMoment(now).Parts;
+    return ComposeDateTime(
+        ClampedDate(current.Year, current.Month, DecodeDate(entry.FirstDate).Day),
+        TimeOf(entry.FirstDate));
+  }
+  case tpYearly: {
+    const TDateParts first = DecodeDate(entry.FirstDate);
+    return ComposeDateTime(ClampedDate(DayOfMoment(now).Parts.Year, first.Month, first.Day),
+                           TimeOf(entry.FirstDate));
+  }
   default:
     return entry.FirstDate;
   }
@@ -367,7 +395,8 @@ void TScheduler::CollectDueActions(const TMoment &now) {
       ReportEntryFault(i + 1, entry, fault);
       continue;
     }
-    FReportedFaults.erase(&entry); // mended: a new fault is told again
+    if (!FReportedFaults.empty())
+      FReportedFaults.erase(&entry); // mended: a new fault is told again
     try {
       TDateTime t = entry.FirstDate;
       // A call flagged before this check (SuddenStart) is made whenever it comes; only a

@@ -5,6 +5,6 @@
 #include <QString>
 
 // The illuminated fraction (1 + cos i) / 2 of a shadow angle in degrees (0 to 1).
-long double IlluminatedFraction(long double shadowAngle);
+double IlluminatedFraction(double shadowAngle);
 // The German name of the phase for a shadow angle in [0, 360).
-QString MoonPhaseName(long double shadowAngle);
+QString MoonPhaseName(double shadowAngle);

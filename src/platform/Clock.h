@@ -40,6 +40,11 @@ std::vector<std::int64_t> LocalInstantsOf(TDateTime wall);
 // the clock has not shown it by then.
 std::optional<std::int64_t> LatestInstantOf(TDateTime wall, std::int64_t utcMs);
 
+// Makes the next read of the local time line ask the system for the zone again, for a caller
+// that learns of a new zone first (the desktop's time-zone setting). Changes of TZ are followed
+// anyway, and a replaced zone file within a minute or at once after a step of the clock.
+void ForgetLocalZone();
+
 // A stretch of wall-clock values the local clock skips, From included, To not.
 struct TWallGap {
   TDateTime From = 0;

@@ -65,7 +65,8 @@ public:
   ~TXList() { Clear(); }
 
   int Count() const { return static_cast<int>(FItems.size()); }
-  T *operator[](int index) const { return FItems.at(CheckedIndex(index)); }
+  // Checked once, by CheckedIndex: the due check reads every entry at every tick.
+  T *operator[](int index) const { return FItems[CheckedIndex(index)]; }
   T *Items(int index) const { return (*this)[index]; }
 
   // Appends, or inserts at the sorted position; the index, or −1 when refused as a duplicate
@@ -119,7 +120,7 @@ public:
 
 private:
   std::size_t CheckedIndex(int index) const {
-    if (index < 0 || index >= Count())
+    if (index < 0 || static_cast<std::size_t>(index) >= FItems.size())
       throw EXListError(QStringLiteral("Listenindex überschreitet das Maximum (%1)").arg(index));
     return static_cast<std::size_t>(index);
   }

@@ -103,3 +103,19 @@ TEST(DateTime, NowCarriesMillisecondsAndFollowsTheWallClock) {
   EXPECT_EQ(QDateTimeFromDateTime(At(2026, 7, 1, 8, 0, 0, 250)),
             QDateTime(QDate(2026, 7, 1), QTime(8, 0, 0, 250)));
 }
+
+// Every 61st day of the calendar, leap days and its first and last day among them, decodes
+// to the date Qt's calendar gives it and encodes back to the same day.
+TEST(DateTime, DecodesEveryDayOfTheCalendarAsQtDoes) {
+  std::vector<TDateTime> days{EncodeDate(1, 1, 1), EncodeDate(9999, 12, 31),
+                              EncodeDate(2000, 2, 29), EncodeDate(1900, 3, 1),
+                              EncodeDate(1899, 12, 30) - 0.75};
+  for (TDateTime day = EncodeDate(1, 1, 1); day < EncodeDate(9999, 12, 31); day += 61)
+    days.push_back(day);
+  for (const TDateTime day : days) {
+    const QDate expected = QDateTimeFromDateTime(day).date();
+    const TDateParts parts = DecodeDate(day);
+    ASSERT_EQ(QDate(parts.Year, parts.Month, parts.Day), expected) << day;
+    ASSERT_EQ(EncodeDate(parts.Year, parts.Month, parts.Day), DateOf(day)) << day;
+  }
+}

@@ -105,4 +105,44 @@ TEST(JournalCrash, KilledAtRandomAndRestartedTheSchedulerNeverMakesAGridPointTwi
   EXPECT_EQ(QSet<QString>(duePoints.begin(), duePoints.end()).size(), duePoints.size());
 }
 
+// A start reads every page of the journal only after a run that ended without closing it: not
+// after `run` ended by itself, but after one killed with SIGKILL; and not again after that.
+TEST(JournalCrash, TheWholeJournalIsCheckedAtStartOnlyAfterAnUncleanEnd) {
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  const QString config = dir.filePath(QStringLiteral("kronolab.ini"));
+  const QString file = dir.filePath(QStringLiteral("kronolab.sqlite"));
+  {
+    TScheduler writer;
+    writer.SetActions({EverySecond(QStringLiteral("\"Takt\""), Now(), false)});
+    writer.SetInterval(100);
+    writer.SaveConfiguration(config);
+  }
+  const auto checkedAtStart = [&file] {
+    TRunJournal journal;
+    EXPECT_TRUE(journal.Open(file, Now())) << journal.Problem().toStdString();
+    return journal.CheckedWholeFile();
+  };
+  QProcess run;
+  run.setStandardOutputFile(QProcess::nullDevice());
+  run.start(QStringLiteral(KRONOLAB_CLI_PROGRAM),
+            {QStringLiteral("run"), config, QStringLiteral("--ticks"), QStringLiteral("3")});
+  ASSERT_TRUE(run.waitForFinished(60000));
+  ASSERT_EQ(run.exitCode(), 0) << run.readAllStandardError().toStdString();
+  EXPECT_FALSE(checkedAtStart());
+
+  run.start(QStringLiteral(KRONOLAB_CLI_PROGRAM), {QStringLiteral("run"), config});
+  ASSERT_TRUE(run.waitForStarted(30000));
+  // Killed once it has the journal open: its write-ahead log is there.
+  QElapsedTimer waited;
+  waited.start();
+  while (!QFile::exists(file + QStringLiteral("-wal")) && waited.elapsed() < 60000)
+    run.waitForFinished(20);
+  ASSERT_EQ(run.state(), QProcess::Running);
+  kill(static_cast<pid_t>(run.processId()), SIGKILL);
+  ASSERT_TRUE(run.waitForFinished(30000));
+  EXPECT_TRUE(checkedAtStart());
+  EXPECT_FALSE(checkedAtStart());
+}
+
 } // namespace

@@ -1,5 +1,7 @@
 #include "moon/ShadowGeometry.h"
 
+#include "moon/MoonPhase.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -41,5 +43,32 @@ TEST(ShadowGeometry, FullMoonLeavesOnePixelAtTheLeftOfEachRow) {
   for (const auto &s : ShadowSpans(0, 7, 7, 7)) {
     EXPECT_EQ(s.FirstColumn, s.LastColumn);
     EXPECT_EQ(s.FirstColumn, 7 - HalfWidth(7, std::abs(s.Row - 7)));
+  }
+}
+
+// From 45 moments spread over two months (new and full moon among them) and for the radii of
+// the three pictures: up to the moment NextShadowChange names, less a second, the shadow stays
+// as it was (sampled each minute), and a handful of looks ahead reach its change.
+TEST(ShadowGeometry, NextShadowChangeIsNeverLateAndNeverFarEarly) {
+  const auto spans = [](TDateTime t, int r) {
+    return ShadowSpans(NormalizeDegrees(PhaseAngle(t)), 0, 0, r);
+  };
+  constexpr double Second = 1.0 / 86400;
+  for (const int r : {28, 14, 7}) {
+    for (TDateTime now = 46357.3; now < 46417; now += 1.33) {
+      const std::vector<TShadowSpan> shown = spans(now, r);
+      TDateTime next = now;
+      int looks = 0;
+      while (spans(next, r) == shown && looks < 10) {
+        const TDateTime later = NextShadowChange(next, r);
+        ASSERT_GT(later, next) << r << " " << next;
+        next = later;
+        ++looks;
+      }
+      EXPECT_LE(looks, 5) << r << " " << now;
+      EXPECT_EQ(spans(next - 1.001 * Second, r), shown) << r << " " << now;
+      for (TDateTime t = now; t < next - 1.001 * Second; t += 60 * Second)
+        ASSERT_EQ(spans(t, r), shown) << r << " " << now << " " << t;
+    }
   }
 }

@@ -78,7 +78,7 @@ void TRunJournal::Close() {
   FReadOnly = false;
 }
 
-TRunJournal::TFileCheck TRunJournal::CheckFile() {
+TRunJournal::TFileCheck TRunJournal::CheckFile(bool wholeFile) {
   const QVariant application = D->Value(QStringLiteral("PRAGMA application_id"));
   if (!application.isValid())
     return IsDamage(PrimaryCode(D->Error)) ? TFileCheck::Damaged : TFileCheck::Unreadable;
@@ -90,7 +90,9 @@ TRunJournal::TFileCheck TRunJournal::CheckFile() {
     return TFileCheck::Foreign;
   if (version > SchemaVersion)
     return TFileCheck::Newer;
-  const QVariant check = D->Value(QStringLiteral("PRAGMA quick_check"));
+  // Every page costs a read of the whole file; the entries are read at every start anyway.
+  const QVariant check = D->Value(wholeFile ? QStringLiteral("PRAGMA quick_check")
+                                            : QStringLiteral("PRAGMA quick_check(entries)"));
   if (!check.isValid())
     return IsDamage(PrimaryCode(D->Error)) ? TFileCheck::Damaged : TFileCheck::Unreadable;
   return check.toString() == u"ok" ? TFileCheck::Ours : TFileCheck::Damaged;

@@ -81,13 +81,17 @@ bool TRunJournal::ClaimPlace() {
 }
 
 bool TRunJournal::ConnectToOurs(bool firstOpen) {
+  // SQLite removes the write-ahead log when the last connection closes cleanly; one found
+  // before we connect was left by a run that ended without closing (or is still in use by a
+  // reader, where a check costs time alone). Only then can a page be half written.
+  FCheckedWholeFile = firstOpen && QFileInfo::exists(FFileName + QStringLiteral("-wal"));
   for (bool retried = false;; retried = true) {
     if (!Connect(false)) {
       Failed(PrimaryCode(D->Error), D->Error.text());
       return false;
     }
     // Checked once per run; a reopening after a failure finds the file it checked.
-    const TFileCheck check = firstOpen ? CheckFile() : TFileCheck::Ours;
+    const TFileCheck check = firstOpen ? CheckFile(FCheckedWholeFile) : TFileCheck::Ours;
     if (check == TFileCheck::Newer) {
       KeepNewerUnchanged();
       return false;

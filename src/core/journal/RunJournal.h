@@ -72,6 +72,10 @@ public:
   void Close();
 
   QString FileName() const { return FFileName; }
+  // Whether the last Open checked every page of the file: only after an unclean end (a
+  // crash, kill -9, a power loss), which the write-ahead log left beside it shows. After a
+  // clean end the small table of entries alone is checked.
+  bool CheckedWholeFile() const { return FCheckedWholeFile; }
   bool CanRead() const;
   bool CanWrite() const;
   // The last problem met, in German; empty when there was none.
@@ -172,7 +176,8 @@ private:
   bool CreateOwnFile(const QString &fileName);
   bool Connect(bool readOnly);
   void Disconnect();
-  TFileCheck CheckFile();
+  // wholeFile: every page, else the layout and the entries' table alone.
+  TFileCheck CheckFile(bool wholeFile);
   // Whether the journal's files are regular files of ours (looked at without opening them
   // blocking); what is not is set aside when setAside, otherwise refused. False with the
   // reason in FProblem when the journal cannot be opened.
@@ -222,6 +227,7 @@ private:
   bool FReported = false;
   bool FWritable = false;
   bool FReadOnly = false;
+  bool FCheckedWholeFile = false;
   std::int64_t FRetryAtMs = 0;
   // Since when another program's lock has kept writes out (0: not locked), and whether the
   // rest of this tick waits.

@@ -5,19 +5,36 @@
 #include "platform/IconSize.h"
 
 #include <QPixmap>
+#include <algorithm>
 
 TMoon::TMoon(QWidget *parent) : QLabel(parent) {
   setAlignment(Qt::AlignLeft | Qt::AlignTop);
   FMoonSize = ms64;
   FDate = Now();
   FShadowAngle = NormalizeDegrees(PhaseAngle(FDate));
+  FAngleDate = FDate;
   SetMoonSize(ms64);
 }
 
 void TMoon::SetDate(TDateTime value) {
   FDate = value;
+  // The tray moves the date on every few seconds; the phase is worked out again only once a
+  // picture can have changed.
+  if (value >= FAngleDate && value < FUnchangedUntil)
+    return;
+  // Looking ahead pays only for a clock moving on, not for a jump to another day.
+  const bool movingOn = value >= FAngleDate && value - FUnchangedUntil < 1.0 / 24;
+  FAngleDate = value;
   FShadowAngle = NormalizeDegrees(PhaseAngle(value));
+  FUnchangedUntil = movingOn
+                        ? std::min({NextPictureChange(value, ms64), NextPictureChange(value, ms32),
+                                    NextPictureChange(value, ms16)})
+                        : value;
   UpdatePicture();
+}
+
+long double TMoon::ShadowAngle() const {
+  return FAngleDate == FDate ? FShadowAngle : NormalizeDegrees(PhaseAngle(FDate));
 }
 
 void TMoon::SetMoonSize(TMoonSize size) {

@@ -29,7 +29,10 @@ public:
   // Changes the picture size (the control takes its size) and repaints.
   void SetMoonSize(TMoonSize size);
   // The normalized phase angle of Date in [0, 360): below 180 waxing, from 180 on waning.
-  long double ShadowAngle() const { return FShadowAngle; }
+  long double ShadowAngle() const;
+  // Until when the pictures of every size stay as they are at Date: moments from Date up to
+  // this one are shown without working the phase out again.
+  TDateTime PictureUnchangedUntil() const { return FUnchangedUntil; }
 
   // The shaded moon for the system's icon size. The icon stays owned by this control; a call
   // replaces it when the shadow has changed since the last one, so copy it to keep it.
@@ -47,6 +50,9 @@ private:
   TDateTime FDate = 0;
   TMoonSize FMoonSize = ms64;
   long double FShadowAngle = 0;
+  // The moment FShadowAngle belongs to, and the first moment a picture may differ from it.
+  TDateTime FAngleDate = 0;
+  TDateTime FUnchangedUntil = 0;
   QImage FBitmap;
   // What FBitmap and FIcon were made from.
   TMoonSize FBitmapSize = ms64;

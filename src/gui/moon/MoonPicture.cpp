@@ -112,6 +112,10 @@ std::vector<TShadowSpan> MoonShadowSpans(TMoonSize size, long double shadowAngle
   return ShadowSpans(shadowAngle, info.CentreX, info.CentreY, info.Radius);
 }
 
+TDateTime NextPictureChange(TDateTime now, TMoonSize size) {
+  return NextShadowChange(now, InfoOf(size).Radius);
+}
+
 const std::vector<QPoint> &MoonRimPixels(TMoonSize size) {
   static const std::array<std::vector<QPoint>, 3> rims = [] {
     std::array<std::vector<QPoint>, 3> found;

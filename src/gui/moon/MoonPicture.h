@@ -3,6 +3,7 @@
 // its pictures with this alone.
 #pragma once
 
+#include "base/DateTime.h"
 #include "moon/ShadowGeometry.h"
 
 #include <QImage>
@@ -30,6 +31,11 @@ TMoonSize MoonSizeForIcon(int edge);
 
 // The dark rows of the disc of a picture size at shadowAngle.
 std::vector<TShadowSpan> MoonShadowSpans(TMoonSize size, long double shadowAngle);
+
+// The first moment after now at which the picture of a size may differ from the one at now
+// (never more than a second late; see NextShadowChange): when a tray or window showing the moon
+// needs to look again.
+TDateTime NextPictureChange(TDateTime now, TMoonSize size);
 
 // The pixels of the disc's edge of a picture size: those of the disc beside one outside it.
 const std::vector<QPoint> &MoonRimPixels(TMoonSize size);
