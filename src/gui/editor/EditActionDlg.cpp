@@ -3,6 +3,7 @@
 #include "base/ActionEntry.h"
 #include "gui/editor/EditRules.h"
 #include "gui/editor/HelpViewer.h"
+#include "gui/editor/RunControlBox.h"
 #include "gui/widgets/Application.h"
 #include "gui/widgets/Calendar.h"
 #include "gui/widgets/RxSpinEdit.h"
@@ -23,6 +24,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QShortcut>
 #include <QStyle>
 #include <QToolButton>
 #include <algorithm>
@@ -105,6 +107,7 @@ TEditActionDlg::TEditActionDlg(QWidget *parent) : QDialog(parent) {
   DateLabel->setAlignment(Qt::AlignCenter);
 
   CreateActionControls();
+  RunControl = new TRunControlBox(this);
   Arrange();
   ChainTabOrder();
   ChooseProgramFile = [this] { return AskForProgramFile(this); };
@@ -199,8 +202,13 @@ void TEditActionDlg::ChainTabOrder() {
                             DayEdit,  MonthEdit, YearEdit};
   for (QAbstractButton *radio : FTimePoints->buttons())
     chain.append(radio);
-  chain.append(
-      {Calendar, SuddenStartBox, ActionEdit, CommandBox, OpenBtn, CancelBtn, OKBtn, HelpBtn});
+  chain.append({Calendar, SuddenStartBox, ActionEdit, CommandBox, OpenBtn});
+  chain.append(RunControl->ActiveBox());
+  for (int day = 0; day < 7; ++day)
+    chain.append(RunControl->DayBox(day));
+  chain.append({RunControl->WorkdaysBtn(), RunControl->LateBox(), RunControl->LateEdit(),
+                RunControl->IfRunningBox(), RunControl->TimeLimitBox(), RunControl->TimeLimitEdit(),
+                CancelBtn, OKBtn, HelpBtn});
   for (qsizetype i = 1; i < chain.size(); ++i)
     setTabOrder(chain.at(i - 1), chain.at(i));
 }
@@ -219,6 +227,9 @@ void TEditActionDlg::ConnectHandlers() {
   connect(Calendar, &TCalendar::Change, this, &TEditActionDlg::CalendarChange);
   // activated, not currentIndexChanged: only the user's pick writes into the text.
   connect(CommandBox, &QComboBox::activated, this, &TEditActionDlg::CommandBoxChange);
+  connect(ActionEdit, &QLineEdit::textChanged, RunControl, &TRunControlBox::SetActionText);
+  connect(new QShortcut(QKeySequence::HelpContents, this), &QShortcut::activated, this,
+          &TEditActionDlg::HelpKeyPress);
 }
 
 void TEditActionDlg::Arrange() {
@@ -264,7 +275,10 @@ void TEditActionDlg::Arrange() {
   ActionEdit->setGeometry(8, top + 16, 278, 23);
   CommandBox->setGeometry(290, top + 16, 94, 23);
   OpenBtn->setGeometry(388, top + 16, 23, 23);
-  const int buttons = top + 52;
+  // The run controls take a band of their own below the action line.
+  const int runBand = RunControl->sizeHint().height() + 5;
+  RunControl->setGeometry(8, top + 44, 402, runBand - 5);
+  const int buttons = top + 52 + runBand;
   OKBtn->setGeometry(170, buttons, 76, 26);
   CancelBtn->setGeometry(252, buttons, 76, 26);
   HelpBtn->setGeometry(334, buttons, 76, 26);
@@ -304,6 +318,7 @@ void TEditActionDlg::TimePointsGroupClick() {
   FreqEdit->setVisible(frequency);
   FreqEditLabel->setVisible(FreqEdit->isVisibleTo(this));
   AllCallsBox->setVisible(FreqEdit->isVisibleTo(this));
+  RunControl->SetTimePoint(TimePointIndex());
   UpdateDateLabel();
 }
 
@@ -392,6 +407,12 @@ void TEditActionDlg::HelpBtnClick() {
     ShowHelp(HelpContext);
 }
 
+void TEditActionDlg::HelpKeyPress() {
+  const int topic = RunControl->HelpTopicOf(focusWidget());
+  if (ShowHelp)
+    ShowHelp(topic != 0 ? topic : HelpContext);
+}
+
 bool TEditActionDlg::CheckInput() {
   // A number still being typed into a date field counts as typed: the date shown is saved.
   for (TRxSpinEdit *edit : {YearEdit, MonthEdit, DayEdit})
@@ -413,6 +434,9 @@ bool TEditActionDlg::CheckInput() {
                                              "höchstens %2 Zeichen.")
                                   .arg(length)
                                   .arg(MaxActionLength));
+  QWidget *runField = nullptr;
+  if (const QString why = RunControl->CheckInput(&runField); !why.isEmpty())
+    return refuse(runField, why);
   return true;
 }
 

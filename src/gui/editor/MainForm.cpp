@@ -79,7 +79,7 @@ void TMainForm::BuildControls() {
   setMinimumSize(ClientWidth - 120, 330);
 
   FActionsGrid = new TStringAlignGrid(this);
-  FActionsGrid->SetColCount(4);
+  FActionsGrid->SetColCount(5);
   FActionsGrid->SetRowCount(2);
   FActionsGrid->SetColWidth(ColAction, ActionWidth);
   FActionsGrid->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -112,6 +112,7 @@ void TMainForm::BuildControls() {
 
   // The classic three headers are written when the window is shown.
   FActionsGrid->SetCell(ColNextRun, 0, QStringLiteral("Nächste Ausführung"));
+  FActionsGrid->SetCell(ColActive, 0, QStringLiteral("Aktiv"));
   FTimerEdit->SetText(MsToTimeText(1000));
   FitColumns();
 }
@@ -220,6 +221,22 @@ void TMainForm::ConnectRowMenu() {
   connect(FRunNowItem, &QAction::triggered, this, Guard(&TMainForm::RunNowBtnClick));
   connect(FEditItem, &QAction::triggered, this, Guard(&TMainForm::EditBtnClick));
   connect(FHistoryItem, &QAction::triggered, this, Guard(&TMainForm::HistoryBtnClick));
+  FRowMenu->addSeparator();
+  FActiveItem = FRowMenu->addAction(QStringLiteral("&Aktiv"));
+  FActiveItem->setCheckable(true);
+  connect(FActiveItem, &QAction::triggered, this, [this](bool checked) {
+    Guarded([this, checked] { SetRowActive(FActionsGrid->Row(), checked); });
+  });
+  // A click on a row's check box: only that writes the check itself (the grid's copies of
+  // rows move texts and values, never the check); ShowActiveState writes what the entry holds.
+  connect(FActionsGrid->model(), &QAbstractItemModel::dataChanged, this,
+          [this](const QModelIndex &cell, const QModelIndex &, const QList<int> &roles) {
+            const TRowEntryPtr entry = RowEntry(cell.row() + 1);
+            const bool checked = cell.data(Qt::CheckStateRole).toInt() == Qt::Checked;
+            if (cell.column() == ColActive && roles.contains(Qt::CheckStateRole) && entry &&
+                checked != entry->Row.Entry.Active)
+              Guarded([this, cell, checked] { SetRowActive(cell.row() + 1, checked); });
+          });
   FActionsGrid->setContextMenuPolicy(Qt::CustomContextMenu);
   connect(FActionsGrid, &QWidget::customContextMenuRequested, this, [this](const QPoint &at) {
     const QModelIndex cell = FActionsGrid->indexAt(at);
@@ -229,6 +246,8 @@ void TMainForm::ConnectRowMenu() {
     const bool entry = RowEntry(cell.row() + 1) != nullptr;
     FRunNowItem->setEnabled(entry && FSeams.RunNow);
     FHistoryItem->setEnabled(entry);
+    FActiveItem->setEnabled(entry);
+    FActiveItem->setChecked(entry && RowEntry(cell.row() + 1)->Row.Entry.Active);
     FRowMenu->popup(FActionsGrid->viewport()->mapToGlobal(at));
   });
 }
@@ -262,7 +281,10 @@ void TMainForm::FitColumns() {
   FActionsGrid->SetColWidth(ColTimePoint, timePointWidth);
   FActionsGrid->SetColWidth(ColTime, timeWidth);
   FActionsGrid->SetColWidth(ColNextRun, nextRunWidth);
-  resize(ClientWidth + (timePointWidth - TimePointWidth) + (timeWidth - TimeWidth) + nextRunWidth,
+  const int activeWidth = FActionsGrid->horizontalHeader()->sectionSizeHint(ColActive);
+  FActionsGrid->SetColWidth(ColActive, activeWidth);
+  resize(ClientWidth + (timePointWidth - TimePointWidth) + (timeWidth - TimeWidth) + nextRunWidth +
+             activeWidth,
          ClientHeight);
 }
 
@@ -324,10 +346,10 @@ void TMainForm::showEvent(QShowEvent *event) {
 }
 
 void TMainForm::FormResize() {
-  // Our fourth column keeps its width; the action column takes what is left.
-  const int width = FActionsGrid->ClientWidth() - 4 * FActionsGrid->GridLineWidth() -
+  // Our columns keep their widths; the action column takes what is left.
+  const int width = FActionsGrid->ClientWidth() - 5 * FActionsGrid->GridLineWidth() -
                     FActionsGrid->ColWidths(ColTimePoint) - FActionsGrid->ColWidths(ColTime) -
-                    FActionsGrid->ColWidths(ColNextRun);
+                    FActionsGrid->ColWidths(ColNextRun) - FActionsGrid->ColWidths(ColActive);
   if (width > 0)
     FActionsGrid->SetColWidth(ColAction, width);
 }
