@@ -228,6 +228,7 @@ void TEditActionDlg::ConnectHandlers() {
   // activated, not currentIndexChanged: only the user's pick writes into the text.
   connect(CommandBox, &QComboBox::activated, this, &TEditActionDlg::CommandBoxChange);
   connect(ActionEdit, &QLineEdit::textChanged, RunControl, &TRunControlBox::SetActionText);
+  connect(RunControl, &TRunControlBox::WeekdaysChanged, this, &TEditActionDlg::UpdateDateLabel);
   connect(new QShortcut(QKeySequence::HelpContents, this), &QShortcut::activated, this,
           &TEditActionDlg::HelpKeyPress);
 }
@@ -305,8 +306,9 @@ void TEditActionDlg::SetLastRunVisible(bool visible) {
 }
 
 void TEditActionDlg::UpdateDateLabel() {
-  DateLabel->setText(
-      TimePointText(static_cast<TTimePoint>(TimePointIndex()), Calendar->CalendarDate()));
+  DateLabel->setText(TimePointText(static_cast<TTimePoint>(TimePointIndex()),
+                                   Calendar->CalendarDate(),
+                                   RunControl ? RunControl->Weekdays() : AllWeekdays));
 }
 
 void TEditActionDlg::FormShow() {

@@ -90,7 +90,7 @@ public:
   // typed in are taken first, so the calendar holds the date shown.
   bool CheckInput();
 
-  // DateLabel := the time-point text of the selected kind and the calendar date.
+  // DateLabel := the time-point text of the selected kind, the calendar date and the weekdays.
   void UpdateDateLabel();
 
   // Event handlers.

@@ -263,7 +263,9 @@ void TMainForm::FitColumns() {
   // Every text the first column can show: the kinds' names, a date, the longest day of the
   // month, and each weekday and month name of the locale.
   const TDateTime sunday = EncodeDate(2028, 1, 2);
-  QStringList timePoints = {TimePointText(tpFrequency, sunday), TimePointText(tpDaily, sunday),
+  // The longest daily text names four single days.
+  QStringList timePoints = {TimePointText(tpFrequency, sunday),
+                            TimePointText(tpDaily, sunday, 0x55),
                             TimePointText(tpOnce, EncodeDate(2028, 12, 28)),
                             TimePointText(tpMonthly, EncodeDate(2028, 12, 28))};
   for (int day = 0; day < 7; ++day)

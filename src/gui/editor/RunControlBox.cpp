@@ -116,6 +116,8 @@ void TRunControlBox::ConnectHandlers() {
     for (std::size_t day = 0; day < FDayBoxes.size(); ++day)
       FDayBoxes[day]->setChecked(day < 5);
   });
+  for (QCheckBox *box : FDayBoxes)
+    connect(box, &QCheckBox::toggled, this, &TRunControlBox::WeekdaysChanged);
   for (QCheckBox *box : {FLateBox, FTimeLimitBox})
     connect(box, &QCheckBox::toggled, this, &TRunControlBox::UpdateEnabled);
   for (TMaskTimeEdit *field : {FLateEdit, FTimeLimitEdit})

@@ -61,6 +61,10 @@ public:
   // The weekday mask the boxes show.
   std::uint8_t Weekdays() const;
 
+signals:
+  // A weekday box was checked or cleared (the dialog's date text names the days).
+  void WeekdaysChanged();
+
 private:
   void CreateControls();
   void Arrange();

@@ -4,11 +4,13 @@
 #include "TestHelpers.h"
 #include "gui/editor/MainForm.h"
 #include "gui/editor/RunControlBox.h"
+#include "gui/widgets/Calendar.h"
 #include "gui/widgets/StringAlignGrid.h"
 #include "gui/widgets/TimeEdit.h"
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
@@ -115,6 +117,9 @@ TEST_F(RunControlDialog, EveryControlIsTakenIntoTheEntryAndShownAgain) {
       EXPECT_EQ(box.IfRunningBox()->isEnabled(), c.ProgramOpen);
       EXPECT_EQ(box.TimeLimitBox()->isEnabled(), c.ProgramOpen);
       c.Use(box);
+      // The date text names the days as they are chosen ("Täglich Mo–Fr").
+      EXPECT_EQ(dialog.DateLabel->text(),
+                TimePointText(c.Kind, dialog.Calendar->CalendarDate(), c.Weekdays));
       EXPECT_TRUE(dialog.CheckInput());
     };
     Form.ActionsGridDblClick();
