@@ -297,7 +297,8 @@ void TMainForm::HistoryBtnClick() {
   std::vector<THistoryAction> actions;
   for (int row = 1; row < FActionsGrid->RowCount(); ++row)
     if (const TRowEntryPtr entry = RowEntry(row))
-      actions.push_back({row, entry->Row.Entry.Action, entry->Row.JournalId});
+      actions.push_back(
+          {row, entry->Row.Entry.Action, entry->Row.JournalId, entry->Row.Entry.Active});
   THistoryForm form(FSeams.Journal, this);
   form.SetActions(actions);
   if (const TRowEntryPtr entry = RowEntry(FActionsGrid->Row()))

@@ -2,6 +2,7 @@
 // again, its refusals and F1 topics, and the editor's "Aktiv" column and row menu.
 #include "EditDialogFixture.h"
 #include "TestHelpers.h"
+#include "gui/editor/HistoryForm.h"
 #include "gui/editor/MainForm.h"
 #include "gui/editor/RunControlBox.h"
 #include "gui/widgets/Calendar.h"
@@ -237,6 +238,14 @@ TEST_F(ActiveColumn, SwitchesEntriesOnAndOffAndStartsThemFromNow) {
   EXPECT_FALSE(Entry(1).Active);
   EXPECT_EQ(Entry(1).StartFrom, 0);
   EXPECT_EQ(Check(1)->checkState(), Qt::Unchecked);
+  // "Verlauf" names the action that is off.
+  QStringList named;
+  Form.Seams().ExecHistory = [&named](THistoryForm &form) {
+    for (int i = 1; i < form.ActionFilter->count(); ++i)
+      named.append(form.ActionFilter->itemText(i));
+  };
+  Form.HistoryBtnClick();
+  EXPECT_EQ(named, (QStringList{QStringLiteral("1: a (ausgeschaltet)"), QStringLiteral("2: b")}));
 
   // Deleting row 1 moves row 2 up with its own check.
   Form.DeleteBtnClick();
