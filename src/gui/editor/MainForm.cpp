@@ -18,6 +18,7 @@
 #include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeySequence>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
@@ -224,8 +225,16 @@ void TMainForm::ConnectRowMenu() {
   FRowMenu->addSeparator();
   FActiveItem = FRowMenu->addAction(QStringLiteral("&Aktiv"));
   FActiveItem->setCheckable(true);
-  connect(FActiveItem, &QAction::triggered, this, [this](bool checked) {
-    Guarded([this, checked] { SetRowActive(FActionsGrid->Row(), checked); });
+  // The grid's Space switches the selected row as well; the menu's check may be stale then, so
+  // the entry says which way.
+  FActiveItem->setShortcut(QKeySequence(Qt::Key_Space));
+  FActiveItem->setShortcutContext(Qt::WidgetShortcut);
+  FActionsGrid->addAction(FActiveItem);
+  connect(FActiveItem, &QAction::triggered, this, [this] {
+    Guarded([this] {
+      if (const TRowEntryPtr entry = RowEntry(FActionsGrid->Row()))
+        SetRowActive(FActionsGrid->Row(), !entry->Row.Entry.Active);
+    });
   });
   // A click on a row's check box: only that writes the check itself (the grid's copies of
   // rows move texts and values, never the check); ShowActiveState writes what the entry holds.
