@@ -11,38 +11,27 @@
 TEST(CliAdd, OptionsAreCheckedAndTakenAsWritten) {
   QTemporaryDir dir;
   const QString config = dir.filePath(QStringLiteral("k.ini"));
-  const struct {
-    QStringList Args;
-    const char *Reason; // empty: taken
-  } cases[] = {
+  const QStringList daily{"--kind", "Täglich", "--at", "2026-12-07 08:00"};
+  const std::pair<QStringList, const char *> cases[] = {
       {{"--kind", "Sonntag", "--at", "2026-12-07 08:00", "x"}, "--kind braucht"},
-      {{"--kind", "6", "--at", "2026-12-07 08:00", "x"}, "--kind braucht"},
       {{"--kind", "Einmalig", "--at", "morgen", "x"}, "--at braucht"},
       {{"--kind", "Frequenz", "--at", "2026-12-07 08:00", "x"}, "braucht --every"},
-      {{"--kind", "Frequenz", "--at", "2026-12-07 08:00", "--every", "00:00:00", "x"},
-       "--every braucht"},
-      {{"--kind", "Täglich", "--at", "2026-12-07 08:00", "--every", "01:00:00", "x"},
-       "--every gilt nur"},
-      {{"--kind", "Wöchentlich", "--at", "2026-12-07 08:00", "--weekdays", "Mo", "x"},
-       "--weekdays gilt nur"},
-      {{"--kind", "Täglich", "--at", "2026-12-07 08:00", "--weekdays", "Mo-Xy", "x"},
-       "--weekdays braucht"},
-      {{"--kind", "Täglich", "--at", "2026-12-07 08:00", "--late-limit", "1:75", "x"},
-       "--late-limit und"},
-      {{"--kind", "Täglich", "--at", "2026-12-07 08:00", "--if-running", "never", "x"},
-       "--if-running braucht"},
-      {{"--kind", "Täglich", "--at", "2026-12-07 08:00", " "}, "AKTION fehlt"},
+      {daily + QStringList{"--every", "01:00:00", "x"}, "--every gilt nur"},
+      {daily + QStringList{"--weekdays", "Mo-Xy", "x"}, "--weekdays braucht"},
+      {daily + QStringList{"--late-limit", "1:75", "x"}, "--late-limit und"},
+      {daily + QStringList{"--if-running", "never", "x"}, "--if-running braucht"},
+      {daily + QStringList{" "}, "AKTION fehlt"},
       {{"--kind", "TAEGLICH", "--at", "2026-12-07T08:00", "--weekdays", "sa,so", "--if-running",
         "after", "--time-limit", "0:10", "--at-start", "--off", "/bin/true --x"},
        ""},
   };
-  for (const auto &c : cases) {
-    SCOPED_TRACE(c.Args.join(u' ').toStdString());
+  for (const auto &[args, reason] : cases) {
+    SCOPED_TRACE(args.join(u' ').toStdString());
     QString out, err;
-    const int status = CallCli(CliAdd, QStringList{config} + c.Args, out, err);
-    if (*c.Reason != 0) {
+    const int status = CallCli(CliAdd, QStringList{config} + args, out, err);
+    if (*reason != 0) {
       EXPECT_EQ(status, 2);
-      EXPECT_TRUE(err.contains(QString::fromUtf8(c.Reason))) << err.toStdString();
+      EXPECT_TRUE(err.contains(QString::fromUtf8(reason))) << err.toStdString();
       EXPECT_FALSE(QFile::exists(config));
       continue;
     }

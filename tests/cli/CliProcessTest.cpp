@@ -505,67 +505,60 @@ std::vector<TActionEntry> EntriesOf(const QString &config) {
 
 } // namespace
 
-// add, disable, enable, run-now and remove while kronolab-cli run holds the file: each is
-// applied by the runner, which saves at once, and nothing is lost at its end; without a runner
-// the file is changed directly; wrong usage and numbers are 2 with a German reason.
+// add, disable, enable, run-now and remove while kronolab-cli run or the tray program holds the
+// file: each is applied by the holder, which saves at once, and nothing is lost at its end;
+// without a holder the file is changed directly; a number no entry has is 2 with its reason.
 TEST_F(CliProcess, ListCommandsGoThroughTheRunningSchedulerOrToTheFile) {
-  WriteBytes(Config, Configuration({Ready}));
-  QProcess *holder = Start({QStringLiteral("run"), Config}, Environment);
-  QByteArray seen;
-  ASSERT_TRUE(WaitForOutput(holder, "bereit", seen)) << seen.toStdString();
+  const QString mark = Dir.filePath(QStringLiteral("gestartet"));
+  const auto waitForMark = [&] {
+    QElapsedTimer waited;
+    waited.start();
+    while (!QFileInfo::exists(mark) && waited.elapsed() < 60000)
+      QThread::msleep(10);
+    return QFileInfo::exists(mark);
+  };
   const auto cli = [&](const QStringList &args, int status, const QByteArray &out = {}) {
     QProcess *process = nullptr;
-    Run(process, args);
+    Run(process, QStringList{args.front(), Config} + args.mid(1));
     const QByteArray error = process->readAllStandardError();
     EXPECT_EQ(process->exitCode(), status) << args.join(u' ').toStdString() << error.data();
     EXPECT_EQ(process->readAllStandardOutput(), out) << args.join(u' ').toStdString();
     return QString::fromUtf8(error);
   };
-  cli({QStringLiteral("add"), Config, QStringLiteral("--kind"), QStringLiteral("täglich"),
-       QStringLiteral("--at"), QStringLiteral("2026-12-01 08:00"), QStringLiteral("--weekdays"),
-       QStringLiteral("Mo-Fr"), QStringLiteral("--late-limit"), QStringLiteral("1:00:00"),
-       QStringLiteral("\"Guten Morgen\"")},
-      0, "2\n");
-  std::vector<TActionEntry> entries = EntriesOf(Config);
-  ASSERT_EQ(entries.size(), 2u);
-  EXPECT_EQ(entries[1].TimePoint, tpDaily);
-  EXPECT_EQ(entries[1].Weekdays, 0x1F);
-  EXPECT_EQ(entries[1].LateLimitMs, 3600000);
-  EXPECT_EQ(entries[1].IfRunning, irSkip);
-  const TDateTime added = entries[1].StartFrom;
-  EXPECT_GT(added, 46000);
-  cli({QStringLiteral("disable"), Config, QStringLiteral("2")}, 0);
-  EXPECT_FALSE(EntriesOf(Config)[1].Active);
-  cli({QStringLiteral("enable"), Config, QStringLiteral("2")}, 0);
-  EXPECT_TRUE(EntriesOf(Config)[1].Active);
-  EXPECT_GE(EntriesOf(Config)[1].StartFrom, added);
-  cli({QStringLiteral("run-now"), Config, QStringLiteral("1")}, 0);
-  seen.clear();
-  EXPECT_TRUE(WaitForOutput(holder, "bereit", seen)) << seen.toStdString();
-  cli({QStringLiteral("remove"), Config, QStringLiteral("1")}, 0);
-  EXPECT_TRUE(cli({QStringLiteral("remove"), Config, QStringLiteral("5")}, 2)
-                  .contains(QStringLiteral("keine Aktion Nr. 5")));
-  EXPECT_TRUE(
-      cli({QStringLiteral("add"), Config, QStringLiteral("--kind"), QStringLiteral("Sonntag"),
-           QStringLiteral("--at"), QStringLiteral("2026-12-01 08:00"), QStringLiteral("x")},
-          2)
-          .contains(QStringLiteral("--kind braucht")));
-  kill(static_cast<pid_t>(holder->processId()), SIGTERM);
-  ASSERT_TRUE(holder->waitForFinished(30000));
-  entries = EntriesOf(Config);
-  ASSERT_EQ(entries.size(), 1u);
-  EXPECT_EQ(entries[0].Action.Text(), QStringLiteral("\"Guten Morgen\""));
-
-  // Without a runner: the file itself, under the lock.
-  cli({QStringLiteral("disable"), Config, QStringLiteral("1")}, 0);
+  QProcessEnvironment tray = Environment;
+  tray.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+  for (const bool byTray : {false, true}) {
+    SCOPED_TRACE(byTray ? "tray" : "run");
+    QFile::remove(mark);
+    WriteBytes(Config, Configuration({AtStart(QStringLiteral("/usr/bin/touch ") + mark)}));
+    QProcess *holder = byTray ? Start({Config}, tray, QStringLiteral(KRONOLAB_PROGRAM))
+                              : Start({QStringLiteral("run"), Config}, Environment);
+    ASSERT_TRUE(waitForMark()) << "the first tick never came";
+    cli({"add", "--kind", "täglich", "--at", "2026-12-01 08:00", "--weekdays", "Mo-Fr",
+         "--late-limit", "1:00:00", "\"Guten Morgen\""},
+        0, "2\n");
+    const TActionEntry added = EntriesOf(Config).at(1);
+    EXPECT_EQ(added.TimePoint, tpDaily);
+    EXPECT_EQ(added.Weekdays, 0x1F);
+    EXPECT_EQ(added.LateLimitMs, 3600000);
+    EXPECT_EQ(added.IfRunning, irSkip);
+    EXPECT_GT(added.StartFrom, 46000);
+    cli({"disable", "2"}, 0);
+    EXPECT_FALSE(EntriesOf(Config).at(1).Active);
+    cli({"enable", "2"}, 0);
+    EXPECT_TRUE(EntriesOf(Config).at(1).Active);
+    EXPECT_GE(EntriesOf(Config).at(1).StartFrom, added.StartFrom);
+    QFile::remove(mark);
+    cli({"run-now", "1"}, 0);
+    EXPECT_TRUE(waitForMark());
+    cli({"remove", "1"}, 0);
+    EXPECT_TRUE(cli({"remove", "5"}, 2).contains(QStringLiteral("keine Aktion Nr. 5")));
+    kill(static_cast<pid_t>(holder->processId()), SIGTERM);
+    ASSERT_TRUE(holder->waitForFinished(30000));
+    ASSERT_EQ(EntriesOf(Config).size(), 1u);
+    EXPECT_EQ(EntriesOf(Config)[0].Action.Text(), QStringLiteral("\"Guten Morgen\""));
+  }
+  // Without a holder: the file itself, under the lock.
+  cli({"disable", "1"}, 0);
   EXPECT_FALSE(EntriesOf(Config)[0].Active);
-  const QString fresh = Dir.filePath(QStringLiteral("neu.ini"));
-  cli({QStringLiteral("add"), fresh, QStringLiteral("--kind"), QStringLiteral("0"),
-       QStringLiteral("--at"), QStringLiteral("2026-12-01 08:00:30"), QStringLiteral("--every"),
-       QStringLiteral("00:15:00"), QStringLiteral("--off"), QStringLiteral("/bin/true")},
-      0, "1\n");
-  entries = EntriesOf(fresh);
-  ASSERT_EQ(entries.size(), 1u);
-  EXPECT_NEAR(entries[0].Freq, 15.0 / 1440, 1e-12);
-  EXPECT_FALSE(entries[0].Active);
 }

@@ -184,9 +184,6 @@ TEST_F(Configuration, RunControlKeysAreWrittenOnlyWhenNotDefaultAndAfterAction) 
   FScheduler.SaveConfiguration(Path());
   EXPECT_EQ(ReadBytes(Path()), head + "\r\n");
   const TActionEntry plain = *FScheduler.ActionList()[0];
-  EXPECT_TRUE(plain.Active);
-  EXPECT_EQ(plain.Weekdays, AllWeekdays);
-  EXPECT_EQ(plain.IfRunning, irParallel);
 
   WriteBytes(Path(), head + keys + "\r\n");
   TScheduler loaded;

@@ -423,142 +423,56 @@ TEST_F(DueCheck, NextDuePointShowsWhatTheNextTicksWillDo) {
 
 // At Monday 2026-12-07 11:45: an entry switched off, one not on Mondays and calls too late are
 // not made (the late ones are listed, one per entry); a start-up call is never too late; what
-// NextDuePoint shows before and after the tick is what the ticks do.
+// NextDuePoint shows before and after the tick is what the ticks do. Times in hours from Monday
+// 00:00 (-1: never), flags a = AllCalls, o = off, s = flagged at start.
 TEST_F(DueCheck, RunControlLeavesOutWhatIsOffNotOnItsDayOrTooLate) {
-  const TDateTime now = At(2026, 12, 7, 11, 45), eight = At(2026, 11, 2, 8);
-  const TDateTime monday = At(2026, 12, 7), tuesday8 = At(2026, 12, 8, 8);
+  const TDateTime monday = At(2026, 12, 7), now = monday + 11.75 * Hour;
   const struct {
     TTimePoint Kind;
-    TDateTime First, Last;
-    double Freq;
-    bool AllCalls, Active, Sudden;
+    double First, Last, Freq;
+    const char *Flags;
     std::uint8_t Days;
-    std::int64_t LateMs;
-    std::vector<double> Calls; // hours of Monday
-    double Late;               // hour of Monday; -1: none
-    TDateTime NextBefore, NextAfter;
+    int LateMinutes;
+    std::vector<double> Calls;
+    double Late, NextBefore, NextAfter;
   } cases[] = {
-      {tpDaily,
-       eight,
-       monday - 3 + 8 * Hour,
-       0,
-       false,
-       true,
-       false,
-       0x1F,
-       0,
-       {8},
-       -1,
-       monday + 8 * Hour,
-       tuesday8},
-      {tpDaily,
-       eight,
-       monday - 1 + 8 * Hour,
-       0,
-       false,
-       true,
-       false,
-       0x60,
-       0,
-       {},
-       -1,
-       At(2026, 12, 12, 8),
-       At(2026, 12, 12, 8)},
-      {tpDaily, eight, eight, 0, false, false, true, AllWeekdays, 0, {}, -1, 0, 0},
-      {tpDaily,
-       eight,
-       eight,
-       0,
-       false,
-       true,
-       false,
-       AllWeekdays,
-       3600000,
-       {},
-       8,
-       tuesday8,
-       tuesday8},
-      {tpDaily,
-       eight,
-       eight,
-       0,
-       false,
-       true,
-       true,
-       AllWeekdays,
-       3600000,
-       {8},
-       -1,
-       monday + 8 * Hour,
-       tuesday8},
-      {tpFrequency,
-       monday,
-       monday,
-       Hour,
-       true,
-       true,
-       false,
-       AllWeekdays,
-       7200000,
-       {10, 11},
-       9,
-       monday + 10 * Hour,
-       monday + 12 * Hour},
-      {tpFrequency,
-       monday,
-       monday + 5 * Hour + RunMark,
-       Hour,
-       false,
-       true,
-       false,
-       AllWeekdays,
-       1800000,
-       {},
-       11,
-       monday + 12 * Hour,
-       monday + 12 * Hour},
-      {tpOnce,
-       monday + 11 * Hour,
-       monday + 11 * Hour - 0.1,
-       0,
-       false,
-       true,
-       false,
-       AllWeekdays,
-       1800000,
-       {},
-       11,
-       0,
-       0},
+      {tpDaily, -832, -64, 0, "", 0x1F, 0, {8}, -1, 8, 32},
+      {tpDaily, -832, -16, 0, "", 0x60, 0, {}, -1, 128, 128},
+      {tpDaily, -832, -832, 0, "os", AllWeekdays, 0, {}, -1, -1, -1},
+      {tpDaily, -832, -832, 0, "", AllWeekdays, 60, {}, 8, 32, 32},
+      {tpDaily, -832, -832, 0, "s", AllWeekdays, 60, {8}, -1, 8, 32},
+      {tpFrequency, 0, 0, 1, "a", AllWeekdays, 120, {10, 11}, 9, 10, 12},
+      {tpFrequency, 0, 5, 1, "", AllWeekdays, 30, {}, 11, 12, 12},
+      {tpOnce, 11, 8.6, 0, "", AllWeekdays, 30, {}, 11, -1, -1},
   };
+  const auto at = [&](double hours) { return hours < 0 && hours > -2 ? 0 : monday + hours * Hour; };
   std::vector<TActionEntry *> entries;
   for (const auto &c : cases) {
-    TActionEntry *entry = Add(c.Kind, c.First, c.Last, c.Freq, c.AllCalls);
-    entry->Active = c.Active;
-    entry->DueFlag = c.Sudden;
+    const QByteArray flags(c.Flags);
+    TActionEntry *entry =
+        Add(c.Kind, at(c.First), at(c.Last) + RunMark, c.Freq * Hour, flags.contains('a'));
+    entry->Active = !flags.contains('o');
+    entry->DueFlag = flags.contains('s');
     entry->Weekdays = c.Days;
-    entry->LateLimitMs = c.LateMs;
+    entry->LateLimitMs = c.LateMinutes * 60000;
     entries.push_back(entry);
   }
   for (std::size_t i = 0; i < entries.size(); ++i)
-    EXPECT_NEAR(TScheduler::NextDuePoint(*entries[i], now), cases[i].NextBefore, MsTolerance)
+    EXPECT_NEAR(TScheduler::NextDuePoint(*entries[i], now), at(cases[i].NextBefore), MsTolerance)
         << "case " << i;
   const std::vector<TCall> calls = Tick(now);
   for (std::size_t i = 0; i < entries.size(); ++i) {
     SCOPED_TRACE(testing::Message() << "case " << i);
-    std::vector<double> hours;
+    std::vector<double> hours, late;
     for (const TCall &call : calls)
       if (call.Entry == entries[i])
         hours.push_back(std::round((call.DuePoint - monday) / Hour));
-    EXPECT_EQ(hours, cases[i].Calls);
-    double late = -1;
     for (const TLateCall &call : Scheduler.LateCalls())
-      if (call.Entry == entries[i]) {
-        EXPECT_EQ(late, -1); // one record per entry
-        late = std::round((call.Due - monday) / Hour);
-      }
-    EXPECT_EQ(late, cases[i].Late);
-    EXPECT_NEAR(TScheduler::NextDuePoint(*entries[i], now), cases[i].NextAfter, MsTolerance);
+      if (call.Entry == entries[i])
+        late.push_back(std::round((call.Due - monday) / Hour));
+    EXPECT_EQ(hours, cases[i].Calls);
+    EXPECT_EQ(late, cases[i].Late < 0 ? std::vector<double>{} : std::vector{cases[i].Late});
+    EXPECT_NEAR(TScheduler::NextDuePoint(*entries[i], now), at(cases[i].NextAfter), MsTolerance);
   }
   EXPECT_TRUE(Tick(now + Minute).empty());
   EXPECT_TRUE(Scheduler.LateCalls().empty());
