@@ -20,20 +20,18 @@
 
 namespace {
 
-// A function: a namespace constant would be computed before the date functions can work.
-TDateTime FixedNow() {
-  return At(2026, 12, 8, 9, 5, 3);
-}
 constexpr std::int64_t Hour = 3600000;
 
 // An editor on entries whose dialog the test fills; the clock stands at FixedNow().
 struct RunControl : ::testing::Test {
+  // A function: a namespace constant would be computed before the date functions can work.
+  static TDateTime FixedNow() { return At(2026, 12, 8, 9, 5, 3); }
   RunControl() {
     Form.Seams().Now = [] { return FixedNow(); };
     Form.Seams().MessageBox = [](auto...) { return QMessageBox::Ok; };
     Form.Seams().ExecEditDialog = [this](TEditActionDlg &dialog) {
       Fill(dialog);
-      return QDialog::Accepted;
+      return Result;
     };
   }
   void Open(const std::vector<TActionEntry> &entries) {
@@ -46,6 +44,7 @@ struct RunControl : ::testing::Test {
 
   TMainForm Form;
   std::function<void(TEditActionDlg &)> Fill;
+  int Result = QDialog::Accepted;
 };
 
 // Checks a duration's box and types its time; nullptr leaves both as they are.
@@ -64,12 +63,15 @@ struct TRoundTrip {
   std::uint8_t Untick, Weekdays;
   int IfRunning; // -1: untouched
   std::int64_t WasLateMs, LateMs, LimitMs;
+  const char *Says = nullptr; // why OK refuses, if it does, and the help topic F1 then shows
+  int Topic = 0;
 };
 
 } // namespace
 
 // Every control reaches the entry, and the entry's values come back into the controls: the
-// dialog opened again and confirmed changes nothing.
+// dialog opened again and confirmed changes nothing. What cannot run is refused with its reason,
+// the focus on the field, where F1 explains it.
 TEST_F(RunControl, EveryControlIsTakenIntoTheEntryAndShownAgain) {
   const TRoundTrip cases[] = {
       {"daily program, every control set", "backup.sh", "02:30:00", "0:10:0", tpDaily, true, false,
@@ -79,6 +81,12 @@ TEST_F(RunControl, EveryControlIsTakenIntoTheEntryAndShownAgain) {
       {"internal command on the weekend; a limit the field cannot show is kept", "%COPY a b",
        nullptr, nullptr, tpDaily, true, true, false, true, false, 0x1F, 0x60, -1, 150 * Hour,
        150 * Hour, 0},
+      {"no weekday", "a", nullptr, nullptr, tpDaily, true, true, false, true, true, 0x7F, 0, -1, 0,
+       0, 0, "mindestens einen Wochentag", TRunControlBox::WeekdaysTopic},
+      {"too late after nothing", "a", "0:0:0", nullptr, tpDaily, true, true, false, true, true, 0,
+       AllWeekdays, -1, 0, 0, 0, "„nicht nachholen", TRunControlBox::LateTopic},
+      {"ended after nothing", "a", nullptr, "0:0:0", tpDaily, true, true, false, true, true, 0,
+       AllWeekdays, -1, 0, 0, 0, "„beenden nach“", TRunControlBox::TimeLimitTopic},
   };
   for (const TRoundTrip &c : cases) {
     SCOPED_TRACE(c.Name);
@@ -86,7 +94,7 @@ TEST_F(RunControl, EveryControlIsTakenIntoTheEntryAndShownAgain) {
     start.Active = c.WasActive;
     start.LateLimitMs = c.WasLateMs;
     Open({start});
-    Fill = [&c](TEditActionDlg &dialog) {
+    Fill = [this, &c](TEditActionDlg &dialog) {
       TRunControlBox &box = *dialog.RunControl;
       EXPECT_EQ(box.DayBox(0)->isEnabled() && box.WorkdaysBtn()->isEnabled(), c.DaysOpen);
       EXPECT_EQ(box.IfRunningBox()->isEnabled() && box.TimeLimitBox()->isEnabled(), c.ProgramOpen);
@@ -102,10 +110,23 @@ TEST_F(RunControl, EveryControlIsTakenIntoTheEntryAndShownAgain) {
       // The date text names the days as they are chosen ("Täglich Mo–Fr").
       EXPECT_EQ(dialog.DateLabel->text(),
                 TimePointText(c.Kind, dialog.Calendar->CalendarDate(), c.Weekdays));
-      EXPECT_TRUE(dialog.CheckInput());
+      QString said;
+      int topic = 0;
+      dialog.ShowInputError = [&said](const QString &text) { said = text; };
+      dialog.ShowHelp = [&topic](int number) { topic = number; };
+      Result = dialog.CheckInput() ? QDialog::Accepted : QDialog::Rejected;
+      dialog.HelpKeyPress();
+      EXPECT_TRUE(c.Says ? said.contains(QString::fromUtf8(c.Says)) : said.isEmpty())
+          << said.toStdString();
+      EXPECT_EQ(topic, c.Says ? c.Topic : TEditActionDlg::HelpContext);
     };
     Form.ActionsGridDblClick();
     const TActionEntry e = Entry(1);
+    Result = QDialog::Accepted;
+    if (c.Says) {
+      EXPECT_EQ(e, start);
+      continue;
+    }
     // Switched on in the dialog: no call for the time it was off.
     EXPECT_EQ(
         std::tuple(e.Active, e.Weekdays, e.LateLimitMs, e.IfRunning, e.TimeLimitMs, e.StartFrom),
@@ -116,41 +137,6 @@ TEST_F(RunControl, EveryControlIsTakenIntoTheEntryAndShownAgain) {
     Form.ActionsGridDblClick();
     EXPECT_EQ(Entry(1), e);
   }
-}
-
-// OK refuses what cannot run, names why, and puts the focus where F1 explains it.
-TEST_F(EditDialog, RunControlsRefuseWhatCannotRunAndF1ExplainsTheFieldInFocus) {
-  const struct {
-    const char *Late, *Limit, *Says;
-    int Topic;
-  } cases[] = {{nullptr, nullptr, "mindestens einen Wochentag", TRunControlBox::WeekdaysTopic},
-               {"0:0:0", nullptr, "„nicht nachholen", TRunControlBox::LateTopic},
-               {nullptr, "0:0:0", "„beenden nach“", TRunControlBox::TimeLimitTopic}};
-  QList<int> topics;
-  dlg.ShowHelp = [&topics](int topic) { topics.append(topic); };
-  dlg.ActionEdit->setText(QStringLiteral("backup.sh"));
-  dlg.SetTimePointIndex(tpDaily);
-  ShowActive(dlg);
-  for (const auto &c : cases) {
-    SCOPED_TRACE(c.Says);
-    TRunControlBox &box = *dlg.RunControl;
-    box.SetEntry(TActionEntry{});
-    for (int day = 0; day < 7 && !c.Late && !c.Limit; ++day)
-      box.DayBox(day)->setChecked(false);
-    SetDuration(box.LateBox(), box.LateEdit(), c.Late);
-    SetDuration(box.TimeLimitBox(), box.TimeLimitEdit(), c.Limit);
-    errors.clear();
-    dlg.OKBtn->click();
-    ASSERT_EQ(errors.size(), 1);
-    EXPECT_TRUE(errors.at(0).contains(QString::fromUtf8(c.Says))) << errors.at(0).toStdString();
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_F1);
-    EXPECT_EQ(topics.last(), c.Topic);
-  }
-  // F1 elsewhere shows the dialog's own topic.
-  dlg.ActionEdit->setFocus();
-  QTest::keyClick(dlg.ActionEdit, Qt::Key_F1);
-  EXPECT_EQ(topics, QList<int>({TRunControlBox::WeekdaysTopic, TRunControlBox::LateTopic,
-                                TRunControlBox::TimeLimitTopic, TEditActionDlg::HelpContext}));
 }
 
 // The check column and the row menu switch entries on and off; switching on starts from now,
