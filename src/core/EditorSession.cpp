@@ -129,3 +129,12 @@ bool TScheduler::PauseForShiftAtStart(bool shiftHeld) {
                      "Kronolab keine Aktion aus."));
   return true;
 }
+
+bool SetEntryActive(TActionEntry &entry, bool active, TDateTime now) {
+  if (entry.Active == active)
+    return false;
+  entry.Active = active;
+  if (active)
+    entry.StartFrom = now;
+  return true;
+}

@@ -44,3 +44,7 @@ struct TEditorOutcome {
   // The list was saved into the configuration (a failure was reported through the sink).
   bool Saved = false;
 };
+
+// The editor's "Aktiv" switch on one entry. Switching an entry on starts it from now, so that
+// the due points of the time it was off are not made up. Returns whether the entry changed.
+bool SetEntryActive(TActionEntry &entry, bool active, TDateTime now);

@@ -3,6 +3,7 @@
 #include "base/ActionEntry.h"
 #include "gui/editor/EditRules.h"
 #include "gui/editor/HelpViewer.h"
+#include "gui/editor/RunControlBox.h"
 #include "gui/widgets/Application.h"
 #include "gui/widgets/Calendar.h"
 #include "gui/widgets/RxSpinEdit.h"
@@ -25,6 +26,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QShortcut>
 #include <QStyle>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -108,6 +110,7 @@ TEditActionDlg::TEditActionDlg(QWidget *parent) : QDialog(parent) {
   DateLabel->setAlignment(Qt::AlignCenter);
 
   CreateActionControls();
+  RunControl = new TRunControlBox(this);
   Arrange();
   FitStartSize();
   ChainTabOrder();
@@ -203,8 +206,13 @@ void TEditActionDlg::ChainTabOrder() {
                             DayEdit,  MonthEdit, YearEdit};
   for (QAbstractButton *radio : FTimePoints->buttons())
     chain.append(radio);
-  chain.append(
-      {Calendar, SuddenStartBox, ActionEdit, CommandBox, OpenBtn, CancelBtn, OKBtn, HelpBtn});
+  chain.append({Calendar, SuddenStartBox, ActionEdit, CommandBox, OpenBtn});
+  chain.append(RunControl->ActiveBox());
+  for (int day = 0; day < 7; ++day)
+    chain.append(RunControl->DayBox(day));
+  chain.append({RunControl->WorkdaysBtn(), RunControl->LateBox(), RunControl->LateEdit(),
+                RunControl->IfRunningBox(), RunControl->TimeLimitBox(), RunControl->TimeLimitEdit(),
+                CancelBtn, OKBtn, HelpBtn});
   for (qsizetype i = 1; i < chain.size(); ++i)
     setTabOrder(chain.at(i - 1), chain.at(i));
 }
@@ -223,6 +231,10 @@ void TEditActionDlg::ConnectHandlers() {
   connect(Calendar, &TCalendar::Change, this, &TEditActionDlg::CalendarChange);
   // activated, not currentIndexChanged: only the user's pick writes into the text.
   connect(CommandBox, &QComboBox::activated, this, &TEditActionDlg::CommandBoxChange);
+  connect(ActionEdit, &QLineEdit::textChanged, RunControl, &TRunControlBox::SetActionText);
+  connect(RunControl, &TRunControlBox::WeekdaysChanged, this, &TEditActionDlg::UpdateDateLabel);
+  connect(new QShortcut(QKeySequence::HelpContents, this), &QShortcut::activated, this,
+          &TEditActionDlg::HelpKeyPress);
 }
 
 void TEditActionDlg::Arrange() {
@@ -305,14 +317,16 @@ void TEditActionDlg::Arrange() {
   FLayout->addLayout(columns, 1);
   FLayout->addWidget(FActionLabel);
   FLayout->addLayout(action);
+  FLayout->addWidget(RunControl);
   FLayout->addLayout(buttons);
 }
 
 void TEditActionDlg::FitStartSize() {
-  // The classic dialog is 418 × 318, 40 pixels lower without the last-run line; a larger
-  // font or a wider text makes it as large as its controls need.
+  // The classic dialog is 418 × 318, 40 pixels lower without the last-run line, with the run
+  // controls' band below; a larger font or a wider text makes it as large as its controls need.
   FLayout->activate();
-  resize(StartingSize(this, QSize(418, FLastRunVisible ? 318 : 278)));
+  const int runBand = RunControl->sizeHint().height() + FLayout->spacing();
+  resize(StartingSize(this, QSize(418, (FLastRunVisible ? 318 : 278) + runBand)));
   // Placed now, not at the first show: the dialog's size and places hold from the start.
   FLayout->invalidate();
   FLayout->activate();
@@ -338,8 +352,9 @@ void TEditActionDlg::SetLastRunVisible(bool visible) {
 }
 
 void TEditActionDlg::UpdateDateLabel() {
-  DateLabel->setText(
-      TimePointText(static_cast<TTimePoint>(TimePointIndex()), Calendar->CalendarDate()));
+  DateLabel->setText(TimePointText(static_cast<TTimePoint>(TimePointIndex()),
+                                   Calendar->CalendarDate(),
+                                   RunControl ? RunControl->Weekdays() : AllWeekdays));
 }
 
 void TEditActionDlg::FormShow() {
@@ -351,6 +366,7 @@ void TEditActionDlg::TimePointsGroupClick() {
   FreqEdit->setVisible(frequency);
   FreqEditLabel->setVisible(FreqEdit->isVisibleTo(this));
   AllCallsBox->setVisible(FreqEdit->isVisibleTo(this));
+  RunControl->SetTimePoint(TimePointIndex());
   UpdateDateLabel();
 }
 
@@ -439,6 +455,12 @@ void TEditActionDlg::HelpBtnClick() {
     ShowHelp(HelpContext);
 }
 
+void TEditActionDlg::HelpKeyPress() {
+  const int topic = RunControl->HelpTopicOf(focusWidget());
+  if (ShowHelp)
+    ShowHelp(topic != 0 ? topic : HelpContext);
+}
+
 bool TEditActionDlg::CheckInput() {
   // A number still being typed into a date field counts as typed: the date shown is saved.
   for (TRxSpinEdit *edit : {YearEdit, MonthEdit, DayEdit})
@@ -460,6 +482,9 @@ bool TEditActionDlg::CheckInput() {
                                              "höchstens %2 Zeichen.")
                                   .arg(length)
                                   .arg(MaxActionLength));
+  QWidget *runField = nullptr;
+  if (const QString why = RunControl->CheckInput(&runField); !why.isEmpty())
+    return refuse(runField, why);
   return true;
 }
 

@@ -22,6 +22,7 @@ class QToolButton;
 class TCalendar;
 class TMaskTimeEdit;
 class TRxSpinEdit;
+class TRunControlBox;
 
 // The program file dialog's "Programme" choice over a QFileSystemModel: folders and
 // executable files only while ProgramsOnly is set. Linux programs carry no extension, and
@@ -73,6 +74,8 @@ public:
   QPushButton *CancelBtn = nullptr;
   QPushButton *OKBtn = nullptr;
   QPushButton *HelpBtn = nullptr;
+  // On/off, weekdays, too late, still running and time limit.
+  TRunControlBox *RunControl = nullptr;
 
   // The selected kind, 0 ("Frequenz") to 5 ("Jährlich").
   int TimePointIndex() const;
@@ -88,7 +91,7 @@ public:
   // typed in are taken first, so the calendar holds the date shown.
   bool CheckInput();
 
-  // DateLabel := the time-point text of the selected kind and the calendar date.
+  // DateLabel := the time-point text of the selected kind, the calendar date and the weekdays.
   void UpdateDateLabel();
 
   // Event handlers.
@@ -107,6 +110,8 @@ public:
   // LastTimeLabel := calendar day + time field, the start time as now set.
   void EraseLastTimeBtnClick();
   void HelpBtnClick();
+  // F1: the topic of the run control that has the focus, else the dialog's.
+  void HelpKeyPress();
 
   // Seams, replaced by tests.
   // Asks for a program file; the chosen full path, or an empty text on cancel.

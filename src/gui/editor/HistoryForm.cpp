@@ -146,7 +146,9 @@ void THistoryForm::SetActions(const std::vector<THistoryAction> &actions) {
   ActionFilter->addItem(QStringLiteral("Alle Aktionen"), QVariant::fromValue<qlonglong>(0));
   for (const THistoryAction &action : actions)
     ActionFilter->addItem(
-        QStringLiteral("%1: %2").arg(action.Number).arg(action.Action),
+        QStringLiteral("%1: %2%3")
+            .arg(action.Number)
+            .arg(action.Action, action.Active ? QString() : QStringLiteral(" (ausgeschaltet)")),
         QVariant::fromValue<qlonglong>(action.EntryId != 0 ? action.EntryId : NoEntry));
   const int again = selected.isValid() ? ActionFilter->findData(selected) : 0;
   ActionFilter->setCurrentIndex(std::max(again, 0));

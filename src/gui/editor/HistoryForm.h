@@ -24,6 +24,8 @@ struct THistoryAction {
   int Number = 0;
   QString Action;
   std::int64_t EntryId = 0;
+  // Switched off actions are named so, since their calls end where they were switched off.
+  bool Active = true;
 };
 
 // The history window.

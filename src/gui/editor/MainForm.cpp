@@ -96,7 +96,7 @@ void TMainForm::BuildControls() {
   setWindowFlag(Qt::WindowContextHelpButtonHint, false);
 
   FActionsGrid = new TStringAlignGrid(this);
-  FActionsGrid->SetColCount(4);
+  FActionsGrid->SetColCount(5);
   FActionsGrid->SetRowCount(2);
   FActionsGrid->SetColWidth(ColAction, ActionWidth);
   FActionsGrid->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -127,6 +127,7 @@ void TMainForm::BuildControls() {
 
   // The classic three headers are written when the window is shown.
   FActionsGrid->SetCell(ColNextRun, 0, QStringLiteral("Nächste Ausführung"));
+  FActionsGrid->SetCell(ColActive, 0, QStringLiteral("Aktiv"));
   FTimerEdit->SetText(MsToTimeText(1000));
   FitColumns();
 }
@@ -246,6 +247,30 @@ void TMainForm::ConnectRowMenu() {
   connect(FRunNowItem, &QAction::triggered, this, Guard(&TMainForm::RunNowBtnClick));
   connect(FEditItem, &QAction::triggered, this, Guard(&TMainForm::EditBtnClick));
   connect(FHistoryItem, &QAction::triggered, this, Guard(&TMainForm::HistoryBtnClick));
+  FRowMenu->addSeparator();
+  FActiveItem = FRowMenu->addAction(QStringLiteral("&Aktiv"));
+  FActiveItem->setCheckable(true);
+  // The grid's Space switches the selected row as well; the menu's check may be stale then, so
+  // the entry says which way.
+  FActiveItem->setShortcut(QKeySequence(Qt::Key_Space));
+  FActiveItem->setShortcutContext(Qt::WidgetShortcut);
+  FActionsGrid->addAction(FActiveItem);
+  connect(FActiveItem, &QAction::triggered, this, [this] {
+    Guarded([this] {
+      if (const TRowEntryPtr entry = RowEntry(FActionsGrid->Row()))
+        SetRowActive(FActionsGrid->Row(), !entry->Row.Entry.Active);
+    });
+  });
+  // A click on a row's check box: only that writes the check itself (the grid's copies of
+  // rows move texts and values, never the check); ShowActiveState writes what the entry holds.
+  connect(FActionsGrid->model(), &QAbstractItemModel::dataChanged, this,
+          [this](const QModelIndex &cell, const QModelIndex &, const QList<int> &roles) {
+            const TRowEntryPtr entry = RowEntry(cell.row() + 1);
+            const bool checked = cell.data(Qt::CheckStateRole).toInt() == Qt::Checked;
+            if (cell.column() == ColActive && roles.contains(Qt::CheckStateRole) && entry &&
+                checked != entry->Row.Entry.Active)
+              Guarded([this, cell, checked] { SetRowActive(cell.row() + 1, checked); });
+          });
   FActionsGrid->setContextMenuPolicy(Qt::CustomContextMenu);
   connect(FActionsGrid, &QWidget::customContextMenuRequested, this, [this](const QPoint &at) {
     const QModelIndex cell = FActionsGrid->indexAt(at);
@@ -255,6 +280,8 @@ void TMainForm::ConnectRowMenu() {
     const bool entry = RowEntry(cell.row() + 1) != nullptr;
     FRunNowItem->setEnabled(entry && FSeams.RunNow);
     FHistoryItem->setEnabled(entry);
+    FActiveItem->setEnabled(entry);
+    FActiveItem->setChecked(entry && RowEntry(cell.row() + 1)->Row.Entry.Active);
     FRowMenu->popup(FActionsGrid->viewport()->mapToGlobal(at));
   });
 }
@@ -270,7 +297,9 @@ void TMainForm::FitColumns() {
   // Every text the first column can show: the kinds' names, a date, the longest day of the
   // month, and each weekday and month name of the locale.
   const TDateTime sunday = EncodeDate(2028, 1, 2);
-  QStringList timePoints = {TimePointText(tpFrequency, sunday), TimePointText(tpDaily, sunday),
+  // The longest daily text names four single days.
+  QStringList timePoints = {TimePointText(tpFrequency, sunday),
+                            TimePointText(tpDaily, sunday, 0x55),
                             TimePointText(tpOnce, EncodeDate(2028, 12, 28)),
                             TimePointText(tpMonthly, EncodeDate(2028, 12, 28))};
   for (int day = 0; day < 7; ++day)
@@ -292,12 +321,14 @@ void TMainForm::FitColumns() {
   FActionsGrid->SetColWidth(ColTimePoint, timePointWidth);
   FActionsGrid->SetColWidth(ColTime, timeWidth);
   FActionsGrid->SetColWidth(ColNextRun, nextRunWidth);
+  const int activeWidth = FActionsGrid->horizontalHeader()->sectionSizeHint(ColActive);
+  FActionsGrid->SetColWidth(ColActive, activeWidth);
   // The grid may shrink to what the time columns need; the classic size is where it starts.
   const int panelWidth = std::max(PanelWidth, FButtonPanel->sizeHint().width());
-  FActionsGrid->setMinimumWidth(timePointWidth + timeWidth + nextRunWidth + 60);
+  FActionsGrid->setMinimumWidth(timePointWidth + timeWidth + nextRunWidth + activeWidth + 60);
   resize(StartingSize(this, QSize(ClientWidth + (panelWidth - PanelWidth) +
                                       (timePointWidth - TimePointWidth) + (timeWidth - TimeWidth) +
-                                      nextRunWidth,
+                                      nextRunWidth + activeWidth,
                                   ClientHeight)));
 }
 
@@ -359,10 +390,10 @@ void TMainForm::showEvent(QShowEvent *event) {
 }
 
 void TMainForm::FormResize() {
-  // Our fourth column keeps its width; the action column takes what is left.
-  const int width = FActionsGrid->ClientWidth() - 4 * FActionsGrid->GridLineWidth() -
+  // Our columns keep their widths; the action column takes what is left.
+  const int width = FActionsGrid->ClientWidth() - 5 * FActionsGrid->GridLineWidth() -
                     FActionsGrid->ColWidths(ColTimePoint) - FActionsGrid->ColWidths(ColTime) -
-                    FActionsGrid->ColWidths(ColNextRun);
+                    FActionsGrid->ColWidths(ColNextRun) - FActionsGrid->ColWidths(ColActive);
   if (width > 0)
     FActionsGrid->SetColWidth(ColAction, width);
 }

@@ -38,8 +38,8 @@ public:
 
   // The help topic of this window.
   static constexpr int HelpContext = 1000;
-  // The grid's columns; the first three are the classic ones, the fourth is ours.
-  enum { ColTimePoint = 0, ColTime = 1, ColAction = 2, ColNextRun = 3 };
+  // The grid's columns; the first three are the classic ones, the others are ours.
+  enum { ColTimePoint = 0, ColTime = 1, ColAction = 2, ColNextRun = 3, ColActive = 4 };
 
   // The grid of the entries, row 0 its header.
   TStringAlignGrid *ActionsGrid() const { return FActionsGrid; }
@@ -52,6 +52,8 @@ public:
   QPushButton *OKBtn() const { return FOKBtn; }
   QPushButton *CancelBtn() const { return FCancelBtn; }
   QAction *RunNowItem() const { return FRunNowItem; }
+  // The row menu's "Aktiv" switch.
+  QAction *ActiveItem() const { return FActiveItem; }
 
   // The user changed something since the window was shown.
   bool Modified() const { return FModified; }
@@ -147,6 +149,10 @@ private:
   // Marks a row whose last call failed, with the failure as its tooltip.
   void ShowMark(int row);
   void ShowMarks();
+  // The row's "Aktiv" check from its entry; an entry that is off is shown greyed.
+  void ShowActiveState(int row);
+  // The "Aktiv" column and the row menu: switches the row's entry on or off.
+  void SetRowActive(int row, bool active);
   // Carries out the row's entry now; true when it was done.
   bool RunRow(int row);
   using TRowEntryPtr = std::shared_ptr<TRowEntry>;
@@ -204,6 +210,7 @@ private:
   QAction *FRunNowItem = nullptr;
   QAction *FEditItem = nullptr;
   QAction *FHistoryItem = nullptr;
+  QAction *FActiveItem = nullptr;
   QTimer *FTimer = nullptr;
 
   bool FModified = false;

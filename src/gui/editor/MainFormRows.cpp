@@ -5,6 +5,7 @@
 #include "core/Scheduler.h"
 #include "gui/editor/EditActionDlg.h"
 #include "gui/editor/HistoryForm.h"
+#include "gui/editor/RunControlBox.h"
 #include "gui/widgets/Calendar.h"
 #include "gui/widgets/StringAlignGrid.h"
 #include "gui/widgets/TimeEdit.h"
@@ -43,6 +44,7 @@ void TMainForm::ShowRow(int row) {
   FActionsGrid->SetCell(ColAction, row, e.Action);
   ShowNextRun(row, FSeams.Now());
   ShowMark(row);
+  ShowActiveState(row);
 }
 
 void TMainForm::ShowNextRun(int row, TDateTime now) {
@@ -108,6 +110,10 @@ void TMainForm::NewBtnClick() {
   dialog.Calendar->SetCalendarDate(DateOf(now));
   dialog.SetTimePointIndex(tpFrequency);
   dialog.ActionEdit->clear();
+  // A slow program started again while it still runs is rarely wanted: a new one skips.
+  TActionEntry fresh;
+  fresh.IfRunning = irSkip;
+  dialog.RunControl->SetEntry(fresh);
   if (FSeams.ExecEditDialog(dialog) != QDialog::Accepted)
     return;
 
@@ -125,6 +131,7 @@ void TMainForm::NewBtnClick() {
       dialog.ActionEdit->text());
   if (kind == tpFrequency)
     e.Freq = TimeFieldValue(*dialog.FreqEdit);
+  dialog.RunControl->ApplyTo(e, FSeams.Now());
   e.AllCalls = dialog.AllCallsBox->isChecked();
   e.SuddenStart = dialog.SuddenStartBox->isChecked();
   SetRowEntry(row, entry);
@@ -155,6 +162,7 @@ void TMainForm::ActionsGridDblClick() {
   dialog.Calendar->SetCalendarDate(DateOf(e.FirstDate));
   dialog.SetTimePointIndex(std::min<int>(e.TimePoint, tpYearly));
   dialog.ActionEdit->setText(e.Action);
+  dialog.RunControl->SetEntry(e);
   if (FSeams.ExecEditDialog(dialog) != QDialog::Accepted)
     return;
 
@@ -167,6 +175,8 @@ void TMainForm::ActionsGridDblClick() {
     entry->Row.LastDateChanged = true;
   }
   e.Freq = TimeFieldValue(*dialog.FreqEdit);
+  // Switching on here starts from now, as in the grid.
+  dialog.RunControl->ApplyTo(e, FSeams.Now());
   e.AllCalls = dialog.AllCallsBox->isChecked();
   e.SuddenStart = dialog.SuddenStartBox->isChecked();
   e.TimePoint = static_cast<TTimePoint>(dialog.TimePointIndex());
@@ -235,8 +245,37 @@ void TMainForm::ShowMark(int row) {
 }
 
 void TMainForm::ShowMarks() {
-  for (int row = 1; row < FActionsGrid->RowCount(); ++row)
+  // Also after rows moved up (a deletion), which copies texts but not the check.
+  for (int row = 1; row < FActionsGrid->RowCount(); ++row) {
     ShowMark(row);
+    ShowActiveState(row);
+  }
+}
+
+void TMainForm::ShowActiveState(int row) {
+  const TRowEntryPtr entry = RowEntry(row);
+  FActionsGrid->SetCell(ColActive, row, QString()); // makes the cell
+  QTableWidgetItem *check = FActionsGrid->item(row - 1, ColActive);
+  if (!check)
+    return;
+  // The placeholder row has no entry to switch.
+  check->setData(Qt::CheckStateRole,
+                 entry ? QVariant(int(entry->Row.Entry.Active ? Qt::Checked : Qt::Unchecked))
+                       : QVariant());
+  const QVariant grey = entry && !entry->Row.Entry.Active
+                            ? QVariant(palette().brush(QPalette::Disabled, QPalette::Text))
+                            : QVariant();
+  for (int col = 0; col < FActionsGrid->ColCount(); ++col)
+    if (QTableWidgetItem *cell = FActionsGrid->item(row - 1, col))
+      cell->setData(Qt::ForegroundRole, grey);
+}
+
+void TMainForm::SetRowActive(int row, bool active) {
+  const TRowEntryPtr entry = RowEntry(row);
+  if (!entry || !SetEntryActive(entry->Row.Entry, active, FSeams.Now()))
+    return;
+  ShowRow(row);
+  FModified = true;
 }
 
 bool TMainForm::RunRow(int row) {
@@ -259,7 +298,8 @@ void TMainForm::HistoryBtnClick() {
   std::vector<THistoryAction> actions;
   for (int row = 1; row < FActionsGrid->RowCount(); ++row)
     if (const TRowEntryPtr entry = RowEntry(row))
-      actions.push_back({row, entry->Row.Entry.Action, entry->Row.JournalId});
+      actions.push_back(
+          {row, entry->Row.Entry.Action, entry->Row.JournalId, entry->Row.Entry.Active});
   THistoryForm form(FSeams.Journal, this);
   form.SetActions(actions);
   if (const TRowEntryPtr entry = RowEntry(FActionsGrid->Row()))

@@ -543,8 +543,8 @@ std::vector<THistoryAction> TSysTrayIconForm::HistoryActions() const {
   const std::vector<std::int64_t> ids = FScheduler.JournalEntryIds();
   std::vector<THistoryAction> actions;
   for (int i = 0; i < FScheduler.ActionList().Count(); ++i)
-    actions.push_back(
-        {i + 1, FScheduler.ActionList()[i]->Action, ids[static_cast<std::size_t>(i)]});
+    actions.push_back({i + 1, FScheduler.ActionList()[i]->Action, ids[static_cast<std::size_t>(i)],
+                       FScheduler.ActionList()[i]->Active});
   return actions;
 }
 

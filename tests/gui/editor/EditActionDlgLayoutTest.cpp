@@ -3,6 +3,7 @@
 #include "EditDialogFixture.h"
 #include "base/ActionEntry.h"
 #include "base/DateTime.h"
+#include "gui/editor/RunControlBox.h"
 #include "gui/widgets/Calendar.h"
 #include "gui/widgets/RxSpinEdit.h"
 #include "gui/widgets/TimeEdit.h"
@@ -42,7 +43,8 @@ int LargestGapInTheLeftColumn(TEditActionDlg &dlg) {
 
 TEST_F(EditDialog, StartsWithZeroTimesClearBoxesFrequencyAndTodaysDateInTheSpinEdits) {
   EXPECT_EQ(dlg.windowTitle(), QStringLiteral("Aktion editieren"));
-  EXPECT_EQ(dlg.size(), QSize(418, 318));
+  // The classic dialog, with the run controls' band below the action line.
+  EXPECT_EQ(dlg.size(), QSize(418, 318 + dlg.RunControl->height() + 4));
   EXPECT_EQ(dlg.TimeEdit->Text(), QStringLiteral("00:00:00"));
   EXPECT_EQ(dlg.FreqEdit->Text(), QStringLiteral("00:00:00"));
   EXPECT_FALSE(dlg.AllCallsBox->isChecked());
