@@ -7,6 +7,7 @@
 #include "core/CmdLine.h"
 #include "core/MessageSink.h"
 #include "core/Scheduler.h"
+#include "core/Waker.h"
 #include "storage/BigIniFile.h"
 
 #include "platform/ExitSignals.h"
@@ -46,6 +47,35 @@ bool WaitForNextTick(const QElapsedTimer &started, unsigned interval) {
     if (started.elapsed() >= next)
       return false;
   }
+}
+
+// A save of another program may put a new file at the path; looking for it more often than
+// this would wake the program for nothing.
+constexpr qint64 LockRefreshMs = 60000;
+
+// The run without a count: the scheduler sleeps until its plan says a call is due (or the
+// clock is set), so an idle run costs nothing between. False when there is no alarm to sleep
+// on, so that the caller ticks instead.
+bool RunOnWakes(TScheduler &scheduler, TInstanceLock &lock, QTextStream &out) {
+  TSchedulerWaker waker(scheduler);
+  if (!waker.Valid())
+    return false;
+  QElapsedTimer refreshed;
+  refreshed.start();
+  waker.OnWoken = [&](const TMoment &, bool) {
+    if (refreshed.elapsed() >= LockRefreshMs) {
+      lock.Refresh(); // another program may have saved a new file in its place
+      refreshed.restart();
+    }
+    out.flush();
+  };
+  // The first check at once, as the tray program's start makes it.
+  scheduler.TimerTimer();
+  out.flush();
+  waker.Replan();
+  while (!WaitForExitSignal(-1, waker.Descriptor()))
+    waker.Woken();
+  return true;
 }
 
 const TCliSyntax RunSyntax{
@@ -119,7 +149,8 @@ int CliRun(const QStringList &args, QTextStream &out, QTextStream &err) {
     // Ticks that never come are not waited for; without --ticks it waits to be ended.
     while (ticks < 0 && !WaitForExitSignal(-1)) {
     }
-  } else {
+  } else if (ticks >= 0 || !RunOnWakes(scheduler, lock, out)) {
+    // A counted run keeps the interval's grid: each of its ticks is a due check.
     QElapsedTimer started;
     started.start();
     for (long done = 0; done != ticks;) {

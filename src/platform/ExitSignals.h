@@ -13,6 +13,6 @@ void WatchExitSignals(std::function<void(int signal)> onRequest);
 // ReleaseExitSignals restores what was there before. Not nested.
 void HoldExitSignals();
 void ReleaseExitSignals();
-// Waits until an end request has come (now or since HoldExitSignals) or ms milliseconds have
-// passed (ms < 0: no limit); true when one has come.
-bool WaitForExitSignal(int ms);
+// Waits until an end request has come (now or since HoldExitSignals), ms milliseconds have
+// passed (ms < 0: no limit) or fd (unless -1) is readable; true when an end request has come.
+bool WaitForExitSignal(int ms, int fd = -1);
