@@ -74,9 +74,14 @@ std::int64_t WallInstantAfter(TDateTime wall, std::int64_t afterUtcMs) {
     const std::int64_t skipped = TMoment(wall).UtcMs;
     return std::max(skipped, afterUtcMs);
   }
-  for (const std::int64_t instant : instants)
+  for (std::int64_t instant : instants) {
+    // The instant is whole milliseconds, the point a sum of doubles: a wake a hair before the
+    // point would find nothing due and then wait a whole interval.
+    for (int step = 0; step < 3 && LocalWallAt(instant) < wall; ++step)
+      ++instant;
     if (instant > afterUtcMs)
       return instant;
+  }
   return afterUtcMs;
 }
 
