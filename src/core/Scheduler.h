@@ -153,6 +153,9 @@ public:
   static TDateTime NextDuePoint(const TActionEntry &entry, const TMoment &now);
   // The same for a wall-clock now alone, taken as its first showing where that matters.
   static TDateTime NextDuePoint(const TActionEntry &entry, TDateTime now);
+  // The next run to show for entry at now: NextDuePoint, but for a call already due (made at
+  // the next check) the one after it, so that a time already passed is never shown as next.
+  static TDateTime NextRunShown(const TActionEntry &entry, TDateTime now);
   // Why the due check cannot work with entry (a date outside the calendar, a frequency that is
   // no number); empty when it can.
   static QString DueCheckFault(const TActionEntry &entry);

@@ -287,7 +287,8 @@ QString TSysTrayIconForm::RunningHint(TDateTime now, TDateTime *shownPoint) cons
   TDateTime nextPoint = 0;
   for (int i = 0; i < FScheduler.ActionList().Count(); ++i) {
     const TActionEntry *entry = FScheduler.ActionList()[i];
-    const TDateTime point = TScheduler::NextDuePoint(*entry, now);
+    // A call due now is made at this very wake: the one after it is next.
+    const TDateTime point = TScheduler::NextRunShown(*entry, now);
     if (point != 0 && (next == nullptr || point < nextPoint)) {
       next = entry;
       nextPoint = point;
@@ -302,7 +303,7 @@ QString TSysTrayIconForm::RunningHint(TDateTime now, TDateTime *shownPoint) cons
   QString action = next->Action.Text();
   if (action.size() > MaxShown)
     action = action.left(MaxShown - 1) + QStringLiteral("…");
-  return AppTitle + QStringLiteral("\nNächste Aktion: ") + DateTimeText(std::max(nextPoint, now)) +
+  return AppTitle + QStringLiteral("\nNächste Aktion: ") + DateTimeText(nextPoint) +
          QStringLiteral("\n") + action;
 }
 
