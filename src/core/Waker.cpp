@@ -8,8 +8,15 @@ TSchedulerWaker::TSchedulerWaker(TScheduler &scheduler)
 void TSchedulerWaker::Woken() {
   if (!FTimer)
     return;
-  const TWakeEvent event = FTimer->Take();
-  const bool clockSet = event == TWakeEvent::ClockSet;
+  FClockSet = FTimer->Take() == TWakeEvent::ClockSet || FClockSet;
+  if (FScheduler.TickBusy()) {
+    // Woken inside a running tick (a window's own event loop): look again in a second rather
+    // than spin on a check that cannot run now; a clock set is still answered then.
+    FTimer->ArmAt(FScheduler.Clock().UtcMs + 1000);
+    return;
+  }
+  const bool clockSet = FClockSet;
+  FClockSet = false;
   if (clockSet)
     FScheduler.PlanChanged(); // every point is to be looked at with the new time
   const TMoment now = FScheduler.Clock();

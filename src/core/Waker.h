@@ -43,4 +43,6 @@ private:
   std::unique_ptr<TWakeTimer> FTimer;
   std::int64_t FDueCheckAt = 0;
   int FChecks = 0;
+  // A clock set not yet answered by a due check.
+  bool FClockSet = false;
 };
