@@ -7,6 +7,7 @@
 #include "core/CmdLine.h"
 #include "core/MessageSink.h"
 #include "core/Scheduler.h"
+#include "core/Waker.h"
 #include "storage/BigIniFile.h"
 
 #include "platform/ExitSignals.h"
@@ -43,12 +44,45 @@ bool WaitForNextTick(const QElapsedTimer &started, unsigned interval, TInstanceL
     const qint64 elapsed = started.elapsed();
     const qint64 next = (elapsed / interval + 1) * static_cast<qint64>(interval);
     if (WaitForExitSignal(static_cast<int>(std::min<qint64>(next - elapsed, INT32_MAX)),
-                          lock.ListeningDescriptor()))
+                          {lock.ListeningDescriptor()}))
       return true;
     lock.ServeWaitingCallers();
     if (started.elapsed() >= next)
       return false;
   }
+}
+
+// A save of another program may put a new file at the path; looking for it more often than
+// this would wake the program for nothing.
+constexpr qint64 LockRefreshMs = 60000;
+
+// The run without a count: the scheduler sleeps until its plan says a call is due (or the
+// clock is set), so an idle run costs nothing between. False when there is no alarm to sleep
+// on, so that the caller ticks instead.
+bool RunOnWakes(TScheduler &scheduler, TInstanceLock &lock, QTextStream &out) {
+  TSchedulerWaker waker(scheduler);
+  if (!waker.Valid())
+    return false;
+  QElapsedTimer refreshed;
+  refreshed.start();
+  waker.OnWoken = [&](const TMoment &, bool) {
+    if (refreshed.elapsed() >= LockRefreshMs) {
+      lock.Refresh(); // another program may have saved a new file in its place
+      refreshed.restart();
+    }
+    out.flush();
+  };
+  // The first check at once, as the tray program's start makes it.
+  scheduler.TimerTimer();
+  out.flush();
+  waker.Replan();
+  // kronolab-cli's list commands are answered between the wakes; one that changes the list
+  // makes the waker look at the plan again.
+  while (!WaitForExitSignal(-1, {waker.Descriptor(), lock.ListeningDescriptor()})) {
+    lock.ServeWaitingCallers();
+    waker.Woken();
+  }
+  return true;
 }
 
 const TCliSyntax RunSyntax{
@@ -127,9 +161,10 @@ int CliRun(const QStringList &args, QTextStream &out, QTextStream &err) {
     err << "run: Intervall 0 in der Konfiguration, der Zeitgeber feuert nie\n";
     err.flush();
     // Ticks that never come are not waited for; without --ticks it waits to be ended.
-    while (ticks < 0 && !WaitForExitSignal(-1, lock.ListeningDescriptor()))
+    while (ticks < 0 && !WaitForExitSignal(-1, {lock.ListeningDescriptor()}))
       lock.ServeWaitingCallers();
-  } else {
+  } else if (ticks >= 0 || !RunOnWakes(scheduler, lock, out)) {
+    // A counted run keeps the interval's grid: each of its ticks is a due check.
     QElapsedTimer started;
     started.start();
     for (long done = 0; done != ticks;) {

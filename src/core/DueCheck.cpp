@@ -516,3 +516,15 @@ TDateTime TScheduler::NextDuePoint(const TActionEntry &entry, const TMoment &now
     return 0; // shown as never; the due check reports the entry
   }
 }
+
+TDateTime TScheduler::NextRunShown(const TActionEntry &entry, TDateTime now) {
+  const TDateTime next = NextDuePoint(entry, now);
+  if (next == 0 || next >= now)
+    return next;
+  // As the due check leaves it once the call is made: run now, flag cleared.
+  TActionEntry ran = entry;
+  ran.DueFlag = false;
+  ran.LastDate = std::max(entry.LastDate, now);
+  const TDateTime after = NextDuePoint(ran, now);
+  return after == 0 || after >= now ? after : 0;
+}

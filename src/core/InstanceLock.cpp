@@ -1,14 +1,16 @@
 #include "core/InstanceLock.h"
 
 #include <QElapsedTimer>
+#include <QFileInfo>
+#include <QFileSystemWatcher>
 #include <QLocalSocket>
 #include <QSocketNotifier>
 
 namespace {
 
-// How often the holder makes sure that it locks the file now at the path (a save puts a new
-// one there).
-constexpr int RefreshMs = 2000;
+// Where the folder cannot be watched, how often the holder makes sure that it locks the file
+// now at the path (a save puts a new one there); rarely, as it wakes the program each time.
+constexpr int RefreshMs = 60000;
 
 QString LockFailure(const QString &fileName, const QString &reason) {
   return QStringLiteral("Die Sperre für die Konfigurationsdatei „%1“ lässt sich nicht "
@@ -29,6 +31,8 @@ TInstanceLock::TInstanceLock(const QString &configFileName, QObject *parent, TPl
       FClaim(platform.NewNameClaim()), FData(platform.NewFileDataLock()) {
   FRefreshTimer.setInterval(RefreshMs);
   connect(&FRefreshTimer, &QTimer::timeout, this, &TInstanceLock::Refresh);
+  // A save replaces the file: its folder changes then, and only then is there anything to do.
+  connect(&FFolderWatch, &QFileSystemWatcher::directoryChanged, this, &TInstanceLock::Refresh);
 }
 
 TInstanceLock::~TInstanceLock() {
@@ -97,6 +101,8 @@ bool TInstanceLock::Follow(const QString &newFile) {
   if (locked != TClaimResult::Taken)
     return false; // the new claim goes with its object; the old lock stays
   FConfigFileName = newFile;
+  if (AcceptRequests)
+    WatchFolder();
   if (!sameName) {
     delete FNotifier;
     FNotifier = nullptr;
@@ -129,10 +135,19 @@ void TInstanceLock::Refresh() {
     FError = LockFailure(FConfigFileName, reason);
 }
 
+void TInstanceLock::WatchFolder() {
+  if (!FFolderWatch.directories().isEmpty())
+    FFolderWatch.removePaths(FFolderWatch.directories());
+  if (FFolderWatch.addPath(QFileInfo(FConfigFileName).absolutePath()))
+    FRefreshTimer.stop();
+  else
+    FRefreshTimer.start();
+}
+
 void TInstanceLock::Listen() {
   if (!AcceptRequests || PolledRequests)
     return;
-  FRefreshTimer.start();
+  WatchFolder();
   const int fd = FClaim->ListeningDescriptor();
   if (fd < 0)
     return;

@@ -7,6 +7,7 @@
 #include "platform/Platform.h"
 
 #include <QByteArray>
+#include <QFileSystemWatcher>
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -62,7 +63,8 @@ public:
   // over when that one ends. False for our own file, however it is reached.
   bool RunByAnother(const QString &file) const;
   // A save replaces the file by a new one: locks the file now at the path. The holder does it
-  // on a timer when it answers requests; otherwise call it now and then (each tick).
+  // when the file's folder changes when it answers requests (once a minute where the folder
+  // cannot be watched); otherwise call it now and then.
   void Refresh();
 
   // Called in the holder for every request a later start hands over; "ok" is answered first.
@@ -83,6 +85,8 @@ public:
 
 private:
   void Listen();
+  // Refresh follows the changes of the configuration's folder.
+  void WatchFolder();
   void AcceptCallers();
   void Answer(int socketDescriptor);
   // The answer line to request; handed-over requests are passed on after it is sent.
@@ -96,6 +100,7 @@ private:
   std::unique_ptr<TFileDataLock> FData;
   QSocketNotifier *FNotifier = nullptr;
   QTimer FRefreshTimer{this}; // a child, so that it moves with the lock to another thread
+  QFileSystemWatcher FFolderWatch{this};
   bool FAcquired = false;
   bool FHandedOver = false;
   QString FError;

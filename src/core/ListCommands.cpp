@@ -166,8 +166,10 @@ TListCommandResult TScheduler::ApplyListCommand(const TListCommand &command, con
     if (!result.Ok)
       result.Error = QStringLiteral("Kronolab führt gerade Aktionen aus; bitte gleich noch "
                                     "einmal versuchen.");
+    PlanChanged();
     return result; // nothing to save
   }
+  PlanChanged(); // the next wake-up may come sooner or later now
   try {
     SaveConfiguration();
     result.Ok = true;

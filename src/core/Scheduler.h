@@ -6,6 +6,7 @@
 #include "base/ActionEntry.h"
 #include "core/EditorSession.h"
 #include "core/ListCommands.h"
+#include "core/WakePlanner.h"
 #include "core/journal/RunJournal.h"
 #include "platform/Clock.h"
 #include "platform/Platform.h"
@@ -106,6 +107,17 @@ public:
   // is told why nothing runs. True when it paused.
   bool PauseForShiftAtStart(bool shiftHeld);
 
+  // The instant (UTC milliseconds) of the next due check the plan asks for: the next call's
+  // due point, the next midnight (catch-up periods begin there), the next change of the UTC
+  // offset, about each second while started programs run; never sooner than Interval after
+  // the last check. 0 when no check is to come (paused, or an interval of 0).
+  std::int64_t NextDueCheckUtcMs(const TMoment &now);
+  // The call due next by the plan and its due point ({0, nullptr}: none will be due by time).
+  std::pair<TDateTime, const TActionEntry *> NextPlannedCall(const TMoment &now);
+  // Entries were changed in place, not through the scheduler's own operations, or the clock
+  // was set: the plan is made anew before it is used next.
+  void PlanChanged() { FWakePlan.Drop(); }
+
   // Copies of the list for an editor, with their journal ids, the interval and the file.
   TListEditSession BeginListEdit() const;
   // The editor's OK: the configuration follows the chosen file unless follow (which moves
@@ -155,6 +167,9 @@ public:
   static TDateTime NextDuePoint(const TActionEntry &entry, const TMoment &now);
   // The same for a wall-clock now alone, taken as its first showing where that matters.
   static TDateTime NextDuePoint(const TActionEntry &entry, TDateTime now);
+  // The next run to show for entry at now: NextDuePoint, but for a call already due (made at
+  // the next check) the one after it, so that a time already passed is never shown as next.
+  static TDateTime NextRunShown(const TActionEntry &entry, TDateTime now);
   // Why the due check cannot work with entry (a date outside the calendar, a frequency that is
   // no number); empty when it can.
   static QString DueCheckFault(const TActionEntry &entry);
@@ -278,6 +293,12 @@ private:
   int FTickTimeBudgetMs = 250;
   std::uint64_t FListGeneration = 0;
   bool FPaused = false;
+
+  TWakePlanner FWakePlan;
+  // When the last due check ran (0: none yet), its wall clock and UTC offset.
+  TMoment FLastCheck{0, 0};
+  // After a check: the plan learns what ran, or is made anew when the wall clock went back.
+  void AdvancePlan(const TMoment &now);
 
   std::unique_ptr<TRunJournal> FJournal;
   // The journal's call that the next ExecuteAction carries out (0: none).

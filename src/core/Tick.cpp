@@ -5,6 +5,7 @@
 #include "core/BusyScope.h"
 
 #include <QElapsedTimer>
+#include <algorithm>
 #include <exception>
 
 void TScheduler::TimerTimer() {
@@ -49,6 +50,51 @@ void TScheduler::TimerTimer() {
   if (collected)
     KeepUndispatchedCalls(dispatched);
   CloseTickCalls();
-  if (collected)
+  if (collected) {
     JournalTickEnds(now);
+    AdvancePlan(now);
+  }
+}
+
+void TScheduler::AdvancePlan(const TMoment &now) {
+  const bool wentBack = now.Wall < FLastCheck.Wall || now.UtcMs < FLastCheck.UtcMs;
+  // The offset changed (the autumn hour begins again): points already passed come anew.
+  const bool offsetChanged = FLastCheck.UtcMs != 0 && !wentBack &&
+                             NextOffsetChange(FLastCheck.UtcMs, now.UtcMs).has_value();
+  FLastCheck = now;
+  if (wentBack || offsetChanged) {
+    FWakePlan.Drop();
+    return;
+  }
+  if (!FWakePlan.Fits(FListGeneration, FActionList.Count()))
+    return; // made anew when next asked for
+  std::vector<const TActionEntry *> ran;
+  for (int i = 0; i < FDueList.Count(); ++i)
+    ran.push_back(DueEntry(i));
+  FWakePlan.Advance(ran, now);
+}
+
+std::pair<TDateTime, const TActionEntry *> TScheduler::NextPlannedCall(const TMoment &now) {
+  if (!FWakePlan.Fits(FListGeneration, FActionList.Count()))
+    FWakePlan.Rebuild(FActionList, FListGeneration, now);
+  return FWakePlan.Earliest();
+}
+
+std::int64_t TScheduler::NextDueCheckUtcMs(const TMoment &now) {
+  if (TimerInterval() == 0)
+    return 0;
+  std::int64_t at = NextMidnight(now);
+  const auto [point, entry] = NextPlannedCall(now);
+  if (entry != nullptr)
+    at = std::min(at, point <= now.Wall ? now.UtcMs : WallInstantAfter(point, now.UtcMs));
+  if (const std::optional<std::int64_t> change = NextOffsetChange(now.UtcMs, at))
+    at = std::min(at, *change);
+  // A clock set back leaves the last check in the future: the spacing counts from now then.
+  const std::int64_t last = std::min(FLastCheck.UtcMs, now.UtcMs);
+  // The ends of started programs reach the journal with a check.
+  if (!FRunningCalls.empty())
+    at = std::min(at, last + std::max<std::int64_t>(FInterval, 1000));
+  if (FLastCheck.UtcMs != 0)
+    at = std::max(at, last + static_cast<std::int64_t>(FInterval));
+  return at;
 }

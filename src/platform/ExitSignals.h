@@ -3,6 +3,7 @@
 #pragma once
 
 #include <functional>
+#include <initializer_list>
 
 // Installs handlers for the end requests; onRequest runs on the thread's event loop, once
 // per request. Call once, after the application object exists.
@@ -13,7 +14,7 @@ void WatchExitSignals(std::function<void(int signal)> onRequest);
 // ReleaseExitSignals restores what was there before. Not nested.
 void HoldExitSignals();
 void ReleaseExitSignals();
-// Waits until an end request has come (now or since HoldExitSignals) or ms milliseconds have
-// passed (ms < 0: no limit), or wakeFd (unless -1) has become readable; true when an end
-// request has come.
-bool WaitForExitSignal(int ms, int wakeFd = -1);
+// Waits until an end request has come (now or since HoldExitSignals), ms milliseconds have
+// passed (ms < 0: no limit) or one of fds (those not -1) is readable; true when an end request
+// has come.
+bool WaitForExitSignal(int ms, std::initializer_list<int> fds = {});

@@ -8,6 +8,7 @@
 #include "platform/FileOps.h"
 #include "platform/InstanceClaim.h"
 #include "platform/Process.h"
+#include "platform/WakeTimer.h"
 
 #include <QByteArray>
 #include <QString>
@@ -24,6 +25,8 @@ public:
 
   // The current moment, wall clock and instant read together.
   virtual TMoment NowMoment() = 0;
+  // A new wall-clock alarm, disarmed; nullptr when the system cannot make one.
+  virtual std::unique_ptr<TWakeTimer> NewWakeTimer() = 0;
 
   virtual bool CopyFileReplacing(const QString &source, const QString &target,
                                  TCopyFailure *failure) = 0;
@@ -63,6 +66,7 @@ public:
   explicit TPlatformWrapper(TPlatform &target = SystemPlatform()) : FTarget(target) {}
 
   TMoment NowMoment() override { return FTarget.NowMoment(); }
+  std::unique_ptr<TWakeTimer> NewWakeTimer() override { return FTarget.NewWakeTimer(); }
 
   bool CopyFileReplacing(const QString &source, const QString &target,
                          TCopyFailure *failure) override {

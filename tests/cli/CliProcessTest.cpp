@@ -562,3 +562,37 @@ TEST_F(CliProcess, ListCommandsGoThroughTheRunningSchedulerOrToTheFile) {
   cli({"disable", "1"}, 0);
   EXPECT_FALSE(EntriesOf(Config)[0].Active);
 }
+
+// Sleeping until its due point, a run still makes a call due 3 s after its start on that point
+// (within 0.2 s, by the journal's due point and start), and an end request is answered.
+TEST_F(CliProcess, ACallDueInThreeSecondsStartsOnItsPoint) {
+  const QDateTime due = QDateTime::fromMSecsSinceEpoch(
+      (QDateTime::currentMSecsSinceEpoch() + 3999) / 1000 * 1000 + 2000);
+  const double days = static_cast<double>(QDate(1899, 12, 30).daysTo(due.date())) +
+                      due.time().msecsSinceStartOfDay() / 86400000.0;
+  WriteBytes(Config, Configuration({{1,
+                                     QString::number(days, 'f', 10),
+                                     QString::number(days - 1, 'f', 10),
+                                     {},
+                                     false,
+                                     false,
+                                     QStringLiteral("\"geweckt")}}));
+  QProcess *run = Start({QStringLiteral("run"), Config}, Environment);
+  QByteArray seen;
+  ASSERT_TRUE(WaitForOutput(run, "geweckt", seen)) << seen.toStdString();
+  kill(static_cast<pid_t>(run->processId()), SIGTERM);
+  ASSERT_TRUE(run->waitForFinished(20000));
+  EXPECT_EQ(run->exitCode(), 0);
+  QProcess *history = nullptr;
+  Run(history, {QStringLiteral("history"), Config});
+  const QList<QByteArray> fields = history->readAllStandardOutput().trimmed().split('\t');
+  ASSERT_GE(fields.size(), 2);
+  const auto moment = [](const QByteArray &text) {
+    return QDateTime::fromString(QString::fromUtf8(text),
+                                 QStringLiteral("yyyy-MM-dd hh:mm:ss.zzz"));
+  };
+  EXPECT_EQ(moment(fields[0]), due);
+  const qint64 late = moment(fields[0]).msecsTo(moment(fields[1]));
+  EXPECT_GE(late, 0);
+  EXPECT_LE(late, 200) << fields[1].toStdString();
+}

@@ -9,6 +9,27 @@
 #include <map>
 #include <vector>
 
+// An alarm that fires when the test says: the test sets what Take reports and calls the
+// owner's wake handler itself.
+class TFakeWakeTimer : public TWakeTimer {
+public:
+  // What the next Take reports.
+  TWakeEvent Next = TWakeEvent::Alarm;
+  void ArmAt(std::int64_t utcMs) override { FArmed = utcMs; }
+  std::int64_t ArmedAt() const override { return FArmed; }
+  int Descriptor() const override { return -1; }
+  TWakeEvent Take() override {
+    const TWakeEvent event = Next;
+    Next = TWakeEvent::Alarm;
+    if (event == TWakeEvent::Alarm)
+      FArmed = 0;
+    return event;
+  }
+
+private:
+  std::int64_t FArmed = 0;
+};
+
 // The system's platform with the clock, program starts and copies in the test's hands.
 class TFakePlatform : public TPlatformWrapper {
 public:
@@ -31,6 +52,13 @@ public:
   TCopyFailure CopyFailure = TCopyFailure::None;
 
   TMoment NowMoment() override { return Moment; }
+  // The last alarm handed out (owned by whoever asked for it).
+  TFakeWakeTimer *WakeTimer = nullptr;
+  std::unique_ptr<TWakeTimer> NewWakeTimer() override {
+    auto timer = std::make_unique<TFakeWakeTimer>();
+    WakeTimer = timer.get();
+    return timer;
+  }
 
   bool CopyFileReplacing(const QString &source, const QString &target,
                          TCopyFailure *failure) override {

@@ -26,6 +26,9 @@
 #include <QStyle>
 #include <QTimer>
 #include <QToolButton>
+#include <algorithm>
+#include <cmath>
+#include <limits>
 
 namespace {
 
@@ -356,16 +359,26 @@ void TMainForm::ShowClock() {
   if (FMoon->Date() != DateOf(now))
     FMoon->SetDate(DateOf(now));
   FDateLabel->setText(DateText(FMoon->Date()));
-  // The next runs change at most once a second.
   const QString second = FTimeLabel->text();
   if (second != FClockSecond) {
     FClockSecond = second;
-    // Results arrive with the ticks, so the marks follow once a second too.
+    // The next runs change when the first of them comes, or when the clock is set back;
+    // results arrive with the calls, so the marks follow once a second.
+    const bool nextRunsChanged = now >= FNextRunsChange || now < FNextRunsShown;
+    if (nextRunsChanged) {
+      FNextRunsShown = now;
+      FNextRunsChange = std::numeric_limits<double>::infinity();
+    }
     for (int row = 1; row < FActionsGrid->RowCount(); ++row) {
-      ShowNextRun(row, now);
+      if (nextRunsChanged)
+        ShowNextRun(row, now);
       ShowMark(row);
     }
   }
+  // The clock shows seconds: wake just after the next one begins, not ten times a second.
+  const int intoSecond = static_cast<int>(std::fmod(TimeOf(now) * MSecsPerDay, 1000.0));
+  FTimer->setSingleShot(true);
+  FTimer->start(std::clamp(1000 - intoSecond + 5, 5, 1005));
 }
 
 void TMainForm::FormShow() {
@@ -379,7 +392,6 @@ void TMainForm::FormShow() {
   raise();
   activateWindow();
   FOKBtn->setFocus();
-  FTimer->start();
   FormResize();
   FModified = false;
 }

@@ -221,4 +221,8 @@ private:
 
   bool FCorrecting = false;
   QString FClockSecond;
+  // When the next runs were last worked out, and the earliest of them: they are shown anew
+  // once it has come or the clock has gone back behind the first.
+  TDateTime FNextRunsShown = 0;
+  TDateTime FNextRunsChange = 0;
 };

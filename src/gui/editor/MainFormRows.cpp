@@ -14,6 +14,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QStyle>
+#include <algorithm>
 
 namespace {
 
@@ -49,7 +50,9 @@ void TMainForm::ShowRow(int row) {
 
 void TMainForm::ShowNextRun(int row, TDateTime now) {
   const TRowEntryPtr entry = RowEntry(row);
-  const TDateTime next = entry ? TScheduler::NextDuePoint(entry->Row.Entry, now) : 0;
+  const TDateTime next = entry ? TScheduler::NextRunShown(entry->Row.Entry, now) : 0;
+  if (next != 0)
+    FNextRunsChange = std::min(FNextRunsChange, next);
   // A dash for an entry that will not run again by time.
   FActionsGrid->SetCell(ColNextRun, row,
                         !entry      ? QString()

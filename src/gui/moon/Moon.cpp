@@ -26,10 +26,7 @@ void TMoon::SetDate(TDateTime value) {
   const bool movingOn = value >= FAngleDate && value - FUnchangedUntil < 1.0 / 24;
   FAngleDate = value;
   FShadowAngle = NormalizeDegrees(PhaseAngle(value));
-  FUnchangedUntil = movingOn
-                        ? std::min({NextPictureChange(value, ms64), NextPictureChange(value, ms32),
-                                    NextPictureChange(value, ms16)})
-                        : value;
+  FUnchangedUntil = movingOn ? NextMoonPictureChange(value) : value;
   UpdatePicture();
 }
 

@@ -116,6 +116,11 @@ TDateTime NextPictureChange(TDateTime now, TMoonSize size) {
   return NextShadowChange(now, InfoOf(size).Radius);
 }
 
+TDateTime NextMoonPictureChange(TDateTime now) {
+  return std::min({NextPictureChange(now, ms64), NextPictureChange(now, ms32),
+                   NextPictureChange(now, ms16)});
+}
+
 const std::vector<QPoint> &MoonRimPixels(TMoonSize size) {
   static const std::array<std::vector<QPoint>, 3> rims = [] {
     std::array<std::vector<QPoint>, 3> found;

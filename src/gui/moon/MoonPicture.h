@@ -36,6 +36,8 @@ std::vector<TShadowSpan> MoonShadowSpans(TMoonSize size, long double shadowAngle
 // (never more than a second late; see NextShadowChange): when a tray or window showing the moon
 // needs to look again.
 TDateTime NextPictureChange(TDateTime now, TMoonSize size);
+// The first moment after now at which any of the pictures (every icon size) may change.
+TDateTime NextMoonPictureChange(TDateTime now);
 
 // The pixels of the disc's edge of a picture size: those of the disc beside one outside it.
 const std::vector<QPoint> &MoonRimPixels(TMoonSize size);

@@ -1,8 +1,11 @@
 #include "gui/tray/RxTrayIcon.h"
 
+#include <QAbstractNativeEventFilter>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QContextMenuEvent>
+#include <QDBusConnection>
+#include <QDBusServiceWatcher>
 #include <QHBoxLayout>
 #include <QImage>
 #include <QLabel>
@@ -12,6 +15,7 @@
 #include <QSystemTrayIcon>
 #include <QToolButton>
 #include <algorithm>
+#include <xcb/xcb.h>
 
 namespace {
 constexpr int TrayPictureSize = 64;
@@ -88,6 +92,31 @@ private:
   TRxTrayIcon *FIcon;
 };
 
+// Hears the X11 events by which a notification area comes (its MANAGER message to the root
+// window) or goes (its window destroyed), and passes them on as a hint to look again.
+class TTrayEventFilter : public QObject, public QAbstractNativeEventFilter {
+public:
+  TTrayEventFilter(QObject *parent, std::function<void()> onHint)
+      : QObject(parent), FOnHint(std::move(onHint)) {
+    QCoreApplication::instance()->installNativeEventFilter(this);
+  }
+  ~TTrayEventFilter() override {
+    if (QCoreApplication::instance())
+      QCoreApplication::instance()->removeNativeEventFilter(this);
+  }
+  bool nativeEventFilter(const QByteArray &eventType, void *message, qintptr *) override {
+    if (eventType != "xcb_generic_event_t")
+      return false;
+    const auto type = static_cast<const xcb_generic_event_t *>(message)->response_type & 0x7F;
+    if (type == XCB_CLIENT_MESSAGE || type == XCB_DESTROY_NOTIFY)
+      FOnHint();
+    return false; // the toolkit handles it as always
+  }
+
+private:
+  std::function<void()> FOnHint;
+};
+
 TTrayFallbackWindow *AsFallback(QWidget *window) {
   return static_cast<TTrayFallbackWindow *>(window);
 }
@@ -100,6 +129,29 @@ TRxTrayIcon::TRxTrayIcon(QObject *parent)
   connect(&FTrayWatch, &QTimer::timeout, this, &TRxTrayIcon::WatchTrayArea);
   FNoTrayGrace.setSingleShot(true);
   connect(&FNoTrayGrace, &QTimer::timeout, this, &TRxTrayIcon::NoTrayGraceOver);
+  FLookSoon.setSingleShot(true);
+  connect(&FLookSoon, &QTimer::timeout, this, &TRxTrayIcon::WatchTrayArea);
+  // Without a session bus and an X11 display nothing tells of a notification area.
+  DesktopSignals = QDBusConnection::sessionBus().isConnected() ||
+                   QGuiApplication::platformName() == QStringLiteral("xcb");
+}
+
+void TRxTrayIcon::ListenToDesktop() {
+  if (FDesktopListeners)
+    return;
+  FDesktopListeners = new QObject(this);
+  auto *watcher = new QDBusServiceWatcher(
+      QStringLiteral("org.kde.StatusNotifierWatcher"), QDBusConnection::sessionBus(),
+      QDBusServiceWatcher::WatchForOwnerChange, FDesktopListeners);
+  connect(watcher, &QDBusServiceWatcher::serviceOwnerChanged, this, &TRxTrayIcon::LookSoon);
+  if (QGuiApplication::platformName() == QStringLiteral("xcb"))
+    new TTrayEventFilter(FDesktopListeners, [this] { LookSoon(); });
+}
+
+void TRxTrayIcon::LookSoon() {
+  // Events come in bursts, and the toolkit's own view of the area follows them.
+  if (FActive && !FLookSoon.isActive())
+    FLookSoon.start(100);
 }
 
 TRxTrayIcon::~TRxTrayIcon() {
@@ -118,7 +170,10 @@ void TRxTrayIcon::SetActive(bool value) {
     ShowInTray();
   else
     ShowFallback();
-  FTrayWatch.start(TrayWatchMs);
+  if (DesktopSignals)
+    ListenToDesktop();
+  else
+    FTrayWatch.start(TrayWatchMs);
   if (!FToldNoTray)
     FNoTrayGrace.start(NoTrayGraceMs);
 }
@@ -148,6 +203,8 @@ void TRxTrayIcon::WatchTrayArea() {
     FTrayLost.invalidate();
     RemoveTray();
     ShowFallback();
+  } else if (DesktopSignals) {
+    FLookSoon.start(static_cast<int>(TrayLostGraceMs - FTrayLost.elapsed()) + 50);
   }
 }
 
@@ -262,6 +319,9 @@ void TRxTrayIcon::RemoveAll() {
   FClickTimer.stop();
   FTrayWatch.stop();
   FNoTrayGrace.stop();
+  FLookSoon.stop();
+  delete FDesktopListeners;
+  FDesktopListeners = nullptr;
   FTrayLost.invalidate();
   RemoveTray();
   RemoveFallback();

@@ -54,10 +54,13 @@ public:
   // Whether the desktop has a notification area; a test may replace it.
   std::function<bool()> TrayAreaAvailable;
   int NoTrayGraceMs = 10000;
-  // While active, the desktop is asked this often whether a notification area has come (the
-  // icon moves into it and the window closes) or gone (after TrayLostGraceMs, in which a
-  // restarted panel takes the icon back by itself, the window shows again).
-  int TrayWatchMs = 1000;
+  // While active, the desktop is asked whether a notification area has come (the icon moves
+  // into it and the window closes) or gone (after TrayLostGraceMs, in which a restarted panel
+  // takes the icon back by itself, the window shows again): when it says that something
+  // changed (the StatusNotifierWatcher's owner on D-Bus, the X11 tray selection's owner) where
+  // DesktopSignals, else every TrayWatchMs.
+  bool DesktopSignals = true;
+  int TrayWatchMs = 10000;
   int TrayLostGraceMs = 3000;
 
   // How often the picture was handed to the desktop.
@@ -86,6 +89,9 @@ private:
   // One look at the desktop: moves the icon between the notification area and the window.
   void WatchTrayArea();
   void NoTrayGraceOver();
+  // A look shortly after the desktop told of a change (the toolkit learns of it too).
+  void LookSoon();
+  void ListenToDesktop();
 
   bool FActive = false;
   QString FHint;
@@ -100,6 +106,8 @@ private:
   QTimer FClickTimer;
   QTimer FTrayWatch;
   QTimer FNoTrayGrace;
+  QTimer FLookSoon;
+  QObject *FDesktopListeners = nullptr;
   // Since when the notification area the icon shows in has been missing; invalid while it is
   // there.
   QElapsedTimer FTrayLost;

@@ -11,12 +11,14 @@
 #include "gui/editor/HistoryForm.h"
 #include "gui/editor/MainForm.h"
 #include "gui/moon/Moon.h"
+#include "gui/moon/MoonPicture.h"
 #include "gui/tray/FailureMark.h"
 #include "platform/Autostart.h"
 #include "storage/BigIniFile.h"
 
 #include <QGuiApplication>
 #include <QMenu>
+#include <QSocketNotifier>
 #include <algorithm>
 #include <cstdio>
 #include <utility>
@@ -56,6 +58,17 @@ TSysTrayIconForm::TSysTrayIconForm(const TStartupArgs &args,
   FTimer = new QTimer(this);
   FTimer->setTimerType(Qt::CoarseTimer);
   connect(FTimer, &QTimer::timeout, this, [this] { FScheduler.TimerTimer(); });
+  FWaker = std::make_unique<TSchedulerWaker>(FScheduler);
+  if (FWaker->Valid()) {
+    FWakeNotifier = new QSocketNotifier(FWaker->Descriptor(), QSocketNotifier::Read, this);
+    connect(FWakeNotifier, &QSocketNotifier::activated, this, [this] { FWaker->Woken(); });
+    FWaker->OnWoken = [this](const TMoment &now, bool checked) { Woken(now, checked); };
+    FWaker->OtherWake = [this](const TMoment &now) -> std::int64_t {
+      if (Paused())
+        return 0; // the paused icon does not change
+      return WallInstantAfter(NextMoonPictureChange(now.Wall), now.UtcMs);
+    };
+  }
   FTrayIcon = new TRxTrayIcon(this);
   FTrayIcon->OnDblClick = [this] { TrayIconClick(); };
   FTrayIcon->OnNoTrayArea = [this](const QString &message) {
@@ -135,6 +148,8 @@ void TSysTrayIconForm::InstallDefaultSeams() {
 TSysTrayIconForm::~TSysTrayIconForm() {
   // The tray icon leaves the notification area before the scheduler frees its lists.
   FTimer->stop();
+  delete FWakeNotifier; // before the descriptor it watches closes
+  FWaker.reset();
   // The history window reads the scheduler's journal, which goes with us.
   delete FHistory.data();
   FTrayIcon->SetActive(false);
@@ -146,7 +161,12 @@ void TSysTrayIconForm::BuildMenu() {
   FPopupMenu = new QMenu(this);
   auto item = [this](const QString &caption, void (TSysTrayIconForm::*handler)()) {
     QAction *action = FPopupMenu->addAction(caption);
-    connect(action, &QAction::triggered, this, [this, handler] { (this->*handler)(); });
+    connect(action, &QAction::triggered, this, [this, handler] {
+      (this->*handler)();
+      // Whatever the item changed (the list, the interval, the pause), the wake-up follows.
+      if (!FExitSaved)
+        ApplyInterval();
+    });
     return action;
   };
   FMenu.StoppedItem = FPopupMenu->addAction(QStringLiteral("Programm an&gehalten"));
@@ -232,7 +252,22 @@ bool TSysTrayIconForm::Paused() const {
   return FScheduler.Paused();
 }
 
+bool TSysTrayIconForm::DueChecksArmed() const {
+  return FWaker->Valid() ? FWaker->DueCheckAt() != 0 : FTimer->isActive();
+}
+
+void TSysTrayIconForm::Woken(const TMoment &now, bool checked) {
+  if (!checked)
+    IconStep(now); // the picture's time (a check renews it in its tick)
+  else if (!Paused())
+    ShowRunningHint(now); // what ran is no longer next
+}
+
 void TSysTrayIconForm::ApplyInterval() {
+  if (FWaker->Valid()) {
+    FWaker->Replan();
+    return;
+  }
   const auto interval = static_cast<int>(std::min<unsigned>(FScheduler.Interval(), INT32_MAX));
   if (FScheduler.TimerInterval() == 0) {
     FTimer->stop();
@@ -308,21 +343,25 @@ void TSysTrayIconForm::IconStep(TDateTime now) {
   // Each tick can move the next due point (a run recorded, an interval passed); a second is
   // as fine as the tooltip shows it, so shorter intervals need not work it out again.
   if (!Paused() && (FHintGeneration != FScheduler.ListGeneration() || FHintTime == 0 ||
-                    now - FHintTime >= 1000.0 / MSecsPerDay || now < FHintTime))
+                    now - FHintTime >= 1000.0 / MSecsPerDay || now < FHintTime ||
+                    (FHintPoint != 0 && now >= FHintPoint)))
     ShowRunningHint(now);
 }
 
-QString TSysTrayIconForm::RunningHint(TDateTime now) const {
+QString TSysTrayIconForm::RunningHint(TDateTime now, TDateTime *shownPoint) const {
   const TActionEntry *next = nullptr;
   TDateTime nextPoint = 0;
   for (int i = 0; i < FScheduler.ActionList().Count(); ++i) {
     const TActionEntry *entry = FScheduler.ActionList()[i];
-    const TDateTime point = TScheduler::NextDuePoint(*entry, now);
+    // A call due now is made at this very wake: the one after it is next.
+    const TDateTime point = TScheduler::NextRunShown(*entry, now);
     if (point != 0 && (next == nullptr || point < nextPoint)) {
       next = entry;
       nextPoint = point;
     }
   }
+  if (shownPoint)
+    *shownPoint = nextPoint;
   if (next == nullptr)
     return AppTitle;
   // A tooltip is one glance: a long action is shortened at its end.
@@ -330,14 +369,14 @@ QString TSysTrayIconForm::RunningHint(TDateTime now) const {
   QString action = next->Action.Text();
   if (action.size() > MaxShown)
     action = action.left(MaxShown - 1) + QStringLiteral("…");
-  return AppTitle + QStringLiteral("\nNächste Aktion: ") + DateTimeText(std::max(nextPoint, now)) +
+  return AppTitle + QStringLiteral("\nNächste Aktion: ") + DateTimeText(nextPoint) +
          QStringLiteral("\n") + action;
 }
 
 void TSysTrayIconForm::ShowRunningHint(TDateTime now) {
   FHintTime = now;
   FHintGeneration = FScheduler.ListGeneration();
-  ShowHint(RunningHint(now));
+  ShowHint(RunningHint(now, &FHintPoint));
 }
 
 void TSysTrayIconForm::StoppedItemClick() {

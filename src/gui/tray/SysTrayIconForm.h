@@ -4,6 +4,7 @@
 #pragma once
 
 #include "core/Scheduler.h"
+#include "core/Waker.h"
 #include "gui/editor/EditorSession.h"
 #include "gui/editor/HistoryForm.h"
 #include "gui/message/DesktopNotifier.h"
@@ -20,11 +21,13 @@
 #include <QWidget>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
 class QAction;
 class QMenu;
+class QSocketNotifier;
 class TMoon;
 
 // The startup's inputs: the program's arguments (without the program) and the current folder.
@@ -76,8 +79,10 @@ public:
   // The engine this host shows and forwards to.
   TScheduler &Scheduler() { return FScheduler; }
   const TScheduler &Scheduler() const { return FScheduler; }
-  // The tick's timer; it follows the scheduler's TimerInterval.
-  QTimer *Timer() const { return FTimer; }
+  // What wakes the scheduler: its wall-clock alarm, armed for the next due check or picture.
+  TSchedulerWaker &Waker() { return *FWaker; }
+  // Whether due checks are to come (not paused, an interval above 0).
+  bool DueChecksArmed() const;
   TRxTrayIcon *TrayIcon() const { return FTrayIcon; }
   // The hidden moon that paints the icon.
   TMoon *MainMoon() const { return FMainMoon; }
@@ -123,14 +128,16 @@ public:
   void Info1Click();
 
   bool Paused() const;
-  // The timer follows the scheduler's TimerInterval: 0 or paused means no ticks.
+  // The wake-up follows the scheduler's plan, interval and pause: armed anew after any change.
   void ApplyInterval();
   // The tick's picture step: the moon of now becomes the application's and the tray's icon,
-  // and the tooltip names the next due action (worked out at most once a second).
+  // and the tooltip names the next due action (worked out again when the list changed, its
+  // time has come or the clock went back, at most once a second otherwise).
   void IconStep(TDateTime now);
   // The tooltip while running: the title and, when one is due later, the next action with its
   // due point.
-  QString RunningHint(TDateTime now) const;
+  // shownPoint (if given) receives the due point named (0: none).
+  QString RunningHint(TDateTime now, TDateTime *shownPoint = nullptr) const;
   // Saves the configuration without asking, as at the end of a session; true on success.
   // Skipped once "&Beenden" has saved (or the user chose to end without).
   bool SaveOnExit();
@@ -197,7 +204,13 @@ private:
   std::vector<THistoryAction> HistoryActions() const;
   void OpenJournal();
 
+  // A wake: the icon and tooltip follow what the due check did (or the clock alone).
+  void Woken(const TMoment &now, bool checked);
+
   TScheduler FScheduler;
+  std::unique_ptr<TSchedulerWaker> FWaker;
+  QSocketNotifier *FWakeNotifier = nullptr;
+  // Ticks on Qt's clock only where the system has no wall-clock alarm.
   QTimer *FTimer = nullptr;
   TRxTrayIcon *FTrayIcon = nullptr;
   TMoon *FMainMoon = nullptr;
@@ -214,6 +227,8 @@ private:
   bool FExitSaved = false;
   // When the tooltip's next action was last worked out (0: never), and for which list.
   TDateTime FHintTime = 0;
+  // The next due point the tooltip names (0: none): once it has come the tooltip is stale.
+  TDateTime FHintPoint = 0;
   std::uint64_t FHintGeneration = 0;
   // The tray's picture and tooltip before the failures' mark and count are added.
   QIcon FTrayPicture;

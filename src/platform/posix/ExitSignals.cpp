@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 int WakeFds[2] = {-1, -1};
@@ -73,7 +74,7 @@ void ReleaseExitSignals() {
   sigaction(SIGTERM, &OldTerm, nullptr);
 }
 
-bool WaitForExitSignal(int ms, int wakeFd) {
+bool WaitForExitSignal(int ms, std::initializer_list<int> fds) {
   if (ExitRequested)
     return true;
   sigset_t open = OldMask;
@@ -81,7 +82,10 @@ bool WaitForExitSignal(int ms, int wakeFd) {
   sigdelset(&open, SIGTERM);
   const timespec span{static_cast<time_t>(ms / 1000), static_cast<long>(ms % 1000) * 1000000L};
   // Unblocks the two requests for the wait only, in one step with it.
-  pollfd wake{wakeFd, POLLIN, 0};
-  ppoll(wakeFd >= 0 ? &wake : nullptr, wakeFd >= 0 ? 1 : 0, ms < 0 ? nullptr : &span, &open);
+  std::vector<pollfd> watched;
+  for (const int fd : fds)
+    if (fd >= 0)
+      watched.push_back({fd, POLLIN, 0});
+  ppoll(watched.data(), watched.size(), ms < 0 ? nullptr : &span, &open);
   return ExitRequested != 0;
 }

@@ -10,6 +10,7 @@ namespace {
 class TPosixPlatform final : public TPlatform {
 public:
   TMoment NowMoment() override { return ::NowMoment(); }
+  std::unique_ptr<TWakeTimer> NewWakeTimer() override { return NewSystemWakeTimer(); }
 
   bool CopyFileReplacing(const QString &source, const QString &target,
                          TCopyFailure *failure) override {

@@ -614,3 +614,28 @@ TEST_F(MainForm, InsertAndDeleteWorkFromTheMomentTheWindowOpens) {
     EXPECT_EQ(Form.Rows().size(), rows) << key;
   }
 }
+
+// "Nächste Ausführung" follows the clock: a time that has come gives way to the next one at the
+// following second (a finished one-off to a dash), and a clock set back shows the earlier one.
+TEST_F(MainForm, TheNextRunsFollowTheClockAndNeverShowAPassedTime) {
+  static TDateTime now;
+  now = At(2026, 12, 8, 8, 59, 59);
+  Form.Seams().Now = [] { return now; };
+  TActionEntry daily = Daily(QStringLiteral("a"), At(2026, 1, 1, 9));
+  daily.LastDate = At(2026, 12, 7, 9) + RunMark;
+  TActionEntry once = NewActionEntry(tpOnce, At(2026, 12, 8, 9, 0, 1), QStringLiteral("b"));
+  once.LastDate = At(2026, 12, 1);
+  Open({daily, once});
+  const auto shown = [this] {
+    return Cell(TMainForm::ColNextRun, 1) + u'|' + Cell(TMainForm::ColNextRun, 2);
+  };
+  EXPECT_EQ(shown(),
+            DateTimeText(At(2026, 12, 8, 9)) + u'|' + DateTimeText(At(2026, 12, 8, 9, 0, 1)));
+  now = At(2026, 12, 8, 9, 0, 2);
+  Form.TimerTimer();
+  EXPECT_EQ(shown(), DateTimeText(At(2026, 12, 9, 9)) + QStringLiteral("|–"));
+  now = At(2026, 12, 8, 8, 30);
+  Form.TimerTimer();
+  EXPECT_EQ(shown(),
+            DateTimeText(At(2026, 12, 8, 9)) + u'|' + DateTimeText(At(2026, 12, 8, 9, 0, 1)));
+}

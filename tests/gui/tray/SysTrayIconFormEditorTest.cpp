@@ -32,7 +32,7 @@ TEST_F(TrayHost, EditorOkWithIntervalZeroIsRefusedWithOneMinute) {
                                      "1 Min eingestellt !"));
   EXPECT_EQ(LastButtons, QMessageBox::Ok);
   EXPECT_EQ(host->Scheduler().Interval(), 60000u);
-  EXPECT_EQ(host->Timer()->interval(), 60000);
+  EXPECT_EQ(static_cast<int>(host->Scheduler().TimerInterval()), 60000);
 
   TScheduler saved;
   saved.LoadConfiguration(Config);
@@ -94,7 +94,7 @@ TEST_F(TrayHost, TheEditorCanMoveTheConfigurationToAnotherFile) {
   host->Einstellungen1()->trigger();
   EXPECT_EQ(host->Scheduler().ConfigFileName(), other);
   EXPECT_TRUE(QFileInfo::exists(other));
-  EXPECT_EQ(host->Timer()->interval(), 2000);
+  EXPECT_EQ(static_cast<int>(host->Scheduler().TimerInterval()), 2000);
 }
 
 // The editor's load button shows another list; only OK makes that file the configuration.

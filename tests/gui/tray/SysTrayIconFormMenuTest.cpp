@@ -23,8 +23,8 @@ TEST_F(TrayHost, TheMenuHoldsEveryItemInItsOrder) {
                                    "&Beenden", "-", "&Hilfe", "&Info..."}));
   EXPECT_EQ(host->TrayIcon()->Hint(), QStringLiteral("Kronolab"));
   EXPECT_TRUE(host->TrayIcon()->Active());
-  EXPECT_TRUE(host->Timer()->isActive());
-  EXPECT_EQ(host->Timer()->interval(), 1000);
+  EXPECT_TRUE(host->DueChecksArmed());
+  EXPECT_EQ(static_cast<int>(host->Scheduler().TimerInterval()), 1000);
   EXPECT_FALSE(host->isVisible());
 }
 
@@ -77,13 +77,13 @@ TEST_F(TrayHost, PauseStopsTheTimerShowsThePausedIconAndResumeBringsTheMoonBack)
   const QIcon moon = host->TrayIcon()->Icon();
   host->StoppedItem()->trigger();
   EXPECT_TRUE(host->StoppedItem()->isChecked());
-  EXPECT_FALSE(host->Timer()->isActive());
+  EXPECT_FALSE(host->DueChecksArmed());
   EXPECT_EQ(host->TrayIcon()->Hint(), QStringLiteral("Kronolab (angehalten)"));
   EXPECT_TRUE(TRxTrayIcon::SamePicture(host->TrayIcon()->Icon(), host->PausedIcon()));
 
   host->StoppedItem()->trigger();
   EXPECT_FALSE(host->StoppedItem()->isChecked());
-  EXPECT_TRUE(host->Timer()->isActive());
+  EXPECT_TRUE(host->DueChecksArmed());
   EXPECT_EQ(host->TrayIcon()->Hint(), QStringLiteral("Kronolab"));
   EXPECT_TRUE(TRxTrayIcon::SamePicture(host->TrayIcon()->Icon(), moon));
 }
@@ -253,9 +253,9 @@ TEST_F(TrayHost, IntervalZeroInTheConfigurationLeavesTheTimerSilent) {
   auto host = Start();
   host->Scheduler().SetInterval(0);
   host->ApplyInterval();
-  EXPECT_FALSE(host->Timer()->isActive());
+  EXPECT_FALSE(host->DueChecksArmed());
   host->Scheduler().SetInterval(500);
   host->ApplyInterval();
-  EXPECT_TRUE(host->Timer()->isActive());
-  EXPECT_EQ(host->Timer()->interval(), 500);
+  EXPECT_TRUE(host->DueChecksArmed());
+  EXPECT_EQ(static_cast<int>(host->Scheduler().TimerInterval()), 500);
 }
