@@ -315,7 +315,8 @@ void TMainForm::FormShow() {
   FOKBtn->setFocus();
   FTimer->start();
   FormResize();
-  FModified = false;
+  // A kept session is unsaved from its first moment: Abbruch asks before it is dropped.
+  FModified = FRestored;
 }
 
 void TMainForm::showEvent(QShowEvent *event) {
