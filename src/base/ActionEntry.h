@@ -18,6 +18,12 @@ enum TTimePoint : std::uint8_t {
   tpYearly = 5,
 };
 
+// What the scheduler does when a program action falls due while its last call still runs.
+enum TIfRunning : std::uint8_t { irParallel = 0, irSkip = 1, irAfter = 2 };
+
+// A weekday mask with every day set: bit 0 = Monday ... bit 6 = Sunday.
+constexpr std::uint8_t AllWeekdays = 0x7F;
+
 // Longest action text, in characters.
 constexpr int MaxActionLength = 255;
 
@@ -57,6 +63,16 @@ struct TActionEntry {
   // the two occurrences of a repeated wall-clock time apart; 0 when unknown.
   std::int64_t LastCallUtcMs = 0;
 
+  // Run control. Each is written to the file only when it differs from its default, so a
+  // file of an older version loads and saves unchanged.
+  bool Active = true;                  // off: never due; file key Active=0
+  std::uint8_t Weekdays = AllWeekdays; // tpDaily only; file key Weekdays=Mo,Di,Mi,Do,Fr
+  std::int64_t LateLimitMs = 0;        // 0 = no limit; file key LateLimit=hh:mm:ss
+  TIfRunning IfRunning = irParallel;   // file key IfRunning=skip|after
+  std::int64_t TimeLimitMs = 0;        // 0 = none; file key TimeLimit=hh:mm:ss
+  TDateTime StartFrom = 0;             // no call for due points before this moment; 0 = no bound;
+                                       // file key StartFrom=<days since 1899-12-30, like FirstDate>
+
   bool operator==(const TActionEntry &other) const = default;
 };
 
@@ -77,3 +93,27 @@ QString MsToTimeText(std::int64_t ms);
 std::int64_t TimeTextToMs(const QString &text);
 // The editor's display text of a time point (the empty text for an unknown kind).
 QString TimePointText(TTimePoint kind, TDateTime date);
+
+// The weekday bit of a date (bit 0 = Monday ... bit 6 = Sunday).
+std::uint8_t WeekdayBit(TDateTime date);
+// A weekday mask as the file holds it: German two-letter names from Monday on, separated by
+// commas without blanks ("Mo,Di,Mi,Do,Fr"); the empty text for no day.
+QString WeekdaysText(std::uint8_t mask);
+// A weekday list as a user or a file writes it: two-letter German names in any case, separated
+// by commas and/or blanks, and ranges "Mo-Fr" or "Mo–Fr" (a range may wrap past Sunday).
+// ok is false, and 0 returned, for anything else or for no day at all.
+std::uint8_t ParseWeekdays(const QString &text, bool *ok);
+// A weekday mask for people: runs of two or more days as ranges ("Mo–Fr", "Sa–So"), the rest
+// listed ("Mo, Mi, Fr"); the empty text for no day.
+QString WeekdaysDisplayText(std::uint8_t mask);
+
+// The longest duration the run-control fields take, 99999:59:59.
+constexpr std::int64_t MaxDurationMs = 99999 * 3600000LL + 59 * 60000 + 59 * 1000;
+// A strict "hh:mm:ss" (or "hh:mm") duration: hours 0 to 99999, minutes and seconds 0 to 59,
+// digits only. ok is false, and 0 returned, for anything else.
+std::int64_t ParseDurationText(const QString &text, bool *ok);
+
+// The file's word for a still-running rule: "parallel", "skip" or "after".
+QString IfRunningText(TIfRunning value);
+// The still-running rule of a word of IfRunningText, in any case; ok false for another word.
+TIfRunning ParseIfRunning(const QString &text, bool *ok);

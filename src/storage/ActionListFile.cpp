@@ -3,6 +3,7 @@
 
 #include <QFileInfo>
 #include <algorithm>
+#include <tuple>
 
 namespace {
 
@@ -27,6 +28,86 @@ TDateTime ReadDate(TXIniFile &ini, const QString &section, const QString &key,
   problems.Values.push_back({outOfRange ? NotFiniteFault(key, text) : NoDateFault(key, text),
                              TakenInsteadText(fallbackName)});
   return defaultValue;
+}
+
+// The run-control keys of section into entry. A key that is absent keeps its default; one whose
+// value is not of its kind keeps it too, with a problem recorded.
+void ReadRunControl(TXIniFile &ini, const QString &section, TActionEntry &entry,
+                    TEntryProblems &problems) {
+  auto present = [&](const QString &key, QString &text) {
+    text = ini.ReadString(section, key, QString());
+    return !text.isNull();
+  };
+  auto fault = [&](const QString &key, const QString &text, const QString &expected,
+                   const QString &fallback) {
+    problems.Values.push_back({RunControlFault(key, text, expected), TakenInsteadText(fallback)});
+  };
+  QString text;
+  const QString active = QStringLiteral("Active");
+  if (present(active, text)) {
+    bool ok = false;
+    const int value = text.trimmed().toInt(&ok);
+    if (ok && (value == 0 || value == 1))
+      entry.Active = value == 1;
+    else
+      fault(active, text, QStringLiteral("weder 0 noch 1"), QStringLiteral("1 (aktiv)"));
+  }
+  const QString weekdays = QStringLiteral("Weekdays");
+  if (present(weekdays, text)) {
+    bool ok = false;
+    const std::uint8_t mask = ParseWeekdays(text, &ok);
+    if (ok)
+      entry.Weekdays = mask;
+    else
+      fault(weekdays, text, QStringLiteral("keine Liste von Wochentagen wie Mo,Di,Mi,Do,Fr"),
+            QStringLiteral("jeder Tag"));
+  }
+  for (const auto &[key, field, fallback] :
+       {std::tuple{QStringLiteral("LateLimit"), &entry.LateLimitMs, QStringLiteral("keine Grenze")},
+        std::tuple{QStringLiteral("TimeLimit"), &entry.TimeLimitMs,
+                   QStringLiteral("keine Grenze")}}) {
+    if (present(key, text)) {
+      bool ok = false;
+      const std::int64_t ms = ParseDurationText(text, &ok);
+      if (ok)
+        *field = ms;
+      else
+        fault(key, text, QStringLiteral("keine Dauer hh:mm:ss bis 99999:59:59"), fallback);
+    }
+  }
+  const QString ifRunning = QStringLiteral("IfRunning");
+  if (present(ifRunning, text)) {
+    bool ok = false;
+    const TIfRunning value = ParseIfRunning(text, &ok);
+    if (ok)
+      entry.IfRunning = value;
+    else
+      fault(ifRunning, text, QStringLiteral("weder parallel noch skip noch after"),
+            QStringLiteral("parallel"));
+  }
+  entry.StartFrom =
+      ReadDate(ini, section, QStringLiteral("StartFrom"), 0, QStringLiteral("0"), problems);
+}
+
+// Writes the run-control keys that differ from their defaults, after the entry's other keys,
+// and removes those that are back at their defaults, so that a file without them stays
+// byte-identical and one the user switched back does not keep a stale value.
+void WriteRunControl(TXIniFile &ini, const QString &s, const TActionEntry &entry) {
+  auto put = [&](const QString &key, bool differs, const QString &value) {
+    if (differs)
+      ini.WriteString(s, key, value);
+    else
+      ini.DeleteKey(s, key);
+  };
+  put(QStringLiteral("Active"), !entry.Active, QStringLiteral("0"));
+  put(QStringLiteral("Weekdays"), entry.Weekdays != AllWeekdays, WeekdaysText(entry.Weekdays));
+  put(QStringLiteral("LateLimit"), entry.LateLimitMs != 0, MsToTimeText(entry.LateLimitMs));
+  put(QStringLiteral("IfRunning"), entry.IfRunning != irParallel, IfRunningText(entry.IfRunning));
+  put(QStringLiteral("TimeLimit"), entry.TimeLimitMs != 0, MsToTimeText(entry.TimeLimitMs));
+  if (entry.StartFrom != 0)
+    ini.WriteFloat(s, QStringLiteral("StartFrom"), entry.StartFrom);
+  else
+    ini.DeleteKey(s, QStringLiteral("StartFrom"));
 }
 
 // Whether a section name is one of a schedule file: General, or Action followed by digits.
@@ -109,6 +190,7 @@ TActionEntry ReadActionEntry(TXIniFile &ini, int n, TEntryProblems &problems) {
   // last moment: a call at 31 December 9999, 23:59:59.95 records one there.
   entry.LastDate = ReadDate(ini, section, QStringLiteral("LastDate"), entry.FirstDate,
                             QStringLiteral("FirstDate"), problems, true);
+  ReadRunControl(ini, section, entry, problems);
   return entry;
 }
 
@@ -138,6 +220,7 @@ void WriteActionEntry(TXIniFile &ini, const QString &s, const TActionEntry &entr
     ini.WriteBool(s, QStringLiteral("AllCalls"), entry.AllCalls);
   }
   ini.WriteString(s, QStringLiteral("Action"), entry.Action);
+  WriteRunControl(ini, s, entry);
 }
 
 TActionListContents ReadActionListFile(const QString &fileName) {

@@ -33,7 +33,9 @@ std::vector<int> ActionSectionNumbers(TXIniFile &ini, int count);
 // value no entry may hold is replaced and recorded in problems (Number and Action filled in
 // as well): FirstDate, Date or LastDate outside the years 1 to 9999 (LastDate, a due point
 // plus the run mark, may lie that mark beyond) or not representable read as missing; a Freq
-// outside 1 ms to 9999 years (0 excepted, "never by time") reads as 0.
+// outside 1 ms to 9999 years (0 excepted, "never by time") reads as 0. The run-control keys
+// (Active, Weekdays, LateLimit, IfRunning, TimeLimit, StartFrom) keep their defaults when
+// absent or not of their kind, the latter recorded as well.
 TActionEntry ReadActionEntry(TXIniFile &ini, int n, TEntryProblems &problems);
 
 // The longest tick interval: the most the editor's field "hh:mm:ss" can show, 99:59:59.
@@ -46,7 +48,8 @@ std::int64_t ReadInterval(TXIniFile &ini, TLoadReport &report);
 // editor's action-list files have each kept their own since their first versions.
 enum class TSectionKeyOrder { Configuration, ActionList };
 
-// Writes every field of entry into section; keys the section lacks are added in order.
+// Writes every field of entry into section; keys the section lacks are added in order. The
+// run-control keys follow Action and are there only while they differ from their defaults.
 void WriteActionEntry(TXIniFile &ini, const QString &section, const TActionEntry &entry,
                       TSectionKeyOrder order);
 

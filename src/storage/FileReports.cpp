@@ -142,6 +142,10 @@ QString IntervalFault(const QString &text, const QString &maximum) {
       .arg(text.trimmed(), maximum);
 }
 
+QString RunControlFault(const QString &key, const QString &text, const QString &expected) {
+  return QStringLiteral("%1=%2 ist %3").arg(key, text.trimmed(), expected);
+}
+
 QString UnusableEntryFault(bool noFirstDate) {
   return noFirstDate ? QStringLiteral("FirstDate fehlt oder ist keine Zahl")
                      : QStringLiteral("Action ist leer");

@@ -70,6 +70,9 @@ QString NoDateFault(const QString &key, const QString &text);
 QString NotFiniteFault(const QString &key, const QString &text);
 QString FreqRangeFault(const QString &text);
 QString IntervalFault(const QString &text, const QString &maximum);
+// A run-control value that is not of its kind; expected says what it should be, e.g.
+// "keine Dauer hh:mm:ss".
+QString RunControlFault(const QString &key, const QString &text, const QString &expected);
 // An entry left out though each of its values could be read: without a start or an action.
 QString UnusableEntryFault(bool noFirstDate);
 // Why a configuration none of whose actions could be read is not saved over.

@@ -90,3 +90,62 @@ TEST(ActionEntry, CopiesAreWholeAndIndependent) {
   EXPECT_TRUE(TActionEntry{}.Action.IsEmpty());
   EXPECT_EQ(TActionEntry{}.TimePoint, tpFrequency);
 }
+
+// Weekday lists as users and files write them, their canonical file text and display text.
+TEST(Weekdays, ListsAndRangesParseAndShowBothWays) {
+  const struct {
+    const char *text;
+    int mask; // -1: refused
+    const char *file;
+    const char *shown;
+  } cases[] = {
+      {"Mo,Di,Mi,Do,Fr", 0x1F, "Mo,Di,Mi,Do,Fr", "Mo–Fr"},
+      {"mo-fr", 0x1F, "Mo,Di,Mi,Do,Fr", "Mo–Fr"},
+      {"Mo – Fr", 0x1F, "Mo,Di,Mi,Do,Fr", "Mo–Fr"},
+      {"Mo, Mi, Fr", 0x15, "Mo,Mi,Fr", "Mo, Mi, Fr"},
+      {"SA,so", 0x60, "Sa,So", "Sa–So"},
+      {"Fr-Mo", 0x71, "Mo,Fr,Sa,So", "Mo, Fr–So"},
+      {"Mo-Mi Fr", 0x17, "Mo,Di,Mi,Fr", "Mo–Mi, Fr"},
+      {"Mo-So", 0x7F, "Mo,Di,Mi,Do,Fr,Sa,So", "Mo–So"},
+      {"", -1, "", ""},
+      {"Mon", -1, "", ""},
+      {"Mo-", -1, "", ""},
+      {"Mo-Di-Mi", -1, "", ""},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.text);
+    bool ok = true;
+    const std::uint8_t mask = ParseWeekdays(QString::fromUtf8(c.text), &ok);
+    EXPECT_EQ(ok, c.mask >= 0);
+    EXPECT_EQ(mask, c.mask >= 0 ? c.mask : 0);
+    EXPECT_EQ(WeekdaysText(mask), QString::fromUtf8(c.file));
+    EXPECT_EQ(WeekdaysDisplayText(mask), QString::fromUtf8(c.shown));
+  }
+  // 7 December 2026 is a Monday.
+  EXPECT_EQ(WeekdayBit(At(2026, 12, 7, 8, 0)), 0x01);
+  EXPECT_EQ(WeekdayBit(At(2026, 12, 13)), 0x40);
+}
+
+// Durations are strict: what the file and the command line take, and what they refuse.
+TEST(Durations, OnlyWholeHoursMinutesSecondsInRangeAreTaken) {
+  const struct {
+    const char *text;
+    std::int64_t ms; // -1: refused
+  } cases[] = {{"01:30:00", 5400000},
+               {"2:05", 7500000},
+               {" 00:00:59 ", 59000},
+               {"99999:59:59", MaxDurationMs},
+               {"00:60:00", -1},
+               {"00:00:60", -1},
+               {"100000:00:00", -1},
+               {"-1:00:00", -1},
+               {"1:00:00.5", -1},
+               {"90", -1},
+               {"", -1}};
+  for (const auto &c : cases) {
+    bool ok = false;
+    const std::int64_t ms = ParseDurationText(QString::fromUtf8(c.text), &ok);
+    EXPECT_EQ(ok, c.ms >= 0) << c.text;
+    EXPECT_EQ(ms, c.ms >= 0 ? c.ms : 0) << c.text;
+  }
+}

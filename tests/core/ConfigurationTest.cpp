@@ -168,6 +168,45 @@ TEST_F(Configuration, SavingTwiceWithoutChangesLeavesTheFileUntouched) {
   EXPECT_EQ(QFileInfo(Path()).fileTime(QFileDevice::FileMetadataChangeTime), inode);
 }
 
+// The run-control keys: a file without them loads and saves byte for byte as before; one with
+// every key keeps them after the entry's other keys; set back to their defaults they leave.
+TEST_F(Configuration, RunControlKeysAreWrittenOnlyWhenNotDefaultAndAfterAction) {
+  const QByteArray head("[General]\r\nLogging=0\r\nNoShiftReaction=1\r\nInterval=1000\r\n"
+                        "Count=1\r\nDesktopNotifications=1\r\n\r\n[Action1]\r\nTimePoint=2\r\n"
+                        "SuddenStart=0\r\nAllCalls=0\r\nFreq= 0.00000000000000E+0000\r\n"
+                        "FirstDate= 4.60003750000000E+0004\r\n"
+                        "LastDate= 4.59993750000000E+0004\r\nAction=/usr/bin/backup\r\n");
+  const QByteArray keys("Active=0\r\nWeekdays=Mo,Di,Mi,Do,Fr\r\nLateLimit=01:30:00\r\n"
+                        "IfRunning=after\r\nTimeLimit=100:00:05\r\n"
+                        "StartFrom= 4.60001250000000E+0004\r\n");
+  WriteBytes(Path(), head + "\r\n");
+  FScheduler.LoadConfiguration(Path());
+  FScheduler.SaveConfiguration(Path());
+  EXPECT_EQ(ReadBytes(Path()), head + "\r\n");
+  const TActionEntry plain = *FScheduler.ActionList()[0];
+  EXPECT_TRUE(plain.Active);
+  EXPECT_EQ(plain.Weekdays, AllWeekdays);
+  EXPECT_EQ(plain.IfRunning, irParallel);
+
+  WriteBytes(Path(), head + keys + "\r\n");
+  TScheduler loaded;
+  loaded.LoadConfiguration(Path());
+  const TActionEntry &b = *loaded.ActionList()[0];
+  EXPECT_FALSE(b.Active);
+  EXPECT_EQ(b.Weekdays, 0x1F);
+  EXPECT_EQ(b.LateLimitMs, 5400000);
+  EXPECT_EQ(b.IfRunning, irAfter);
+  EXPECT_EQ(b.TimeLimitMs, 360005000);
+  EXPECT_EQ(b.StartFrom, 46000.125);
+  const QString copy = FTemp.filePath(QStringLiteral("kopie.ini"));
+  loaded.SaveConfiguration(copy);
+  EXPECT_EQ(ReadBytes(copy), head + keys + "\r\n");
+
+  FScheduler.SetActions({plain});
+  FScheduler.SaveConfiguration(copy);
+  EXPECT_EQ(ReadBytes(copy), head + "\r\n");
+}
+
 // A load that fails keeps the running list: a wrong file chosen in "Aktionen laden..." must
 // not empty it, or the next save would write the empty list over the configuration.
 TEST_F(Configuration, AFailedSaveRaisesAndAFailedLoadKeepsTheList) {

@@ -156,6 +156,49 @@ TEST_F(LoadContract, AGoodFileTellsNothingAndManyBadEntriesMakeOneShortMessage) 
       QStringLiteral("… und 4980 weitere Aktionen mit ungültigen Werten.\n")));
 }
 
+// A run-control value not of its kind keeps the default, is named once, and the entry still
+// loads; the same keys in any case and in the forms people write load without a word.
+TEST_F(LoadContract, RunControlValuesNotOfTheirKindKeepTheirDefaults) {
+  const struct {
+    const char *line;
+    const char *told; // empty: loads silently
+  } cases[] = {
+      {"Active=ja", "Active=ja ist weder 0 noch 1, es gilt 1 (aktiv)"},
+      {"Active=2", "Active=2 ist weder 0 noch 1"},
+      {"Weekdays=Mo,Xy", "Weekdays=Mo,Xy ist keine Liste von Wochentagen"},
+      {"Weekdays=", "Weekdays= ist keine Liste von Wochentagen wie Mo,Di,Mi,Do,Fr, es gilt jeder"},
+      {"LateLimit=00:61:00", "LateLimit=00:61:00 ist keine Dauer hh:mm:ss"},
+      {"TimeLimit=-1:00:00", "TimeLimit=-1:00:00 ist keine Dauer"},
+      {"IfRunning=sometimes", "IfRunning=sometimes ist weder parallel noch skip noch after, es "
+                              "gilt parallel"},
+      {"StartFrom=1e12", "StartFrom=1e12 ist kein Datum der Jahre 1 bis 9999, es gilt 0"},
+      {"weekdays=sa - so\r\nifrunning=SKIP\r\nlatelimit=2:05", ""},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.line);
+    FSink.Messages.clear();
+    WriteSections({QStringLiteral("TimePoint=2\r\nFirstDate=46000.5\r\nAction=a\r\n") +
+                   QLatin1String(c.line)});
+    FScheduler.LoadConfiguration(Path());
+    ASSERT_EQ(FScheduler.ActionList().Count(), 1);
+    const TActionEntry &e = *FScheduler.ActionList()[0];
+    const bool silent = *c.told == 0;
+    ASSERT_EQ(FSink.Messages.size(), silent ? 0u : 1u);
+    if (!silent) {
+      EXPECT_TRUE(FSink.Messages[0].Message.contains(QString::fromUtf8(c.told)))
+          << FSink.Messages[0].Message.toStdString();
+      EXPECT_TRUE(e.Active);
+      EXPECT_EQ(e.Weekdays, AllWeekdays);
+      EXPECT_EQ(e.LateLimitMs + e.TimeLimitMs + e.StartFrom, 0);
+      EXPECT_EQ(e.IfRunning, irParallel);
+    } else {
+      EXPECT_EQ(e.Weekdays, 0x60);
+      EXPECT_EQ(e.IfRunning, irSkip);
+      EXPECT_EQ(e.LateLimitMs, 7500000);
+    }
+  }
+}
+
 // A file written with decimal commas (by an earlier version under a German locale) loads every
 // entry with its values, and the next save writes points.
 TEST_F(LoadContract, AFileWithDecimalCommasLoadsWholeAndIsSavedWithPoints) {
