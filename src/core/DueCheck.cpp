@@ -183,8 +183,56 @@ TDateTime RunMomentOf(TDateTime point) {
   return point;
 }
 
+// A new or changed rule starts from its StartFrom: the due points before it count as run, as if
+// the last call had been just before it, so that every kind and every catch-up below obeys
+// it without a rule of its own. Not past now, so that a bound still ahead never looks like a
+// clock set back; a frequency grid that begins later needs none. 0 when no bound applies.
+TDateTime StartBound(const TActionEntry &entry, TDateTime now) {
+  if (entry.StartFrom == 0 || !std::isfinite(entry.StartFrom))
+    return 0;
+  const TDateTime bound = std::min(entry.StartFrom, now) - HalfMs;
+  if (bound <= entry.LastDate || (entry.TimePoint == tpFrequency && bound <= entry.FirstDate))
+    return 0;
+  return bound;
+}
+
+// The due check sees the start bound as the entry's last run; when it records no call, the
+// entry gets its true last run back (the editor shows it, the journal keeps it).
+class TStartBoundScope {
+public:
+  TStartBoundScope(TActionEntry &entry, TDateTime now)
+      : FEntry(entry), FLastDate(entry.LastDate), FLastCall(entry.LastCallUtcMs),
+        FBound(StartBound(entry, now)) {
+    if (FBound != 0)
+      entry.LastDate = FBound;
+  }
+  ~TStartBoundScope() {
+    if (FBound != 0 && FEntry.LastDate == FBound && FEntry.LastCallUtcMs == FLastCall)
+      FEntry.LastDate = FLastDate;
+  }
+  TStartBoundScope(const TStartBoundScope &) = delete;
+  TStartBoundScope &operator=(const TStartBoundScope &) = delete;
+
+private:
+  TActionEntry &FEntry;
+  TDateTime FLastDate;
+  std::int64_t FLastCall;
+  TDateTime FBound;
+};
+
+TDateTime NextDuePointFrom(const TActionEntry &entry, TDateTime now, const TMoment *moment);
+
 // moment is now's instant when the caller knows it; else the first showing of now is taken.
 TDateTime NextDuePointOf(const TActionEntry &entry, TDateTime now, const TMoment *moment) {
+  const TDateTime bound = StartBound(entry, now);
+  if (bound == 0)
+    return NextDuePointFrom(entry, now, moment);
+  TActionEntry bounded = entry;
+  bounded.LastDate = bound;
+  return NextDuePointFrom(bounded, now, moment);
+}
+
+TDateTime NextDuePointFrom(const TActionEntry &entry, TDateTime now, const TMoment *moment) {
   if (entry.TimePoint == tpFrequency) {
     if (entry.DueFlag)
       return FrequencyGridPoint(entry, now);
@@ -313,6 +361,7 @@ void TScheduler::CollectDueActions(const TMoment &now) {
       continue;
     }
     FReportedFaults.erase(&entry); // mended: a new fault is told again
+    const TStartBoundScope bound(entry, now.Wall);
     try {
       TDateTime t = entry.FirstDate;
       if (entry.TimePoint == tpFrequency) {

@@ -420,3 +420,50 @@ TEST_F(DueCheck, NextDuePointShowsWhatTheNextTicksWillDo) {
   frequent.Freq = 0;
   EXPECT_EQ(TScheduler::NextDuePoint(frequent, now), 0);
 }
+
+// A rule made or changed at StartFrom makes no call for its points before that moment, in the
+// due check as in the next run shown, for every kind and for "Alle"; calls missed later while
+// the program was not running are still made up.
+TEST_F(DueCheck, ANewOrChangedRuleStartsFromItsMoment) {
+  const TDateTime made = At(2026, 12, 8, 23, 38);
+  const TDateTime nine = At(2026, 12, 8, 9);
+  struct TCase {
+    const char *Name;
+    TTimePoint Kind;
+    TDateTime First, Last;
+    double Freq;
+    bool AllCalls;
+    TDateTime StartFrom, Next; // the next run shown at StartFrom (0: none)
+    TDateTime Later;           // a tick after a stop, and the calls it makes
+    std::size_t LaterCalls;
+  } cases[] = {
+      {"daily made late", tpDaily, nine, nine - 0.1, 0, false, made, nine + 1, nine + 1, 1},
+      {"once made after its moment", tpOnce, nine, nine - 0.1, 0, false, made, 0, nine + 2, 0},
+      {"monthly made after today's point", tpMonthly, nine, nine - 0.1, 0, false, made,
+       At(2027, 1, 8, 9), At(2027, 1, 8, 9), 1},
+      {"hourly Alle after a long pause", tpFrequency, nine - 7, nine - 7, Hour, true, made,
+       At(2026, 12, 9), At(2026, 12, 9, 2, 30), 3},
+      {"hourly changed", tpFrequency, nine - 7, nine - 7, Hour, false, made, At(2026, 12, 9),
+       At(2026, 12, 9, 2, 30), 1},
+      {"grid beginning after the change", tpFrequency, nine + 1, nine - 1, Hour, true, made,
+       nine + 1, nine + 1 + Minute, 1},
+      {"a point at the very moment", tpDaily, nine, nine - 0.1, 0, false, nine, nine, nine, 1},
+  };
+  for (const TCase &c : cases) {
+    SCOPED_TRACE(c.Name);
+    Scheduler.SetActions({});
+    TActionEntry *entry = Add(c.Kind, c.First, c.Last, c.Freq, c.AllCalls);
+    entry->StartFrom = c.StartFrom;
+    EXPECT_NEAR(TScheduler::NextDuePoint(*entry, c.StartFrom), c.Next, MsTolerance);
+    if (c.StartFrom != c.Next) {
+      EXPECT_TRUE(Tick(c.StartFrom + Second).empty());
+      // Nothing was called: the entry keeps its true last run.
+      EXPECT_EQ(entry->LastDate, c.Last);
+    }
+    const std::vector<TCall> calls = Tick(c.Later);
+    ASSERT_EQ(calls.size(), c.LaterCalls);
+    if (!calls.empty()) {
+      EXPECT_GE(calls.front().DuePoint, c.StartFrom);
+    }
+  }
+}

@@ -114,3 +114,43 @@ TEST(EditorSession, SavesAndThePauseFollowTheirRules) {
   EXPECT_EQ(scheduler.TimerInterval(), 0u);
   EXPECT_TRUE(sink.Last.contains(QStringLiteral("Umschalttaste")));
 }
+
+// The moment the editor's OK is taken is where a new or changed time rule starts; the other
+// rows keep the bound they had, and a last run the user set himself lifts it.
+TEST(EditorSession, ANewOrChangedRuleStartsWhenOkIsTaken) {
+  const TDateTime ok = At(2026, 12, 8, 23, 38), earlier = At(2026, 12, 1, 12);
+  const auto changed = [](void (*change)(TActionEntry &)) {
+    TActionEntry entry = Daily(QStringLiteral("a"), 0);
+    entry.StartFrom = At(2026, 12, 1, 12);
+    change(entry);
+    return entry;
+  };
+  struct TCase {
+    const char *Name;
+    TActionEntry Entry;
+    int Origin;
+    bool LastDateChanged;
+    TDateTime StartFrom;
+  } cases[] = {
+      {"unchanged", changed([](TActionEntry &) {}), 0, false, earlier},
+      {"action text only", changed([](TActionEntry &e) { e.Action = QStringLiteral("b"); }), 0,
+       false, earlier},
+      {"time", changed([](TActionEntry &e) { e.FirstDate += 1.0 / 24; }), 0, false, ok},
+      {"kind", changed([](TActionEntry &e) { e.TimePoint = tpWeekly; }), 0, false, ok},
+      {"weekdays", changed([](TActionEntry &e) { e.Weekdays = 0x1F; }), 0, false, ok},
+      {"new row", changed([](TActionEntry &) {}), -1, false, ok},
+      {"last run set", changed([](TActionEntry &) {}), 0, true, 0},
+  };
+  QTemporaryDir dir;
+  TScheduler scheduler;
+  scheduler.SetClock([&] { return TMoment(ok); });
+  scheduler.SetConfigFileName(dir.filePath(QStringLiteral("k.ini")));
+  for (const TCase &c : cases) {
+    SCOPED_TRACE(c.Name);
+    scheduler.SetActions({changed([](TActionEntry &) {})});
+    TListEditSession session = scheduler.BeginListEdit();
+    session.Rows = {{c.Entry, c.Origin, c.LastDateChanged}};
+    ASSERT_TRUE(scheduler.TakeEditorSession(session, nullptr).Saved);
+    EXPECT_EQ(scheduler.ActionList()[0]->StartFrom, c.StartFrom);
+  }
+}

@@ -131,6 +131,8 @@ void TMainForm::NewBtnClick() {
     e.Freq = TimeFieldValue(*dialog.FreqEdit);
   e.AllCalls = dialog.AllCallsBox->isChecked();
   e.SuddenStart = dialog.SuddenStartBox->isChecked();
+  // Shown as OK will take it: a new rule makes no call for the points before now.
+  e.StartFrom = FSeams.Now();
   SetRowEntry(row, entry);
   ShowRow(row);
   FModified = true;
@@ -162,6 +164,7 @@ void TMainForm::ActionsGridDblClick() {
   if (FSeams.ExecEditDialog(dialog) != QDialog::Accepted)
     return;
 
+  const TActionEntry before = e;
   e.FirstDate = ComposeDateTime(dialog.Calendar->CalendarDate(), TimeFieldValue(*dialog.TimeEdit));
   // The label holds whole seconds only: reading it back unchanged would move the recorded
   // run, so only a reset or another text is taken over.
@@ -175,6 +178,8 @@ void TMainForm::ActionsGridDblClick() {
   e.SuddenStart = dialog.SuddenStartBox->isChecked();
   e.TimePoint = static_cast<TTimePoint>(dialog.TimePointIndex());
   e.Action = dialog.ActionEdit->text();
+  if (TimeRuleChanged(before, e))
+    e.StartFrom = FSeams.Now();
   ShowRow(row);
   FModified = true;
 }
