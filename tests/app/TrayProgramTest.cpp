@@ -11,9 +11,13 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QThread>
 #include <cmath>
 #include <csignal>
 #include <gtest/gtest.h>
+#include <iostream>
+#include <memory>
+#include <vector>
 
 namespace {
 
@@ -132,6 +136,20 @@ protected:
     EXPECT_LE(ms, EndWithinMs);
     EXPECT_EQ(Program.exitCode(), 0);
     EXPECT_TRUE(SavedTheRun());
+  }
+
+  // Opens the running program's editor as a second start does, and waits until it has the
+  // keyboard; its window id.
+  QString OpenEditor() {
+    QProcess second;
+    StartProgram(second);
+    EXPECT_TRUE(second.waitForFinished(30000));
+    QString editor;
+    EXPECT_TRUE(WaitUntil([&] {
+      return !(editor = Windows(QStringLiteral("Kronolab -- ") + Config).value(0)).isEmpty();
+    })) << "no editor";
+    XDoTool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), editor}, X.Display);
+    return editor;
   }
 
   QTemporaryDir Temp;
@@ -284,6 +302,117 @@ TEST_F(TrayProgram, TermEndsAlsoWhileTheEditorIsOpen) {
                 .isEmpty();
   })) << "no editor";
   EndsBySignal(SIGTERM);
+}
+
+// Busy processes on every core while they live, as other programs keep a desktop busy.
+class TCpuLoad {
+public:
+  explicit TCpuLoad(int processes) {
+    for (int i = 0; i < processes; ++i) {
+      FBusy.push_back(std::make_unique<QProcess>());
+      FBusy.back()->start(QStringLiteral("sh"),
+                          {QStringLiteral("-c"), QStringLiteral("while :; do :; done")});
+    }
+  }
+  ~TCpuLoad() {
+    for (const auto &busy : FBusy) {
+      busy->kill();
+      busy->waitForFinished(3000);
+    }
+  }
+
+private:
+  std::vector<std::unique_ptr<QProcess>> FBusy;
+};
+
+// "&Beenden" in the tray's menu and the close box of the window shown without a tray, ten
+// times each on a busy machine: every end within a second of the click, saved, status 0.
+TEST_F(TrayProgram, TwentyQuitsFromTheMenuAndTheCloseBoxEachEndWithinASecond) {
+  TXSession withoutTray;
+  ASSERT_TRUE(withoutTray.Start()) << withoutTray.Error.toStdString();
+  ASSERT_NO_FATAL_FAILURE(StartDisplay(true));
+  const TCpuLoad load(QThread::idealThreadCount());
+  std::vector<qint64> times;
+  for (int quit = 0; quit < 20; ++quit) {
+    const bool menu = quit % 2 == 0;
+    SCOPED_TRACE(testing::Message() << "quit " << quit << (menu ? " (menu)" : " (close box)"));
+    Session = menu ? &X : &withoutTray;
+    QDir(Ran).removeRecursively();
+    ASSERT_NO_FATAL_FAILURE(StartProgram());
+    QString window;
+    if (menu) {
+      ASSERT_TRUE(WaitUntil([&] { return X.TrayPanelWidth() > 2; })) << "not in the tray";
+      ChooseBeenden(X.TrayPanel(), 10, 16);
+    } else {
+      ASSERT_TRUE(WaitUntil([&] {
+        return !(window = XDoTool({QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                                   QStringLiteral("--name"), QStringLiteral("^Kronolab$")},
+                                  withoutTray.Display))
+                    .isEmpty();
+      }));
+      XDoTool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), window},
+              withoutTray.Display);
+      XDoTool({QStringLiteral("key"), QStringLiteral("alt+F4")}, withoutTray.Display);
+    }
+    const qint64 ms = MsUntilEnded();
+    ASSERT_GE(ms, 0) << "still running";
+    times.push_back(ms);
+    EXPECT_LE(ms, EndWithinMs);
+    EXPECT_EQ(Program.exitCode(), 0);
+    EXPECT_TRUE(SavedTheRun());
+  }
+  std::cout << "quit times (ms):";
+  for (const qint64 ms : times)
+    std::cout << ' ' << ms;
+  std::cout << '\n';
+}
+
+// An edit not yet taken with OK when the program is ended is kept beside the configuration
+// (only for us to read) and offered at the next start: Ja opens the editor on it, unsaved
+// until OK; Nein drops it. Either answer removes the file.
+TEST_F(TrayProgram, AnEditOpenAtTheEndIsKeptAndOfferedAtTheNextStart) {
+  ASSERT_NO_FATAL_FAILURE(StartDisplay(true));
+  const QString kept = Config + QStringLiteral(".unsaved");
+  const QByteArray oldInterval = "Interval=100\r\n";
+  for (const bool restore : {false, true}) {
+    SCOPED_TRACE(restore ? "Ja" : "Nein");
+    QDir(Ran).removeRecursively();
+    StartProgram();
+    OpenEditor();
+    // The interval field by its mnemonic, a digit typed into it: a change not yet taken.
+    XDoTool({QStringLiteral("key"), QStringLiteral("alt+i"), QStringLiteral("5")}, X.Display);
+    EndsBySignal(SIGTERM);
+    ASSERT_TRUE(QFileInfo::exists(kept)) << "the edit was lost";
+    EXPECT_EQ(QFileInfo(kept).permissions() & ~(QFile::ReadUser | QFile::WriteUser),
+              QFile::ReadOwner | QFile::WriteOwner);
+    EXPECT_FALSE(ReadBytes(kept).contains(oldInterval));
+    EXPECT_TRUE(ReadBytes(Config).contains(oldInterval)) << "applied without asking";
+
+    QDir(Ran).removeRecursively();
+    StartProgram();
+    QString question;
+    ASSERT_TRUE(WaitUntil([&] {
+      return !(question = Windows(QStringLiteral("Kronolab")).value(0)).isEmpty();
+    })) << "not offered";
+    XDoTool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), question}, X.Display);
+    XDoTool({QStringLiteral("key"), restore ? QStringLiteral("j") : QStringLiteral("n")},
+            X.Display);
+    EXPECT_TRUE(WaitUntil([&] { return !QFileInfo::exists(kept); })) << "kept after the answer";
+    if (restore) {
+      QString editor;
+      ASSERT_TRUE(WaitUntil([&] {
+        return !(editor = Windows(QStringLiteral("Kronolab -- ") + Config).value(0)).isEmpty();
+      })) << "no editor with the kept edit";
+      EXPECT_TRUE(ReadBytes(Config).contains(oldInterval)) << "saved before OK";
+      XDoTool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), editor}, X.Display);
+      XDoTool({QStringLiteral("key"), QStringLiteral("Return")}, X.Display);
+      EXPECT_TRUE(WaitUntil([&] { return !ReadBytes(Config).contains(oldInterval); }))
+          << "OK did not take the kept edit";
+    }
+    EndsBySignal(SIGTERM);
+    EXPECT_EQ(ReadBytes(Config).contains(oldInterval), !restore);
+    EXPECT_FALSE(QFileInfo::exists(kept)) << "kept with nothing unsaved";
+  }
 }
 
 } // namespace
