@@ -2,6 +2,7 @@
 #include "actions/ActionsTestSupport.h"
 #include "core/Scheduler.h"
 
+#include <QTemporaryDir>
 #include <QTimeZone>
 #include <algorithm>
 #include <cmath>
@@ -421,49 +422,41 @@ TEST_F(DueCheck, NextDuePointShowsWhatTheNextTicksWillDo) {
   EXPECT_EQ(TScheduler::NextDuePoint(frequent, now), 0);
 }
 
-// A rule made or changed at StartFrom makes no call for its points before that moment, in the
-// due check as in the next run shown, for every kind and for "Alle"; calls missed later while
-// the program was not running are still made up.
-TEST_F(DueCheck, ANewOrChangedRuleStartsFromItsMoment) {
-  const TDateTime made = At(2026, 12, 8, 23, 38);
-  const TDateTime nine = At(2026, 12, 8, 9);
+// A row new or with a changed time at the editor's OK makes no call for points before it (next run
+// shown, due check, "Alle"); calls missed later while stopped are made up, as by unchanged rules.
+TEST_F(DueCheck, ANewOrChangedRuleStartsWhenTheEditorsOkIsTaken) {
+  const TDateTime ok = At(2026, 12, 8, 23, 38), nine = At(2026, 12, 8, 9);
+  QTemporaryDir dir;
+  Scheduler.SetConfigFileName(dir.filePath(QStringLiteral("k.ini")));
+  Scheduler.SetClock([&] { return TMoment(ok); });
+  // Row: -1 new, 0 time changed, 1 unchanged; Next: shown at OK; Later: a tick after a stop.
   struct TCase {
-    const char *Name;
     TTimePoint Kind;
-    TDateTime First, Last;
-    double Freq;
-    bool AllCalls;
-    TDateTime StartFrom, Next; // the next run shown at StartFrom (0: none)
-    TDateTime Later;           // a tick after a stop, and the calls it makes
+    int Row;
+    TDateTime First, Last, Freq, Next, Later;
     std::size_t LaterCalls;
-  } cases[] = {
-      {"daily made late", tpDaily, nine, nine - 0.1, 0, false, made, nine + 1, nine + 1, 1},
-      {"once made after its moment", tpOnce, nine, nine - 0.1, 0, false, made, 0, nine + 2, 0},
-      {"monthly made after today's point", tpMonthly, nine, nine - 0.1, 0, false, made,
-       At(2027, 1, 8, 9), At(2027, 1, 8, 9), 1},
-      {"hourly Alle after a long pause", tpFrequency, nine - 7, nine - 7, Hour, true, made,
-       At(2026, 12, 9), At(2026, 12, 9, 2, 30), 3},
-      {"hourly changed", tpFrequency, nine - 7, nine - 7, Hour, false, made, At(2026, 12, 9),
-       At(2026, 12, 9, 2, 30), 1},
-      {"grid beginning after the change", tpFrequency, nine + 1, nine - 1, Hour, true, made,
-       nine + 1, nine + 1 + Minute, 1},
-      {"a point at the very moment", tpDaily, nine, nine - 0.1, 0, false, nine, nine, nine, 1},
-  };
+  } cases[] = {{tpDaily, -1, nine, nine - 0.1, 0, nine + 1, nine + 1, 1},
+               {tpOnce, -1, nine, nine - 0.1, 0, 0, nine + 2, 0},
+               {tpFrequency, -1, nine - 7, nine - 7, Hour, nine + 15 * Hour, nine + 17.5 * Hour, 3},
+               {tpFrequency, -1, nine + 1, nine - 1, Hour, nine + 1, nine + 1 + Minute, 1},
+               {tpDaily, 0, nine, nine - 1, 0, nine + 1, nine + 1, 1},
+               {tpDaily, 1, nine, nine - 1, 0, nine, ok, 1}};
   for (const TCase &c : cases) {
-    SCOPED_TRACE(c.Name);
-    Scheduler.SetActions({});
-    TActionEntry *entry = Add(c.Kind, c.First, c.Last, c.Freq, c.AllCalls);
-    entry->StartFrom = c.StartFrom;
-    EXPECT_NEAR(TScheduler::NextDuePoint(*entry, c.StartFrom), c.Next, MsTolerance);
-    if (c.StartFrom != c.Next) {
-      EXPECT_TRUE(Tick(c.StartFrom + Second).empty());
-      // Nothing was called: the entry keeps its true last run.
-      EXPECT_EQ(entry->LastDate, c.Last);
+    SCOPED_TRACE(testing::Message() << "case " << &c - cases);
+    TActionEntry row = NewActionEntry(c.Kind, c.First, QStringLiteral("a"));
+    row.LastDate = c.Last, row.Freq = c.Freq, row.AllCalls = true;
+    TActionEntry before = row;
+    before.FirstDate -= c.Row == 0 ? Hour : 0;
+    Scheduler.SetActions({before});
+    TListEditSession session = Scheduler.BeginListEdit();
+    session.Rows = {{row, std::min(c.Row, 0), false}};
+    ASSERT_TRUE(Scheduler.TakeEditorSession(session, nullptr).Saved);
+    TActionEntry *entry = Scheduler.ActionList()[0];
+    EXPECT_NEAR(TScheduler::NextDuePoint(*entry, ok), c.Next, MsTolerance);
+    if (c.Next > ok || c.Next == 0) {
+      EXPECT_TRUE(Tick(ok + Second).empty());
+      EXPECT_EQ(entry->LastDate, c.Last); // nothing called: its true last run stays
     }
-    const std::vector<TCall> calls = Tick(c.Later);
-    ASSERT_EQ(calls.size(), c.LaterCalls);
-    if (!calls.empty()) {
-      EXPECT_GE(calls.front().DuePoint, c.StartFrom);
-    }
+    EXPECT_EQ(Tick(c.Later).size(), c.LaterCalls);
   }
 }
