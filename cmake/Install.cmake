@@ -28,10 +28,12 @@ set(doc_folder ${PROJECT_BINARY_DIR}/resources/debian)
 if(KRONOLAB_GZIP)
   install(FILES ${man_folder}/kronolab.1.gz ${man_folder}/kronolab-cli.1.gz
           DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  install(FILES ${man_folder}/kronolab.ini.5.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man5)
   install(FILES ${doc_folder}/changelog.gz DESTINATION ${KRONOLAB_DOCDIR})
 else()
   install(FILES ${man_folder}/kronolab.1 ${man_folder}/kronolab-cli.1
           DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  install(FILES ${man_folder}/kronolab.ini.5 DESTINATION ${CMAKE_INSTALL_MANDIR}/man5)
   install(FILES ${doc_folder}/changelog DESTINATION ${KRONOLAB_DOCDIR})
 endif()
 install(FILES ${doc_folder}/copyright DESTINATION ${KRONOLAB_DOCDIR})

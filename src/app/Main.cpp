@@ -152,6 +152,9 @@ int main(int argc, char **argv) {
       if (request == TInstanceLock::ShowEditorRequest)
         host.HandOverRequest();
     };
+    lock->OnCommand = [&host](const QByteArray &request) {
+      return host.AnswerListCommand(request);
+    };
     host.Seams().FollowConfigFile = [&lock](const QString &newFile) {
       if (lock->Follow(newFile))
         return QString();

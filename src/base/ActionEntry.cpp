@@ -80,7 +80,7 @@ std::int64_t TimeTextToMs(const QString &text) {
   return hours * 3600000 + minutes * 60000 + seconds * 1000;
 }
 
-QString TimePointText(TTimePoint kind, TDateTime date) {
+QString TimePointText(TTimePoint kind, TDateTime date, std::uint8_t weekdays) {
   const QLocale locale;
   switch (kind) {
   case tpFrequency:
@@ -88,7 +88,8 @@ QString TimePointText(TTimePoint kind, TDateTime date) {
   case tpOnce:
     return DateText(date);
   case tpDaily:
-    return QStringLiteral("Täglich");
+    return weekdays == AllWeekdays ? QStringLiteral("Täglich")
+                                   : QStringLiteral("Täglich ") + WeekdaysDisplayText(weekdays);
   case tpWeekly:
     // Qt counts Monday = 1 ... Sunday = 7; we count Sunday = 1 ... Saturday = 7.
     return locale.dayName((DayOfWeek(date) + 5) % 7 + 1, QLocale::LongFormat);

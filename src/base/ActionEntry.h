@@ -91,8 +91,9 @@ QString MsToTimeText(std::int64_t ms);
 // An "hh:mm:ss" text as milliseconds; blanks read as "0", no ":" gives 0, fields are not
 // range-checked. Raises EConvertError when a field is not a number.
 std::int64_t TimeTextToMs(const QString &text);
-// The editor's display text of a time point (the empty text for an unknown kind).
-QString TimePointText(TTimePoint kind, TDateTime date);
+// The editor's display text of a time point (the empty text for an unknown kind); a daily
+// entry on some weekdays only names them ("Täglich Mo–Fr").
+QString TimePointText(TTimePoint kind, TDateTime date, std::uint8_t weekdays = AllWeekdays);
 
 // The weekday bit of a date (bit 0 = Monday ... bit 6 = Sunday).
 std::uint8_t WeekdayBit(TDateTime date);

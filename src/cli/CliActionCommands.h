@@ -31,3 +31,12 @@ int CliHistory(const QStringList &args, QTextStream &out, QTextStream &err);
 // from T to T; one line "<tick> <due point> #<entry number> <action>" per dispatched call.
 // Executes and saves nothing. Exit 2 on bad usage, 1 when CONFIG cannot be read.
 int CliSimulate(const QStringList &args, QTextStream &out, QTextStream &err);
+// add [CONFIG] --kind KIND --at T [options] ACTION: a new entry starting from now; prints its
+// number. remove|enable|disable|run-now [CONFIG] N: the editor's row operations. Each is handed
+// to a scheduler running CONFIG, else the file is changed under its lock. Exit 2 on bad usage
+// (and for a number no entry has), 1 when the change could not be made.
+int CliAdd(const QStringList &args, QTextStream &out, QTextStream &err);
+int CliRemove(const QStringList &args, QTextStream &out, QTextStream &err);
+int CliEnable(const QStringList &args, QTextStream &out, QTextStream &err);
+int CliDisable(const QStringList &args, QTextStream &out, QTextStream &err);
+int CliRunNow(const QStringList &args, QTextStream &out, QTextStream &err);

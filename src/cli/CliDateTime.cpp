@@ -8,7 +8,7 @@ bool ParseCliDateTime(QString text, TDateTime &value) {
   if (blank < 0)
     return false;
   const QDate date = QDate::fromString(text.left(blank), QStringLiteral("yyyy-MM-dd"));
-  for (const char *format : {"HH:mm:ss.zzz", "HH:mm:ss"}) {
+  for (const char *format : {"HH:mm:ss.zzz", "HH:mm:ss", "HH:mm"}) {
     const QTime time = QTime::fromString(text.mid(blank + 1), QString::fromLatin1(format));
     if (date.isValid() && time.isValid()) {
       value = DateTimeFromQDateTime(QDateTime(date, time));

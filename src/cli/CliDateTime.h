@@ -1,5 +1,5 @@
 // Date-times on kronolab-cli's command line and in its output: local time,
-// "YYYY-MM-DD hh:mm:ss[.zzz]" (or with 'T' between date and time).
+// "YYYY-MM-DD hh:mm[:ss[.zzz]]" (or with 'T' between date and time).
 #pragma once
 
 #include "base/DateTime.h"

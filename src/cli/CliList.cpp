@@ -43,15 +43,16 @@ int CliListAt(const QStringList &args, QTextStream &out, QTextStream &err, TDate
   out << "Intervall: " << scheduler.Interval() << " ms ("
       << MsToTimeText(static_cast<std::int64_t>(scheduler.Interval())) << ")\n";
   // Tab-separated so that scripts can cut columns; the action last, as it may hold tabs.
-  out << "Nr\tZeitpunkt\tUhrzeit\tLetzter Lauf\tNächster Lauf\tAktion\n";
+  out << "Nr\tZeitpunkt\tUhrzeit\tLetzter Lauf\tNächster Lauf\tAktiv\tAktion\n";
   for (int i = 0; i < scheduler.ActionList().Count(); ++i) {
     const TActionEntry &entry = *scheduler.ActionList()[i];
     const TDateTime next = TScheduler::NextDuePoint(entry, now);
-    out << i + 1 << "\t" << TimePointText(entry.TimePoint, entry.FirstDate) << "\t"
+    out << i + 1 << "\t" << TimePointText(entry.TimePoint, entry.FirstDate, entry.Weekdays) << "\t"
         << TimeText(entry.FirstDate) << "\t"
         << (NeverRun(entry) ? QStringLiteral("nie") : CliDateTimeText(entry.LastDate)) << "\t"
-        << (next == 0 ? QStringLiteral("-") : CliDateTimeText(next)) << "\t" << entry.Action.Text()
-        << "\n";
+        << (next == 0 ? QStringLiteral("-") : CliDateTimeText(next)) << "\t"
+        << (entry.Active ? QStringLiteral("ja") : QStringLiteral("nein")) << "\t"
+        << entry.Action.Text() << "\n";
   }
   return 0;
 }

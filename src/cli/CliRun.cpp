@@ -36,13 +36,16 @@ private:
 
 // Waits for the next point of the grid start + k × interval (as the tray's timer keeps its
 // ticks: one that ran long makes the next come at the following grid point, never shifted by
-// its run time), or until an end request comes; true for the latter.
-bool WaitForNextTick(const QElapsedTimer &started, unsigned interval) {
+// its run time), or until an end request comes; true for the latter. kronolab-cli's list
+// commands are answered meanwhile.
+bool WaitForNextTick(const QElapsedTimer &started, unsigned interval, TInstanceLock &lock) {
   for (;;) {
     const qint64 elapsed = started.elapsed();
     const qint64 next = (elapsed / interval + 1) * static_cast<qint64>(interval);
-    if (WaitForExitSignal(static_cast<int>(std::min<qint64>(next - elapsed, INT32_MAX))))
+    if (WaitForExitSignal(static_cast<int>(std::min<qint64>(next - elapsed, INT32_MAX)),
+                          lock.ListeningDescriptor()))
       return true;
+    lock.ServeWaitingCallers();
     if (started.elapsed() >= next)
       return false;
   }
@@ -89,9 +92,16 @@ int CliRun(const QStringList &args, QTextStream &out, QTextStream &err) {
     return 1;
   }
   // One scheduler per configuration file, whether tray program or this command. Without an
-  // event loop it cannot answer a later start, so that one is refused at once.
+  // event loop it answers between its ticks, and only kronolab-cli's list commands: a later
+  // tray start is told "no" and ends.
   TInstanceLock lock(scheduler.ConfigFileName());
-  lock.AcceptRequests = false;
+  lock.PolledRequests = true;
+  lock.OnCommand = [&scheduler](const QByteArray &request) -> std::optional<QByteArray> {
+    const std::optional<TListCommand> command = ParseListCommandRequest(request);
+    if (!command)
+      return std::nullopt;
+    return ListCommandAnswer(scheduler.ApplyListCommand(*command, scheduler.Clock()));
+  };
   if (!lock.TryAcquire({})) {
     if (!lock.ErrorText().isEmpty())
       err << "run: " << lock.ErrorText() << "\n";
@@ -117,8 +127,8 @@ int CliRun(const QStringList &args, QTextStream &out, QTextStream &err) {
     err << "run: Intervall 0 in der Konfiguration, der Zeitgeber feuert nie\n";
     err.flush();
     // Ticks that never come are not waited for; without --ticks it waits to be ended.
-    while (ticks < 0 && !WaitForExitSignal(-1)) {
-    }
+    while (ticks < 0 && !WaitForExitSignal(-1, lock.ListeningDescriptor()))
+      lock.ServeWaitingCallers();
   } else {
     QElapsedTimer started;
     started.start();
@@ -126,7 +136,7 @@ int CliRun(const QStringList &args, QTextStream &out, QTextStream &err) {
       scheduler.TimerTimer();
       lock.Refresh(); // another program may have saved a new file in its place
       out.flush();
-      if (++done == ticks || WaitForNextTick(started, scheduler.Interval()))
+      if (++done == ticks || WaitForNextTick(started, scheduler.Interval(), lock))
         break;
     }
   }

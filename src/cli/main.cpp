@@ -25,6 +25,11 @@ const TCliCommand Commands[] = {
     {"history", CliHistory, "der Verlauf: was wann ausgeführt wurde und wie es ausging"},
     {"expand", CliExpand, "ein Aktionstext mit ersetzten Platzhaltern"},
     {"moon", CliMoon, "die Mondphase, auch als Bild"},
+    {"add", CliAdd, "fügt eine Aktion hinzu"},
+    {"remove", CliRemove, "entfernt eine Aktion"},
+    {"enable", CliEnable, "schaltet eine Aktion ein"},
+    {"disable", CliDisable, "schaltet eine Aktion aus"},
+    {"run-now", CliRunNow, "führt eine Aktion jetzt aus"},
 };
 
 QString OverviewText() {
@@ -40,7 +45,8 @@ QString OverviewText() {
       "\nOptionen:\n"
       "  -h, --help     zeigt diese Hilfe; kronolab-cli BEFEHL --help die des Befehls\n"
       "  -v, --version  zeigt die Version\n\n"
-      "Zeiten: YYYY-MM-DD hh:mm:ss[.zzz] (auch mit T dazwischen), Ortszeit.\n"
+      "Zeiten: YYYY-MM-DD hh:mm[:ss[.zzz]] (auch mit T dazwischen), Ortszeit.\n"
+      "Die Datei: man 5 kronolab.ini.\n"
       "Ende: 0 bei Erfolg, 2 bei falschem Aufruf, 1 wenn eine Datei nicht gelesen oder "
       "geschrieben\nwerden kann.\n");
   return text;

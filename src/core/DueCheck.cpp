@@ -183,6 +183,22 @@ TDateTime RunMomentOf(TDateTime point) {
   return point;
 }
 
+// Whether a call for point, made at now, lies further back than the entry allows.
+bool TooLate(const TActionEntry &entry, TDateTime point, TDateTime now) {
+  return entry.LateLimitMs > 0 && (now - point) * MSecsPerDay > entry.LateLimitMs + 0.5;
+}
+
+// Whether a calendar entry's point falls on one of its days: only a daily entry has a choice.
+bool OnChosenDay(const TActionEntry &entry, TDateTime point) {
+  return entry.TimePoint != tpDaily || (entry.Weekdays & WeekdayBit(point)) != 0;
+}
+
+// The index of the first grid point of a frequency entry that is not too late at now.
+double FirstTimelyPoint(const TActionEntry &entry, TDateTime now) {
+  const double limitDays = static_cast<double>(entry.LateLimitMs) / MSecsPerDay;
+  return std::ceil((now - limitDays - HalfMs - entry.FirstDate) / entry.Freq);
+}
+
 // A new or changed rule starts from its StartFrom: the due points before it count as run, as if
 // the last call had been just before it, so that every kind and every catch-up below obeys
 // it without a rule of its own. Not past now, so that a bound still ahead never looks like a
@@ -233,6 +249,8 @@ TDateTime NextDuePointOf(const TActionEntry &entry, TDateTime now, const TMoment
 }
 
 TDateTime NextDuePointFrom(const TActionEntry &entry, TDateTime now, const TMoment *moment) {
+  if (!entry.Active)
+    return 0;
   if (entry.TimePoint == tpFrequency) {
     if (entry.DueFlag)
       return FrequencyGridPoint(entry, now);
@@ -253,18 +271,36 @@ TDateTime NextDuePointFrom(const TActionEntry &entry, TDateTime now, const TMome
       return InCalendar(shown) ? shown : 0;
     }
     // Overdue: made up at the next tick, every call from the oldest with AllCalls, else
-    // the latest grid point alone.
-    return entry.AllCalls ? oldest : FrequencyGridPoint(entry, now);
+    // the latest grid point alone; points too late by then are left out.
+    const TDateTime overdue = entry.AllCalls ? oldest : FrequencyGridPoint(entry, now);
+    if (!TooLate(entry, overdue, now))
+      return overdue;
+    const double timely = std::max(FirstTimelyPoint(entry, now), std::max(e + 1, 0.0));
+    const TDateTime next = entry.FirstDate + FirstShownPoint(entry, timely) * entry.Freq;
+    return InCalendar(next) ? next : 0;
   }
   if (entry.TimePoint > tpYearly)
     return entry.DueFlag ? entry.FirstDate : 0;
   const TDateTime current = PeriodDuePoint(entry, now);
-  if (entry.DueFlag || entry.LastDate < current)
+  if (entry.DueFlag)
+    return RunMomentOf(current);
+  if (entry.LastDate < current && OnChosenDay(entry, current) &&
+      !(entry.LateLimitMs > 0 && now >= current && TooLate(entry, RunMomentOf(current), now)))
     return RunMomentOf(current);
   if (entry.TimePoint == tpOnce)
     return 0;
-  const TDateTime later = NextPeriod(entry.TimePoint, now);
-  return later == now ? 0 : RunMomentOf(PeriodDuePoint(entry, later));
+  // The next period on one of the entry's days: within a week for a daily entry.
+  TDateTime later = now;
+  for (int day = 0; day < 7; ++day) {
+    const TDateTime next = NextPeriod(entry.TimePoint, later);
+    if (next == later)
+      return 0;
+    later = next;
+    const TDateTime point = PeriodDuePoint(entry, later);
+    if (OnChosenDay(entry, point))
+      return RunMomentOf(point);
+  }
+  return 0;
 }
 
 // The values of an entry that the due check reads; equal values fail the same way.
@@ -275,6 +311,10 @@ bool SameCheckedValues(const TActionEntry &a, const TActionEntry &b) {
 }
 
 } // namespace
+
+QString TooLateResultText() {
+  return QStringLiteral("Ausgelassen: zu spät");
+}
 
 QString TScheduler::DueCheckFault(const TActionEntry &entry) {
   if (!InCalendar(entry.FirstDate))
@@ -312,6 +352,7 @@ void TScheduler::ReportEntryFault(int n, const TActionEntry &entry, const QStrin
 void TScheduler::CollectDueActions(const TMoment &now) {
   FDueList.Clear();
   FCatchUps.clear();
+  FLateCalls.clear();
   // Entries that left the list take their reports with them.
   std::erase_if(FReportedFaults, [this](const auto &fault) {
     int index = 0;
@@ -325,12 +366,21 @@ void TScheduler::CollectDueActions(const TMoment &now) {
   // those the clock never shows; each entry makes at least one call per tick, the rest waits
   // while time or room is short. LastDate becomes the last point taken.
   const auto addCatchUp = [&](TActionEntry &entry, double from, double to, TDateTime oldLastDate) {
+    bool added = false;
+    if (entry.LateLimitMs > 0 && FirstTimelyPoint(entry, now.Wall) > from) {
+      // The points too late are one record, at the latest of them, not one call each: a
+      // week away from a one-minute entry would otherwise fill the journal with them.
+      const double late = std::min(FirstTimelyPoint(entry, now.Wall) - 1, to);
+      FLateCalls.push_back({&entry, entry.FirstDate + late * entry.Freq});
+      oldLastDate = std::max(oldLastDate, FLateCalls.back().Due + RunMark);
+      from = late + 1;
+      added = true;
+    }
     const TDateTime firstPoint = entry.FirstDate + from * entry.Freq;
     const double reach = std::min(to, from + 2 * MaxCatchUpCallsPerTick);
     const std::vector<TWallGap> gaps =
         SkippedWallTimes(firstPoint, entry.FirstDate + reach * entry.Freq);
     std::size_t gap = 0;
-    bool added = false;
     double k = from;
     for (; k <= to; ++k) {
       if (added && (catchUpCalls >= MaxCatchUpCallsPerTick || outOfTime))
@@ -355,6 +405,11 @@ void TScheduler::CollectDueActions(const TMoment &now) {
   };
   for (int i = 0; i < FActionList.Count(); ++i) {
     TActionEntry &entry = *FActionList[i];
+    if (!entry.Active) {
+      // Off: never due, not even by SuddenStart; its LastDate stays as it was.
+      entry.DueFlag = false;
+      continue;
+    }
     const QString fault = DueCheckFault(entry);
     if (!fault.isEmpty()) {
       ReportEntryFault(i + 1, entry, fault);
@@ -364,6 +419,20 @@ void TScheduler::CollectDueActions(const TMoment &now) {
     const TStartBoundScope bound(entry, now.Wall);
     try {
       TDateTime t = entry.FirstDate;
+      // A call flagged before this check (SuddenStart) is made whenever it comes; only a
+      // call the clock brings can be too late.
+      const bool flaggedBefore = entry.DueFlag;
+      // Records a call by time whose point lies too far back instead of making it.
+      const auto leftOutAsLate = [&](TDateTime point) {
+        if (flaggedBefore || entry.LateLimitMs <= 0 ||
+            !TooLate(entry, RunMomentOf(point), now.Wall))
+          return false;
+        entry.DueFlag = false;
+        entry.LastDate = std::max(entry.LastDate, point + RunMark);
+        entry.LastCallUtcMs = now.UtcMs;
+        FLateCalls.push_back({&entry, point});
+        return true;
+      };
       if (entry.TimePoint == tpFrequency) {
         // The point a flagged call records: the current period's, or a later decision's.
         TDateTime flagged = FrequencyGridPoint(entry, now);
@@ -404,6 +473,8 @@ void TScheduler::CollectDueActions(const TMoment &now) {
           // Dispatched by its flag (or by time without AllCalls): record the current grid
           // point, and never move LastDate back before a run that already happened.
           t = flagged;
+          if (leftOutAsLate(t))
+            continue;
           entry.LastDate = std::max(entry.LastDate, t + RunMark);
           entry.LastCallUtcMs = now.UtcMs;
           AddDuePoint(t, &entry);
@@ -412,7 +483,7 @@ void TScheduler::CollectDueActions(const TMoment &now) {
       }
       if (entry.TimePoint <= tpYearly) {
         t = PeriodDuePoint(entry, now);
-        if (entry.LastDate < t && now >= t)
+        if (entry.LastDate < t && now >= t && OnChosenDay(entry, t) && !leftOutAsLate(t))
           entry.DueFlag = true;
       }
       if (entry.DueFlag) {

@@ -1,5 +1,6 @@
 #include "core/InstanceLock.h"
 
+#include <QElapsedTimer>
 #include <QLocalSocket>
 #include <QSocketNotifier>
 
@@ -129,7 +130,7 @@ void TInstanceLock::Refresh() {
 }
 
 void TInstanceLock::Listen() {
-  if (!AcceptRequests)
+  if (!AcceptRequests || PolledRequests)
     return;
   FRefreshTimer.start();
   const int fd = FClaim->ListeningDescriptor();
@@ -154,10 +155,50 @@ void TInstanceLock::Answer(int socketDescriptor) {
   connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
     while (socket->canReadLine()) {
       const QByteArray request = socket->readLine().trimmed();
-      socket->write("ok\n");
+      bool passOn = false;
+      socket->write(AnswerTo(request, passOn) + '\n');
       socket->flush();
-      if (OnRequest)
+      if (passOn)
         OnRequest(request);
     }
   });
+}
+
+QByteArray TInstanceLock::AnswerTo(const QByteArray &request, bool &passOn) const {
+  passOn = false;
+  if (OnCommand)
+    if (const std::optional<QByteArray> answer = OnCommand(request))
+      return *answer;
+  passOn = static_cast<bool>(OnRequest);
+  return passOn ? QByteArray("ok") : QByteArray("no");
+}
+
+int TInstanceLock::ListeningDescriptor() const {
+  return FAcquired && AcceptRequests ? FClaim->ListeningDescriptor() : -1;
+}
+
+void TInstanceLock::ServeWaitingCallers() {
+  if (!FAcquired || !AcceptRequests)
+    return;
+  // A caller sends its line as soon as it is connected; one that does not is not waited for
+  // long, so that the ticks go on.
+  constexpr int LineWaitMs = 2000;
+  for (int fd = FClaim->AcceptCaller(); fd >= 0; fd = FClaim->AcceptCaller()) {
+    QLocalSocket socket;
+    if (!socket.setSocketDescriptor(fd))
+      continue;
+    QElapsedTimer waited;
+    waited.start();
+    while (!socket.canReadLine() && waited.elapsed() < LineWaitMs &&
+           socket.waitForReadyRead(static_cast<int>(LineWaitMs - waited.elapsed()))) {
+    }
+    if (!socket.canReadLine())
+      continue;
+    const QByteArray request = socket.readLine().trimmed();
+    bool passOn = false;
+    socket.write(AnswerTo(request, passOn) + '\n');
+    socket.waitForBytesWritten(LineWaitMs);
+    if (passOn)
+      OnRequest(request);
+  }
 }

@@ -12,6 +12,7 @@
 #include <QTimer>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QSocketNotifier;
 
@@ -64,13 +65,28 @@ public:
   // on a timer when it answers requests; otherwise call it now and then (each tick).
   void Refresh();
 
-  // Called in the holder for every request a later start hands over.
+  // Called in the holder for every request a later start hands over; "ok" is answered first.
+  // Without it, requests are answered "no".
   std::function<void(const QByteArray &request)> OnRequest;
+  // Answers the requests it knows (kronolab-cli's list commands) with a line of its own, in
+  // place of "ok" and OnRequest; empty for the others.
+  std::function<std::optional<QByteArray>(const QByteArray &request)> OnCommand;
+
+  // For a holder without an event loop (kronolab-cli run): requests are answered only by
+  // ServeWaitingCallers, which it calls when ListeningDescriptor is readable. Set before
+  // TryAcquire.
+  bool PolledRequests = false;
+  // The descriptor that becomes readable when a later start calls; -1 when none is listened to.
+  int ListeningDescriptor() const;
+  // Answers every caller waiting now, each within a few seconds at most.
+  void ServeWaitingCallers();
 
 private:
   void Listen();
   void AcceptCallers();
   void Answer(int socketDescriptor);
+  // The answer line to request; handed-over requests are passed on after it is sent.
+  QByteArray AnswerTo(const QByteArray &request, bool &passOn) const;
 
   QString Name(const QString &configFileName) const { return ClaimName(configFileName, FPlatform); }
 

@@ -133,7 +133,7 @@ void TScheduler::RecordDueCalls(const TMoment &now) {
   FTickCallsTaken = 0;
   FTickCallsHeld = false;
   const int n = FDueList.Count();
-  if (n == 0 || !FJournal)
+  if ((n == 0 && FLateCalls.empty()) || !FJournal)
     return;
   ListKeys();
   QHash<const TActionEntry *, int> index;
@@ -142,8 +142,7 @@ void TScheduler::RecordDueCalls(const TMoment &now) {
   std::vector<TDueCall> calls;
   calls.reserve(static_cast<std::size_t>(n));
   QSet<const TActionEntry *> checked;
-  for (int i = 0; i < n; ++i) {
-    const TActionEntry *entry = DueEntry(i);
+  const auto add = [&](const TActionEntry *entry, TDateTime due) {
     int at = index.value(entry, -1);
     // An entry changed in place since its key was made gets a fresh one.
     if (at >= 0 && !checked.contains(entry)) {
@@ -156,10 +155,24 @@ void TScheduler::RecordDueCalls(const TMoment &now) {
       }
     }
     calls.push_back({at >= 0 ? FKeys[static_cast<std::size_t>(at)] : EntryKeys({entry}).front(),
-                     entry->Action, at + 1, FDueList.Value<double>(i)});
-  }
+                     entry->Action, at + 1, due});
+  };
+  for (int i = 0; i < n; ++i)
+    add(DueEntry(i), FDueList.Value<double>(i));
+  // The calls left out as too late follow, so that the tick's own keep DueList's indexes.
+  for (const TLateCall &late : FLateCalls)
+    add(late.Entry, late.Due);
   FTickCalls = FJournal->RecordCalls(calls, now);
-  if (!FTickCalls.empty())
+  if (!FTickCalls.empty()) {
+    // The calls left out as too late follow the tick's own ones and are finished at once.
+    for (std::size_t i = static_cast<std::size_t>(n); i < FTickCalls.size(); ++i)
+      FinishJournalCall(FTickCalls[i], {TCallState::Done, 0, 0, TooLateResultText(), -1});
+    FTickCalls.resize(static_cast<std::size_t>(n));
+    return;
+  }
+  // Without a record a late call is simply not made.
+  calls.resize(static_cast<std::size_t>(n));
+  if (calls.empty())
     return;
   // Record first, then carry out: while another program holds the journal for a moment, the
   // calls wait for the next tick rather than run without a record that a kill would need.

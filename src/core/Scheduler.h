@@ -5,6 +5,7 @@
 
 #include "base/ActionEntry.h"
 #include "core/EditorSession.h"
+#include "core/ListCommands.h"
 #include "core/journal/RunJournal.h"
 #include "platform/Clock.h"
 #include "platform/Platform.h"
@@ -32,6 +33,16 @@ struct TManualRun {
   std::int64_t EntryId = 0;
   std::int64_t CallId = 0;
 };
+
+// A call the due check did not make because its due point lay further back than the entry's
+// LateLimitMs: recorded in the journal as "Ausgelassen: zu spät", never carried out.
+struct TLateCall {
+  TActionEntry *Entry = nullptr;
+  TDateTime Due = 0;
+};
+
+// The journal's result text of a call left out as too late.
+QString TooLateResultText();
 
 // The scheduler: the action list, the due check, dispatch, the log and the configuration.
 class TScheduler {
@@ -117,6 +128,9 @@ public:
 
   // The calls of the last due check: (due point, TActionEntry*) ascending; valid for one tick.
   const TGeneralList &DueList() const { return FDueList; }
+  // The calls of the last due check left out as too late (at most one per entry: the latest
+  // of its late points); valid for one tick.
+  const std::vector<TLateCall> &LateCalls() const { return FLateCalls; }
   // The due entry at DueList index i.
   TActionEntry *DueEntry(int i);
   // Copy of the entry being carried out; an empty Action means none is.
@@ -199,6 +213,12 @@ public:
   TManualRun RunNow(int index);
   // The same for the entry the journal knows as entryId; not done when the list has none.
   TManualRun RunNowByJournalId(std::int64_t entryId);
+
+  // A change from kronolab-cli (add, remove, enable, disable, run-now), applied to the list
+  // and saved into ConfigFileName: an added entry and one switched on start from now. Not
+  // done while a tick runs; the result says why not, or that the save failed (the change then
+  // stays in the list and is saved with it later). Raises nothing.
+  TListCommandResult ApplyListCommand(const TListCommand &command, const TMoment &now);
 
   // Hands a message to the sink.
   void ShowMessageWindow(const QString &caption, const QString &header, const QString &message);
@@ -283,6 +303,7 @@ private:
   // Only the engine changes these: a window that did so mid-tick would break the dispatch.
   TGeneralList FDueList{lkDateTime};
   std::unordered_map<const TActionEntry *, TCatchUp> FCatchUps;
+  std::vector<TLateCall> FLateCalls;
   // The entries reported as unfit for the due check, each with the values it had then.
   std::unordered_map<const TActionEntry *, TActionEntry> FReportedFaults;
   TActionEntry FCurrentAction;

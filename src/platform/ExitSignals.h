@@ -14,5 +14,6 @@ void WatchExitSignals(std::function<void(int signal)> onRequest);
 void HoldExitSignals();
 void ReleaseExitSignals();
 // Waits until an end request has come (now or since HoldExitSignals) or ms milliseconds have
-// passed (ms < 0: no limit); true when one has come.
-bool WaitForExitSignal(int ms);
+// passed (ms < 0: no limit), or wakeFd (unless -1) has become readable; true when an end
+// request has come.
+bool WaitForExitSignal(int ms, int wakeFd = -1);

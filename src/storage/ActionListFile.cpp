@@ -190,6 +190,12 @@ TActionEntry ReadActionEntry(TXIniFile &ini, int n, TEntryProblems &problems) {
   // last moment: a call at 31 December 9999, 23:59:59.95 records one there.
   entry.LastDate = ReadDate(ini, section, QStringLiteral("LastDate"), entry.FirstDate,
                             QStringLiteral("FirstDate"), problems, true);
+  // A once entry written by hand without LastDate would count as run at its moment: it is
+  // given the value the editor gives a new one, so that it runs once.
+  if (entry.TimePoint == tpOnce && entry.FirstDate != 0 &&
+      IsEncodableDateTime(entry.FirstDate - 0.1) &&
+      ini.ReadString(section, QStringLiteral("LastDate"), QString()).isNull())
+    entry.LastDate = entry.FirstDate - 0.1;
   ReadRunControl(ini, section, entry, problems);
   return entry;
 }

@@ -124,6 +124,9 @@ TEST(Weekdays, ListsAndRangesParseAndShowBothWays) {
   // 7 December 2026 is a Monday.
   EXPECT_EQ(WeekdayBit(At(2026, 12, 7, 8, 0)), 0x01);
   EXPECT_EQ(WeekdayBit(At(2026, 12, 13)), 0x40);
+  // The time-point text names a daily entry's days unless it runs every day.
+  EXPECT_EQ(TimePointText(tpDaily, At(2026, 12, 7), 0x1F), QStringLiteral("Täglich Mo–Fr"));
+  EXPECT_EQ(TimePointText(tpDaily, At(2026, 12, 7), AllWeekdays), QStringLiteral("Täglich"));
 }
 
 // Durations are strict: what the file and the command line take, and what they refuse.

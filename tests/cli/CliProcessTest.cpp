@@ -493,3 +493,109 @@ TEST_F(CliProcess, AGermanLocaleKeepsEveryActionAcrossRestartsOfBothPrograms) {
   const QString listed = QString::fromUtf8(list->readAllStandardOutput());
   EXPECT_TRUE(listed.contains(u"täglich") && listed.contains(u"halbtags")) << listed.toStdString();
 }
+
+namespace {
+
+// The file's entries as a fresh start loads them.
+std::vector<TActionEntry> EntriesOf(const QString &config) {
+  TScheduler loaded;
+  loaded.LoadConfiguration(config);
+  return loaded.Actions();
+}
+
+} // namespace
+
+// add, disable, enable, run-now and remove while kronolab-cli run holds the file: each is
+// applied by the runner, which saves at once, and nothing is lost at its end; without a runner
+// the file is changed directly; wrong usage and numbers are 2 with a German reason.
+TEST_F(CliProcess, ListCommandsGoThroughTheRunningSchedulerOrToTheFile) {
+  WriteBytes(Config, Configuration({Ready}));
+  QProcess *holder = Start({QStringLiteral("run"), Config}, Environment);
+  QByteArray seen;
+  ASSERT_TRUE(WaitForOutput(holder, "bereit", seen)) << seen.toStdString();
+  const auto cli = [&](const QStringList &args, int status, const QByteArray &out = {}) {
+    QProcess *process = nullptr;
+    Run(process, args);
+    const QByteArray error = process->readAllStandardError();
+    EXPECT_EQ(process->exitCode(), status) << args.join(u' ').toStdString() << error.data();
+    EXPECT_EQ(process->readAllStandardOutput(), out) << args.join(u' ').toStdString();
+    return QString::fromUtf8(error);
+  };
+  cli({QStringLiteral("add"), Config, QStringLiteral("--kind"), QStringLiteral("täglich"),
+       QStringLiteral("--at"), QStringLiteral("2026-12-01 08:00"), QStringLiteral("--weekdays"),
+       QStringLiteral("Mo-Fr"), QStringLiteral("--late-limit"), QStringLiteral("1:00:00"),
+       QStringLiteral("\"Guten Morgen\"")},
+      0, "2\n");
+  std::vector<TActionEntry> entries = EntriesOf(Config);
+  ASSERT_EQ(entries.size(), 2u);
+  EXPECT_EQ(entries[1].TimePoint, tpDaily);
+  EXPECT_EQ(entries[1].Weekdays, 0x1F);
+  EXPECT_EQ(entries[1].LateLimitMs, 3600000);
+  EXPECT_EQ(entries[1].IfRunning, irSkip);
+  const TDateTime added = entries[1].StartFrom;
+  EXPECT_GT(added, 46000);
+  cli({QStringLiteral("disable"), Config, QStringLiteral("2")}, 0);
+  EXPECT_FALSE(EntriesOf(Config)[1].Active);
+  cli({QStringLiteral("enable"), Config, QStringLiteral("2")}, 0);
+  EXPECT_TRUE(EntriesOf(Config)[1].Active);
+  EXPECT_GE(EntriesOf(Config)[1].StartFrom, added);
+  cli({QStringLiteral("run-now"), Config, QStringLiteral("1")}, 0);
+  seen.clear();
+  EXPECT_TRUE(WaitForOutput(holder, "bereit", seen)) << seen.toStdString();
+  cli({QStringLiteral("remove"), Config, QStringLiteral("1")}, 0);
+  EXPECT_TRUE(cli({QStringLiteral("remove"), Config, QStringLiteral("5")}, 2)
+                  .contains(QStringLiteral("keine Aktion Nr. 5")));
+  EXPECT_TRUE(
+      cli({QStringLiteral("add"), Config, QStringLiteral("--kind"), QStringLiteral("Sonntag"),
+           QStringLiteral("--at"), QStringLiteral("2026-12-01 08:00"), QStringLiteral("x")},
+          2)
+          .contains(QStringLiteral("--kind braucht")));
+  kill(static_cast<pid_t>(holder->processId()), SIGTERM);
+  ASSERT_TRUE(holder->waitForFinished(30000));
+  entries = EntriesOf(Config);
+  ASSERT_EQ(entries.size(), 1u);
+  EXPECT_EQ(entries[0].Action.Text(), QStringLiteral("\"Guten Morgen\""));
+
+  // Without a runner: the file itself, under the lock.
+  cli({QStringLiteral("disable"), Config, QStringLiteral("1")}, 0);
+  EXPECT_FALSE(EntriesOf(Config)[0].Active);
+  const QString fresh = Dir.filePath(QStringLiteral("neu.ini"));
+  cli({QStringLiteral("add"), fresh, QStringLiteral("--kind"), QStringLiteral("0"),
+       QStringLiteral("--at"), QStringLiteral("2026-12-01 08:00:30"), QStringLiteral("--every"),
+       QStringLiteral("00:15:00"), QStringLiteral("--off"), QStringLiteral("/bin/true")},
+      0, "1\n");
+  entries = EntriesOf(fresh);
+  ASSERT_EQ(entries.size(), 1u);
+  EXPECT_NEAR(entries[0].Freq, 15.0 / 1440, 1e-12);
+  EXPECT_FALSE(entries[0].Active);
+}
+
+// The same through the tray program: it applies and saves what a terminal sends, and its own
+// save at the end keeps it.
+TEST_F(CliProcess, TheTrayProgramTakesListCommandsAndKeepsThemAtItsEnd) {
+  const QString started = Dir.filePath(QStringLiteral("gestartet"));
+  WriteBytes(Config,
+             Configuration({AtStart(QStringLiteral("/usr/bin/touch \"") + started + u'"')}));
+  QProcessEnvironment tray = Environment;
+  tray.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+  QProcess *host = Start({Config}, tray, QStringLiteral(KRONOLAB_PROGRAM));
+  QElapsedTimer waited;
+  waited.start();
+  while (!QFileInfo::exists(started) && waited.elapsed() < 60000)
+    QThread::msleep(10);
+  ASSERT_TRUE(QFileInfo::exists(started)) << "the first tick never came";
+  QProcess *add = nullptr, *disable = nullptr;
+  Run(add,
+      {QStringLiteral("add"), Config, QStringLiteral("--kind"), QStringLiteral("Jährlich"),
+       QStringLiteral("--at"), QStringLiteral("2026-12-24 18:00"), QStringLiteral("\"Fest\"")});
+  EXPECT_EQ(add->readAllStandardOutput(), "2\n") << add->readAllStandardError().toStdString();
+  Run(disable, {QStringLiteral("disable"), Config, QStringLiteral("2")});
+  EXPECT_EQ(disable->exitCode(), 0) << disable->readAllStandardError().toStdString();
+  EXPECT_FALSE(EntriesOf(Config).at(1).Active);
+  kill(static_cast<pid_t>(host->processId()), SIGTERM);
+  ASSERT_TRUE(host->waitForFinished(10000));
+  const std::vector<TActionEntry> entries = EntriesOf(Config);
+  ASSERT_EQ(entries.size(), 2u);
+  EXPECT_EQ(entries[1].TimePoint, tpYearly);
+  EXPECT_FALSE(entries[1].Active);
+}

@@ -228,3 +228,24 @@ TEST(CliSimulate, TicksInRealTimeAcrossDaylightSavingChanges) {
     EXPECT_EQ(due[3], QStringList{QStringLiteral("02:30")});
   }
 }
+
+// From Wednesday 2026-06-10 07:45 to Thursday 09:00: a daily entry on Wednesdays only runs once,
+// one switched off never, and one due at 07:00 with a limit of half an hour is left out at the
+// start (45 minutes late) but runs on Thursday.
+TEST(CliSimulate, RunControlIsHonoured) {
+  QTemporaryDir dir;
+  const QString config = dir.filePath(QStringLiteral("k.ini"));
+  WriteBytes(config, "[General]\nCount=3\n[Action1]\nTimePoint=2\nFirstDate=46174.3333333333\n"
+                     "Action=mittwochs\nWeekdays=Mi\n[Action2]\nTimePoint=2\nFirstDate=46174.25\n"
+                     "Action=aus\nActive=0\n[Action3]\nTimePoint=2\nFirstDate=46174.2916666667\n"
+                     "Action=knapp\nLateLimit=00:30:00\n");
+  QString out, err;
+  ASSERT_EQ(Simulate({config, QStringLiteral("--from"), QStringLiteral("2026-06-10 07:45"),
+                      QStringLiteral("--to"), QStringLiteral("2026-06-11 09:00:00"),
+                      QStringLiteral("--interval"), QStringLiteral("60000")},
+                     out, err),
+            0)
+      << err.toStdString();
+  EXPECT_EQ(out, QStringLiteral("2026-06-10 08:00:00.000 2026-06-10 08:00:00.000 #1 mittwochs\n"
+                                "2026-06-11 07:00:00.000 2026-06-11 07:00:00.000 #3 knapp\n"));
+}

@@ -460,3 +460,146 @@ TEST_F(DueCheck, ANewOrChangedRuleStartsWhenTheEditorsOkIsTaken) {
     EXPECT_EQ(Tick(c.Later).size(), c.LaterCalls);
   }
 }
+
+// At Monday 2026-12-07 11:45: an entry switched off, one not on Mondays and calls too late are
+// not made (the late ones are listed, one per entry); a start-up call is never too late; what
+// NextDuePoint shows before and after the tick is what the ticks do.
+TEST_F(DueCheck, RunControlLeavesOutWhatIsOffNotOnItsDayOrTooLate) {
+  const TDateTime now = At(2026, 12, 7, 11, 45), eight = At(2026, 11, 2, 8);
+  const TDateTime monday = At(2026, 12, 7), tuesday8 = At(2026, 12, 8, 8);
+  const struct {
+    TTimePoint Kind;
+    TDateTime First, Last;
+    double Freq;
+    bool AllCalls, Active, Sudden;
+    std::uint8_t Days;
+    std::int64_t LateMs;
+    std::vector<double> Calls; // hours of Monday
+    double Late;               // hour of Monday; -1: none
+    TDateTime NextBefore, NextAfter;
+  } cases[] = {
+      {tpDaily,
+       eight,
+       monday - 3 + 8 * Hour,
+       0,
+       false,
+       true,
+       false,
+       0x1F,
+       0,
+       {8},
+       -1,
+       monday + 8 * Hour,
+       tuesday8},
+      {tpDaily,
+       eight,
+       monday - 1 + 8 * Hour,
+       0,
+       false,
+       true,
+       false,
+       0x60,
+       0,
+       {},
+       -1,
+       At(2026, 12, 12, 8),
+       At(2026, 12, 12, 8)},
+      {tpDaily, eight, eight, 0, false, false, true, AllWeekdays, 0, {}, -1, 0, 0},
+      {tpDaily,
+       eight,
+       eight,
+       0,
+       false,
+       true,
+       false,
+       AllWeekdays,
+       3600000,
+       {},
+       8,
+       tuesday8,
+       tuesday8},
+      {tpDaily,
+       eight,
+       eight,
+       0,
+       false,
+       true,
+       true,
+       AllWeekdays,
+       3600000,
+       {8},
+       -1,
+       monday + 8 * Hour,
+       tuesday8},
+      {tpFrequency,
+       monday,
+       monday,
+       Hour,
+       true,
+       true,
+       false,
+       AllWeekdays,
+       7200000,
+       {10, 11},
+       9,
+       monday + 10 * Hour,
+       monday + 12 * Hour},
+      {tpFrequency,
+       monday,
+       monday + 5 * Hour + RunMark,
+       Hour,
+       false,
+       true,
+       false,
+       AllWeekdays,
+       1800000,
+       {},
+       11,
+       monday + 12 * Hour,
+       monday + 12 * Hour},
+      {tpOnce,
+       monday + 11 * Hour,
+       monday + 11 * Hour - 0.1,
+       0,
+       false,
+       true,
+       false,
+       AllWeekdays,
+       1800000,
+       {},
+       11,
+       0,
+       0},
+  };
+  std::vector<TActionEntry *> entries;
+  for (const auto &c : cases) {
+    TActionEntry *entry = Add(c.Kind, c.First, c.Last, c.Freq, c.AllCalls);
+    entry->Active = c.Active;
+    entry->DueFlag = c.Sudden;
+    entry->Weekdays = c.Days;
+    entry->LateLimitMs = c.LateMs;
+    entries.push_back(entry);
+  }
+  for (std::size_t i = 0; i < entries.size(); ++i)
+    EXPECT_NEAR(TScheduler::NextDuePoint(*entries[i], now), cases[i].NextBefore, MsTolerance)
+        << "case " << i;
+  const std::vector<TCall> calls = Tick(now);
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    SCOPED_TRACE(testing::Message() << "case " << i);
+    std::vector<double> hours;
+    for (const TCall &call : calls)
+      if (call.Entry == entries[i])
+        hours.push_back(std::round((call.DuePoint - monday) / Hour));
+    EXPECT_EQ(hours, cases[i].Calls);
+    double late = -1;
+    for (const TLateCall &call : Scheduler.LateCalls())
+      if (call.Entry == entries[i]) {
+        EXPECT_EQ(late, -1); // one record per entry
+        late = std::round((call.Due - monday) / Hour);
+      }
+    EXPECT_EQ(late, cases[i].Late);
+    EXPECT_NEAR(TScheduler::NextDuePoint(*entries[i], now), cases[i].NextAfter, MsTolerance);
+  }
+  EXPECT_TRUE(Tick(now + Minute).empty());
+  EXPECT_TRUE(Scheduler.LateCalls().empty());
+}

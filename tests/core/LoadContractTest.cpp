@@ -59,8 +59,12 @@ TEST_F(LoadContract, AnImpossibleDateDropsOnlyItsEntryWithOneMessage) {
   EXPECT_FALSE(text.contains(QStringLiteral("vorher")));
   EXPECT_EQ(text.count(u'\n'), 2) << text.toStdString();
 
-  // Nothing past the load meets the bad value: the due check and the next due point work.
+  // Nothing past the load meets the bad value: the due check and the next due point work. The
+  // once entry written without LastDate runs (once) beside today's daily call.
   FScheduler.CollectDueActions(46002.5);
+  EXPECT_EQ(FScheduler.DueList().Count(), 2);
+  FScheduler.ActionList()[1]->DueFlag = false;
+  FScheduler.CollectDueActions(46003.5);
   EXPECT_EQ(FScheduler.DueList().Count(), 1);
   EXPECT_GT(TScheduler::NextDuePoint(*FScheduler.ActionList()[2], 46002.5), 46002.5);
 }

@@ -39,7 +39,7 @@ void TMainForm::ShowRow(int row) {
     return;
   const TActionEntry &e = entry->Row.Entry;
   FActionsGrid->SetCell(ColTime, row, TimeText(e.FirstDate));
-  FActionsGrid->SetCell(ColTimePoint, row, TimePointText(e.TimePoint, e.FirstDate));
+  FActionsGrid->SetCell(ColTimePoint, row, TimePointText(e.TimePoint, e.FirstDate, e.Weekdays));
   FActionsGrid->SetCell(ColAction, row, e.Action);
   ShowNextRun(row, FSeams.Now());
   ShowMark(row);

@@ -20,6 +20,7 @@
 #include <QWidget>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <vector>
 
 class QAction;
@@ -135,6 +136,10 @@ public:
   void EndWithoutAsking();
   // A later start of the same configuration asks for the editor.
   void HandOverRequest();
+  // kronolab-cli's list command in request, applied and saved by the scheduler, as the answer
+  // line; empty for a request that is none. Refused while the editor is open, whose OK would
+  // replace the list.
+  std::optional<QByteArray> AnswerListCommand(const QByteArray &request);
   // The history window while it is open.
   THistoryForm *HistoryWindow() const { return FHistory.data(); }
 

@@ -73,7 +73,7 @@ void ReleaseExitSignals() {
   sigaction(SIGTERM, &OldTerm, nullptr);
 }
 
-bool WaitForExitSignal(int ms) {
+bool WaitForExitSignal(int ms, int wakeFd) {
   if (ExitRequested)
     return true;
   sigset_t open = OldMask;
@@ -81,6 +81,7 @@ bool WaitForExitSignal(int ms) {
   sigdelset(&open, SIGTERM);
   const timespec span{static_cast<time_t>(ms / 1000), static_cast<long>(ms % 1000) * 1000000L};
   // Unblocks the two requests for the wait only, in one step with it.
-  ppoll(nullptr, 0, ms < 0 ? nullptr : &span, &open);
+  pollfd wake{wakeFd, POLLIN, 0};
+  ppoll(wakeFd >= 0 ? &wake : nullptr, wakeFd >= 0 ? 1 : 0, ms < 0 ? nullptr : &span, &open);
   return ExitRequested != 0;
 }

@@ -70,6 +70,30 @@ TEST_F(Journal, AfterACrashTheJournalsLaterLastDateKeepsTheCallFromBeingMadeAgai
   EXPECT_EQ(CallsOf(*restarted).size(), 1u);
 }
 
+// A start long after a reminder's time: the call too late is recorded, not made, beside a call
+// in time of the same tick, and a restart (crashed, unsaved) does not record it again.
+TEST_F(Journal, ACallTooLateIsRecordedAsLeftOutOnceAndNeverMade) {
+  TActionEntry late = NewActionEntry(tpDaily, At(2026, 12, 1, 9), QStringLiteral("\"Neun\""));
+  late.LateLimitMs = 3600000;
+  TActionEntry timely = late;
+  timely.FirstDate = At(2026, 12, 1, 13);
+  timely.Action = QStringLiteral("\"Eins\"");
+  auto crashed = Start({late, timely});
+  crashed->TimerTimer();
+  crashed.reset();
+  auto restarted = Start();
+  restarted->TimerTimer();
+  const std::vector<TCallRecord> calls = CallsOf(*restarted);
+  ASSERT_EQ(calls.size(), 2u);
+  EXPECT_EQ(ShownMessages(), 1);
+  EXPECT_EQ(calls[0].Action, QStringLiteral("\"Eins\""));
+  EXPECT_EQ(calls[1].EntryNumber, 1);
+  EXPECT_NEAR(calls[1].Due, At(2026, 12, 6, 9), MsTolerance);
+  EXPECT_EQ(CallResultText(calls[1]), TooLateResultText());
+  EXPECT_EQ(calls[1].Started, 0);
+  EXPECT_FALSE(calls[1].Failed);
+}
+
 TEST_F(Journal, CallsAnEarlierRunLeftOpenAreShownAsSuchAndNotMadeAgain) {
   const TActionEntry entry =
       Frequency(QStringLiteral("\"Takt\""), At(2026, 12, 6, 9), Second, false);
