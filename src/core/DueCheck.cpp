@@ -227,8 +227,56 @@ double FirstTimelyPoint(const TActionEntry &entry, TDateTime now) {
   return std::ceil((now - limitDays - HalfMs - entry.FirstDate) / entry.Freq);
 }
 
+// A new or changed rule starts from its StartFrom: the due points before it count as run, as if
+// the last call had been just before it, so that every kind and every catch-up below obeys
+// it without a rule of its own. Not past now, so that a bound still ahead never looks like a
+// clock set back; a frequency grid that begins later needs none. 0 when no bound applies.
+TDateTime StartBound(const TActionEntry &entry, TDateTime now) {
+  if (entry.StartFrom == 0 || !std::isfinite(entry.StartFrom))
+    return 0;
+  const TDateTime bound = std::min(entry.StartFrom, now) - HalfMs;
+  if (bound <= entry.LastDate || (entry.TimePoint == tpFrequency && bound <= entry.FirstDate))
+    return 0;
+  return bound;
+}
+
+// The due check sees the start bound as the entry's last run; when it records no call, the
+// entry gets its true last run back (the editor shows it, the journal keeps it).
+class TStartBoundScope {
+public:
+  TStartBoundScope(TActionEntry &entry, TDateTime now)
+      : FEntry(entry), FLastDate(entry.LastDate), FLastCall(entry.LastCallUtcMs),
+        FBound(StartBound(entry, now)) {
+    if (FBound != 0)
+      entry.LastDate = FBound;
+  }
+  ~TStartBoundScope() {
+    if (FBound != 0 && FEntry.LastDate == FBound && FEntry.LastCallUtcMs == FLastCall)
+      FEntry.LastDate = FLastDate;
+  }
+  TStartBoundScope(const TStartBoundScope &) = delete;
+  TStartBoundScope &operator=(const TStartBoundScope &) = delete;
+
+private:
+  TActionEntry &FEntry;
+  TDateTime FLastDate;
+  std::int64_t FLastCall;
+  TDateTime FBound;
+};
+
+TDateTime NextDuePointFrom(const TActionEntry &entry, TDateTime now, const TMoment *moment);
+
 // moment is now's instant when the caller knows it; else the first showing of now is taken.
 TDateTime NextDuePointOf(const TActionEntry &entry, TDateTime now, const TMoment *moment) {
+  const TDateTime bound = StartBound(entry, now);
+  if (bound == 0)
+    return NextDuePointFrom(entry, now, moment);
+  TActionEntry bounded = entry;
+  bounded.LastDate = bound;
+  return NextDuePointFrom(bounded, now, moment);
+}
+
+TDateTime NextDuePointFrom(const TActionEntry &entry, TDateTime now, const TMoment *moment) {
   if (!entry.Active)
     return 0;
   if (entry.TimePoint == tpFrequency) {
@@ -397,6 +445,7 @@ void TScheduler::CollectDueActions(const TMoment &now) {
     }
     if (!FReportedFaults.empty())
       FReportedFaults.erase(&entry); // mended: a new fault is told again
+    const TStartBoundScope bound(entry, now.Wall);
     try {
       TDateTime t = entry.FirstDate;
       // A call flagged before this check (SuddenStart) is made whenever it comes; only a

@@ -14,6 +14,12 @@ constexpr unsigned CorrectedIntervalMs = 60000;
 
 } // namespace
 
+bool TimeRuleChanged(const TActionEntry &before, const TActionEntry &after) {
+  return before.TimePoint != after.TimePoint || before.FirstDate != after.FirstDate ||
+         (after.TimePoint == tpFrequency && before.Freq != after.Freq) ||
+         before.Weekdays != after.Weekdays || (!before.Active && after.Active);
+}
+
 TListEditSession TScheduler::BeginListEdit() const {
   TListEditSession session;
   session.Copies = Actions();
@@ -46,7 +52,7 @@ TScheduler::TakeEditorSession(const TListEditSession &session,
   if (outcome.IntervalCorrected)
     FInterval = CorrectedIntervalMs;
   std::vector<std::int64_t> editedFrom;
-  SetActions(EditedEntries(session, sameJournal, editedFrom));
+  SetActions(EditedEntries(session, sameJournal, editedFrom, Clock().Wall));
   try {
     SaveConfiguration(FConfigFileName);
   } catch (const std::exception &error) {
@@ -62,7 +68,8 @@ TScheduler::TakeEditorSession(const TListEditSession &session,
 
 std::vector<TActionEntry> TScheduler::EditedEntries(const TListEditSession &session,
                                                     bool sameJournal,
-                                                    std::vector<std::int64_t> &editedFrom) const {
+                                                    std::vector<std::int64_t> &editedFrom,
+                                                    TDateTime now) const {
   // The list the editor copied is still the scheduler's: its entries are at the copies'
   // indexes, with the runs that ticks recorded while the editor was open.
   const bool sameList = session.ListGeneration == FListGeneration;
@@ -75,6 +82,18 @@ std::vector<TActionEntry> TScheduler::EditedEntries(const TListEditSession &sess
     // A run recorded meanwhile is kept, unless the user set the last run himself.
     if (!row.LastDateChanged && sameList && row.Origin >= 0 && row.Origin < FActionList.Count())
       entry.LastDate = std::max(entry.LastDate, FActionList[row.Origin]->LastDate);
+    const bool copied =
+        row.Origin >= 0 && static_cast<std::size_t>(row.Origin) < session.Copies.size();
+    const TActionEntry *before =
+        copied ? &session.Copies[static_cast<std::size_t>(row.Origin)] : nullptr;
+    // A rule made or changed now would otherwise make up its past points at once (a daily
+    // 09:00 made at 23:38 would run at OK). The editor's own bound was only for its display.
+    if (!before || TimeRuleChanged(*before, entry))
+      entry.StartFrom = now;
+    else if (row.LastDateChanged)
+      entry.StartFrom = 0; // the user says from where it goes on
+    else
+      entry.StartFrom = before->StartFrom;
     entries.push_back(entry);
   }
   return entries;

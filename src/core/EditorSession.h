@@ -34,6 +34,11 @@ struct TListEditSession {
   std::vector<TEditorRow> Rows;
 };
 
+// Whether the editor changed what decides when an entry is due: its kind, date, time,
+// frequency or weekdays, or switched it on. Such an entry starts from the moment it is taken:
+// no call for the due points before it.
+bool TimeRuleChanged(const TActionEntry &before, const TActionEntry &after);
+
 // What taking the editor's OK did, for the window to show.
 struct TEditorOutcome {
   // The interval given was 0 and is one minute now.

@@ -123,7 +123,8 @@ public:
   // The editor's OK: the configuration follows the chosen file unless follow (which moves
   // the one-scheduler lock; may be empty) gives the German reason why not, the journal
   // follows it, an interval of 0 becomes one minute, the rows replace the list keeping runs
-  // recorded meanwhile, the list is saved and the journal starts from it. Raises nothing: a
+  // recorded meanwhile (a new or changed time rule starts from now: no call for the points
+  // before it), the list is saved and the journal starts from it. Raises nothing: a
   // failed save is reported through the sink.
   TEditorOutcome TakeEditorSession(const TListEditSession &session,
                                    const std::function<QString(const QString &)> &follow);
@@ -275,9 +276,11 @@ private:
                       const QString &detail);
   TCallResult CollectedResult(QChar kind) const;
   const std::vector<QString> &ListKeys();
-  // The editor's rows as entries, with the journal id each was edited from.
+  // The editor's rows as entries, with the journal id each was edited from; a new or changed
+  // rule starts from now.
   std::vector<TActionEntry> EditedEntries(const TListEditSession &session, bool sameJournal,
-                                          std::vector<std::int64_t> &editedFrom) const;
+                                          std::vector<std::int64_t> &editedFrom,
+                                          TDateTime now) const;
 
   TXList<TActionEntry> FActionList;
   bool FLogging = false;

@@ -134,6 +134,18 @@ protected:
     EXPECT_TRUE(SavedTheRun());
   }
 
+  // The first visible window titled exactly title, once it is there (empty: none came).
+  QString Shown(const QString &title) {
+    QString id;
+    WaitUntil([&] { return !(id = Windows(title).value(0)).isEmpty(); });
+    return id;
+  }
+  // Sends keys to window once the window manager has made it active.
+  void Keys(const QString &window, const QStringList &keys) {
+    XDoTool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), window}, X.Display);
+    XDoTool(QStringList{QStringLiteral("key")} + keys, X.Display);
+  }
+
   QTemporaryDir Temp;
   QString Config, Ran;
   TXSession X;
@@ -284,6 +296,68 @@ TEST_F(TrayProgram, TermEndsAlsoWhileTheEditorIsOpen) {
                 .isEmpty();
   })) << "no editor";
   EndsBySignal(SIGTERM);
+}
+
+// "&Beenden" in the tray's menu, then the close box of the window shown once the tray is gone,
+// ten times each while busy processes hold both cores: each ends within a second of the key.
+TEST_F(TrayProgram, TwentyQuitsFromTheMenuAndTheCloseBoxEachEndWithinASecond) {
+  ASSERT_NO_FATAL_FAILURE(StartDisplay(true));
+  QProcess busy[2];
+  for (QProcess &process : busy)
+    process.start(QStringLiteral("sh"),
+                  {QStringLiteral("-c"), QStringLiteral("while :; do :; done")});
+  for (int quit = 0; quit < 20; ++quit) {
+    SCOPED_TRACE(testing::Message() << "quit " << quit);
+    if (quit == 10)
+      X.StopTray();
+    QDir(Ran).removeRecursively();
+    ASSERT_NO_FATAL_FAILURE(StartProgram());
+    if (quit < 10 && WaitUntil([&] { return X.TrayPanelWidth() > 2; }))
+      ChooseBeenden(X.TrayPanel(), 10, 16);
+    else
+      Keys(Shown(QStringLiteral("Kronolab")), {QStringLiteral("alt+F4")});
+    const qint64 ms = MsUntilEnded();
+    EXPECT_TRUE(ms >= 0 && ms <= EndWithinMs) << ms << " ms";
+    EXPECT_TRUE(Program.exitCode() == 0 && SavedTheRun());
+  }
+  for (QProcess &process : busy)
+    process.kill(), process.waitForFinished(3000);
+}
+
+// An edit not taken with OK when the program ends is kept (0600) and offered at the next start:
+// Nein drops it, Ja opens the editor on it, unsaved until OK; either answer removes the file.
+TEST_F(TrayProgram, AnEditOpenAtTheEndIsKeptAndOfferedAtTheNextStart) {
+  ASSERT_NO_FATAL_FAILURE(StartDisplay(true));
+  const QString kept = Config + QStringLiteral(".unsaved"),
+                editor = QStringLiteral("Kronolab -- ") + Config;
+  const auto unchanged = [](const QString &file) {
+    return ReadBytes(file).contains("Interval=100\r\n");
+  };
+  for (const bool restore : {false, true}) {
+    SCOPED_TRACE(restore ? "Ja" : "Nein");
+    QDir(Ran).removeRecursively();
+    StartProgram();
+    QProcess second; // asks the running one for its editor
+    StartProgram(second);
+    // A digit typed into the interval field (by its mnemonic): a change not yet taken.
+    Keys(Shown(editor), {QStringLiteral("alt+i"), QStringLiteral("5")});
+    EndsBySignal(SIGTERM);
+    ASSERT_TRUE(QFileInfo::exists(kept)) << "the edit was lost";
+    EXPECT_FALSE(QFileInfo(kept).permissions() & 0x0077) << "others may read it";
+    EXPECT_TRUE(!unchanged(kept) && unchanged(Config)) << "not kept, or applied without asking";
+    QDir(Ran).removeRecursively();
+    StartProgram();
+    Keys(Shown(QStringLiteral("Kronolab")), {restore ? QStringLiteral("j") : QStringLiteral("n")});
+    EXPECT_TRUE(WaitUntil([&] { return !QFileInfo::exists(kept); })) << "kept after the answer";
+    if (restore) {
+      const QString window = Shown(editor);
+      EXPECT_TRUE(unchanged(Config)) << "saved before OK";
+      Keys(window, {QStringLiteral("Return")});
+      EXPECT_TRUE(WaitUntil([&] { return !unchanged(Config); })) << "OK did not take it";
+    }
+    EndsBySignal(SIGTERM);
+    EXPECT_TRUE(unchanged(Config) != restore && !QFileInfo::exists(kept));
+  }
 }
 
 } // namespace

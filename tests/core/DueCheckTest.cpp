@@ -2,6 +2,7 @@
 #include "actions/ActionsTestSupport.h"
 #include "core/Scheduler.h"
 
+#include <QTemporaryDir>
 #include <QTimeZone>
 #include <algorithm>
 #include <cmath>
@@ -419,6 +420,45 @@ TEST_F(DueCheck, NextDuePointShowsWhatTheNextTicksWillDo) {
   EXPECT_NEAR(TScheduler::NextDuePoint(frequent, now), At(2026, 12, 8, 10), MsTolerance);
   frequent.Freq = 0;
   EXPECT_EQ(TScheduler::NextDuePoint(frequent, now), 0);
+}
+
+// A row new or with a changed time at the editor's OK makes no call for points before it (next run
+// shown, due check, "Alle"); calls missed later while stopped are made up, as by unchanged rules.
+TEST_F(DueCheck, ANewOrChangedRuleStartsWhenTheEditorsOkIsTaken) {
+  const TDateTime ok = At(2026, 12, 8, 23, 38), nine = At(2026, 12, 8, 9);
+  QTemporaryDir dir;
+  Scheduler.SetConfigFileName(dir.filePath(QStringLiteral("k.ini")));
+  Scheduler.SetClock([&] { return TMoment(ok); });
+  // Row: -1 new, 0 time changed, 1 unchanged; Next: shown at OK; Later: a tick after a stop.
+  struct TCase {
+    TTimePoint Kind;
+    int Row;
+    TDateTime First, Last, Freq, Next, Later;
+    std::size_t LaterCalls;
+  } cases[] = {{tpDaily, -1, nine, nine - 0.1, 0, nine + 1, nine + 1, 1},
+               {tpOnce, -1, nine, nine - 0.1, 0, 0, nine + 2, 0},
+               {tpFrequency, -1, nine - 7, nine - 7, Hour, nine + 15 * Hour, nine + 17.5 * Hour, 3},
+               {tpFrequency, -1, nine + 1, nine - 1, Hour, nine + 1, nine + 1 + Minute, 1},
+               {tpDaily, 0, nine, nine - 1, 0, nine + 1, nine + 1, 1},
+               {tpDaily, 1, nine, nine - 1, 0, nine, ok, 1}};
+  for (const TCase &c : cases) {
+    SCOPED_TRACE(testing::Message() << "case " << &c - cases);
+    TActionEntry row = NewActionEntry(c.Kind, c.First, QStringLiteral("a"));
+    row.LastDate = c.Last, row.Freq = c.Freq, row.AllCalls = true;
+    TActionEntry before = row;
+    before.FirstDate -= c.Row == 0 ? Hour : 0;
+    Scheduler.SetActions({before});
+    TListEditSession session = Scheduler.BeginListEdit();
+    session.Rows = {{row, std::min(c.Row, 0), false}};
+    ASSERT_TRUE(Scheduler.TakeEditorSession(session, nullptr).Saved);
+    TActionEntry *entry = Scheduler.ActionList()[0];
+    EXPECT_NEAR(TScheduler::NextDuePoint(*entry, ok), c.Next, MsTolerance);
+    if (c.Next > ok || c.Next == 0) {
+      EXPECT_TRUE(Tick(ok + Second).empty());
+      EXPECT_EQ(entry->LastDate, c.Last); // nothing called: its true last run stays
+    }
+    EXPECT_EQ(Tick(c.Later).size(), c.LaterCalls);
+  }
 }
 
 // At Monday 2026-12-07 11:45: an entry switched off, one not on Mondays and calls too late are

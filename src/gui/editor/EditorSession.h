@@ -26,4 +26,10 @@ struct TEditorSession : TListEditSession {
   std::function<TManualRun(const TActionEntry &entry, std::int64_t journalId, int number)> RunNow;
   // "Verlauf" was opened from the editor: what failed is in view (the tray's mark goes).
   std::function<void()> HistoryShown;
+  // Rows already holds a session kept when the program last ended: the window starts from
+  // those rows, as changes not yet saved, instead of from Copies.
+  bool Restored = false;
+  // While the window runs: puts its rows, interval and chosen file into session and returns
+  // true when it holds changes not yet taken with OK.
+  std::function<bool(TListEditSession &session)> Unsaved;
 };

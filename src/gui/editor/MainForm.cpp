@@ -393,7 +393,8 @@ void TMainForm::FormShow() {
   activateWindow();
   FOKBtn->setFocus();
   FormResize();
-  FModified = false;
+  // A kept session is unsaved from its first moment: Abbruch asks before it is dropped.
+  FModified = FRestored;
 }
 
 void TMainForm::showEvent(QShowEvent *event) {

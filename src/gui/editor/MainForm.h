@@ -214,6 +214,8 @@ private:
   QTimer *FTimer = nullptr;
 
   bool FModified = false;
+  // The rows came from a session kept when the program last ended.
+  bool FRestored = false;
   QString FConfigFileName;
   // The first part of the caption.
   const QString FApplicationTitle = QStringLiteral("Kronolab");

@@ -61,16 +61,21 @@ void TMainForm::ShowNextRun(int row, TDateTime now) {
 }
 
 void TMainForm::LoadSession(const TEditorSession &session) {
-  FActionsGrid->SetRowCount(1); // drops whatever rows were there
-  FActionsGrid->SetRowCount(std::max<int>(2, static_cast<int>(session.Copies.size()) + 1));
-  for (int i = 0; i < static_cast<int>(session.Copies.size()); ++i) {
-    auto entry = std::make_shared<TRowEntry>();
-    entry->Row.Entry = session.Copies[static_cast<std::size_t>(i)];
-    entry->Row.Origin = i;
-    if (static_cast<std::size_t>(i) < session.JournalIds.size())
-      entry->Row.JournalId = session.JournalIds[static_cast<std::size_t>(i)];
-    SetRowEntry(i + 1, entry);
+  std::vector<TEditorRow> rows = session.Rows;
+  if (!session.Restored) {
+    rows.clear();
+    for (std::size_t i = 0; i < session.Copies.size(); ++i)
+      rows.push_back({session.Copies[i], static_cast<int>(i), false,
+                      i < session.JournalIds.size() ? session.JournalIds[i] : 0});
   }
+  FActionsGrid->SetRowCount(1); // drops whatever rows were there
+  FActionsGrid->SetRowCount(std::max<int>(2, static_cast<int>(rows.size()) + 1));
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    auto entry = std::make_shared<TRowEntry>();
+    entry->Row = rows[i];
+    SetRowEntry(static_cast<int>(i) + 1, entry);
+  }
+  FRestored = session.Restored;
   FSeams.Journal = session.Journal;
   FSeams.RunNow = session.RunNow;
   FSeams.RunByAnother = session.RunByAnother;
@@ -137,6 +142,8 @@ void TMainForm::NewBtnClick() {
   dialog.RunControl->ApplyTo(e, FSeams.Now());
   e.AllCalls = dialog.AllCallsBox->isChecked();
   e.SuddenStart = dialog.SuddenStartBox->isChecked();
+  // Shown as OK will take it: a new rule makes no call for the points before now.
+  e.StartFrom = FSeams.Now();
   SetRowEntry(row, entry);
   ShowRow(row);
   FModified = true;
@@ -169,6 +176,7 @@ void TMainForm::ActionsGridDblClick() {
   if (FSeams.ExecEditDialog(dialog) != QDialog::Accepted)
     return;
 
+  const TActionEntry before = e;
   e.FirstDate = ComposeDateTime(dialog.Calendar->CalendarDate(), TimeFieldValue(*dialog.TimeEdit));
   // The label holds whole seconds only: reading it back unchanged would move the recorded
   // run, so only a reset or another text is taken over.
@@ -184,6 +192,8 @@ void TMainForm::ActionsGridDblClick() {
   e.SuddenStart = dialog.SuddenStartBox->isChecked();
   e.TimePoint = static_cast<TTimePoint>(dialog.TimePointIndex());
   e.Action = dialog.ActionEdit->text();
+  if (TimeRuleChanged(before, e))
+    e.StartFrom = FSeams.Now();
   ShowRow(row);
   FModified = true;
 }

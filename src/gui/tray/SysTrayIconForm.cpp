@@ -4,6 +4,7 @@
 #include "core/CmdLine.h"
 #include "core/IniHelp.h"
 #include "core/InstanceLock.h"
+#include "core/KeptEditorSession.h"
 #include "gui/about/AboutBox.h"
 #include "gui/about/InfoAdd.h"
 #include "gui/editor/ActionFileDialog.h"
@@ -118,7 +119,20 @@ void TSysTrayIconForm::InstallDefaultSeams() {
     TMainForm form;
     form.LoadSession(session);
     session.Form = &form;
+    session.Unsaved = [&form](TListEditSession &unsaved) {
+      if (!form.Modified())
+        return false;
+      unsaved.Rows = form.Rows();
+      unsaved.ConfigFileName = form.ConfigFileName();
+      try {
+        unsaved.IntervalMs = static_cast<std::uint64_t>(form.IntervalMs());
+      } catch (const std::exception &) {
+        // A half-typed interval: the one the editor was opened with is kept instead.
+      }
+      return true;
+    };
     const bool accepted = form.exec() == QDialog::Accepted;
+    session.Unsaved = nullptr;
     if (accepted) {
       // A file loaded or saved under another name becomes the configuration file with OK.
       session.ConfigFileName = form.ConfigFileName();
@@ -239,6 +253,57 @@ void TSysTrayIconForm::FormShow() {
   ShowSettings();
   if (FScheduler.PauseForShiftAtStart(FSeams.KeyboardModifiers() & Qt::ShiftModifier))
     ShowPauseState();
+  // Asked once the event loop runs, so that the ticks go on while the question waits.
+  QTimer::singleShot(0, this, [this] { OfferKeptEditorSession(); });
+}
+
+void TSysTrayIconForm::OfferKeptEditorSession() {
+  // An editor already open (a second start asked for it) has the user's attention; the kept
+  // session waits for the next start.
+  const QString config = FScheduler.ConfigFileName();
+  if (FOpenEditor || FExitSaved || config.isEmpty())
+    return;
+  const std::optional<TKeptEditorSession> kept = ReadKeptEditorSession(config);
+  if (!kept)
+    return;
+  const QMessageBox::StandardButton answer =
+      FSeams.MessageBox(QMessageBox::Question, KeptEditorSessionQuestion(kept->KeptAt),
+                        QMessageBox::Yes | QMessageBox::No);
+  // No answer: the program is ending while it asks, and the next start asks again.
+  if ((answer != QMessageBox::Yes && answer != QMessageBox::No) || FExitSaved)
+    return;
+  DiscardKeptEditorSession(config);
+  if (answer == QMessageBox::No || FOpenEditor)
+    return;
+  TEditorSession session = NewEditorSession();
+  session.Restored = true;
+  session.IntervalMs = kept->IntervalMs;
+  session.ConfigFileName = kept->ConfigFileName;
+  session.Rows = kept->Rows;
+  // The rows' origins are places in the list the editor was opened with, which the
+  // configuration saved at that end still holds; a row whose place is gone is a new one.
+  for (TEditorRow &row : session.Rows) {
+    if (row.Origin < 0 || static_cast<std::size_t>(row.Origin) >= session.Copies.size())
+      row.Origin = -1;
+    else if (static_cast<std::size_t>(row.Origin) < session.JournalIds.size())
+      row.JournalId = session.JournalIds[static_cast<std::size_t>(row.Origin)];
+  }
+  RunEditorSession(session);
+}
+
+void TSysTrayIconForm::KeepOpenEditor() {
+  if (FEditorKept || !FOpenEditor || !FOpenEditor->Unsaved)
+    return;
+  TListEditSession unsaved = *FOpenEditor;
+  if (!FOpenEditor->Unsaved(unsaved))
+    return;
+  try {
+    KeepEditorSession(FScheduler.ConfigFileName(), unsaved, FScheduler.Clock().Wall);
+    FEditorKept = true;
+  } catch (const std::exception &error) {
+    // The program is ending: no window can tell it any more.
+    std::fprintf(stderr, "kronolab: %s\n", error.what());
+  }
 }
 
 void TSysTrayIconForm::HideTaskbarButton() {
@@ -444,9 +509,13 @@ void TSysTrayIconForm::TrayIconClick() {
     }
     return;
   }
+  TEditorSession session = NewEditorSession();
+  RunEditorSession(session);
+}
+
+void TSysTrayIconForm::RunEditorSession(TEditorSession &session) {
   if (!FSeams.RunEditor)
     return;
-  TEditorSession session = NewEditorSession();
   FOpenEditor = &session;
   bool accepted = false;
   try {
@@ -525,6 +594,7 @@ void TSysTrayIconForm::Aktionensichern1Click() {
 }
 
 void TSysTrayIconForm::BeendenClick() {
+  KeepOpenEditor();
   try {
     FScheduler.SaveConfiguration();
   } catch (const std::exception &error) {
@@ -550,6 +620,8 @@ void TSysTrayIconForm::Info1Click() {
 }
 
 bool TSysTrayIconForm::SaveOnExit() {
+  // Also when "&Beenden" has saved: the display may go while its question is open.
+  KeepOpenEditor();
   if (FExitSaved)
     return true;
   try {

@@ -195,6 +195,13 @@ private:
   void ShowPauseState();
   // The editor's session from the scheduler's list, with the dialogs' seams.
   TEditorSession NewEditorSession();
+  // Runs the editor on session (the host's one open editor) and takes it with OK.
+  void RunEditorSession(TEditorSession &session);
+  // At the start: offers an editor session kept when the program last ended.
+  void OfferKeptEditorSession();
+  // At the end: keeps the open editor's changes not yet taken with OK beside the
+  // configuration.
+  void KeepOpenEditor();
   // The editor's OK: the scheduler takes the session, the windows show the outcome.
   void TakeEditorSession(const TEditorSession &session);
   // The open history window follows the scheduler's journal and list.
@@ -225,6 +232,8 @@ private:
   QPointer<THistoryForm> FHistory;
   TEditorSession *FOpenEditor = nullptr;
   bool FExitSaved = false;
+  // The open editor's changes are kept for the next start.
+  bool FEditorKept = false;
   // When the tooltip's next action was last worked out (0: never), and for which list.
   TDateTime FHintTime = 0;
   // The next due point the tooltip names (0: none): once it has come the tooltip is stale.
