@@ -4,10 +4,13 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSplitter>
 #include <QTableView>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -35,6 +38,19 @@ THistoryForm::THistoryForm(const TRunJournal *journal, QWidget *parent)
 
   Model = new THistoryModel(journal, this);
   CreateCallsView();
+  OutputView = new QPlainTextEdit(this);
+  OutputView->setReadOnly(true);
+  OutputView->setLineWrapMode(QPlainTextEdit::NoWrap);
+  OutputView->setPlaceholderText(QStringLiteral("Keine Ausgabe"));
+  OutputView->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+  OutputView->setAccessibleName(QStringLiteral("Ausgabe des gewählten Aufrufs"));
+  // Below the list and resizable against it: a long output is read here, not in a cell.
+  auto *split = new QSplitter(Qt::Vertical, this);
+  split->addWidget(CallsView);
+  split->addWidget(OutputView);
+  split->setStretchFactor(0, 3);
+  split->setStretchFactor(1, 1);
+  split->setChildrenCollapsible(false);
 
   StatusLabel = new QLabel(this);
   StatusLabel->setWordWrap(true);
@@ -53,7 +69,7 @@ THistoryForm::THistoryForm(const TRunJournal *journal, QWidget *parent)
   buttons->addWidget(CloseBtn);
   auto *layout = new QVBoxLayout(this);
   layout->addLayout(filters);
-  layout->addWidget(CallsView, 1);
+  layout->addWidget(split, 1);
   layout->addLayout(buttons);
 
   RefreshTimer = new QTimer(this);
@@ -152,6 +168,16 @@ void THistoryForm::UpdateButtons() {
   const QModelIndexList rows = CallsView->selectionModel()->selectedRows();
   const TCallRecord *call = rows.isEmpty() ? nullptr : Model->CallAt(rows.first().row());
   RunNowBtn->setEnabled(call && RunNow);
+  ShowOutput(call);
+}
+
+void THistoryForm::ShowOutput(const TCallRecord *call) {
+  const std::optional<TCallOutput> output =
+      call && FJournal ? FJournal->CallOutput(call->Id) : std::nullopt;
+  const QString text = output ? CallOutputText(*output) : QString();
+  // Unchanged text is left alone, so that the reader's scroll position survives a refresh.
+  if (OutputView->toPlainText() != text)
+    OutputView->setPlainText(text);
 }
 
 void THistoryForm::ShowProblem() {

@@ -13,6 +13,7 @@
 class QCheckBox;
 class QComboBox;
 class QLabel;
+class QPlainTextEdit;
 class QPushButton;
 class QTableView;
 class QTimer;
@@ -39,6 +40,8 @@ public:
   QComboBox *ActionFilter = nullptr;
   QCheckBox *FailedOnlyBox = nullptr;
   QTableView *CallsView = nullptr;
+  // What the selected call's program wrote (read-only).
+  QPlainTextEdit *OutputView = nullptr;
   QLabel *StatusLabel = nullptr;
   QPushButton *RunNowBtn = nullptr;
   QPushButton *CloseBtn = nullptr;
@@ -63,6 +66,7 @@ private:
   // The table of calls, its columns as wide as their texts in the desktop's font.
   void CreateCallsView();
   void UpdateButtons();
+  void ShowOutput(const TCallRecord *call);
   void ShowProblem();
 
   const TRunJournal *FJournal;
