@@ -170,6 +170,7 @@ public:
     FWake = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     if (FWake < 0)
       return false;
+    EndEvents();
     FWatcher = std::thread([this] { Watch(); });
     return true;
   }
@@ -182,10 +183,12 @@ public:
     }
   }
 
-  // Called with Lock held.
+  // Called with Lock held. Ends stored before anyone asked are signalled at once, so that
+  // a program that ended while its watch was being set up is not missed.
   int EndEvents() {
-    if (FEndEvents < 0)
-      FEndEvents = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (FEndEvents < 0) {
+      FEndEvents = eventfd(Ends.empty() ? 0 : 1, EFD_CLOEXEC | EFD_NONBLOCK);
+    }
     return FEndEvents;
   }
 
