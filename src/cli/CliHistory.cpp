@@ -28,15 +28,19 @@ QString Field(QString text) {
 // The value after an option: a whole number from least on; false (told on err) otherwise.
 const TCliSyntax HistorySyntax{
     QStringLiteral("history"),
-    QStringLiteral("[KONFIGURATION] [--action N] [--failed] [--limit N]"),
+    QStringLiteral("[KONFIGURATION] [--action N] [--failed] [--limit N] [--output]"),
     QStringLiteral(
         "Die Aufrufe des Verlaufs, der neueste zuerst, einer je Zeile, durch Tabulatoren "
         "getrennt:\nFälligkeit (\"manuell\" für \"Jetzt ausführen\"), Beginn (\"-\" wenn nie "
-        "begonnen), #Aktionsnummer,\nAktion, Ergebnis, Dauer in ms (\"-\" solange unbekannt)."),
+        "begonnen), #Aktionsnummer,\nAktion, Ergebnis, Dauer in ms (\"-\" solange unbekannt).\n"
+        "Mit --output folgt jedem Aufruf eines Programms, das etwas ausgegeben hat, seine\n"
+        "Ausgabe, jede Zeile eingerückt mit \"| \"."),
     {{QStringLiteral("action"), QStringLiteral("N"),
       QStringLiteral("nur die Aufrufe der Aktion N der Konfiguration")},
      {QStringLiteral("failed"), QString(), QStringLiteral("nur Fehlschläge")},
-     {QStringLiteral("limit"), QStringLiteral("N"), QStringLiteral("höchstens N Aufrufe")}},
+     {QStringLiteral("limit"), QStringLiteral("N"), QStringLiteral("höchstens N Aufrufe")},
+     {QStringLiteral("output"), QString(),
+      QStringLiteral("die aufbewahrte Ausgabe jedes Programms (die letzten 64 KiB)")}},
     1};
 
 // The whole number of option, at least least; false after telling err when it is none.
@@ -53,6 +57,18 @@ bool NumberOf(const TCliArguments &read, const QString &option, long long least,
   return true;
 }
 
+// A call's kept output under its line, each line marked so that it cannot be taken for a
+// call's line.
+void PrintOutput(const std::optional<TCallOutput> &output, QTextStream &out) {
+  if (!output)
+    return;
+  QString text = CallOutputText(*output);
+  if (text.endsWith(u'\n'))
+    text.chop(1);
+  for (const QString &line : text.split(u'\n'))
+    out << "| " << line << "\n";
+}
+
 } // namespace
 
 int CliHistory(const QStringList &args, QTextStream &out, QTextStream &err) {
@@ -60,6 +76,7 @@ int CliHistory(const QStringList &args, QTextStream &out, QTextStream &err) {
   if (const std::optional<int> done = ReadCliArguments(HistorySyntax, args, out, err, read))
     return *done;
   const QString config = read.Positional(0);
+  const bool withOutput = read.Has(QStringLiteral("output"));
   TCallFilter filter;
   filter.FailedOnly = read.Has(QStringLiteral("failed"));
   long long action = 0;
@@ -106,6 +123,8 @@ int CliHistory(const QStringList &args, QTextStream &out, QTextStream &err) {
           << call.EntryNumber << "\t" << Field(call.Action) << "\t" << Field(CallResultText(call))
           << "\t" << (call.DurationMs < 0 ? QStringLiteral("-") : QString::number(call.DurationMs))
           << "\n";
+      if (withOutput)
+        PrintOutput(journal.CallOutput(call.Id), out);
     }
     limit -= static_cast<long long>(calls.size());
     before = calls.back().Id;

@@ -19,8 +19,9 @@ void TScheduler::TakeDueCall(TActionEntry &entry) {
 }
 
 void TScheduler::ExecuteAction(TActionEntry &entry) {
-  // The journal's call this is (0 when nobody recorded it).
+  // The journal's call this is (0 when nobody recorded it), and the key its program runs under.
   const std::int64_t call = std::exchange(FPendingCall, 0);
+  const QString key = std::exchange(FDispatchKey, {});
   TakeDueCall(entry);
   const QString stored = entry.Action;
   FCallAction = stored;
@@ -71,7 +72,10 @@ void TScheduler::ExecuteAction(TActionEntry &entry) {
     // action must not name it.
     FCurrentAction = TActionEntry{};
   }
-  FinishJournalCall(call, CollectedResult(kind));
+  const TCallResult result = CollectedResult(kind);
+  if (result.State == TCallState::Running)
+    WatchProgram(result.ProcessId, call, key, entry.TimeLimitMs);
+  FinishJournalCall(call, result);
 }
 
 void TScheduler::RunInternalCommand(const QString &text, const QList<bool> &chosen) {

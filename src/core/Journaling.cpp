@@ -38,13 +38,18 @@ void TScheduler::OpenJournal(const TRunJournalOptions &options) {
   if (FJournal && FJournal->FileName() == fileName)
     return;
   NoteProcessEnds();
-  FRunningCalls.clear();
+  // The programs still run and keep their limits; their calls are the old journal's.
+  for (TRunningProgram &running : FRunningCalls)
+    running.Call = 0;
+  for (TWaitingCall &waiting : FWaitingCalls)
+    waiting.Call = 0;
   FKeyedEntries.clear();
   FJournal = std::make_unique<TRunJournal>();
   FJournal->OnProblem = [this](const QString &message) {
     ShowMessageWindow(FApplicationTitle, QStringLiteral("Verlauf"), message);
   };
   FJournal->Open(fileName, Clock(), options);
+  LoadSnoozes();
 }
 
 void TScheduler::MergeJournalLastDates() {
@@ -223,19 +228,23 @@ void TScheduler::NoteProcessEnds() {
   if (FRunningCalls.empty())
     return;
   std::vector<TRunJournal::TProgramEnd> ends;
-  std::erase_if(FRunningCalls, [this, &ends](const std::pair<std::int64_t, std::int64_t> &running) {
-    const std::optional<TProcessEnd> end = FPlatform.TakeProcessEnd(running.first);
+  std::erase_if(FRunningCalls, [this, &ends](const TRunningProgram &running) {
+    std::optional<TProcessEnd> end = FPlatform.TakeProcessEnd(running.ProcessId);
     if (!end)
       return false;
-    ends.push_back({running.second, end->Signaled, end->Code, end->RunMs});
+    if (running.Call != 0)
+      ends.push_back({running.Call, end->Signaled, end->Code, end->RunMs, running.TimedOut,
+                      std::move(end->Output), std::move(end->Errors)});
     return true;
   });
   if (FJournal)
     FJournal->ProgramsEnded(ends);
   for (const TRunJournal::TProgramEnd &end : ends) {
     const TCallState state = end.Signaled ? TCallState::Signaled : TCallState::Exited;
-    if (IsFailedCall(state, end.Code))
-      TellCallFailed(end.Call, QString(), state, end.Code, QString());
+    // A program stopped at its time limit failed, whatever its status says.
+    if (end.TimedOut || IsFailedCall(state, end.Code))
+      TellCallFailed(end.Call, QString(), state, end.Code,
+                     end.TimedOut ? TimeLimitText() : QString());
   }
 }
 
@@ -266,11 +275,8 @@ TCallResult TScheduler::CollectedResult(QChar kind) const {
 }
 
 void TScheduler::FinishJournalCall(std::int64_t call, TCallResult result) {
-  if (call != 0 && FJournal) {
-    if (result.State == TCallState::Running)
-      FRunningCalls.emplace_back(result.ProcessId, call);
+  if (call != 0 && FJournal)
     FJournal->FinishCall(call, result);
-  }
   // Told once the journal holds the result, so that "Verlauf" opened from the notice shows it.
   if (IsFailedCall(result.State, result.Code))
     TellCallFailed(call, FCallAction, result.State, result.Code, result.Detail);

@@ -2,8 +2,16 @@
 // tool's standard output, or a test's recorder.
 #pragma once
 
+#include "base/DateTime.h"
+
 #include <QString>
 #include <cstdint>
+
+// How long the user puts a message off ("Später erinnern").
+enum class TSnoozeDelay { Minutes5, Minutes15, Hour1, Tomorrow };
+// The wall-clock moment a message put off at now comes back; "Tomorrow" is the same time of
+// day on the next day.
+TDateTime SnoozeMoment(TSnoozeDelay delay, TDateTime now);
 
 // Receives every message and error the engine has to tell the user.
 class TMessageSink {

@@ -3,6 +3,8 @@
 #include "platform/Clock.h"
 #include "platform/Process.h"
 
+#include <QObject>
+
 TScheduler::TScheduler(TPlatform &platform)
     : FPlatform(platform), FClock([&platform] { return platform.NowMoment(); }) {
   FActionList.FreeMode = fmFreeMem;

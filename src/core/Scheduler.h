@@ -7,6 +7,7 @@
 #include "core/EditorSession.h"
 #include "core/ListCommands.h"
 #include "core/WakePlanner.h"
+#include "core/MessageSink.h"
 #include "core/journal/RunJournal.h"
 #include "platform/Clock.h"
 #include "platform/Platform.h"
@@ -24,6 +25,8 @@
 #include <utility>
 #include <vector>
 
+class QObject;
+class QSocketNotifier;
 class TMessageSink;
 
 // What "Jetzt ausführen" did.
@@ -234,6 +237,17 @@ public:
   // done while a tick runs; the result says why not, or that the save failed (the change then
   // stays in the list and is saved with it later). Raises nothing.
   TListCommandResult ApplyListCommand(const TListCommand &command, const TMoment &now);
+  // Puts a message off until the wall-clock moment at: the tick shows it again then. Kept in
+  // the journal (when there is one), so that it comes back after a restart too.
+  void SnoozeMessage(const QString &caption, const QString &header, const QString &message,
+                     TDateTime at);
+  // The earliest moment a put-off message comes back; 0 when none waits.
+  TDateTime NextSnooze() const;
+  // Shows every put-off message due at now, each once (the tick calls it).
+  void ShowDueSnoozes(TDateTime now);
+  // Collects the ends of programs that have ended, records them and starts a call that
+  // waited for one of them; the platform's end events call it, and a test may.
+  void ProgramsMayHaveEnded();
 
   // Hands a message to the sink.
   void ShowMessageWindow(const QString &caption, const QString &header, const QString &message);
@@ -269,6 +283,20 @@ private:
   // After a tick's calls: a step of the daily pruning.
   void JournalTickEnds(TDateTime now);
   void NoteProcessEnds();
+  // Run control around a program: a due call of an entry whose previous program still runs
+  // is skipped or kept waiting (true: not to be carried out now); ExecuteAction then watches
+  // the program it started, under its entry's key and time limit.
+  bool HoldForRunningCall(TActionEntry &entry);
+  void StartWaitingCalls();
+  void WatchProgram(std::int64_t processId, std::int64_t call, const QString &key,
+                    std::int64_t limitMs);
+  void ArmTimeLimit(std::int64_t processId, std::int64_t inMs);
+  void TimeLimitReached(std::int64_t processId);
+  // Listens to the platform's end events once an event loop is there to deliver them.
+  void WatchEnds();
+  QObject *TimerContext();
+  // The put-off messages of the journal just opened.
+  void LoadSnoozes();
   void BeginJournalCall(std::int64_t call, TDateTime moment, const QString &command);
   void FinishJournalCall(std::int64_t call, TCallResult result);
   // Tells the sink that a call failed; action empty: the journal's record names it.
@@ -320,8 +348,32 @@ private:
   // The stored text of the action being carried out, to name it when it fails.
   QString FCallAction;
   QElapsedTimer FCallTimer;
-  // Programs started by recorded calls whose end is not yet seen: (process id, call).
-  std::vector<std::pair<std::int64_t, std::int64_t>> FRunningCalls;
+  // A started program whose end is not yet seen.
+  struct TRunningProgram {
+    std::int64_t ProcessId = 0;
+    std::int64_t Call = 0; // the journal's call; 0 when not recorded
+    // The entry's identity, when its calls wait for or skip this one; else empty.
+    QString Key;
+    std::int64_t LimitMs = 0; // 0: no time limit
+    QElapsedTimer Since;
+    bool TimedOut = false;
+  };
+  std::vector<TRunningProgram> FRunningCalls;
+  // The running program after its ends have been looked at; null once it has ended.
+  TRunningProgram *RunningProgram(std::int64_t processId);
+  // A call kept to start when the entry's running program ends.
+  struct TWaitingCall {
+    QString Key;
+    std::int64_t Call = 0;
+  };
+  std::vector<TWaitingCall> FWaitingCalls;
+  // The key of the entry the next ExecuteAction carries out, for the program it starts.
+  QString FDispatchKey;
+  // Put-off messages, earliest first.
+  std::vector<TSnooze> FSnoozes;
+  // Owns the time limits' timers and the end notifier, so that none outlives the scheduler.
+  std::unique_ptr<QObject> FTimerContext;
+  QSocketNotifier *FEndNotifier = nullptr;
   // The identities of the action list's entries, valid while the list holds these entries.
   std::vector<const TActionEntry *> FKeyedEntries;
   std::vector<QString> FKeys;

@@ -22,8 +22,10 @@ void TScheduler::TimerTimer() {
     JournalTickBegins();
     FPlatform.ReapFinishedProcesses();
     NoteProcessEnds();
+    StartWaitingCalls();
     if (FOnTick)
       FOnTick(now);
+    ShowDueSnoozes(now.Wall);
     CollectDueActions(now);
     collected = true;
     // Recorded before anything is carried out: a crash from here on never repeats a call.
@@ -40,7 +42,8 @@ void TScheduler::TimerTimer() {
       FPendingCall = index < FTickCalls.size() ? FTickCalls[index] : 0;
       ++dispatched; // taken, even if it fails: a failing call must not come back every tick
       FTickCallsTaken = static_cast<std::size_t>(dispatched);
-      ExecuteAction(entry);
+      if (!HoldForRunningCall(entry))
+        ExecuteAction(entry);
     }
   } catch (const std::exception &error) {
     HandleAppException(error);

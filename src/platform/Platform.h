@@ -43,6 +43,8 @@ public:
                             std::int64_t *processId) = 0;
   virtual void ReapFinishedProcesses() = 0;
   virtual std::optional<TProcessEnd> TakeProcessEnd(std::int64_t processId) = 0;
+  virtual bool StopProcessGroup(std::int64_t processId, bool force) = 0;
+  virtual int ProcessEndEvents() = 0;
 
   // The value of an environment variable; empty when it is not set.
   virtual QString EnvironmentValue(const QString &name) = 0;
@@ -95,6 +97,10 @@ public:
   std::optional<TProcessEnd> TakeProcessEnd(std::int64_t processId) override {
     return FTarget.TakeProcessEnd(processId);
   }
+  bool StopProcessGroup(std::int64_t processId, bool force) override {
+    return FTarget.StopProcessGroup(processId, force);
+  }
+  int ProcessEndEvents() override { return FTarget.ProcessEndEvents(); }
 
   QString EnvironmentValue(const QString &name) override { return FTarget.EnvironmentValue(name); }
 

@@ -2,6 +2,7 @@
 // so no text in them is ever interpreted (actions/CommandLineRules splits an action's text).
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 #include <cstdint>
@@ -19,12 +20,16 @@ constexpr int ExecStartedAbove = 31;
 // looked up on the folders of PATH, as the program start itself searches.
 bool NamesProgram(const QString &name);
 
+// How much of a program's standard output, and as much of its standard error, is kept: the
+// end of each, as that is where a failing program says why.
+constexpr int KeptOutputBytes = 64 * 1024;
+
 // Starts the program (the first of words) with the other words as its arguments, in its own
-// session, with folder (when not empty) as its working folder; our own current folder never
-// changes. Returns at
-// once without waiting: a value above ExecStartedAbove on success, else one of the Exec
-// codes above; on success *processId (if given) is the program's process id. Raises
-// EInOutError, starting nothing, when folder is not an enterable folder.
+// session (so it leads its own process group), standard output and error captured, with folder
+// (when not empty) as its working folder; our own current folder never changes. Returns at once
+// without waiting: a value above ExecStartedAbove on success, else one of the Exec codes above; on
+// success *processId (if given) is the program's process id. Raises EInOutError, starting nothing,
+// when folder is not an enterable folder.
 int LaunchProcess(const QString &folder, const QStringList &words,
                   std::int64_t *processId = nullptr);
 
@@ -36,6 +41,10 @@ struct TProcessEnd {
   int Code = 0;
   // From the start to the moment its end was seen, in milliseconds (monotonic clock).
   std::int64_t RunMs = 0;
+  // The last KeptOutputBytes of its standard output and standard error, as written until it
+  // ended (what programs it left behind write later is read and dropped).
+  QByteArray Output{};
+  QByteArray Errors{};
 };
 
 // Collects the exit status of started programs that have ended, so none stays a zombie.
@@ -49,5 +58,12 @@ int UnreapedProcessCount();
 // store; nothing while it runs or when it is not one of ours. The oldest ends that nobody
 // takes are dropped once thousands have gathered.
 std::optional<TProcessEnd> TakeProcessEnd(std::int64_t processId);
+// Asks the process group that the program processId leads to end (SIGTERM), or ends it
+// (force: SIGKILL). True when at least one member was still there.
+bool StopProcessGroup(std::int64_t processId, bool force);
+// A descriptor that becomes readable whenever the end of a started program has been collected
+// and stays so until ReapFinishedProcesses is called, so that an event loop learns of ends
+// without polling; -1 where the system has none.
+int ProcessEndEvents();
 // The conventional name of a signal ("SIGKILL"), or its number as text when it has none.
 QString SignalName(int signal);

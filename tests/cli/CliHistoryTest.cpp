@@ -7,8 +7,11 @@
 #include "core/MessageSink.h"
 #include "core/Scheduler.h"
 
+#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 namespace {
@@ -82,6 +85,35 @@ TEST_F(CliHistory, PrintsEveryCallNewestFirstAndFiltersByActionFailureAndLimit) 
   EXPECT_EQ(process.exitCode(), 0);
   const QString printed = QString::fromUtf8(process.readAllStandardOutput());
   EXPECT_TRUE(printed.startsWith(FailedLine.join(u'\t') + u'\t')) << printed.toStdString();
+}
+
+// What a program printed follows its call's line, its errors under a heading of their own.
+TEST_F(CliHistory, OutputShowsWhatAProgramPrintedUnderItsCall) {
+  const QString config = Dir.filePath(QStringLiteral("druck.ini"));
+  TScheduler scheduler;
+  scheduler.SetClock([] { return At(2026, 12, 6, 9); });
+  scheduler.SetConfigFileName(config);
+  TActionEntry program = NewActionEntry(tpDaily, At(2026, 12, 1, 8),
+                                        QStringLiteral(R"(/bin/sh -c "echo hallo; echo weh >&2")"));
+  program.LastDate = At(2026, 12, 5, 12);
+  scheduler.SetActions({program});
+  scheduler.OpenJournal();
+  scheduler.TimerTimer();
+  scheduler.SaveConfiguration(config);
+  QElapsedTimer waited;
+  waited.start();
+  while (scheduler.Journal()->Calls({}, INT64_MAX, 1).at(0).State == TCallState::Running &&
+         waited.elapsed() < 30000) {
+    QEventLoop loop;
+    QTimer::singleShot(100, &loop, &QEventLoop::quit);
+    loop.exec();
+  }
+  QString out, err;
+  EXPECT_EQ(CallCli(::CliHistory, {config, QStringLiteral("--output")}, out, err), 0);
+  EXPECT_TRUE(out.endsWith(QStringLiteral("\tBeendet mit Status 0\t%1\n| hallo\n| \n"
+                                          "| Fehlerausgabe:\n| weh\n")
+                               .arg(scheduler.Journal()->Calls({}, INT64_MAX, 1).at(0).DurationMs)))
+      << out.toStdString();
 }
 
 TEST_F(CliHistory, BadUsageExitsWithTwoAndOneLine) {

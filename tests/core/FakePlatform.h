@@ -7,6 +7,7 @@
 
 #include <deque>
 #include <map>
+#include <utility>
 #include <vector>
 
 // An alarm that fires when the test says: the test sets what Take reports and calls the
@@ -82,6 +83,13 @@ public:
     return result;
   }
   void ReapFinishedProcesses() override {}
+  // Every group asked to stop, as (process id, forced); no signal ever leaves the test.
+  std::vector<std::pair<std::int64_t, bool>> Stops;
+  bool StopProcessGroup(std::int64_t processId, bool force) override {
+    Stops.emplace_back(processId, force);
+    return true;
+  }
+  int ProcessEndEvents() override { return -1; }
   std::optional<TProcessEnd> TakeProcessEnd(std::int64_t processId) override {
     const auto end = Ends.find(processId);
     if (end == Ends.end())

@@ -47,8 +47,13 @@ QString CallResultText(const TCallRecord &call) {
   case TCallState::Running:
     return QStringLiteral("Läuft (Prozess %1)").arg(call.ProcessId);
   case TCallState::Exited:
+    // A detail on an ended program says why it ended (its time limit).
+    if (!call.Detail.isEmpty())
+      return call.Detail;
     return QStringLiteral("Beendet mit Status %1").arg(call.Code);
   case TCallState::Signaled:
+    if (!call.Detail.isEmpty())
+      return call.Detail;
     return QStringLiteral("Abgebrochen durch Signal %1 (%2)")
         .arg(call.Code)
         .arg(SignalName(call.Code));
@@ -60,6 +65,19 @@ QString CallResultText(const TCallRecord &call) {
 
 bool IsFailedCall(TCallState state, int code) {
   return CountsAsFailure(state, code);
+}
+
+QString CallOutputText(const TCallOutput &output) {
+  // Programs write UTF-8 here; a tail cut inside a character shows one replacement mark.
+  QString text = QString::fromUtf8(output.Output);
+  if (!output.Errors.isEmpty()) {
+    if (!text.isEmpty() && !text.endsWith(u'\n'))
+      text += u'\n';
+    if (!text.isEmpty())
+      text += u'\n';
+    text += QStringLiteral("Fehlerausgabe:\n") + QString::fromUtf8(output.Errors);
+  }
+  return text;
 }
 
 std::vector<TCallRecord> TRunJournal::Calls(const TCallFilter &filter, std::int64_t beforeId,
@@ -114,4 +132,31 @@ std::optional<TCallRecord> TRunJournal::LastCall(std::int64_t entryId) const {
 
 std::int64_t TRunJournal::CallCount() const {
   return CanRead() ? D->Value(QStringLiteral("SELECT count(*) FROM calls")).toLongLong() : 0;
+}
+
+std::optional<TCallOutput> TRunJournal::CallOutput(std::int64_t id) const {
+  if (!CanRead())
+    return std::nullopt;
+  QSqlQuery query(D->Db);
+  query.prepare(QStringLiteral("SELECT stdout, stderr FROM calls WHERE id = ?"));
+  query.bindValue(0, static_cast<qlonglong>(id));
+  if (!query.exec() || !query.next() || (query.value(0).isNull() && query.value(1).isNull()))
+    return std::nullopt;
+  return TCallOutput{query.value(0).toByteArray(), query.value(1).toByteArray()};
+}
+
+std::vector<TSnooze> TRunJournal::PendingSnoozes() const {
+  std::vector<TSnooze> snoozes;
+  if (!CanRead())
+    return snoozes;
+  QSqlQuery query(D->Db);
+  query.setForwardOnly(true);
+  if (!query.exec(QStringLiteral("SELECT id, made, due, caption, header, message FROM snoozes "
+                                 "WHERE shown IS NULL ORDER BY due, id")))
+    return snoozes;
+  while (query.next())
+    snoozes.push_back({query.value(0).toLongLong(), query.value(1).toDouble(),
+                       query.value(2).toDouble(), query.value(3).toString(),
+                       query.value(4).toString(), query.value(5).toString()});
+  return snoozes;
 }

@@ -103,7 +103,15 @@ bool TRunJournal::PruneOneBatch(int batch, int &deleted) {
   deleted = prune->numRowsAffected();
   if (deleted >= batch)
     return true;
-  // The last statement of the pass: entries renamed away whose calls are all gone.
+  // The last statements of the pass: snoozes shown long ago, and entries renamed away whose
+  // calls are all gone.
+  const auto shown =
+      D->Prepared(QStringLiteral("DELETE FROM snoozes WHERE shown IS NOT NULL AND shown < ?"));
+  if (!shown)
+    return false;
+  shown->bindValue(0, FPruneBefore);
+  if (!D->Exec(*shown))
+    return false;
   return D->Exec(QStringLiteral("DELETE FROM entries WHERE key IS NULL AND NOT EXISTS "
                                 "(SELECT 1 FROM calls WHERE entry_id = entries.id)"));
 }

@@ -9,6 +9,18 @@ using namespace JournalDetail;
 
 namespace {
 
+// Messages put off by the user: pending while shown is NULL.
+#define KRONOLAB_SNOOZE_TABLE                                                                      \
+  "CREATE TABLE snoozes("                                                                          \
+  " id INTEGER PRIMARY KEY,"                                                                       \
+  " made REAL NOT NULL,"                                                                           \
+  " due REAL NOT NULL,"                                                                            \
+  " caption TEXT,"                                                                                 \
+  " header TEXT,"                                                                                  \
+  " message TEXT,"                                                                                 \
+  " shown REAL)"
+const QString SnoozeTable = QStringLiteral(KRONOLAB_SNOOZE_TABLE);
+
 // The statements of a new journal at SchemaVersion.
 QStringList CreationStatements() {
   return {
@@ -35,7 +47,11 @@ QStringList CreationStatements() {
                      " detail TEXT,"
                      " failed INTEGER NOT NULL DEFAULT 0,"
                      // the instant of the recording tick; NULL in calls of version 1
-                     " utc_ms INTEGER)"),
+                     " utc_ms INTEGER,"
+                     // the tails of a program's standard output and error
+                     " stdout BLOB,"
+                     " stderr BLOB)"),
+      SnoozeTable,
       QStringLiteral("CREATE INDEX calls_by_entry ON calls(entry_id, id)"),
       QStringLiteral("CREATE INDEX calls_failed ON calls(id) WHERE failed = 1"),
       QStringLiteral("CREATE INDEX calls_failed_by_entry ON calls(entry_id, id) WHERE failed = 1"),
@@ -47,13 +63,16 @@ QStringList CreationStatements() {
 }
 
 // What brings a journal of version To - 1 to version To, one migration after the other; a
-// new layout adds its step here and raises SchemaVersion.
+// new layout adds its step here and raises SchemaVersion. A step's statements are separated
+// by semicolons.
 struct TMigration {
   int To;
-  const char *Statement;
+  const char *Statements;
 };
 constexpr TMigration Migrations[] = {
     {2, "ALTER TABLE calls ADD COLUMN utc_ms INTEGER"},
+    {3, "ALTER TABLE calls ADD COLUMN stdout BLOB;"
+        "ALTER TABLE calls ADD COLUMN stderr BLOB;" KRONOLAB_SNOOZE_TABLE},
 };
 static_assert(Migrations[std::size(Migrations) - 1].To == TRunJournal::SchemaVersion,
               "the last migration reaches the version this program writes");
@@ -69,8 +88,13 @@ bool TRunJournal::CreateOrMigrate() {
       continue;
     // Each step commits on its own, so that an interrupted migration resumes where it
     // stopped.
-    if (!D->Exec(QStringLiteral("BEGIN")) || !D->Exec(QString::fromLatin1(migration.Statement)) ||
-        !D->Exec(QStringLiteral("PRAGMA user_version=%1").arg(migration.To)) ||
+    if (!D->Exec(QStringLiteral("BEGIN")))
+      return false;
+    for (const QString &statement :
+         QString::fromLatin1(migration.Statements).split(u';', Qt::SkipEmptyParts))
+      if (!D->Exec(statement))
+        return false;
+    if (!D->Exec(QStringLiteral("PRAGMA user_version=%1").arg(migration.To)) ||
         !D->Exec(QStringLiteral("COMMIT")))
       return false;
   }

@@ -4,6 +4,7 @@
 
 #include "base/DateTime.h"
 
+#include <QByteArray>
 #include <QString>
 #include <cstdint>
 
@@ -40,6 +41,31 @@ struct TCallRecord {
   int Code = 0; // exit status or signal number
   QString Detail;
   bool Failed = false;
+};
+
+// The text "Verlauf" shows for a program stopped at its time limit.
+inline QString TimeLimitText() {
+  return QStringLiteral("Abgebrochen: Zeitlimit");
+}
+// The text of a call not started because the entry's previous program still ran.
+inline QString StillRunningText() {
+  return QStringLiteral("Übersprungen: läuft noch");
+}
+
+// What a program wrote: the tails of its standard output and error.
+struct TCallOutput {
+  QByteArray Output;
+  QByteArray Errors;
+};
+
+// A message the user put off ("Später erinnern"), to be shown again at Due.
+struct TSnooze {
+  std::int64_t Id = 0; // the journal's; 0 when not kept there
+  TDateTime Made = 0;
+  TDateTime Due = 0;
+  QString Caption;
+  QString Header;
+  QString Message;
 };
 
 // Which calls a history shows: all, one entry's, failures only.

@@ -217,8 +217,9 @@ void TRunJournal::ProgramsEnded(const std::vector<TProgramEnd> &ends) {
 }
 
 bool TRunJournal::WriteEnds(const std::vector<TProgramEnd> &ends) {
-  const auto update = D->Prepared(QStringLiteral("UPDATE calls SET state = ?, code = ?, "
-                                                 "duration_ms = ?, failed = ? WHERE id = ?"));
+  const auto update = D->Prepared(
+      QStringLiteral("UPDATE calls SET state = ?, code = ?, duration_ms = ?, failed = ?, "
+                     "detail = coalesce(?, detail), stdout = ?, stderr = ? WHERE id = ?"));
   if (!update)
     return false;
   for (const TProgramEnd &end : ends) {
@@ -226,8 +227,15 @@ bool TRunJournal::WriteEnds(const std::vector<TProgramEnd> &ends) {
     update->bindValue(0, static_cast<int>(state));
     update->bindValue(1, end.Code);
     update->bindValue(2, static_cast<qlonglong>(end.RunMs));
-    update->bindValue(3, CountsAsFailure(state, end.Code) ? 1 : 0);
-    update->bindValue(4, static_cast<qlonglong>(end.Call));
+    update->bindValue(3, end.TimedOut || CountsAsFailure(state, end.Code) ? 1 : 0);
+    update->bindValue(4, end.TimedOut ? QVariant(TimeLimitText())
+                                      : QVariant(QMetaType::fromType<QString>()));
+    // An empty output is kept as none, so that "Verlauf" can tell a silent program.
+    update->bindValue(5, end.Output.isEmpty() ? QVariant(QMetaType::fromType<QByteArray>())
+                                              : QVariant(end.Output));
+    update->bindValue(6, end.Errors.isEmpty() ? QVariant(QMetaType::fromType<QByteArray>())
+                                              : QVariant(end.Errors));
+    update->bindValue(7, static_cast<qlonglong>(end.Call));
     if (!D->Exec(*update))
       return false;
   }
@@ -251,6 +259,44 @@ bool TRunJournal::RecordUnrecordedCalls(const std::vector<TDueCall> &calls,
           if (!WriteFinish(id, unknown))
             return false;
         return true;
+      },
+      false);
+}
+
+std::int64_t TRunJournal::AddSnooze(const TSnooze &snooze) {
+  std::int64_t id = 0;
+  Transaction(
+      [&] {
+        const auto insert = D->Prepared(QStringLiteral(
+            "INSERT INTO snoozes(made, due, caption, header, message) VALUES(?, ?, ?, ?, ?)"));
+        if (!insert)
+          return false;
+        insert->bindValue(0, snooze.Made);
+        insert->bindValue(1, snooze.Due);
+        insert->bindValue(2, snooze.Caption);
+        insert->bindValue(3, snooze.Header);
+        insert->bindValue(4, snooze.Message);
+        if (!D->Exec(*insert))
+          return false;
+        id = insert->lastInsertId().toLongLong();
+        return true;
+      },
+      true);
+  return id;
+}
+
+void TRunJournal::SnoozeShown(std::int64_t id, TDateTime shownAt) {
+  if (id == 0)
+    return;
+  Transaction(
+      [&] {
+        const auto update =
+            D->Prepared(QStringLiteral("UPDATE snoozes SET shown = ? WHERE id = ?"));
+        if (!update)
+          return false;
+        update->bindValue(0, shownAt);
+        update->bindValue(1, static_cast<qlonglong>(id));
+        return D->Exec(*update);
       },
       false);
 }

@@ -47,6 +47,9 @@ std::vector<QString> EntryKeys(const std::vector<const TActionEntry *> &entries)
 QString CallResultText(const TCallRecord &call);
 // Whether a call that came to state with code is a failure, as "Nur Fehlschläge" counts it.
 bool IsFailedCall(TCallState state, int code);
+// A program's kept output as people read it: the standard output, then the errors under a
+// heading of their own; empty when it wrote nothing.
+QString CallOutputText(const TCallOutput &output);
 
 // The journal of one configuration file.
 class TRunJournal {
@@ -59,7 +62,7 @@ public:
   // The journal beside a configuration file: same folder and base name, extension ".sqlite".
   static QString FileNameFor(const QString &configFileName);
   // The version of the journal's layout that this program writes.
-  static constexpr int SchemaVersion = 2;
+  static constexpr int SchemaVersion = 3;
 
   // Opens the journal for the scheduler, creating it when missing: marks the calls that an
   // earlier run left open, then prunes. A damaged or foreign file is moved aside and a new
@@ -127,6 +130,11 @@ public:
     bool Signaled = false;
     int Code = 0;
     std::int64_t RunMs = 0;
+    // Ended because its time limit was reached: a failure whatever its status.
+    bool TimedOut = false;
+    // The tails of its standard output and error.
+    QByteArray Output{};
+    QByteArray Errors{};
   };
   void ProgramsEnded(const std::vector<TProgramEnd> &ends);
   // Calls carried out without a record (the journal could not be written then): recorded
@@ -145,6 +153,16 @@ public:
   // The newest call of an entry.
   std::optional<TCallRecord> LastCall(std::int64_t entryId) const;
   std::int64_t CallCount() const;
+  // The kept output of a call's program; none when the call has none or cannot be read.
+  std::optional<TCallOutput> CallOutput(std::int64_t id) const;
+
+  // Keeps a message the user put off until snooze.Due; its id, or 0 when it cannot be
+  // written.
+  std::int64_t AddSnooze(const TSnooze &snooze);
+  // The snooze has been shown (at shownAt): it is no longer pending.
+  void SnoozeShown(std::int64_t id, TDateTime shownAt);
+  // The snoozes not yet shown, earliest first.
+  std::vector<TSnooze> PendingSnoozes() const;
 
 private:
   struct TImpl;

@@ -6,11 +6,14 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSplitter>
 #include <QTableView>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -38,6 +41,19 @@ THistoryForm::THistoryForm(const TRunJournal *journal, QWidget *parent)
 
   Model = new THistoryModel(journal, this);
   const int tableWidth = CreateCallsView();
+  OutputView = new QPlainTextEdit(this);
+  OutputView->setReadOnly(true);
+  OutputView->setLineWrapMode(QPlainTextEdit::NoWrap);
+  OutputView->setPlaceholderText(QStringLiteral("Keine Ausgabe"));
+  OutputView->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+  OutputView->setAccessibleName(QStringLiteral("Ausgabe des gewählten Aufrufs"));
+  // Below the list and resizable against it: a long output is read here, not in a cell.
+  auto *split = new QSplitter(Qt::Vertical, this);
+  split->addWidget(CallsView);
+  split->addWidget(OutputView);
+  split->setStretchFactor(0, 3);
+  split->setStretchFactor(1, 1);
+  split->setChildrenCollapsible(false);
 
   StatusLabel = new QLabel(this);
   StatusLabel->setWordWrap(true);
@@ -56,7 +72,7 @@ THistoryForm::THistoryForm(const TRunJournal *journal, QWidget *parent)
   buttons->addWidget(CloseBtn);
   auto *layout = new QVBoxLayout(this);
   layout->addLayout(filters);
-  layout->addWidget(CallsView, 1);
+  layout->addWidget(split, 1);
   layout->addLayout(buttons);
   // 900 pixels wide, or what a larger font needs for every column.
   resize(StartingSize(
@@ -216,6 +232,16 @@ void THistoryForm::UpdateButtons() {
   const QModelIndexList rows = CallsView->selectionModel()->selectedRows();
   const TCallRecord *call = rows.isEmpty() ? nullptr : Model->CallAt(rows.first().row());
   RunNowBtn->setEnabled(call && RunNow);
+  ShowOutput(call);
+}
+
+void THistoryForm::ShowOutput(const TCallRecord *call) {
+  const std::optional<TCallOutput> output =
+      call && FJournal ? FJournal->CallOutput(call->Id) : std::nullopt;
+  const QString text = output ? CallOutputText(*output) : QString();
+  // Unchanged text is left alone, so that the reader's scroll position survives a refresh.
+  if (OutputView->toPlainText() != text)
+    OutputView->setPlainText(text);
 }
 
 void THistoryForm::ShowProblem() {

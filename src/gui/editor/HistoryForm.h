@@ -13,6 +13,7 @@
 class QCheckBox;
 class QComboBox;
 class QLabel;
+class QPlainTextEdit;
 class QPushButton;
 class QTableView;
 class QTimer;
@@ -41,6 +42,8 @@ public:
   QComboBox *ActionFilter = nullptr;
   QCheckBox *FailedOnlyBox = nullptr;
   QTableView *CallsView = nullptr;
+  // What the selected call's program wrote (read-only).
+  QPlainTextEdit *OutputView = nullptr;
   QLabel *StatusLabel = nullptr;
   QPushButton *RunNowBtn = nullptr;
   QPushButton *CloseBtn = nullptr;
@@ -72,6 +75,7 @@ private:
   void FitResultColumn();
   int ResultWidthLimit() const;
   void UpdateButtons();
+  void ShowOutput(const TCallRecord *call);
   void ShowProblem();
   // The row of the call with callId, reading further pages as far as its id; -1 when the
   // filtered calls do not hold it.

@@ -8,6 +8,7 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QKeyEvent>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -67,6 +68,22 @@ TMessageForm::TMessageForm(QWidget *parent) : QWidget(parent, Qt::Window) {
   CloseBtn->setDefault(true);
   CloseBtn->setAutoDefault(true);
   connect(CloseBtn, &QPushButton::clicked, this, &TMessageForm::CloseBtnClick);
+  SnoozeBtn = new QPushButton(QStringLiteral("Später &erinnern"), BottomPanel);
+  SnoozeBtn->resize(std::max(SnoozeBtn->sizeHint().width(), 89), 25);
+  SnoozeBtn->move(0, 8);
+  SnoozeBtn->setAutoDefault(false);
+  auto *delays = new QMenu(SnoozeBtn);
+  const std::pair<QString, TSnoozeDelay> choices[] = {
+      {QStringLiteral("in &5 Minuten"), TSnoozeDelay::Minutes5},
+      {QStringLiteral("in &15 Minuten"), TSnoozeDelay::Minutes15},
+      {QStringLiteral("in einer &Stunde"), TSnoozeDelay::Hour1},
+      {QStringLiteral("&morgen um dieselbe Zeit"), TSnoozeDelay::Tomorrow}};
+  for (const auto &[text, delay] : choices)
+    connect(delays->addAction(text), &QAction::triggered, this,
+            [this, delay = delay] { SnoozeChosen(delay); });
+  SnoozeBtn->setMenu(delays);
+  SnoozeBtn->hide();
+  SnoozeBtn->installEventFilter(this);
   MsgMemo->installEventFilter(this);
   CloseBtn->installEventFilter(this);
 
@@ -106,6 +123,7 @@ void TMessageForm::AddMessage(const QString &caption, const QString &header,
   MsgMemo->appendPlainText(text);
   MsgMemo->appendPlainText(QString());
   MsgMemo->appendPlainText(QString());
+  FMessages.push_back({caption, header, message});
   MsgMemo->setFocus();
   CloseBtn->setFocus();
 }
@@ -126,12 +144,31 @@ bool TMessageForm::RemoveMessage(const QString &header, const QString &message) 
       return false;
     all.remove(at, block.size() + 1);
   }
+  // The message is no longer there to be put off either.
+  for (auto shown = FMessages.rbegin(); shown != FMessages.rend(); ++shown)
+    if (shown->Header == header && shown->Message == message) {
+      FMessages.erase(std::next(shown).base());
+      break;
+    }
   if (all.trimmed().isEmpty()) {
     close();
     return true;
   }
   MsgMemo->setPlainText(all);
   return true;
+}
+
+void TMessageForm::SetSnoozeHandler(
+    std::function<void(const std::vector<TShownMessage> &, TSnoozeDelay)> onSnooze) {
+  OnSnooze = std::move(onSnooze);
+  SnoozeBtn->setVisible(bool(OnSnooze));
+  BottomPanelResize();
+}
+
+void TMessageForm::SnoozeChosen(TSnoozeDelay delay) {
+  if (OnSnooze)
+    OnSnooze(FMessages, delay);
+  close();
 }
 
 void TMessageForm::resizeEvent(QResizeEvent *event) {
@@ -202,7 +239,12 @@ void TMessageForm::keyReleaseEvent(QKeyEvent *event) {
 }
 
 void TMessageForm::BottomPanelResize() {
-  CloseBtn->move((BottomPanel->width() - CloseBtn->width()) / 2, CloseBtn->y());
+  // The buttons side by side, centred together.
+  const int gap = 8;
+  const int snooze = SnoozeBtn->isVisibleTo(this) ? SnoozeBtn->width() + gap : 0;
+  const int left = (BottomPanel->width() - CloseBtn->width() - snooze) / 2;
+  CloseBtn->move(left, CloseBtn->y());
+  SnoozeBtn->move(left + CloseBtn->width() + gap, CloseBtn->y());
 }
 
 void TMessageForm::CloseBtnClick() {
@@ -219,6 +261,12 @@ TMessageFormSink::~TMessageFormSink() {
 TMessageForm *TMessageFormSink::OpenWindow() {
   if (!FForm) {
     FForm = new TMessageForm();
+    if (Snooze)
+      FForm->SetSnoozeHandler(
+          [this](const std::vector<TMessageForm::TShownMessage> &messages, TSnoozeDelay delay) {
+            for (const TMessageForm::TShownMessage &shown : messages)
+              Snooze(shown.Caption, shown.Header, shown.Message, delay);
+          });
     FForm->OnClosed = [this] {
       FForm = nullptr;
       if (OnWindowClosed)

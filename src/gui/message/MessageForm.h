@@ -44,6 +44,8 @@ public:
   QPlainTextEdit *MsgMemo = nullptr;
   QWidget *BottomPanel = nullptr;
   QPushButton *CloseBtn = nullptr;
+  // "Später erinnern": a menu of delays; shown only when OnSnooze is set.
+  QPushButton *SnoozeBtn = nullptr;
 
   // Called once, when the window closes (or is destroyed unclosed): the tray host forgets it
   // and hides the task-bar entry here. Not at its destruction only: a window closed while a
@@ -56,6 +58,17 @@ public:
   // Takes back a message AddMessage showed (its latest showing); a window left empty closes.
   // False when the window does not hold it.
   bool RemoveMessage(const QString &header, const QString &message);
+
+  // One message the window shows, as it came.
+  struct TShownMessage {
+    QString Caption, Header, Message;
+  };
+  // Puts the window's messages off by delay; the window closes after it.
+  std::function<void(const std::vector<TShownMessage> &messages, TSnoozeDelay delay)> OnSnooze;
+  void
+  SetSnoozeHandler(std::function<void(const std::vector<TShownMessage> &, TSnoozeDelay)> onSnooze);
+  // The menu's choice: hands the messages over and closes.
+  void SnoozeChosen(TSnoozeDelay delay);
 
 protected:
   void resizeEvent(QResizeEvent *event) override;
@@ -78,6 +91,7 @@ private:
 
   // The key (Enter, Return or Escape) pressed in this window, whose release closes it.
   int FClosingKey = 0;
+  std::vector<TShownMessage> FMessages;
 };
 
 // Shows each message in the single message window, creating a fresh one when none is open,
@@ -114,6 +128,10 @@ public:
   TMessageForm *MessageForm() const { return FForm.data(); }
   // Called whenever a window closes (after it has been forgotten).
   std::function<void()> OnWindowClosed;
+  // Puts one message off (the scheduler keeps it); null: the window offers no snooze.
+  std::function<void(const QString &caption, const QString &header, const QString &message,
+                     TSnoozeDelay delay)>
+      Snooze;
 
 private:
   // A message's notification, sent once the dispatch that showed it has ended.

@@ -99,6 +99,11 @@ TSysTrayIconForm::TSysTrayIconForm(const TStartupArgs &args,
   };
   FScheduler.SetMessageSink(&FMessageForms);
   FMessageForms.OnWindowClosed = [this] { HideTaskbarButton(); };
+  FMessageForms.Snooze = [this](const QString &caption, const QString &header,
+                                const QString &message, TSnoozeDelay delay) {
+    FScheduler.SnoozeMessage(caption, header, message,
+                             SnoozeMoment(delay, FScheduler.Clock().Wall));
+  };
   FScheduler.SetOnTick([this](TDateTime now) { IconStep(now); });
   if (seams)
     seams(*this);

@@ -39,6 +39,10 @@ public:
   std::optional<TProcessEnd> TakeProcessEnd(std::int64_t processId) override {
     return ::TakeProcessEnd(processId);
   }
+  bool StopProcessGroup(std::int64_t processId, bool force) override {
+    return ::StopProcessGroup(processId, force);
+  }
+  int ProcessEndEvents() override { return ::ProcessEndEvents(); }
 
   QString EnvironmentValue(const QString &name) override {
     return qEnvironmentVariable(name.toLocal8Bit().constData());

@@ -9,6 +9,7 @@
 #include <QComboBox>
 #include <QItemSelectionModel>
 #include <QLabel>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -103,6 +104,20 @@ TEST_F(HistoryForm, NewCallsAppearOnTopAndResultsChangeInPlaceWhileTheSelectionS
   const QModelIndexList rows = form.CallsView->selectionModel()->selectedRows();
   ASSERT_EQ(rows.size(), 1);
   EXPECT_EQ(form.Model->CallAt(rows[0].row())->Id, selected);
+}
+
+// The pane below the list shows what the selected call's program wrote, and nothing for a call
+// without output.
+TEST_F(HistoryForm, TheSelectedCallsOutputShowsBelowTheList) {
+  const std::vector<std::int64_t> ids = Record(QStringLiteral("a"), 1, 2);
+  Journal.ProgramsEnded({{ids[0], false, 2, 40, false, "teils\n", "Platte voll\n"}});
+  THistoryForm form(&Journal);
+  form.CallsView->selectRow(1); // the older call, ids[0]
+  EXPECT_EQ(form.OutputView->toPlainText(),
+            QStringLiteral("teils\n\nFehlerausgabe:\nPlatte voll\n"));
+  EXPECT_TRUE(form.OutputView->isReadOnly());
+  form.CallsView->selectRow(0);
+  EXPECT_TRUE(form.OutputView->toPlainText().isEmpty());
 }
 
 TEST_F(HistoryForm, RunNowCarriesOutTheSelectedCallsActionOrSaysItIsGone) {

@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QKeyEvent>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
@@ -88,6 +89,29 @@ TEST(MessageWindow, CloseButtonStaysCentred) {
   EXPECT_EQ(form->CloseBtn->width(), 89);
   form->close();
   Settle();
+}
+
+// "Später erinnern" hands every message of the window over with the chosen delay, then closes.
+TEST(MessageWindow, SnoozeHandsEveryShownMessageOverAndCloses) {
+  TMessageFormSink sink;
+  std::vector<std::pair<QString, TSnoozeDelay>> put;
+  sink.Snooze = [&put](const QString &, const QString &, const QString &message,
+                       TSnoozeDelay delay) { put.emplace_back(message, delay); };
+  sink.Show(QStringLiteral("Nachricht von Kronolab"), QStringLiteral("Kopf"),
+            QStringLiteral("eins"));
+  sink.Show(QStringLiteral("Nachricht von Kronolab"), QString(), QStringLiteral("zwei"));
+  TMessageForm *form = sink.MessageForm();
+  ASSERT_TRUE(form->SnoozeBtn->isVisible());
+  EXPECT_LT(form->CloseBtn->geometry().right(), form->SnoozeBtn->x());
+  const QList<QAction *> delays = form->SnoozeBtn->menu()->actions();
+  ASSERT_EQ(delays.size(), 4);
+  EXPECT_EQ(delays[3]->text(), QStringLiteral("&morgen um dieselbe Zeit"));
+  delays[3]->trigger();
+  Settle();
+  EXPECT_EQ(sink.MessageForm(), nullptr);
+  EXPECT_EQ(put, (std::vector<std::pair<QString, TSnoozeDelay>>{
+                     {QStringLiteral("eins"), TSnoozeDelay::Tomorrow},
+                     {QStringLiteral("zwei"), TSnoozeDelay::Tomorrow}}));
 }
 
 namespace {
