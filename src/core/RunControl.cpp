@@ -183,6 +183,22 @@ void TScheduler::TimeLimitReached(std::int64_t processId) {
   });
 }
 
+void TScheduler::EnforceTimeLimits() {
+  // kronolab-cli run has no event loop, so no timer above fires there: the due checks that
+  // come about once a second while programs run stop those past their limit.
+  for (TRunningProgram &running : FRunningCalls) {
+    if (running.LimitMs <= 0)
+      continue;
+    const std::int64_t ran = running.Since.elapsed();
+    if (!running.TimedOut && ran >= running.LimitMs) {
+      running.TimedOut = true;
+      FPlatform.StopProcessGroup(running.ProcessId, false);
+    } else if (running.TimedOut && ran >= running.LimitMs + KillGraceMs) {
+      FPlatform.StopProcessGroup(running.ProcessId, true);
+    }
+  }
+}
+
 void TScheduler::SnoozeMessage(const QString &caption, const QString &header,
                                const QString &message, TDateTime at) {
   TSnooze snooze{0, Clock().Wall, at, caption, header, message};

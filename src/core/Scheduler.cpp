@@ -42,5 +42,6 @@ TActionEntry *TScheduler::AddAction(const TActionEntry &entry) {
   auto *copy = new TActionEntry(entry);
   copy->DueFlag = copy->SuddenStart;
   FActionList.Add(copy);
+  PlanChanged();
   return copy;
 }

@@ -6,8 +6,8 @@
 #include "base/ActionEntry.h"
 #include "core/EditorSession.h"
 #include "core/ListCommands.h"
-#include "core/WakePlanner.h"
 #include "core/MessageSink.h"
+#include "core/WakePlanner.h"
 #include "core/journal/RunJournal.h"
 #include "platform/Clock.h"
 #include "platform/Platform.h"
@@ -117,9 +117,16 @@ public:
   std::int64_t NextDueCheckUtcMs(const TMoment &now);
   // The call due next by the plan and its due point ({0, nullptr}: none will be due by time).
   std::pair<TDateTime, const TActionEntry *> NextPlannedCall(const TMoment &now);
-  // Entries were changed in place, not through the scheduler's own operations, or the clock
-  // was set: the plan is made anew before it is used next.
-  void PlanChanged() { FWakePlan.Drop(); }
+  // Entries were added or changed in place, or the clock was set: the plan is made anew before
+  // it is used next, and whoever sleeps on it is told (to arm its alarm again).
+  void PlanChanged() {
+    FWakePlan.Drop();
+    if (FOnPlanChanged)
+      FOnPlanChanged();
+  }
+  // Called by PlanChanged; may come many times in a row (one per entry of a load), so the
+  // host coalesces.
+  void SetOnPlanChanged(std::function<void()> onChanged) { FOnPlanChanged = std::move(onChanged); }
 
   // Copies of the list for an editor, with their journal ids, the interval and the file.
   TListEditSession BeginListEdit() const;
@@ -291,6 +298,8 @@ private:
   void WatchProgram(std::int64_t processId, std::int64_t call, const QString &key,
                     std::int64_t limitMs);
   void ArmTimeLimit(std::int64_t processId, std::int64_t inMs);
+  // Stops the programs past their time limit (the tick's look, for a run without timers).
+  void EnforceTimeLimits();
   void TimeLimitReached(std::int64_t processId);
   // Listens to the platform's end events once an event loop is there to deliver them.
   void WatchEnds();
@@ -321,6 +330,7 @@ private:
   TMessageSink *FMessageSink = nullptr;
   std::function<TMoment()> FClock;
   std::function<void(TDateTime now)> FOnTick;
+  std::function<void()> FOnPlanChanged;
   int FTickTimeBudgetMs = 250;
   std::uint64_t FListGeneration = 0;
   bool FPaused = false;

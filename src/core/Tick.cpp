@@ -22,6 +22,7 @@ void TScheduler::TimerTimer() {
     JournalTickBegins();
     FPlatform.ReapFinishedProcesses();
     NoteProcessEnds();
+    EnforceTimeLimits();
     StartWaitingCalls();
     if (FOnTick)
       FOnTick(now);
@@ -92,6 +93,9 @@ std::int64_t TScheduler::NextDueCheckUtcMs(const TMoment &now) {
     at = std::min(at, point <= now.Wall ? now.UtcMs : WallInstantAfter(point, now.UtcMs));
   if (const std::optional<std::int64_t> change = NextOffsetChange(now.UtcMs, at))
     at = std::min(at, *change);
+  // A message put off comes back at its moment.
+  if (const TDateTime snooze = NextSnooze(); snooze != 0)
+    at = std::min(at, snooze <= now.Wall ? now.UtcMs : WallInstantAfter(snooze, now.UtcMs));
   // A clock set back leaves the last check in the future: the spacing counts from now then.
   const std::int64_t last = std::min(FLastCheck.UtcMs, now.UtcMs);
   // The ends of started programs reach the journal with a check.

@@ -407,8 +407,10 @@ void TMainForm::FormResize() {
   const int width = FActionsGrid->ClientWidth() - 5 * FActionsGrid->GridLineWidth() -
                     FActionsGrid->ColWidths(ColTimePoint) - FActionsGrid->ColWidths(ColTime) -
                     FActionsGrid->ColWidths(ColNextRun) - FActionsGrid->ColWidths(ColActive);
-  if (width > 0)
-    FActionsGrid->SetColWidth(ColAction, width);
+  // Never narrower than its caption: on a narrow screen the grid scrolls sideways instead.
+  const int caption =
+      FActionsGrid->fontMetrics().horizontalAdvance(FActionsGrid->Cells(ColAction, 0));
+  FActionsGrid->SetColWidth(ColAction, std::max(width, caption + 12));
 }
 
 void TMainForm::resizeEvent(QResizeEvent *event) {

@@ -117,8 +117,8 @@ TDateTime NextPictureChange(TDateTime now, TMoonSize size) {
 }
 
 TDateTime NextMoonPictureChange(TDateTime now) {
-  return std::min({NextPictureChange(now, ms64), NextPictureChange(now, ms32),
-                   NextPictureChange(now, ms16)});
+  return std::min(
+      {NextPictureChange(now, ms64), NextPictureChange(now, ms32), NextPictureChange(now, ms16)});
 }
 
 const std::vector<QPoint> &MoonRimPixels(TMoonSize size) {

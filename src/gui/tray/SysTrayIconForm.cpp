@@ -103,8 +103,18 @@ TSysTrayIconForm::TSysTrayIconForm(const TStartupArgs &args,
                                 const QString &message, TSnoozeDelay delay) {
     FScheduler.SnoozeMessage(caption, header, message,
                              SnoozeMoment(delay, FScheduler.Clock().Wall));
+    ApplyInterval(); // the wake-up plan now holds the message's return
   };
   FScheduler.SetOnTick([this](TDateTime now) { IconStep(now); });
+  // A list changed by any operation (a load adds its entries one by one) is planned again
+  // once, after the change.
+  FScheduler.SetOnPlanChanged([this] {
+    if (!std::exchange(FReplanPosted, true))
+      QTimer::singleShot(0, this, [this] {
+        FReplanPosted = false;
+        ApplyInterval();
+      });
+  });
   if (seams)
     seams(*this);
   FormCreate(args);
@@ -165,6 +175,7 @@ void TSysTrayIconForm::InstallDefaultSeams() {
 }
 
 TSysTrayIconForm::~TSysTrayIconForm() {
+  FScheduler.SetOnPlanChanged(nullptr); // nothing is planned for a host going away
   // The tray icon leaves the notification area before the scheduler frees its lists.
   FTimer->stop();
   delete FWakeNotifier; // before the descriptor it watches closes
@@ -334,6 +345,8 @@ void TSysTrayIconForm::Woken(const TMoment &now, bool checked) {
 }
 
 void TSysTrayIconForm::ApplyInterval() {
+  if (!FWaker)
+    return; // going away
   if (FWaker->Valid()) {
     FWaker->Replan();
     return;
@@ -421,8 +434,10 @@ void TSysTrayIconForm::IconStep(TDateTime now) {
 QString TSysTrayIconForm::RunningHint(TDateTime now, TDateTime *shownPoint) const {
   const TActionEntry *next = nullptr;
   TDateTime nextPoint = 0;
+  int off = 0;
   for (int i = 0; i < FScheduler.ActionList().Count(); ++i) {
     const TActionEntry *entry = FScheduler.ActionList()[i];
+    off += entry->Active ? 0 : 1;
     // A call due now is made at this very wake: the one after it is next.
     const TDateTime point = TScheduler::NextRunShown(*entry, now);
     if (point != 0 && (next == nullptr || point < nextPoint)) {
@@ -432,15 +447,20 @@ QString TSysTrayIconForm::RunningHint(TDateTime now, TDateTime *shownPoint) cons
   }
   if (shownPoint)
     *shownPoint = nextPoint;
-  if (next == nullptr)
-    return AppTitle;
-  // A tooltip is one glance: a long action is shortened at its end.
-  constexpr int MaxShown = 60;
-  QString action = next->Action.Text();
-  if (action.size() > MaxShown)
-    action = action.left(MaxShown - 1) + QStringLiteral("…");
-  return AppTitle + QStringLiteral("\nNächste Aktion: ") + DateTimeText(nextPoint) +
-         QStringLiteral("\n") + action;
+  QString hint = AppTitle;
+  if (next != nullptr) {
+    // A tooltip is one glance: a long action is shortened at its end.
+    constexpr int MaxShown = 60;
+    QString action = next->Action.Text();
+    if (action.size() > MaxShown)
+      action = action.left(MaxShown - 1) + QStringLiteral("…");
+    hint += QStringLiteral("\nNächste Aktion: ") + DateTimeText(nextPoint) + u'\n' + action;
+  }
+  // Switched off, an action is never next; the tooltip still says that some wait.
+  if (off > 0)
+    hint += off == 1 ? QStringLiteral("\n1 Aktion ausgeschaltet")
+                     : QStringLiteral("\n%1 Aktionen ausgeschaltet").arg(off);
+  return hint;
 }
 
 void TSysTrayIconForm::ShowRunningHint(TDateTime now) {

@@ -246,6 +246,8 @@ private:
   QIcon FMarkedFrom;
   QIcon FMarkedPicture;
   int FFailedCalls = 0;
+  // A new plan of wake-ups is on its way.
+  bool FReplanPosted = false;
   // The notice that the desktop had no notification area, while it is shown.
   QString FNoTrayNotice;
 };

@@ -18,5 +18,6 @@ std::optional<QByteArray> TSysTrayIconForm::AnswerListCommand(const QByteArray &
   // The tooltip's next action and the history's list of actions follow the new list.
   FHintTime = 0;
   ShowHistoryList();
+  ApplyInterval(); // the next wake-up follows the changed list
   return ListCommandAnswer(result);
 }

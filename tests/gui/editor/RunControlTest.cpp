@@ -127,12 +127,12 @@ TEST_F(RunControl, EveryControlIsTakenIntoTheEntryAndShownAgain) {
       EXPECT_EQ(e, start);
       continue;
     }
-    // Switched on in the dialog: no call for the time it was off.
+    // Switched on in the dialog, or on other days: no call for points before that moment.
     EXPECT_EQ(
         std::tuple(e.Active, e.Weekdays, e.LateLimitMs, e.IfRunning, e.TimeLimitMs, e.StartFrom),
         std::tuple(c.Active, c.Weekdays, c.LateMs,
                    c.IfRunning < 0 ? irParallel : TIfRunning(c.IfRunning), c.LimitMs,
-                   !c.WasActive && c.Active ? FixedNow() : 0));
+                   (!c.WasActive && c.Active) || c.Weekdays != AllWeekdays ? FixedNow() : 0));
     Fill = [](TEditActionDlg &) {};
     Form.ActionsGridDblClick();
     EXPECT_EQ(Entry(1), e);
