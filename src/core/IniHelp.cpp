@@ -20,19 +20,21 @@ QString ProgramFilePath() {
 }
 
 // The folder that stands for "APPDATA" on this system: APPDATA, else XDG_CONFIG_HOME, else
-// ~/.config (created when missing); empty when none of them is known.
+// ~/.config (either of the last two created when missing, as a fresh account may lack them);
+// empty when none of them is known.
 QString PerUserBase(TPlatform &platform) {
   QString base = platform.EnvironmentValue(QStringLiteral("APPDATA"));
-  if (base.isEmpty())
-    base = platform.EnvironmentValue(QStringLiteral("XDG_CONFIG_HOME"));
+  if (!base.isEmpty())
+    return base;
+  base = platform.EnvironmentValue(QStringLiteral("XDG_CONFIG_HOME"));
   if (base.isEmpty()) {
     // Without a home folder there is no per-user place: the file beside the program serves.
     const QString home = platform.EnvironmentValue(QStringLiteral("HOME"));
     if (home.isEmpty())
       return {};
     base = home + QStringLiteral("/.config");
-    QDir().mkdir(base, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
   }
+  QDir().mkdir(base, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
   return base;
 }
 

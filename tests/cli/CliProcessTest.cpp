@@ -561,6 +561,17 @@ TEST_F(CliProcess, ListCommandsGoThroughTheRunningSchedulerOrToTheFile) {
   // Without a holder: the file itself, under the lock.
   cli({"disable", "1"}, 0);
   EXPECT_FALSE(EntriesOf(Config)[0].Active);
+  // A fresh account, whose configuration folder does not exist yet: add makes it.
+  QProcessEnvironment fresh = Environment;
+  fresh.insert(QStringLiteral("XDG_CONFIG_HOME"), Dir.filePath(QStringLiteral("neu/config")));
+  QDir().mkpath(Dir.filePath(QStringLiteral("neu")));
+  QProcess *added = nullptr;
+  RunWith(added,
+          {"add", "--kind", "0", "--at", "2026-12-01 08:00", "--every", "1:00:00", "/bin/true"},
+          fresh);
+  EXPECT_EQ(added->exitCode(), 0) << added->readAllStandardError().data();
+  EXPECT_TRUE(QFileInfo::exists(
+      Dir.filePath(QStringLiteral("neu/config/Kronolab-Software/kronolab/kronolab.ini"))));
 }
 
 // Sleeping until its due point, a run still makes a call due 3 s after its start on that point

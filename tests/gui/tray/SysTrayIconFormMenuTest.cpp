@@ -165,6 +165,13 @@ TEST_F(TrayHost, TheTooltipNamesTheNextDueActionAndItsTime) {
   EXPECT_TRUE(host->TrayIcon()->Hint().endsWith(QStringLiteral("\"Pause")));
   host->IconStep(now + 1.5 / 86400);
   EXPECT_TRUE(host->TrayIcon()->Hint().endsWith(QString(59, u'x') + QStringLiteral("…")));
+
+  // Switched off, an action is never next; the tooltip counts it.
+  host->Scheduler().ActionList()[2]->Active = false;
+  host->IconStep(now + 3.0 / 86400);
+  EXPECT_EQ(host->TrayIcon()->Hint(), QStringLiteral("Kronolab\nNächste Aktion: ") +
+                                          DateTimeText(At(2026, 12, 8, 10, 0, 0)) +
+                                          QStringLiteral("\n%COPY /a /b\n1 Aktion ausgeschaltet"));
 }
 
 TEST_F(TrayHost, TheShiftSwitchTogglesItsCheckMark) {
