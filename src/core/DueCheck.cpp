@@ -31,7 +31,9 @@ bool InCalendar(TDateTime value) {
 
 // Whole intervals of freq from first to moment, truncated toward zero, kept finite.
 double WholeIntervals(TDateTime moment, TDateTime first, double freq) {
-  const double n = std::trunc((moment - first) / freq);
+  // A moment within half a millisecond of a point has reached it: the point is a sum of
+  // doubles, the clock whole milliseconds, and a wake-up on the point must find it due.
+  const double n = std::trunc((moment - first + 0.5 / MSecsPerDay) / freq);
   constexpr double limit = 1e15; // far beyond any real grid, small enough to stay exact
   return std::clamp(n, -limit, limit);
 }

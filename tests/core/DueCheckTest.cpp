@@ -1,6 +1,8 @@
 #include "TestHelpers.h"
 #include "actions/ActionsTestSupport.h"
 #include "core/Scheduler.h"
+#include "core/WakePlanner.h"
+#include "platform/Clock.h"
 
 #include <QTemporaryDir>
 #include <QTimeZone>
@@ -89,6 +91,25 @@ TEST_F(DueCheck, FrequencyEntryIsDueOnlyAfterWholeIntervals) {
   EXPECT_NEAR(calls[0].DuePoint, At(2026, 12, 8, 9), MsTolerance);
   EXPECT_NEAR(entry->LastDate, At(2026, 12, 8, 9, 0, 0, 100), MsTolerance);
   EXPECT_TRUE(Tick(At(2026, 12, 8, 9, 59, 59)).empty());
+}
+
+// Woken on a point's very millisecond (as the alarm is armed), the check finds it due: the
+// clock gives whole milliseconds, a grid point is a sum of doubles.
+TEST_F(DueCheck, FrequencyPointsAreDueAtTheirVeryMillisecond) {
+  for (const double freq : {Minute, 2 * Minute, 10 * Second, 7 * Second}) {
+    SCOPED_TRACE(freq / Second);
+    const TDateTime first = 46365.25; // 09.12.2026 06:00 as a file holds it
+    Scheduler.SetActions({});
+    Add(tpFrequency, first, first - 0.1, freq);
+    int late = 0;
+    for (int k = 1; k <= 400; ++k) {
+      Scheduler.CollectDueActions(MomentAt(WallInstantAfter(first + k * freq, 0)));
+      late += Scheduler.DueList().Count() != 1;
+      for (int i = 0; i < Scheduler.DueList().Count(); ++i)
+        Scheduler.DueEntry(i)->DueFlag = false;
+    }
+    EXPECT_EQ(late, 0);
+  }
 }
 
 TEST_F(DueCheck, NewFrequencyEntryRunsAtItsStartOrAfterItsFirstInterval) {
