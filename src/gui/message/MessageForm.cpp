@@ -69,7 +69,6 @@ TMessageForm::TMessageForm(QWidget *parent) : QWidget(parent, Qt::Window) {
   CloseBtn->setAutoDefault(true);
   connect(CloseBtn, &QPushButton::clicked, this, &TMessageForm::CloseBtnClick);
   SnoozeBtn = new QPushButton(QStringLiteral("Später &erinnern"), BottomPanel);
-  SnoozeBtn->resize(std::max(SnoozeBtn->sizeHint().width(), 89), 25);
   SnoozeBtn->move(0, 8);
   SnoozeBtn->setAutoDefault(false);
   auto *delays = new QMenu(SnoozeBtn);
@@ -82,6 +81,8 @@ TMessageForm::TMessageForm(QWidget *parent) : QWidget(parent, Qt::Window) {
     connect(delays->addAction(text), &QAction::triggered, this,
             [this, delay = delay] { SnoozeChosen(delay); });
   SnoozeBtn->setMenu(delays);
+  // Sized with its menu's arrow, which the hint counts only once the menu is set.
+  SnoozeBtn->resize(std::max(SnoozeBtn->sizeHint().width(), 89), 25);
   SnoozeBtn->hide();
   SnoozeBtn->installEventFilter(this);
   MsgMemo->installEventFilter(this);
