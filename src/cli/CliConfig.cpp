@@ -8,25 +8,13 @@
 #include <QDir>
 #include <QFileInfo>
 
-namespace {
+void TCliErrSink::Show(const QString &, const QString &header, const QString &message) {
+  FErr << FCommand << ": " << header << "\n"
+       << QString(message).replace(QStringLiteral("\r\n"), QStringLiteral("\n")) << "\n";
+}
 
-// Tells what the load could not take on stderr, beside the command's own output.
-class TLoadMessageSink : public TMessageSink {
-public:
-  TLoadMessageSink(const QString &command, QTextStream &err) : FCommand(command), FErr(err) {}
-  void Show(const QString &, const QString &header, const QString &message) override {
-    FErr << FCommand << ": " << header << "\n" << message << "\n";
-  }
-
-private:
-  QString FCommand;
-  QTextStream &FErr;
-};
-
-} // namespace
-
-bool LoadCliConfiguration(const QString &command, const QString &given, TScheduler &scheduler,
-                          QTextStream &err) {
+std::optional<QString> CliConfigFileName(const QString &command, const QString &given,
+                                         bool mayBeNew, QTextStream &err) {
   QString fileName;
   try {
     fileName =
@@ -34,14 +22,23 @@ bool LoadCliConfiguration(const QString &command, const QString &given, TSchedul
             .ConfigFileName;
   } catch (const std::exception &error) {
     err << command << ": " << ErrorMessage(error) << "\n";
-    return false;
+    return std::nullopt;
   }
   // A typing error in a named file must not look like an empty action list.
-  if (!given.isEmpty() && !QFileInfo::exists(fileName)) {
+  if (!given.isEmpty() && !mayBeNew && !QFileInfo::exists(fileName)) {
     err << command << ": " << fileName << ": Datei nicht gefunden\n";
-    return false;
+    return std::nullopt;
   }
-  TLoadMessageSink sink(command, err);
+  return fileName;
+}
+
+bool LoadCliConfiguration(const QString &command, const QString &given, TScheduler &scheduler,
+                          QTextStream &err) {
+  const std::optional<QString> name = CliConfigFileName(command, given, false, err);
+  if (!name)
+    return false;
+  const QString &fileName = *name;
+  TCliErrSink sink(command, err);
   TMessageSink *const previous = scheduler.MessageSink();
   scheduler.SetMessageSink(&sink);
   bool loaded = true;

@@ -1,14 +1,14 @@
 #include "cli/CliListChange.h"
 
+#include "cli/CliConfig.h"
+
 #include "base/Errors.h"
 #include "core/CmdLine.h"
 #include "core/InstanceLock.h"
 #include "core/MessageSink.h"
 #include "core/Scheduler.h"
 
-#include <QDir>
 #include <QElapsedTimer>
-#include <QFileInfo>
 #include <QThread>
 
 namespace {
@@ -18,25 +18,11 @@ constexpr int AnswerWaitMs = 15000;
 // A scheduler that is just starting or ending is asked again within this time.
 constexpr int RetryForMs = 5000;
 
-// The load's and a run-now's messages on stderr.
-class TErrSink : public TMessageSink {
-public:
-  TErrSink(const QString &command, QTextStream &err) : FCommand(command), FErr(err) {}
-  void Show(const QString &, const QString &header, const QString &message) override {
-    FErr << FCommand << ": " << header << "\n"
-         << QString(message).replace(QStringLiteral("\r\n"), QStringLiteral("\n")) << "\n";
-  }
-
-private:
-  QString FCommand;
-  QTextStream &FErr;
-};
-
 // Applies command to the file, whose lock this process holds.
 TListCommandResult ApplyToFile(const QString &commandName, const QString &fileName,
                                const TListCommand &command, QTextStream &err) {
   TScheduler scheduler;
-  TErrSink sink(commandName, err);
+  TCliErrSink sink(commandName, err);
   scheduler.SetMessageSink(&sink);
   scheduler.SetConfigFileName(fileName);
   try {
@@ -56,20 +42,12 @@ TListCommandResult ApplyToFile(const QString &commandName, const QString &fileNa
 
 int DeliverListCommand(const QString &commandName, const QString &given,
                        const TListCommand &command, QTextStream &err, TListCommandResult &result) {
-  QString fileName;
-  try {
-    fileName =
-        StartupFileNames(given.isEmpty() ? QStringList() : QStringList{given}, QDir::currentPath())
-            .ConfigFileName;
-  } catch (const std::exception &error) {
-    err << commandName << ": " << ErrorMessage(error) << "\n";
-    return 1;
-  }
   // A typing error in a named file must not look like an empty list; add may begin one.
-  if (!given.isEmpty() && command.Kind != TListCommand::Add && !QFileInfo::exists(fileName)) {
-    err << commandName << ": " << fileName << ": Datei nicht gefunden\n";
+  const std::optional<QString> name =
+      CliConfigFileName(commandName, given, command.Kind == TListCommand::Add, err);
+  if (!name)
     return 1;
-  }
+  const QString &fileName = *name;
   TInstanceLock lock(fileName);
   lock.AcceptRequests = false;
   QElapsedTimer trying;
