@@ -4,7 +4,6 @@
 #include "core/CmdLine.h"
 #include "core/IniHelp.h"
 #include "core/InstanceLock.h"
-#include "core/KeptEditorSession.h"
 #include "gui/about/AboutBox.h"
 #include "gui/about/InfoAdd.h"
 #include "gui/editor/ActionFileDialog.h"
@@ -13,7 +12,6 @@
 #include "gui/editor/MainForm.h"
 #include "gui/moon/Moon.h"
 #include "gui/moon/MoonPicture.h"
-#include "gui/tray/FailureMark.h"
 #include "platform/Autostart.h"
 #include "storage/BigIniFile.h"
 
@@ -25,7 +23,6 @@
 #include <utility>
 
 namespace {
-const QString AppTitle = QStringLiteral("Kronolab");
 const QString PausedSuffix = QStringLiteral(" (angehalten)");
 constexpr int MaxBoxText = 255;
 
@@ -119,6 +116,8 @@ TSysTrayIconForm::TSysTrayIconForm(const TStartupArgs &args,
     seams(*this);
   FormCreate(args);
 }
+
+const QString TSysTrayIconForm::AppTitle = QStringLiteral("Kronolab");
 
 void TSysTrayIconForm::InstallDefaultSeams() {
   FSeams.MessageBox = [](QMessageBox::Icon icon, const QString &text,
@@ -273,55 +272,6 @@ void TSysTrayIconForm::FormShow() {
   QTimer::singleShot(0, this, [this] { OfferKeptEditorSession(); });
 }
 
-void TSysTrayIconForm::OfferKeptEditorSession() {
-  // An editor already open (a second start asked for it) has the user's attention; the kept
-  // session waits for the next start.
-  const QString config = FScheduler.ConfigFileName();
-  if (FOpenEditor || FExitSaved || config.isEmpty())
-    return;
-  const std::optional<TKeptEditorSession> kept = ReadKeptEditorSession(config);
-  if (!kept)
-    return;
-  const QMessageBox::StandardButton answer =
-      FSeams.MessageBox(QMessageBox::Question, KeptEditorSessionQuestion(kept->KeptAt),
-                        QMessageBox::Yes | QMessageBox::No);
-  // No answer: the program is ending while it asks, and the next start asks again.
-  if ((answer != QMessageBox::Yes && answer != QMessageBox::No) || FExitSaved)
-    return;
-  DiscardKeptEditorSession(config);
-  if (answer == QMessageBox::No || FOpenEditor)
-    return;
-  TEditorSession session = NewEditorSession();
-  session.Restored = true;
-  session.IntervalMs = kept->IntervalMs;
-  session.ConfigFileName = kept->ConfigFileName;
-  session.Rows = kept->Rows;
-  // The rows' origins are places in the list the editor was opened with, which the
-  // configuration saved at that end still holds; a row whose place is gone is a new one.
-  for (TEditorRow &row : session.Rows) {
-    if (row.Origin < 0 || static_cast<std::size_t>(row.Origin) >= session.Copies.size())
-      row.Origin = -1;
-    else if (static_cast<std::size_t>(row.Origin) < session.JournalIds.size())
-      row.JournalId = session.JournalIds[static_cast<std::size_t>(row.Origin)];
-  }
-  RunEditorSession(session);
-}
-
-void TSysTrayIconForm::KeepOpenEditor() {
-  if (FEditorKept || !FOpenEditor || !FOpenEditor->Unsaved)
-    return;
-  TListEditSession unsaved = *FOpenEditor;
-  if (!FOpenEditor->Unsaved(unsaved))
-    return;
-  try {
-    KeepEditorSession(FScheduler.ConfigFileName(), unsaved, FScheduler.Clock().Wall);
-    FEditorKept = true;
-  } catch (const std::exception &error) {
-    // The program is ending: no window can tell it any more.
-    std::fprintf(stderr, "kronolab: %s\n", error.what());
-  }
-}
-
 void TSysTrayIconForm::HideTaskbarButton() {
   // The host has no window on screen and so no task-bar entry; keep it that way. Dialogs
   // are its children and thus transient windows without entries of their own.
@@ -359,114 +309,6 @@ void TSysTrayIconForm::ApplyInterval() {
   }
   if (!FTimer->isActive() || FTimer->interval() != interval)
     FTimer->start(interval);
-}
-
-void TSysTrayIconForm::ShowIcon(const QIcon &icon) {
-  // Each change of the application's icon touches every window; change it only when the
-  // picture differs. The tray icon checks the same for itself.
-  if (!TRxTrayIcon::SamePicture(icon, FShownIcon)) {
-    FShownIcon = icon;
-    QApplication::setWindowIcon(icon);
-  }
-  FTrayPicture = icon;
-  ShowTrayPicture();
-}
-
-void TSysTrayIconForm::ShowTrayPicture() {
-  if (FFailedCalls == 0) {
-    FTrayIcon->SetIcon(FTrayPicture);
-    return;
-  }
-  // The mark is the tray's alone: the windows keep the plain moon. Drawn again only when the
-  // moon changes, not at every tick.
-  if (FMarkedFrom.isNull() || FMarkedFrom.cacheKey() != FTrayPicture.cacheKey()) {
-    FMarkedFrom = FTrayPicture;
-    FMarkedPicture = FailureMarkedIcon(FTrayPicture);
-  }
-  FTrayIcon->SetIcon(FMarkedPicture);
-}
-
-void TSysTrayIconForm::ShowHint(const QString &hint) {
-  FTrayHint = hint;
-  const QString failures = FailureCountText(FFailedCalls);
-  FTrayIcon->SetHint(failures.isEmpty() ? hint : hint + u'\n' + failures);
-}
-
-void TSysTrayIconForm::ShowFailures() {
-  ShowTrayPicture();
-  ShowHint(FTrayHint);
-}
-
-void TSysTrayIconForm::CallFailed(int entryNumber, const QString &action, const QString &result,
-                                  std::int64_t callId) {
-  ++FFailedCalls;
-  ShowFailures();
-  FNotifier->Notify(
-      QStringLiteral("Aktion fehlgeschlagen"), FailureNotificationText(entryNumber, action, result),
-      FMainMoon->IconImage(64), [this, callId] { ShowCallInHistory(callId); },
-      QStringLiteral("Verlauf öffnen"));
-}
-
-void TSysTrayIconForm::FailuresSeen() {
-  if (FFailedCalls == 0)
-    return;
-  FFailedCalls = 0;
-  ShowFailures();
-}
-
-void TSysTrayIconForm::ShowCallInHistory(std::int64_t callId) {
-  Verlauf1Click();
-  if (FHistory && callId != 0)
-    FHistory->SelectCall(callId);
-}
-
-void TSysTrayIconForm::IconStep(TDateTime now) {
-  FMainMoon->SetDate(now);
-  ShowIcon(FMainMoon->GetIcon());
-  // Each tick can move the next due point (a run recorded, an interval passed); a second is
-  // as fine as the tooltip shows it, so shorter intervals need not work it out again.
-  if (!Paused() && (FHintGeneration != FScheduler.ListGeneration() || FHintTime == 0 ||
-                    now - FHintTime >= 1000.0 / MSecsPerDay || now < FHintTime ||
-                    (FHintPoint != 0 && now >= FHintPoint)))
-    ShowRunningHint(now);
-}
-
-QString TSysTrayIconForm::RunningHint(TDateTime now, TDateTime *shownPoint) const {
-  const TActionEntry *next = nullptr;
-  TDateTime nextPoint = 0;
-  int off = 0;
-  for (int i = 0; i < FScheduler.ActionList().Count(); ++i) {
-    const TActionEntry *entry = FScheduler.ActionList()[i];
-    off += entry->Active ? 0 : 1;
-    // A call due now is made at this very wake: the one after it is next.
-    const TDateTime point = TScheduler::NextRunShown(*entry, now);
-    if (point != 0 && (next == nullptr || point < nextPoint)) {
-      next = entry;
-      nextPoint = point;
-    }
-  }
-  if (shownPoint)
-    *shownPoint = nextPoint;
-  QString hint = AppTitle;
-  if (next != nullptr) {
-    // A tooltip is one glance: a long action is shortened at its end.
-    constexpr int MaxShown = 60;
-    QString action = next->Action.Text();
-    if (action.size() > MaxShown)
-      action = action.left(MaxShown - 1) + QStringLiteral("…");
-    hint += QStringLiteral("\nNächste Aktion: ") + DateTimeText(nextPoint) + u'\n' + action;
-  }
-  // Switched off, an action is never next; the tooltip still says that some wait.
-  if (off > 0)
-    hint += off == 1 ? QStringLiteral("\n1 Aktion ausgeschaltet")
-                     : QStringLiteral("\n%1 Aktionen ausgeschaltet").arg(off);
-  return hint;
-}
-
-void TSysTrayIconForm::ShowRunningHint(TDateTime now) {
-  FHintTime = now;
-  FHintGeneration = FScheduler.ListGeneration();
-  ShowHint(RunningHint(now, &FHintPoint));
 }
 
 void TSysTrayIconForm::StoppedItemClick() {

@@ -70,6 +70,8 @@ struct TTrayHostSeams {
 // The tray host. It never shows a window of its own.
 class TSysTrayIconForm : public QWidget {
 public:
+  // The program's name in the tooltip and the windows' captions.
+  static const QString AppTitle;
   // Runs the creation steps in their order; errors are reported and end them there.
   // seams (if given) replace the dialogs before anything is set up.
   explicit TSysTrayIconForm(const TStartupArgs &args,
