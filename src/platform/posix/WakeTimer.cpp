@@ -16,19 +16,19 @@ public:
 
   void ArmAt(std::int64_t utcMs) override {
     FArmedAt = utcMs;
-    itimerspec spec{};
+    itimerspec alarm{};
     if (utcMs > 0) {
-      spec.it_value.tv_sec = static_cast<time_t>(utcMs / 1000);
-      spec.it_value.tv_nsec = static_cast<long>(utcMs % 1000) * 1000000L;
+      alarm.it_value.tv_sec = static_cast<time_t>(utcMs / 1000);
+      alarm.it_value.tv_nsec = static_cast<long>(utcMs % 1000) * 1000000L;
     }
-    if (timerfd_settime(FFd, TFD_TIMER_ABSTIME | TFD_TIMER_CANCEL_ON_SET, &spec, nullptr) != 0 &&
+    if (timerfd_settime(FFd, TFD_TIMER_ABSTIME | TFD_TIMER_CANCEL_ON_SET, &alarm, nullptr) != 0 &&
         errno == ECANCELED) {
       // The clock was set since the last read, and the instant was chosen by the old time:
       // fire at once (an instant long past) and report the set then.
       FSetPending = true;
-      spec.it_value.tv_sec = 1;
-      spec.it_value.tv_nsec = 0;
-      timerfd_settime(FFd, TFD_TIMER_ABSTIME | TFD_TIMER_CANCEL_ON_SET, &spec, nullptr);
+      alarm.it_value.tv_sec = 1;
+      alarm.it_value.tv_nsec = 0;
+      timerfd_settime(FFd, TFD_TIMER_ABSTIME | TFD_TIMER_CANCEL_ON_SET, &alarm, nullptr);
     }
   }
 
