@@ -109,8 +109,17 @@ TClaimResult TNameClaim::Take(const QString &name, bool listen, QString &error) 
   for (int k = 0; k < NameAlternatives; ++k) {
     sockaddr_un address{};
     const socklen_t size = AbstractAddress(Alternative(name, k), address);
-    if (bind(fd, reinterpret_cast<const sockaddr *>(&address), size) == 0)
+    if (bind(fd, reinterpret_cast<const sockaddr *>(&address), size) == 0) {
+      // A name before ours may have been left by the other user since our scheduler took a
+      // later one: that scheduler still runs the file.
+      for (int later = k + 1; later < NameAlternatives; ++later)
+        if (const int holder = ConnectOwnHolder(Alternative(name, later)); holder >= 0) {
+          close(holder);
+          close(fd);
+          return TClaimResult::HeldElsewhere;
+        }
       break;
+    }
     const int reason = errno;
     if (reason != EADDRINUSE) {
       close(fd);
