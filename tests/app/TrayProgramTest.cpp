@@ -140,10 +140,26 @@ protected:
     WaitUntil([&] { return !(id = Windows(title).value(0)).isEmpty(); });
     return id;
   }
-  // Sends keys to window once the window manager has made it active.
+  // Sends keys to window once the window manager has made it active and the X focus is there:
+  // its key bindings (Alt+F4) act on the window it holds active.
   void Keys(const QString &window, const QStringList &keys) {
     XDoTool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), window}, X.Display);
+    EXPECT_TRUE(WaitUntil([&] {
+      return ActivatedByWindowManager(window.toULongLong(), X.Display);
+    })) << "window "
+        << window.toStdString() << " never active";
     XDoTool(QStringList{QStringLiteral("key")} + keys, X.Display);
+  }
+  // The program's windows on screen with their titles, for a failure's message.
+  std::string ShownWindows() const {
+    QStringList shown;
+    const QString ids = XDoTool({QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                                 QStringLiteral("--pid"), QString::number(Program.processId())},
+                                X.Display);
+    for (const QString &id : ids.split(u'\n', Qt::SkipEmptyParts))
+      shown << id + QStringLiteral(" „") +
+                   XDoTool({QStringLiteral("getwindowname"), id}, X.Display) + u'“';
+    return shown.join(QStringLiteral(", ")).toStdString();
   }
 
   QTemporaryDir Temp;
@@ -173,10 +189,10 @@ TEST_F(TrayProgram, WithoutATrayTheWindowsCloseBoxSavesAndEnds) {
   QString window;
   ASSERT_TRUE(WaitUntil([&] { return !(window = FallbackWindow()).isEmpty(); }));
   // Alt+F4 makes the window manager close the active window, as its close box does.
-  XDoTool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), window}, X.Display);
-  XDoTool({QStringLiteral("key"), QStringLiteral("alt+F4")}, X.Display);
+  Keys(window, {QStringLiteral("alt+F4")});
   const qint64 ms = MsUntilEnded();
-  ASSERT_GE(ms, 0) << "still running after closing its window";
+  ASSERT_GE(ms, 0) << "still running after closing its window " << window.toStdString()
+                   << "; shown: " << ShownWindows();
   EXPECT_LE(ms, EndWithinMs);
   EXPECT_EQ(Program.exitCode(), 0);
   EXPECT_TRUE(SavedTheRun());
