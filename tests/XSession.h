@@ -57,6 +57,14 @@ inline QString XDoTool(const QStringList &arguments, const QString &display = QS
   return RunXTool(QStringLiteral("xdotool"), arguments, display);
 }
 
+// Asks the window manager to close the window with the given id, as a click on its close box
+// does: the manager then asks the program to close that very window, whichever one has the
+// keyboard.
+inline void CloseByWindowManager(const QString &windowId, const QString &display = QString()) {
+  RunXTool(QStringLiteral("wmctrl"), {QStringLiteral("-i"), QStringLiteral("-c"), windowId},
+           display);
+}
+
 // True when the X server's keyboard focus is on the window with the given id (a window's
 // winId()), which is where keys from xdotool go; Qt may call a window active earlier.
 inline bool HasKeyboardFocus(unsigned long long windowId, const QString &display = QString()) {

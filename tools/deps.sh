@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Installs, as root, whatever Debian 12 packages Kronolab needs and the machine lacks: the
 # tool chain and Qt, and for the tests an X server (Xvfb), a window manager (openbox), a
-# notification area (trayer) and xdotool to drive them; and the German locale, under which the
-# normal build's tests run as our users do.
+# notification area (trayer), and xdotool and wmctrl to drive them; and the German locale,
+# under which the normal build's tests run as our users do.
 set -euo pipefail
 packages=(
   g++ cmake ninja-build pkg-config
@@ -13,7 +13,7 @@ packages=(
   dpkg-dev file
   appstream desktop-file-utils lintian man-db groff-base systemd
   dbus locales
-  xvfb xauth openbox trayer xdotool x11-utils
+  xvfb xauth openbox trayer xdotool wmctrl x11-utils
 )
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"

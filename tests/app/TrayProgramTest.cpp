@@ -188,8 +188,7 @@ TEST_F(TrayProgram, WithoutATrayTheWindowsCloseBoxSavesAndEnds) {
   StartProgram();
   QString window;
   ASSERT_TRUE(WaitUntil([&] { return !(window = FallbackWindow()).isEmpty(); }));
-  // Alt+F4 makes the window manager close the active window, as its close box does.
-  Keys(window, {QStringLiteral("alt+F4")});
+  CloseByWindowManager(window, X.Display);
   const qint64 ms = MsUntilEnded();
   ASSERT_GE(ms, 0) << "still running after closing its window " << window.toStdString()
                    << "; shown: " << ShownWindows();

@@ -77,7 +77,7 @@ TEST_F(TrayHost, ClosingTheNoTrayWindowSavesAndEndsLikeBeenden) {
   QWidget *window = host->TrayIcon()->FallbackWindow();
   ASSERT_NE(window, nullptr);
   ASSERT_TRUE(WaitUntil([&] { return ActivatedByWindowManager(window->winId()); }));
-  XDoTool({QStringLiteral("key"), QStringLiteral("alt+F4")});
+  CloseByWindowManager(QString::number(window->winId()));
   EXPECT_TRUE(WaitUntil([&] { return Quits == 1; }));
   EXPECT_TRUE(QFileInfo::exists(Config));
   EXPECT_TRUE(Boxes.isEmpty());
@@ -86,7 +86,7 @@ TEST_F(TrayHost, ClosingTheNoTrayWindowSavesAndEndsLikeBeenden) {
   window = failing->TrayIcon()->FallbackWindow();
   ASSERT_TRUE(WaitUntil([&] { return ActivatedByWindowManager(window->winId()); }));
   Answer = QMessageBox::No;
-  XDoTool({QStringLiteral("key"), QStringLiteral("alt+F4")});
+  CloseByWindowManager(QString::number(window->winId()));
   EXPECT_TRUE(WaitUntil([&] { return Boxes.size() == 1; }));
   EXPECT_EQ(Quits, 1);
   EXPECT_TRUE(window->isVisible());
