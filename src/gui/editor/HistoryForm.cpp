@@ -44,7 +44,6 @@ THistoryForm::THistoryForm(const TRunJournal *journal, QWidget *parent)
   OutputView = new QPlainTextEdit(this);
   OutputView->setReadOnly(true);
   OutputView->setLineWrapMode(QPlainTextEdit::NoWrap);
-  OutputView->setPlaceholderText(QStringLiteral("Keine Ausgabe"));
   OutputView->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
   OutputView->setAccessibleName(QStringLiteral("Ausgabe des gewählten Aufrufs"));
   // Below the list and resizable against it: a long output is read here, not in a cell.
@@ -239,6 +238,10 @@ void THistoryForm::ShowOutput(const TCallRecord *call) {
   const std::optional<TCallOutput> output =
       call && FJournal ? FJournal->CallOutput(call->Id) : std::nullopt;
   const QString text = output ? CallOutputText(*output) : QString();
+  // Without a selection the empty pane would read as a program that printed nothing.
+  OutputView->setPlaceholderText(call ? QStringLiteral("Keine Ausgabe")
+                                      : QStringLiteral("Wählen Sie einen Aufruf, um seine "
+                                                       "Ausgabe zu sehen."));
   // Unchanged text is left alone, so that the reader's scroll position survives a refresh.
   if (OutputView->toPlainText() != text)
     OutputView->setPlainText(text);

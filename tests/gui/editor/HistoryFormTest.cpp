@@ -107,17 +107,20 @@ TEST_F(HistoryForm, NewCallsAppearOnTopAndResultsChangeInPlaceWhileTheSelectionS
 }
 
 // The pane below the list shows what the selected call's program wrote, and nothing for a call
-// without output.
+// without output; before a call is chosen it says so rather than "Keine Ausgabe".
 TEST_F(HistoryForm, TheSelectedCallsOutputShowsBelowTheList) {
   const std::vector<std::int64_t> ids = Record(QStringLiteral("a"), 1, 2);
   Journal.ProgramsEnded({{ids[0], false, 2, 40, false, "teils\n", "Platte voll\n"}});
   THistoryForm form(&Journal);
+  form.CallsView->clearSelection();
+  EXPECT_TRUE(form.OutputView->placeholderText().startsWith(QStringLiteral("Wählen Sie")));
   form.CallsView->selectRow(1); // the older call, ids[0]
   EXPECT_EQ(form.OutputView->toPlainText(),
             QStringLiteral("teils\n\nFehlerausgabe:\nPlatte voll\n"));
   EXPECT_TRUE(form.OutputView->isReadOnly());
   form.CallsView->selectRow(0);
   EXPECT_TRUE(form.OutputView->toPlainText().isEmpty());
+  EXPECT_EQ(form.OutputView->placeholderText(), QStringLiteral("Keine Ausgabe"));
 }
 
 TEST_F(HistoryForm, RunNowCarriesOutTheSelectedCallsActionOrSaysItIsGone) {
