@@ -134,6 +134,14 @@ std::int64_t TRunJournal::CallCount() const {
   return CanRead() ? D->Value(QStringLiteral("SELECT count(*) FROM calls")).toLongLong() : 0;
 }
 
+std::int64_t TRunJournal::UnseenFailures() const {
+  return CanRead() ? D->Value(QStringLiteral("SELECT count(*) FROM calls WHERE failed = 1 AND id > "
+                                             "(SELECT coalesce(max(value), 0) FROM marks "
+                                             "WHERE name = 'failures_seen')"))
+                         .toLongLong()
+                   : 0;
+}
+
 std::optional<TCallOutput> TRunJournal::CallOutput(std::int64_t id) const {
   if (!CanRead())
     return std::nullopt;

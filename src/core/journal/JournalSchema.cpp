@@ -21,6 +21,10 @@ namespace {
   " shown REAL)"
 const QString SnoozeTable = QStringLiteral(KRONOLAB_SNOOZE_TABLE);
 
+// Marks the program keeps between runs: "failures_seen", the newest failed call that
+// "Verlauf" has shown.
+#define KRONOLAB_MARKS_TABLE "CREATE TABLE marks(name TEXT PRIMARY KEY, value INTEGER NOT NULL)"
+
 // The statements of a new journal at SchemaVersion.
 QStringList CreationStatements() {
   return {
@@ -52,6 +56,7 @@ QStringList CreationStatements() {
                      " stdout BLOB,"
                      " stderr BLOB)"),
       SnoozeTable,
+      QStringLiteral(KRONOLAB_MARKS_TABLE),
       QStringLiteral("CREATE INDEX calls_by_entry ON calls(entry_id, id)"),
       QStringLiteral("CREATE INDEX calls_failed ON calls(id) WHERE failed = 1"),
       QStringLiteral("CREATE INDEX calls_failed_by_entry ON calls(entry_id, id) WHERE failed = 1"),
@@ -73,6 +78,11 @@ constexpr TMigration Migrations[] = {
     {2, "ALTER TABLE calls ADD COLUMN utc_ms INTEGER"},
     {3, "ALTER TABLE calls ADD COLUMN stdout BLOB;"
         "ALTER TABLE calls ADD COLUMN stderr BLOB;" KRONOLAB_SNOOZE_TABLE},
+    // The failures of a journal kept before this layout count as seen: an update never greets
+    // its user with a mark for every failure of the last half year.
+    {4, KRONOLAB_MARKS_TABLE ";"
+                             "INSERT INTO marks VALUES('failures_seen', "
+                             "(SELECT coalesce(max(id), 0) FROM calls WHERE failed = 1))"},
 };
 static_assert(Migrations[std::size(Migrations) - 1].To == TRunJournal::SchemaVersion,
               "the last migration reaches the version this program writes");

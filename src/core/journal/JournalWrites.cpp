@@ -285,6 +285,17 @@ std::int64_t TRunJournal::AddSnooze(const TSnooze &snooze) {
   return id;
 }
 
+void TRunJournal::FailuresSeen() {
+  // Up to the newest failure, not the newest call: a program still running may fail yet.
+  Transaction(
+      [&] {
+        return D->Exec(
+            QStringLiteral("INSERT OR REPLACE INTO marks VALUES('failures_seen', "
+                           "(SELECT coalesce(max(id), 0) FROM calls WHERE failed = 1))"));
+      },
+      false);
+}
+
 void TRunJournal::SnoozeShown(std::int64_t id, TDateTime shownAt) {
   if (id == 0)
     return;

@@ -62,7 +62,7 @@ public:
   // The journal beside a configuration file: same folder and base name, extension ".sqlite".
   static QString FileNameFor(const QString &configFileName);
   // The version of the journal's layout that this program writes.
-  static constexpr int SchemaVersion = 3;
+  static constexpr int SchemaVersion = 4;
 
   // Opens the journal for the scheduler, creating it when missing: marks the calls that an
   // earlier run left open, then prunes. A damaged or foreign file is moved aside and a new
@@ -155,6 +155,10 @@ public:
   std::int64_t CallCount() const;
   // The kept output of a call's program; none when the call has none or cannot be read.
   std::optional<TCallOutput> CallOutput(std::int64_t id) const;
+  // Failed calls newer than the newest one "Verlauf" has shown, in this run or an earlier one.
+  std::int64_t UnseenFailures() const;
+  // "Verlauf" has shown the failures: UnseenFailures counts from zero again.
+  void FailuresSeen();
 
   // Keeps a message the user put off until snooze.Due; its id, or 0 when it cannot be
   // written.

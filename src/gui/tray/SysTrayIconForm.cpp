@@ -4,6 +4,7 @@
 #include "core/CmdLine.h"
 #include "core/IniHelp.h"
 #include "core/InstanceLock.h"
+#include "core/journal/RunJournal.h"
 #include "gui/about/AboutBox.h"
 #include "gui/about/InfoAdd.h"
 #include "gui/editor/ActionFileDialog.h"
@@ -19,6 +20,7 @@
 #include <QMenu>
 #include <QSocketNotifier>
 #include <algorithm>
+#include <climits>
 #include <cstdio>
 #include <utility>
 
@@ -515,6 +517,10 @@ void TSysTrayIconForm::OpenJournal() {
   FScheduler.OpenJournal();
   if (FHistory)
     FHistory->SetJournal(FScheduler.Journal());
+  // Failures the user has not yet seen in "Verlauf" keep their mark across a restart.
+  if (const TRunJournal *journal = FScheduler.Journal())
+    FFailedCalls = static_cast<int>(std::min<std::int64_t>(journal->UnseenFailures(), INT_MAX));
+  ShowFailures();
 }
 
 std::vector<THistoryAction> TSysTrayIconForm::HistoryActions() const {

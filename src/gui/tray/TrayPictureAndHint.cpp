@@ -2,6 +2,7 @@
 // the next action the plan names.
 #include "gui/tray/SysTrayIconForm.h"
 
+#include "core/journal/RunJournal.h"
 #include "gui/moon/Moon.h"
 #include "gui/tray/FailureMark.h"
 
@@ -57,6 +58,8 @@ void TSysTrayIconForm::FailuresSeen() {
   if (FFailedCalls == 0)
     return;
   FFailedCalls = 0;
+  if (TRunJournal *journal = FScheduler.Journal())
+    journal->FailuresSeen();
   ShowFailures();
 }
 

@@ -257,7 +257,8 @@ TEST_F(TrayHost, VerlaufOpensOneHistoryWindowOverTheJournal) {
 }
 
 // The real editor: "Jetzt ausführen" runs the selected row through the scheduler, leaves
-// every LastDate as it was and marks a row whose call failed.
+// every LastDate as it was and marks a row whose call failed. The tray's count of that
+// failure, not yet seen in "Verlauf", outlives the program until "Verlauf" is opened.
 TEST_F(TrayHost, JetztAusfuehrenInTheEditorRunsTheRowAndMarksAFailure) {
   auto host = Start();
   const TDateTime last = At(2026, 12, 8, 8, 0, 0, 100); // today's run made: no tick calls
@@ -295,6 +296,17 @@ TEST_F(TrayHost, JetztAusfuehrenInTheEditorRunsTheRowAndMarksAFailure) {
   const std::vector<TCallRecord> calls = host->Scheduler().Journal()->Calls({}, INT64_MAX, 10);
   ASSERT_EQ(calls.size(), 2u);
   EXPECT_TRUE(calls[0].Manual && calls[1].Manual);
+
+  for (const int seen : {1, 0}) {
+    host.reset();
+    host = Start();
+    EXPECT_EQ(host->FailedCalls(), seen);
+    EXPECT_EQ(host->TrayIcon()->Hint().contains(QStringLiteral("1 Aufruf fehlgeschlagen")),
+              seen == 1);
+    host->Verlauf1()->trigger();
+    host->HistoryWindow()->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  }
 }
 
 // The editor's OK is the journal's new starting point: a last run the user reset holds at
