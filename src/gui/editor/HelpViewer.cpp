@@ -195,20 +195,19 @@ void THelpForm::ShowTopic(int topic) {
 }
 
 void THelpForm::GoBack() {
-  if (FBack.empty())
-    return;
-  FForward.push_back(FCurrent);
-  Display(FBack.back());
-  FBack.pop_back();
-  UpdateNavigation();
+  Travel(FBack, FForward);
 }
 
 void THelpForm::GoForward() {
-  if (FForward.empty())
+  Travel(FForward, FBack);
+}
+
+void THelpForm::Travel(std::vector<int> &from, std::vector<int> &to) {
+  if (from.empty())
     return;
-  FBack.push_back(FCurrent);
-  Display(FForward.back());
-  FForward.pop_back();
+  to.push_back(FCurrent);
+  Display(from.back());
+  from.pop_back();
   UpdateNavigation();
 }
 

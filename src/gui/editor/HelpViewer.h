@@ -58,6 +58,8 @@ private:
   // Escape, Alt+Left and Alt+Right for the whole window, and the buttons' states.
   void ConnectNavigation();
   void UpdateNavigation();
+  // One step through the topics seen: the last of from is shown, the current one kept in to.
+  void Travel(std::vector<int> &from, std::vector<int> &to);
 
   std::vector<int> FBack;
   std::vector<int> FForward;
