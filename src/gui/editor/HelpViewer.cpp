@@ -246,8 +246,9 @@ void ShowHelpTopic(int topic, QWidget *parent) {
   if (!TheHelpForm) {
     TheHelpForm = new THelpForm(HelpFileLocation(), owner);
     TheHelpForm->setAttribute(Qt::WA_DeleteOnClose);
-    if (owner) // beside the asking window's top left, not hiding it wholly
-      TheHelpForm->move(owner->frameGeometry().topLeft() + QPoint(60, 40));
+    if (owner) // beside the asking window's top left, not hiding it wholly, whole on screen
+      TheHelpForm->move(PlaceOnScreen(owner, owner->frameGeometry().topLeft() + QPoint(60, 40),
+                                      TheHelpForm->size()));
   } else if (TheHelpForm->parentWidget() != owner) {
     // Another window asks now, perhaps a modal one: the help must belong to it to be usable.
     const QRect place = TheHelpForm->geometry();

@@ -56,6 +56,17 @@ QFont DesktopFont(int pixelSize) {
   return font;
 }
 
+QPoint PlaceOnScreen(const QWidget *owner, QPoint wanted, QSize size) {
+  const QScreen *screen = owner->screen();
+  if (!screen)
+    return wanted;
+  // Before it is shown a window has no frame of its own; the owner's tells how large it is.
+  size += owner->frameGeometry().size() - owner->size();
+  const QRect room = screen->availableGeometry();
+  return {std::max(room.left(), std::min(wanted.x(), room.x() + room.width() - size.width())),
+          std::max(room.top(), std::min(wanted.y(), room.y() + room.height() - size.height()))};
+}
+
 QSize StartingSize(const QWidget *window, QSize classic) {
   QSize size = classic.expandedTo(window->minimumSizeHint());
   if (window->hasHeightForWidth())

@@ -12,6 +12,7 @@
 #include <QFontInfo>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextBlock>
@@ -245,12 +246,17 @@ TEST(HelpWindow, AMissingFileIsSaidInGerman) {
       QStringLiteral("Die Hilfedatei „Kronolab.hlp“ wurde nicht gefunden.")));
 }
 
+// The help opens whole on the screen, even for a window in the screen's bottom right corner.
 TEST(HelpWindow, OneWindowIsReusedAndBelongsToTheModalDialogThatAsks) {
   QDialog editor;
+  const QRect screen = editor.screen()->availableGeometry();
+  editor.move(screen.bottomRight() - QPoint(120, 90));
   editor.show();
   ShowHelpTopic(1000, &editor);
   THelpForm *form = OpenHelpForm();
   ASSERT_NE(form, nullptr);
+  EXPECT_TRUE(screen.contains(form->geometry()))
+      << form->geometry().x() << "," << form->geometry().y();
   EXPECT_TRUE(form->isVisible());
   EXPECT_TRUE(form->isWindow());
   EXPECT_EQ(form->CurrentTopic(), 1000);
