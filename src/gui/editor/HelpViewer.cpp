@@ -247,8 +247,7 @@ void ShowHelpTopic(int topic, QWidget *parent) {
     TheHelpForm = new THelpForm(HelpFileLocation(), owner);
     TheHelpForm->setAttribute(Qt::WA_DeleteOnClose);
     if (owner) // beside the asking window's top left, not hiding it wholly, whole on screen
-      TheHelpForm->move(PlaceOnScreen(owner, owner->frameGeometry().topLeft() + QPoint(60, 40),
-                                      TheHelpForm->size()));
+      PlaceOnScreen(TheHelpForm, owner, owner->frameGeometry().topLeft() + QPoint(60, 40));
   } else if (TheHelpForm->parentWidget() != owner) {
     // Another window asks now, perhaps a modal one: the help must belong to it to be usable.
     const QRect place = TheHelpForm->geometry();

@@ -3,6 +3,7 @@
 #include <QEvent>
 #include <QFontInfo>
 #include <QScreen>
+#include <QStyle>
 #include <QWidget>
 #include <algorithm>
 #include <stdexcept>
@@ -56,15 +57,24 @@ QFont DesktopFont(int pixelSize) {
   return font;
 }
 
-QPoint PlaceOnScreen(const QWidget *owner, QPoint wanted, QSize size) {
+void PlaceOnScreen(QWidget *window, const QWidget *owner, QPoint wanted) {
   const QScreen *screen = owner->screen();
-  if (!screen)
-    return wanted;
-  // Before it is shown a window has no frame of its own; the owner's tells how large it is.
-  size += owner->frameGeometry().size() - owner->size();
+  if (!screen) {
+    window->move(wanted);
+    return;
+  }
+  // Before it is shown a window has no frame of its own; the owner's tells how large it is,
+  // or, while the owner's is not yet known either, the style's title bar.
+  QSize frame = owner->frameGeometry().size() - owner->size();
+  if (frame.isNull())
+    frame = QSize(0, window->style()->pixelMetric(QStyle::PM_TitleBarHeight));
   const QRect room = screen->availableGeometry();
-  return {std::max(room.left(), std::min(wanted.x(), room.x() + room.width() - size.width())),
-          std::max(room.top(), std::min(wanted.y(), room.y() + room.height() - size.height()))};
+  const QSize size = window->size().boundedTo(room.size() - frame);
+  window->resize(size);
+  window->move(std::max(room.left(), std::min(wanted.x(), room.x() + room.width() - size.width() -
+                                                              frame.width())),
+               std::max(room.top(), std::min(wanted.y(), room.y() + room.height() - size.height() -
+                                                             frame.height())));
 }
 
 QSize StartingSize(const QWidget *window, QSize classic) {

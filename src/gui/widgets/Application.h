@@ -41,6 +41,6 @@ QFont DesktopFont(int pixelSize);
 // Where a window starts: its classic size, larger where its controls need more room (word
 // wrapped texts included), never larger than the screen's free area.
 QSize StartingSize(const QWidget *window, QSize classic);
-// Where a window of size (its frame as the owner's is drawn around it) goes to be near wanted
-// and still whole on owner's screen.
-QPoint PlaceOnScreen(const QWidget *owner, QPoint wanted, QSize size);
+// Moves window (not yet shown) near wanted, and shrinks it where needed, so that with a frame
+// like its owner's it is whole on the owner's screen.
+void PlaceOnScreen(QWidget *window, const QWidget *owner, QPoint wanted);

@@ -252,11 +252,13 @@ TEST(HelpWindow, OneWindowIsReusedAndBelongsToTheModalDialogThatAsks) {
   const QRect screen = editor.screen()->availableGeometry();
   editor.move(screen.bottomRight() - QPoint(120, 90));
   editor.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&editor));
   ShowHelpTopic(1000, &editor);
   THelpForm *form = OpenHelpForm();
   ASSERT_NE(form, nullptr);
-  EXPECT_TRUE(screen.contains(form->geometry()))
-      << form->geometry().x() << "," << form->geometry().y();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(form));
+  EXPECT_TRUE(screen.contains(form->frameGeometry()))
+      << form->frameGeometry().x() << "," << form->frameGeometry().y();
   EXPECT_TRUE(form->isVisible());
   EXPECT_TRUE(form->isWindow());
   EXPECT_EQ(form->CurrentTopic(), 1000);
