@@ -80,9 +80,7 @@ constexpr TMigration Migrations[] = {
         "ALTER TABLE calls ADD COLUMN stderr BLOB;" KRONOLAB_SNOOZE_TABLE},
     // The failures of a journal kept before this layout count as seen: an update never greets
     // its user with a mark for every failure of the last half year.
-    {4, KRONOLAB_MARKS_TABLE ";"
-                             "INSERT INTO marks VALUES('failures_seen', "
-                             "(SELECT coalesce(max(id), 0) FROM calls WHERE failed = 1))"},
+    {4, KRONOLAB_MARKS_TABLE ";" KRONOLAB_MARK_FAILURES_SEEN},
 };
 static_assert(Migrations[std::size(Migrations) - 1].To == TRunJournal::SchemaVersion,
               "the last migration reaches the version this program writes");

@@ -286,14 +286,7 @@ std::int64_t TRunJournal::AddSnooze(const TSnooze &snooze) {
 }
 
 void TRunJournal::FailuresSeen() {
-  // Up to the newest failure, not the newest call: a program still running may fail yet.
-  Transaction(
-      [&] {
-        return D->Exec(
-            QStringLiteral("INSERT OR REPLACE INTO marks VALUES('failures_seen', "
-                           "(SELECT coalesce(max(id), 0) FROM calls WHERE failed = 1))"));
-      },
-      false);
+  Transaction([&] { return D->Exec(QStringLiteral(KRONOLAB_MARK_FAILURES_SEEN)); }, false);
 }
 
 void TRunJournal::SnoozeShown(std::int64_t id, TDateTime shownAt) {

@@ -15,6 +15,13 @@
 #include <memory>
 #include <optional>
 
+// Marks the failures up to the newest failed call as seen in "Verlauf"; a string literal, as
+// the layout's migration joins it to its other statements at compile time. Not the newest
+// call: a program still running may fail yet.
+#define KRONOLAB_MARK_FAILURES_SEEN                                                                \
+  "INSERT OR REPLACE INTO marks VALUES('failures_seen', "                                          \
+  "(SELECT coalesce(max(id), 0) FROM calls WHERE failed = 1))"
+
 namespace JournalDetail {
 
 // Marks the file as ours ("Kron"): a SQLite file of another program is never taken for a
